@@ -1,0 +1,118 @@
+#include "model/tab_document.h"
+
+#include <bit>
+
+const std::array<const char*, kRowCount> kRowLabels = {
+    "  Count:", "Cymbals:", "   Ride:", " Hi-Hat:", "   Tom1:",
+    "   Tom2:", "  Floor:", "  Snare:", "   Bass:"};
+
+std::array<uint8_t, kRowCount> GlobalKit = {1, 1, 1, 1, 1, 1, 1, 1, 1};
+std::string DefaultTabAuthor;
+std::string DefaultEmail;
+
+TBar::TBar(uint8_t denominator, uint8_t numerator, uint16_t index)
+    : Length(LengthFromTiming(numerator, denominator)), Denominator(denominator), Index(index) {}
+
+void TBar::Reset(uint8_t numerator, uint8_t denominator, int index) {
+  Length = LengthFromTiming(numerator, denominator);
+  Denominator = denominator;
+  Comment.clear();
+  for (auto& row : Rows) row.Clear();
+  if (index != -1) Index = static_cast<uint16_t>(index);
+}
+
+void TBar::CopyContentFrom(const TBar& other) {
+  Length = other.Length;
+  Denominator = other.Denominator;
+  Index = other.Index;
+  Rows = other.Rows;
+  Comment = other.Comment;
+}
+
+Osnova::Osnova(uint8_t numerator, uint16_t barCount, uint8_t denominator)
+    : Kit(GlobalKit), Numerator(numerator), BarCount(barCount),
+      TabAuthor(InfoText(DefaultTabAuthor)), Email(InfoText(DefaultEmail)) {
+  Bars.reserve(barCount);
+  for (uint16_t i = 0; i < barCount; ++i)
+    Bars.push_back(std::make_unique<TBar>(denominator, numerator, i));
+  RecomputeLineOfRow(*this);
+}
+
+std::string InfoText(std::string_view text) {
+  return std::string(text.substr(0, kInfoTextLength));
+}
+
+char NoteLetter(int row, uint8_t variant, uint8_t accent) {
+  if (variant == 255) return '?';
+  char letter;
+  switch (row) {
+    case RowCymbals: letter = variant == 0 ? 'x' : variant == 1 ? 's' : 'c'; break;
+    case RowRide: letter = 'x'; break;
+    case RowHiHat: letter = variant == 0 ? 'x' : 'o'; break;
+    case RowTom1: case RowTom2: case RowFloor: case RowBass: letter = 'o'; break;
+    case RowSnare: letter = variant == 0 ? 'o' : 'x'; break;
+    default: return '?';
+  }
+  return accent ? static_cast<char>(letter - 'a' + 'A') : letter;
+}
+
+std::string CountLabel(int position) {
+  switch (position % 4) {
+    case 0: return std::to_string(position / 4 + 1);
+    case 1: return "e";
+    case 2: return "+";
+    default: return "a";
+  }
+}
+
+uint8_t LengthFromTiming(int numerator, int denominator) {
+  switch (denominator) {
+    case 4: return static_cast<uint8_t>(numerator * 4);
+    case 8: return static_cast<uint8_t>(numerator * 2);
+    case 16: return static_cast<uint8_t>(numerator);
+    default: return 0;
+  }
+}
+
+uint8_t NumeratorFromLength(int length, int denominator) {
+  switch (denominator) {
+    case 4: return static_cast<uint8_t>(length / 4);
+    case 8: return static_cast<uint8_t>(length / 2);
+    case 16: return static_cast<uint8_t>(length);
+    default: return 0;
+  }
+}
+
+uint8_t DenominatorIndex(int denominator) {
+  switch (denominator) {
+    case 4: return 0;
+    case 8: return 1;
+    case 16: return 2;
+    default: return 255;
+  }
+}
+
+bool ColumnHasNote(const TBar& bar, int position) {
+  for (int r = RowBass; r >= RowCymbals; --r)
+    if (bar.Rows[r].Has(position)) return true;
+  return false;
+}
+
+int NoteCount(const TNoteRow& row, int length) {
+  if (length <= 0) return 0;
+  uint64_t mask = length >= 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
+  return std::popcount(row.Notes & mask);
+}
+
+int ShownInstrumentRows(const Osnova& doc) {
+  int n = 0;
+  for (int r = RowCymbals; r <= RowBass; ++r)
+    if (doc.Kit[r]) ++n;
+  return n;
+}
+
+void RecomputeLineOfRow(Osnova& doc) {
+  uint8_t next = 0;
+  for (int r = 0; r < kRowCount; ++r)
+    if (doc.Kit[r]) doc.LineOfRow[r] = next++;
+}

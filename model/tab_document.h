@@ -1,0 +1,123 @@
+// The tab document: one song in memory, its bars, notes, comments and song parts.
+// Texts are Windows-1252 byte strings (the code page of the tab files).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+constexpr int kRowCount = 9;          // row 0 is the counting line, rows 1..8 instruments
+constexpr int kMaxPositions = 64;     // sixteenth positions a bar can hold
+constexpr int kMaxBarCount = 65535;   // BarCount is 16 bits
+constexpr std::size_t kInfoTextLength = 50;
+constexpr std::size_t kPartNameLength = 30;
+
+enum Row : int {
+  RowCount = 0, RowCymbals = 1, RowRide = 2, RowHiHat = 3, RowTom1 = 4,
+  RowTom2 = 5, RowFloor = 6, RowSnare = 7, RowBass = 8
+};
+
+// Eight-character view and export labels, by row.
+extern const std::array<const char*, kRowCount> kRowLabels;
+
+struct TNoteCell {
+  uint8_t Variant = 255;  // 255 = no note
+  uint8_t Accent = 0;     // 0 or 1
+  bool operator==(const TNoteCell&) const = default;
+};
+
+struct TNoteRow {
+  uint64_t Notes = 0;  // bit p set = position p holds a note
+  std::array<TNoteCell, kMaxPositions> Cells{};
+
+  bool Has(int p) const { return p >= 0 && p < kMaxPositions && ((Notes >> p) & 1u); }
+  void Set(int p, uint8_t variant, uint8_t accent) {
+    Notes |= uint64_t{1} << p;
+    Cells[p] = TNoteCell{variant, accent};
+  }
+  void Remove(int p) {
+    Notes &= ~(uint64_t{1} << p);
+    Cells[p] = TNoteCell{};
+  }
+  void Clear() {
+    Notes = 0;
+    Cells.fill(TNoteCell{});
+  }
+  bool operator==(const TNoteRow&) const = default;
+};
+
+class TBar {
+ public:
+  uint8_t Length = 16;
+  uint8_t Denominator = 4;
+  // Layout cache, written by the tab view whenever the bar is drawn.
+  uint8_t StartCol = 0;
+  uint8_t EndCol = 0;
+  uint8_t ViewLine = 0;
+  uint8_t SlotInLine = 0;
+  uint16_t Index = 0;
+  std::array<TNoteRow, kRowCount> Rows{};
+  std::string Comment;
+
+  TBar(uint8_t denominator, uint8_t numerator, uint16_t index);
+  // index -1 keeps the current Index.
+  void Reset(uint8_t numerator, uint8_t denominator, int index);
+  // Takes Length, Denominator, Index, Rows and Comment; never the layout fields.
+  void CopyContentFrom(const TBar& other);
+};
+
+using BarArray = std::vector<std::unique_ptr<TBar>>;
+
+struct TSongPart {
+  int32_t StartBar = 0;
+  std::string Name;  // at most kPartNameLength bytes; use SetName
+  void SetName(std::string_view name) { Name = std::string(name.substr(0, kPartNameLength)); }
+  bool operator==(const TSongPart&) const = default;
+};
+
+class Osnova {
+ public:
+  std::array<uint8_t, kRowCount> Kit{};
+  BarArray Bars;
+  uint8_t Numerator = 4;
+  uint16_t BarCount = 0;
+  uint16_t Tempo = 120;
+  uint16_t CurrentBar = 0;
+  uint16_t FirstVisibleBar = 0;
+  uint16_t LastVisibleBar = 0;
+  bool Modified = false;
+  bool HasFile = false;
+  std::array<uint8_t, kRowCount> LineOfRow{};
+  std::vector<TSongPart> SongParts;
+  std::string FileName = "Unnamed";
+  std::string Artist, Song, Album, Drummer, TabAuthor, Email;
+
+  // barCount 1..65535; every bar gets the given timing and its own index.
+  Osnova(uint8_t numerator, uint16_t barCount, uint8_t denominator);
+
+  TBar& Bar(int index) { return *Bars[static_cast<std::size_t>(index)]; }
+  const TBar& Bar(int index) const { return *Bars[static_cast<std::size_t>(index)]; }
+  TBar& Current() { return Bar(CurrentBar); }
+  const TBar& Current() const { return Bar(CurrentBar); }
+};
+
+// Cuts a song-information text to its field length.
+std::string InfoText(std::string_view text);
+
+// Program-wide settings the documents draw on.
+extern std::array<uint8_t, kRowCount> GlobalKit;  // all shown by default
+extern std::string DefaultTabAuthor;
+extern std::string DefaultEmail;
+
+char NoteLetter(int row, uint8_t variant, uint8_t accent);
+std::string CountLabel(int position);
+uint8_t LengthFromTiming(int numerator, int denominator);
+uint8_t NumeratorFromLength(int length, int denominator);
+uint8_t DenominatorIndex(int denominator);
+bool ColumnHasNote(const TBar& bar, int position);
+int NoteCount(const TNoteRow& row, int length);
+int ShownInstrumentRows(const Osnova& doc);
+void RecomputeLineOfRow(Osnova& doc);

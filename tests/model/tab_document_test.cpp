@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include "model/tab_document.h"
+
+TEST(NoteLetters, FollowRowVariantAndAccent) {
+  EXPECT_EQ(NoteLetter(RowHiHat, 1, 1), 'O');
+  EXPECT_EQ(NoteLetter(RowRide, 3, 1), 'X');
+  EXPECT_EQ(NoteLetter(RowCount, 0, 0), '?');
+  EXPECT_EQ(NoteLetter(RowSnare, 255, 1), '?');
+  EXPECT_EQ(NoteLetter(9, 0, 1), '?');
+  EXPECT_EQ(NoteLetter(RowCymbals, 7, 0), 'c');
+  EXPECT_EQ(NoteLetter(RowSnare, 1, 0), 'x');
+}
+
+TEST(CountLabels, CountBeatsAndSubdivisions) {
+  const char* expected[] = {"1", "e", "+", "a", "2", "e", "+", "a"};
+  for (int p = 0; p < 8; ++p) EXPECT_EQ(CountLabel(p), expected[p]) << p;
+  EXPECT_EQ(CountLabel(60), "16");
+  EXPECT_EQ(CountLabel(63), "a");
+}
+
+TEST(Timing, LengthAndNumeratorRoundTrip) {
+  EXPECT_EQ(LengthFromTiming(16, 4), 64);
+  EXPECT_EQ(LengthFromTiming(1, 16), 1);
+  EXPECT_EQ(LengthFromTiming(7, 8), 14);
+  EXPECT_EQ(LengthFromTiming(3, 5), 0);
+  for (int d : {4, 8, 16})
+    for (int n = 1; n <= 16; ++n) EXPECT_EQ(NumeratorFromLength(LengthFromTiming(n, d), d), n);
+  EXPECT_EQ(DenominatorIndex(16), 2);
+  EXPECT_EQ(DenominatorIndex(2), 255);
+}
+
+TEST(Document, NewDocumentDefaults) {
+  DefaultTabAuthor = std::string(60, 'a');
+  DefaultEmail = "me@example.org";
+  Osnova doc(3, 12, 4);
+  DefaultTabAuthor.clear();
+  DefaultEmail.clear();
+  EXPECT_EQ(doc.BarCount, 12);
+  ASSERT_EQ(doc.Bars.size(), 12u);
+  EXPECT_EQ(doc.Bar(11).Index, 11);
+  EXPECT_EQ(doc.Bar(5).Length, 12);
+  EXPECT_EQ(doc.Tempo, 120);
+  EXPECT_EQ(doc.FileName, "Unnamed");
+  EXPECT_FALSE(doc.Modified);
+  EXPECT_FALSE(doc.HasFile);
+  EXPECT_EQ(doc.TabAuthor.size(), kInfoTextLength);
+  EXPECT_EQ(doc.Email, "me@example.org");
+  for (const auto& row : doc.Bar(0).Rows) {
+    EXPECT_EQ(row.Notes, 0u);
+    EXPECT_EQ(row.Cells[17].Variant, 255);
+  }
+}
+
+TEST(Document, KitDecidesShownRowsAndTheirLines) {
+  auto saved = GlobalKit;
+  GlobalKit = {1, 0, 0, 0, 0, 0, 0, 1, 0};
+  Osnova doc(4, 1, 4);
+  GlobalKit = saved;
+  EXPECT_EQ(ShownInstrumentRows(doc), 1);
+  EXPECT_EQ(doc.LineOfRow[RowCount], 0);
+  EXPECT_EQ(doc.LineOfRow[RowSnare], 1);
+}
+
+TEST(Document, ColumnHasNoteIgnoresCountRowAndNoteCountStopsAtLength) {
+  TBar bar(4, 4, 0);
+  bar.Rows[RowCount].Notes = 1;  // never a note, whatever it holds
+  EXPECT_FALSE(ColumnHasNote(bar, 0));
+  bar.Rows[RowBass].Set(0, 0, 0);
+  EXPECT_TRUE(ColumnHasNote(bar, 0));
+  bar.Rows[RowSnare].Set(10, 0, 0);
+  bar.Rows[RowSnare].Set(63, 0, 0);
+  EXPECT_EQ(NoteCount(bar.Rows[RowSnare], 8), 0);
+  EXPECT_EQ(NoteCount(bar.Rows[RowSnare], 16), 1);
+  EXPECT_EQ(NoteCount(bar.Rows[RowSnare], 64), 2);
+}
+
+TEST(Document, ResetKeepsIndexUnlessGiven) {
+  TBar bar(4, 4, 7);
+  bar.Rows[RowSnare].Set(3, 1, 1);
+  bar.Comment = "fill";
+  bar.Reset(2, 4, -1);
+  EXPECT_EQ(bar.Index, 7);
+  EXPECT_EQ(bar.Length, 8);
+  EXPECT_TRUE(bar.Comment.empty());
+  EXPECT_FALSE(bar.Rows[RowSnare].Has(3));
+  EXPECT_EQ(bar.Rows[RowSnare].Cells[3].Variant, 255);
+  bar.Reset(4, 4, 2);
+  EXPECT_EQ(bar.Index, 2);
+}

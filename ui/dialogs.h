@@ -1,0 +1,45 @@
+// Every modal message box and file dialog of the program goes through this interface, so tests can
+// answer them with a script instead of blocking on a real dialog.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QWidget;
+
+struct FileDialogSpec {
+  QString Title;
+  QString Filter;            // Qt filter string, e.g. "Grooveloom File (*.gvlm);;All Files (*)"
+  QString DefaultSuffix;     // added when the user types a name without extension; may be empty
+  QString InitialFolder;     // "." = the current folder
+  QString InitialFile;       // offered name, may be empty
+  bool ConfirmOverwrite = true;
+  bool MustExist = false;    // open dialogs: path and file must exist
+};
+
+class DialogService {
+ public:
+  enum class Icon { Plain, Information, Warning, Error };
+  virtual ~DialogService() = default;
+  // A box with a single OK button.
+  virtual void Message(QWidget* parent, Icon icon, const QString& title, const QString& text) = 0;
+  // A warning box with Yes and No; true for Yes.
+  virtual bool Question(QWidget* parent, const QString& title, const QString& text) = 0;
+  // The chosen path, or nothing when cancelled.
+  virtual std::optional<QString> OpenFile(QWidget* parent, const FileDialogSpec& spec) = 0;
+  virtual std::optional<QString> SaveFile(QWidget* parent, const FileDialogSpec& spec) = 0;
+};
+
+// The real dialogs (QMessageBox, QFileDialog).
+class QtDialogService : public DialogService {
+ public:
+  void Message(QWidget* parent, Icon icon, const QString& title, const QString& text) override;
+  bool Question(QWidget* parent, const QString& title, const QString& text) override;
+  std::optional<QString> OpenFile(QWidget* parent, const FileDialogSpec& spec) override;
+  std::optional<QString> SaveFile(QWidget* parent, const FileDialogSpec& spec) override;
+};
+
+// Texts are stored as Windows-1252 bytes; these convert at the Qt boundary.
+QString FromCp1252(const std::string& bytes);
+std::string ToCp1252(const QString& text);

@@ -1,0 +1,48 @@
+#include "ui/layout/view_layout.h"
+
+void LayOutBar(Osnova& doc, TBar& bar, int slot, int line) {
+  bar.ViewLine = static_cast<uint8_t>(line);
+  bar.SlotInLine = static_cast<uint8_t>(slot);
+  if (slot == 0 || bar.Index == 0)
+    bar.StartCol = 0;
+  else
+    bar.StartCol = static_cast<uint8_t>(doc.Bar(bar.Index - 1).EndCol + 1);
+  bar.EndCol = static_cast<uint8_t>(bar.StartCol + bar.Length - 1);
+}
+
+int LayOutView(Osnova& doc, uint16_t first) {
+  int b = first;
+  int slot = 0;
+  int line = 0;
+  int linesUsed = 1;
+  while (b < doc.BarCount && line < 2) {
+    LayOutBar(doc, doc.Bar(b), slot, line);
+    ++b;
+    ++slot;
+    if (b < doc.BarCount && doc.Bar(b - 1).EndCol + doc.Bar(b).Length > 63) {
+      ++line;
+      slot = 0;
+      if (line < 2) linesUsed = 2;
+    }
+  }
+  doc.LastVisibleBar = static_cast<uint16_t>(b - 1);
+  doc.FirstVisibleBar = first;
+  return linesUsed;
+}
+
+ViewHit FindXY(const Osnova& doc, int x, int y) {
+  const int n = ShownInstrumentRows(doc);
+  const int H = view::LineHeight(n);
+  ViewHit hit{64, 2};
+  if (y >= 50 && y <= 15 * (n - 1) + 60)
+    hit.Line = 0;
+  else if (y >= H + 40 && y <= H + 15 * (n - 1) + 60)
+    hit.Line = 1;
+  for (int j = 0; j < view::kColumns; ++j) {
+    if (x >= 81 + 11 * j && x < 92 + 11 * j) {
+      hit.Column = j;
+      break;
+    }
+  }
+  return hit;
+}
