@@ -1,0 +1,350 @@
+#include "files/tab_file.h"
+
+#include <bit>
+#include <cstring>
+#include <fstream>
+
+#include "files/atomic_file.h"
+
+const char* const kDamagedTabFileMessage =
+    "Cannot open file! This is not a GLM file, or the file is corrupted.";
+
+namespace {
+
+constexpr std::string_view kMagic = "xx$#GVLM";
+constexpr std::string_view kFieldMarker = "@#";
+constexpr std::string_view kHeaderEnd = "@@";
+constexpr std::string_view kBarEnd = "@@##";
+constexpr std::size_t kPartRecordSize = 36;
+constexpr int32_t kMaxCommentLength = 65535;
+constexpr int32_t kMaxPartCount = 65535;
+constexpr int kMaxNumerator = 16;
+constexpr int kMaxTempo = 1024;
+// Length, Denominator, comment length, eight row blocks of marker, row and count, bar end.
+constexpr std::size_t kMinBarBlockSize = 2 + 4 + 8 * 4 + 4;
+
+uint64_t PositionMask(int length) {
+  if (length <= 0) return 0;
+  return length >= 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
+}
+
+std::string_view Cut(const std::string& text, std::size_t limit) {
+  return std::string_view(text).substr(0, limit);
+}
+
+// The song parts the writer keeps: inside the bar range and each after the one before it, so
+// that a saved file never fails to load because of a bad part.
+std::vector<const TSongPart*> WritableParts(const Osnova& doc, std::size_t barCount) {
+  std::vector<const TSongPart*> parts;
+  int64_t previous = -1;
+  for (const auto& part : doc.SongParts) {
+    if (part.StartBar <= previous || static_cast<std::size_t>(part.StartBar) >= barCount) continue;
+    if (parts.size() == static_cast<std::size_t>(kMaxPartCount)) break;
+    parts.push_back(&part);
+    previous = part.StartBar;
+  }
+  return parts;
+}
+
+// Writes into a buffer sized beforehand, so a 65535-bar song costs one allocation.
+class ByteWriter {
+ public:
+  explicit ByteWriter(std::string& out) : p_(out.data()) {}
+  void U8(uint8_t v) { *p_++ = static_cast<char>(v); }
+  void U16(uint16_t v) {
+    U8(static_cast<uint8_t>(v));
+    U8(static_cast<uint8_t>(v >> 8));
+  }
+  void I32(int32_t v) {
+    auto u = static_cast<uint32_t>(v);
+    for (int i = 0; i < 4; ++i) U8(static_cast<uint8_t>(u >> (8 * i)));
+  }
+  void Bytes(std::string_view b) {
+    if (b.empty()) return;
+    std::memcpy(p_, b.data(), b.size());
+    p_ += b.size();
+  }
+  void Text(std::string_view t) {
+    I32(t.empty() ? -1 : static_cast<int32_t>(t.size()));
+    Bytes(t);
+  }
+
+ private:
+  char* p_;
+};
+
+class ByteReader {
+ public:
+  explicit ByteReader(std::string_view bytes) : bytes_(bytes) {}
+  std::size_t Left() const { return bytes_.size() - pos_; }
+  bool Take(std::size_t n, std::string_view& out) {
+    if (Left() < n) return false;
+    out = bytes_.substr(pos_, n);
+    pos_ += n;
+    return true;
+  }
+  bool U8(uint8_t& v) {
+    if (Left() < 1) return false;
+    v = static_cast<uint8_t>(bytes_[pos_++]);
+    return true;
+  }
+  bool U16(uint16_t& v) {
+    if (Left() < 2) return false;
+    v = static_cast<uint16_t>(Byte(0) | Byte(1) << 8);
+    pos_ += 2;
+    return true;
+  }
+  bool I32(int32_t& v) {
+    if (Left() < 4) return false;
+    v = static_cast<int32_t>(Byte(0) | Byte(1) << 8 | Byte(2) << 16 | Byte(3) << 24);
+    pos_ += 4;
+    return true;
+  }
+  bool Marker(std::string_view marker) {
+    if (bytes_.substr(pos_, marker.size()) != marker) return false;
+    pos_ += marker.size();
+    return true;
+  }
+  // A song-information text: -1 or 0 is empty, longer than 50 or below -1 is damage.
+  bool InfoText(std::string& text) {
+    int32_t length = 0;
+    if (!I32(length) || length < -1 || length > static_cast<int32_t>(kInfoTextLength)) return false;
+    return Chars(length, text);
+  }
+  // A comment: any negative length is empty, longer than 65535 is damage.
+  bool Comment(std::string& text) {
+    int32_t length = 0;
+    if (!I32(length) || length > kMaxCommentLength) return false;
+    return Chars(length, text);
+  }
+
+ private:
+  uint32_t Byte(std::size_t i) const { return static_cast<uint8_t>(bytes_[pos_ + i]); }
+  bool Chars(int32_t length, std::string& text) {
+    if (length <= 0) {
+      text.clear();
+      return true;
+    }
+    std::string_view b;
+    if (!Take(static_cast<std::size_t>(length), b)) return false;
+    text.assign(b);
+    return true;
+  }
+
+  std::string_view bytes_;
+  std::size_t pos_ = 0;
+};
+
+bool ReadBar(ByteReader& in, TBar& bar) {
+  uint8_t length = 0, denominator = 0;
+  if (!in.U8(length) || !in.U8(denominator)) return false;
+  if (length < 1 || length > kMaxPositions) return false;
+  if (DenominatorIndex(denominator) == 255) return false;
+  bar.Length = length;
+  bar.Denominator = denominator;
+  if (!in.Comment(bar.Comment)) return false;
+  for (int row = RowCymbals; row <= RowBass; ++row) {
+    uint8_t rowByte = 0, count = 0;
+    // The row byte is only for reference: the block's place decides the row.
+    if (!in.Marker(kFieldMarker) || !in.U8(rowByte) || !in.U8(count)) return false;
+    std::string_view entries;
+    if (!in.Take(std::size_t{count} * 2, entries)) return false;
+    TNoteRow& notes = bar.Rows[row];
+    for (std::size_t i = 0; i < entries.size(); i += 2) {
+      auto position = static_cast<uint8_t>(entries[i]);
+      if (position >= kMaxPositions) continue;
+      TNoteCell cell = LetterToCell(row, static_cast<uint8_t>(entries[i + 1]));
+      notes.Set(position, cell.Variant, cell.Accent);
+    }
+  }
+  return in.Marker(kBarEnd);
+}
+
+}  // namespace
+
+TNoteCell LetterToCell(int row, uint8_t letter) {
+  bool upper = letter >= 'A' && letter <= 'Z';
+  char lower = upper ? static_cast<char>(letter - 'A' + 'a') : static_cast<char>(letter);
+  int variant = -1;
+  switch (row) {
+    case RowCymbals: variant = lower == 'x' ? 0 : lower == 's' ? 1 : lower == 'c' ? 2 : -1; break;
+    case RowRide: variant = lower == 'x' ? 0 : -1; break;
+    case RowHiHat: variant = lower == 'x' ? 0 : lower == 'o' ? 1 : -1; break;
+    case RowTom1: case RowTom2: case RowFloor: case RowBass: variant = lower == 'o' ? 0 : -1; break;
+    case RowSnare: variant = lower == 'o' ? 0 : lower == 'x' ? 1 : -1; break;
+    default: break;
+  }
+  // A foreign letter still marks a note, of a variant no row has.
+  if (variant < 0) return TNoteCell{100, 0};
+  return TNoteCell{static_cast<uint8_t>(variant), static_cast<uint8_t>(upper ? 1 : 0)};
+}
+
+std::string WriteTabBytes(const Osnova& doc) {
+  const std::size_t barCount = std::min<std::size_t>(doc.Bars.size(), kMaxBarCount);
+  const std::string_view texts[] = {
+      Cut(doc.Artist, kInfoTextLength),  Cut(doc.Song, kInfoTextLength),
+      Cut(doc.Album, kInfoTextLength),   Cut(doc.Drummer, kInfoTextLength),
+      Cut(doc.TabAuthor, kInfoTextLength), Cut(doc.Email, kInfoTextLength)};
+  const auto parts = WritableParts(doc, barCount);
+
+  std::size_t size = kMagic.size() + 2 + 2 + 2 + 1 + 2 + 2 + 2;
+  for (auto t : texts) size += 4 + t.size() + 2;
+  size += 4 + parts.size() * kPartRecordSize + 2 + kRowCount + 2;
+  for (std::size_t b = 0; b < barCount; ++b) {
+    const TBar& bar = *doc.Bars[b];
+    size += kMinBarBlockSize + std::min<std::size_t>(bar.Comment.size(), kMaxCommentLength);
+    const uint64_t mask = PositionMask(bar.Length);
+    for (int row = RowCymbals; row <= RowBass; ++row)
+      size += 2 * static_cast<std::size_t>(std::popcount(bar.Rows[row].Notes & mask));
+  }
+
+  std::string out(size, '\0');
+  ByteWriter w(out);
+  w.Bytes(kMagic);
+  w.Bytes(kFieldMarker);
+  w.U16(static_cast<uint16_t>(barCount));
+  w.Bytes(kFieldMarker);
+  w.U8(doc.Numerator);
+  w.Bytes(kFieldMarker);
+  w.U16(doc.Tempo);
+  w.Bytes(kFieldMarker);
+  for (auto t : texts) {
+    w.Text(t);
+    w.Bytes(kFieldMarker);
+  }
+  w.I32(parts.empty() ? -1 : static_cast<int32_t>(parts.size()));
+  for (const TSongPart* part : parts) {
+    auto name = Cut(part->Name, kPartNameLength);
+    w.I32(part->StartBar);
+    w.U8(static_cast<uint8_t>(name.size()));
+    w.Bytes(name);
+    // Name bytes past the name, then the padding byte.
+    for (std::size_t i = name.size(); i < kPartNameLength + 1; ++i) w.U8(0);
+  }
+  w.Bytes(kFieldMarker);
+  for (uint8_t flag : doc.Kit) w.U8(flag);
+  w.Bytes(kHeaderEnd);
+
+  for (std::size_t b = 0; b < barCount; ++b) {
+    const TBar& bar = *doc.Bars[b];
+    w.U8(bar.Length);
+    w.U8(bar.Denominator);
+    w.Text(Cut(bar.Comment, kMaxCommentLength));
+    const uint64_t mask = PositionMask(bar.Length);
+    for (int row = RowCymbals; row <= RowBass; ++row) {
+      const TNoteRow& notes = bar.Rows[row];
+      uint64_t set = notes.Notes & mask;
+      w.Bytes(kFieldMarker);
+      w.U8(static_cast<uint8_t>(row));
+      w.U8(static_cast<uint8_t>(std::popcount(set)));
+      while (set) {
+        int p = std::countr_zero(set);
+        set &= set - 1;
+        const TNoteCell& cell = notes.Cells[static_cast<std::size_t>(p)];
+        w.U8(static_cast<uint8_t>(p));
+        w.U8(static_cast<uint8_t>(NoteLetter(row, cell.Variant, cell.Accent)));
+      }
+    }
+    w.Bytes(kBarEnd);
+  }
+  return out;
+}
+
+std::unique_ptr<Osnova> ReadTabBytes(std::string_view bytes) {
+  ByteReader in(bytes);
+  uint16_t barCount = 0, tempo = 0;
+  uint8_t numerator = 0;
+  if (!in.Marker(kMagic) || !in.Marker(kFieldMarker)) return nullptr;
+  if (!in.U16(barCount) || barCount == 0 || !in.Marker(kFieldMarker)) return nullptr;
+  if (!in.U8(numerator) || numerator < 1 || numerator > kMaxNumerator) return nullptr;
+  if (!in.Marker(kFieldMarker)) return nullptr;
+  if (!in.U16(tempo) || tempo < 1 || tempo > kMaxTempo || !in.Marker(kFieldMarker)) return nullptr;
+
+  std::string texts[6];
+  for (auto& text : texts)
+    if (!in.InfoText(text) || !in.Marker(kFieldMarker)) return nullptr;
+
+  int32_t partCount = 0;
+  if (!in.I32(partCount) || partCount < -1 || partCount > kMaxPartCount) return nullptr;
+  std::vector<TSongPart> parts;
+  if (partCount > 0) {
+    // Check the size before reserving, so a damaged count cannot ask for memory the file lacks.
+    if (in.Left() / kPartRecordSize < static_cast<std::size_t>(partCount)) return nullptr;
+    parts.reserve(static_cast<std::size_t>(partCount));
+    int64_t previous = -1;
+    for (int32_t i = 0; i < partCount; ++i) {
+      std::string_view record;
+      in.Take(kPartRecordSize, record);
+      ByteReader r(record);
+      TSongPart part;
+      uint8_t nameLength = 0;
+      std::string_view name;
+      r.I32(part.StartBar);
+      r.U8(nameLength);
+      if (nameLength > kPartNameLength) return nullptr;
+      if (part.StartBar < 0 || part.StartBar >= barCount || part.StartBar <= previous) return nullptr;
+      r.Take(nameLength, name);
+      part.Name.assign(name);
+      previous = part.StartBar;
+      parts.push_back(std::move(part));
+    }
+  }
+  if (!in.Marker(kFieldMarker)) return nullptr;
+  std::string_view kit;
+  if (!in.Take(kRowCount, kit) || !in.Marker(kHeaderEnd)) return nullptr;
+
+  // A file too short for its bars is refused before 65535 bars are built for it.
+  if (in.Left() / kMinBarBlockSize < barCount) return nullptr;
+
+  auto doc = std::make_unique<Osnova>(numerator, barCount, 4);
+  doc->Tempo = tempo;
+  doc->Artist = std::move(texts[0]);
+  doc->Song = std::move(texts[1]);
+  doc->Album = std::move(texts[2]);
+  doc->Drummer = std::move(texts[3]);
+  doc->TabAuthor = std::move(texts[4]);
+  doc->Email = std::move(texts[5]);
+  doc->SongParts = std::move(parts);
+  for (int r = 0; r < kRowCount; ++r) doc->Kit[static_cast<std::size_t>(r)] = kit[static_cast<std::size_t>(r)] != 0;
+  // The counting line is always shown; the view has no layout without it.
+  doc->Kit[RowCount] = 1;
+  RecomputeLineOfRow(*doc);
+
+  for (auto& bar : doc->Bars)
+    if (!ReadBar(in, *bar)) return nullptr;
+  // Whatever follows the last bar is not part of the document.
+  return doc;
+}
+
+bool SaveToTabFile(Osnova& doc, const std::string& path, std::string& error) {
+  if (!WriteFileAtomically(path, WriteTabBytes(doc), error)) return false;
+  doc.Modified = false;
+  doc.HasFile = true;
+  doc.FileName = path;
+  return true;
+}
+
+std::unique_ptr<Osnova> LoadFromTabFile(const std::string& path, std::string& error) {
+  // Look at the magic first, so that opening some large unrelated file by mistake does not
+  // read all of it into memory.
+  {
+    std::ifstream probe(path, std::ios::binary);
+    char magic[kMagic.size()] = {};
+    if (!probe.read(magic, sizeof magic) || std::string_view(magic, sizeof magic) != kMagic) {
+      error = kDamagedTabFileMessage;
+      return nullptr;
+    }
+  }
+  std::string bytes, readError;
+  std::unique_ptr<Osnova> doc;
+  if (ReadWholeFile(path, bytes, readError)) doc = ReadTabBytes(bytes);
+  if (!doc) {
+    error = kDamagedTabFileMessage;
+    return nullptr;
+  }
+  doc->Modified = false;
+  doc->HasFile = true;
+  doc->FileName = path;
+  GlobalKit = doc->Kit;
+  return doc;
+}

@@ -1,0 +1,35 @@
+// The tab document file (.gvlm): the program's own binary format for one Osnova. Little-endian
+// integers, texts as an i32 length (-1 when empty) and Windows-1252 bytes, and two- or four-byte
+// markers between the fields as the only integrity check.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "model/tab_document.h"
+
+extern const char* const kDamagedTabFileMessage;
+
+// Exactly the bytes of the file for `doc`. The result is always readable by ReadTabBytes: texts
+// are cut to their field lengths, and song parts that the reader would refuse (outside the bar
+// range, or not after the part before) are left out.
+std::string WriteTabBytes(const Osnova& doc);
+
+// Builds a document from file bytes. nullptr on any damage or out-of-limit value. The document
+// has LineOfRow computed and the defaults of a new document for everything the file does not
+// hold (FileName "Unnamed", Modified and HasFile false, CurrentBar 0). Touches no global.
+std::unique_ptr<Osnova> ReadTabBytes(std::string_view bytes);
+
+// Writes the file atomically. On success: Modified false, HasFile true, FileName = path. On
+// failure returns false with the system's reason in `error`; the document and any old file are
+// unchanged.
+bool SaveToTabFile(Osnova& doc, const std::string& path, std::string& error);
+
+// Reads a file. On success the document has Modified false, HasFile true, FileName = path, and
+// its kit has become the program's GlobalKit. On failure returns nullptr with
+// kDamagedTabFileMessage in `error`, and nothing global has changed.
+std::unique_ptr<Osnova> LoadFromTabFile(const std::string& path, std::string& error);
+
+// The reader's reverse of NoteLetter for one row; `letter` in either case.
+TNoteCell LetterToCell(int row, uint8_t letter);
