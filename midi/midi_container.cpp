@@ -1,0 +1,228 @@
+#include "midi/midi_container.h"
+
+#include <algorithm>
+#include <utility>
+
+TMIDI_Container::~TMIDI_Container() { Clear_Events(); }
+
+void TMIDI_Container::Add_Event(std::unique_ptr<TMIDI_Event> event) {
+  Insert(std::move(event), false);
+}
+
+void TMIDI_Container::Add_Event_First(std::unique_ptr<TMIDI_Event> event) {
+  Insert(std::move(event), true);
+}
+
+int TMIDI_Container::Channels_Used() const {
+  return static_cast<int>(std::count(channel_flags_.begin(), channel_flags_.end(), true));
+}
+
+bool TMIDI_Container::Channel_Used(int channel) const {
+  return channel >= 1 && channel <= 16 && channel_flags_[static_cast<std::size_t>(channel - 1)];
+}
+
+void TMIDI_Container::Clear_Events() {
+  FreeTree(root_);
+  root_ = nullptr;
+  first_leaf_ = nullptr;
+  count_ = 0;
+  last_time_ = 0;
+  last_index_ = 0;
+  channel_flags_.fill(false);
+  cached_leaf_ = nullptr;
+  cached_start_ = 0;
+}
+
+void TMIDI_Container::FreeTree(Node* node) {
+  if (node == nullptr) return;
+  if (node->leaf) {
+    auto* leaf = static_cast<Leaf*>(node);
+    for (int i = 0; i < leaf->size; ++i) delete leaf->events[static_cast<std::size_t>(i)];
+    delete leaf;
+    return;
+  }
+  auto* inner = static_cast<Inner*>(node);
+  for (int i = 0; i < inner->size; ++i) FreeTree(inner->children[static_cast<std::size_t>(i)]);
+  delete inner;
+}
+
+const TMIDI_Event* TMIDI_Container::Event_At(int32_t index) const {
+  if (index < 0 || index >= count_) return nullptr;
+  if (cached_leaf_ != nullptr) {
+    if (index >= cached_start_ && index < cached_start_ + cached_leaf_->size)
+      return cached_leaf_->events[static_cast<std::size_t>(index - cached_start_)];
+    const Leaf* next = cached_leaf_->next;
+    int32_t nextStart = cached_start_ + cached_leaf_->size;
+    if (next != nullptr && index >= nextStart && index < nextStart + next->size) {
+      cached_leaf_ = next;
+      cached_start_ = nextStart;
+      return next->events[static_cast<std::size_t>(index - nextStart)];
+    }
+  }
+  const Node* node = root_;
+  int64_t start = 0;
+  int64_t rest = index;
+  while (!node->leaf) {
+    const auto* inner = static_cast<const Inner*>(node);
+    int c = 0;
+    while (rest >= inner->counts[static_cast<std::size_t>(c)]) {
+      rest -= inner->counts[static_cast<std::size_t>(c)];
+      start += inner->counts[static_cast<std::size_t>(c)];
+      ++c;
+    }
+    node = inner->children[static_cast<std::size_t>(c)];
+  }
+  cached_leaf_ = static_cast<const Leaf*>(node);
+  cached_start_ = static_cast<int32_t>(start);
+  return cached_leaf_->events[static_cast<std::size_t>(rest)];
+}
+
+void TMIDI_Container::Insert(std::unique_ptr<TMIDI_Event> event, bool beforeEqual) {
+  if (!event) return;
+  int channel = event->Channel();
+  if (channel >= 1 && channel <= 16) channel_flags_[static_cast<std::size_t>(channel - 1)] = true;
+  if (root_ == nullptr) {
+    auto* leaf = new Leaf;
+    root_ = leaf;
+    first_leaf_ = leaf;
+  }
+  int32_t time = event->Event_Time();
+  int64_t index = 0;
+  Node* sibling = InsertInto(root_, event.release(), beforeEqual, index);
+  if (sibling != nullptr) {
+    auto* root = new Inner;
+    root->size = 2;
+    root->children[0] = root_;
+    root->children[1] = sibling;
+    root->counts[0] = CountOf(root_);
+    root->counts[1] = CountOf(sibling);
+    root->minTimes[0] = MinTimeOf(root_);
+    root->minTimes[1] = MinTimeOf(sibling);
+    root_ = root;
+  }
+  ++count_;
+  last_time_ = time;
+  last_index_ = static_cast<int32_t>(index);
+  cached_leaf_ = nullptr;
+}
+
+int64_t TMIDI_Container::CountOf(const Node* node) {
+  if (node->leaf) return node->size;
+  const auto* inner = static_cast<const Inner*>(node);
+  int64_t sum = 0;
+  for (int i = 0; i < inner->size; ++i) sum += inner->counts[static_cast<std::size_t>(i)];
+  return sum;
+}
+
+int32_t TMIDI_Container::MinTimeOf(const Node* node) {
+  return node->leaf ? static_cast<const Leaf*>(node)->times[0]
+                    : static_cast<const Inner*>(node)->minTimes[0];
+}
+
+TMIDI_Container::Node* TMIDI_Container::InsertInto(Node* node, TMIDI_Event* event,
+                                                   bool beforeEqual, int64_t& index) {
+  if (node->leaf) return InsertIntoLeaf(static_cast<Leaf*>(node), event, beforeEqual, index);
+  return InsertIntoInner(static_cast<Inner*>(node), event, beforeEqual, index);
+}
+
+namespace {
+
+// Opens a gap at `pos` in the first `size` entries of `a`.
+template <class Array>
+void OpenGap(Array& a, int size, int pos) {
+  std::move_backward(a.begin() + pos, a.begin() + size, a.begin() + size + 1);
+}
+
+template <class Array>
+void MoveTail(Array& from, int begin, int end, Array& to) {
+  std::move(from.begin() + begin, from.begin() + end, to.begin());
+}
+
+}  // namespace
+
+TMIDI_Container::Leaf* TMIDI_Container::InsertIntoLeaf(Leaf* leaf, TMIDI_Event* event,
+                                                       bool beforeEqual, int64_t& index) {
+  int32_t time = event->Event_Time();
+  auto begin = leaf->times.begin();
+  auto end = begin + leaf->size;
+  int pos = static_cast<int>((beforeEqual ? std::lower_bound(begin, end, time)
+                                          : std::upper_bound(begin, end, time)) -
+                             begin);
+  index += pos;
+
+  Leaf* target = leaf;
+  Leaf* right = nullptr;
+  if (leaf->size == kLeafCapacity) {
+    right = new Leaf;
+    right->next = leaf->next;
+    leaf->next = right;
+    // Appending at the end or prepending at the front are the common streams: leave the full
+    // half alone so such streams fill their leaves completely.
+    int keep = pos == kLeafCapacity ? kLeafCapacity : pos == 0 ? 0 : kLeafCapacity / 2;
+    MoveTail(leaf->times, keep, kLeafCapacity, right->times);
+    MoveTail(leaf->events, keep, kLeafCapacity, right->events);
+    right->size = kLeafCapacity - keep;
+    leaf->size = keep;
+    if (pos > keep || (pos == keep && keep == kLeafCapacity)) {
+      target = right;
+      pos -= keep;
+    }
+  }
+  OpenGap(target->times, target->size, pos);
+  OpenGap(target->events, target->size, pos);
+  target->times[static_cast<std::size_t>(pos)] = time;
+  target->events[static_cast<std::size_t>(pos)] = event;
+  ++target->size;
+  return right;
+}
+
+TMIDI_Container::Inner* TMIDI_Container::InsertIntoInner(Inner* inner, TMIDI_Event* event,
+                                                         bool beforeEqual, int64_t& index) {
+  int32_t time = event->Event_Time();
+  auto begin = inner->minTimes.begin();
+  auto end = begin + inner->size;
+  // The last child that starts before (or, after equal times, at) the new time; the new event
+  // belongs in it or right at its end.
+  int c = static_cast<int>((beforeEqual ? std::lower_bound(begin, end, time)
+                                        : std::upper_bound(begin, end, time)) -
+                           begin) -
+          1;
+  if (c < 0) c = 0;
+  for (int i = 0; i < c; ++i) index += inner->counts[static_cast<std::size_t>(i)];
+
+  auto uc = static_cast<std::size_t>(c);
+  Node* child = inner->children[uc];
+  Node* split = InsertInto(child, event, beforeEqual, index);
+  ++inner->counts[uc];
+  inner->minTimes[uc] = MinTimeOf(child);
+  if (split == nullptr) return nullptr;
+
+  int64_t splitCount = CountOf(split);
+  inner->counts[uc] -= splitCount;
+
+  Inner* target = inner;
+  Inner* right = nullptr;
+  int pos = c + 1;
+  if (inner->size == kFanOut) {
+    right = new Inner;
+    int keep = kFanOut / 2;
+    MoveTail(inner->counts, keep, kFanOut, right->counts);
+    MoveTail(inner->minTimes, keep, kFanOut, right->minTimes);
+    MoveTail(inner->children, keep, kFanOut, right->children);
+    right->size = kFanOut - keep;
+    inner->size = keep;
+    if (pos > keep) {
+      target = right;
+      pos -= keep;
+    }
+  }
+  OpenGap(target->counts, target->size, pos);
+  OpenGap(target->minTimes, target->size, pos);
+  OpenGap(target->children, target->size, pos);
+  auto up = static_cast<std::size_t>(pos);
+  target->counts[up] = splitCount;
+  target->minTimes[up] = MinTimeOf(split);
+  target->children[up] = split;
+  ++target->size;
+  return right;
+}

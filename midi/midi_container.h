@@ -1,0 +1,104 @@
+// The time-ordered list of MIDI events that the export fills and the file writer reads.
+//
+// Order: by Event_Time; among equal times, Add_Event puts the newcomer after the others and
+// Add_Event_First before them. The export puts the time-0 events of every row at the front while
+// its notes go to the end, so a list searched from the previous insertion point turns quadratic on
+// long songs. The events live instead in a B+ tree whose nodes count the events below them: every
+// insertion and every Event_At costs O(log n), and a walk through the list in order is linear.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "midi/midi_events.h"
+
+class TMIDI_Container {
+ public:
+  TMIDI_Container() = default;
+  ~TMIDI_Container();
+  TMIDI_Container(const TMIDI_Container&) = delete;
+  TMIDI_Container& operator=(const TMIDI_Container&) = delete;
+
+  int32_t Count() const { return count_; }
+  // The event at list index `index`, or nullptr outside 0..Count-1. Reading neighbouring indexes
+  // one after the other (as a list view scrolls) costs O(1) each.
+  const TMIDI_Event* Event_At(int32_t index) const;
+
+  // Both take ownership and ignore a null event.
+  void Add_Event(std::unique_ptr<TMIDI_Event> event);
+  void Add_Event_First(std::unique_ptr<TMIDI_Event> event);
+
+  void Set_Time_Signature(uint8_t numerator, uint8_t denominator) {
+    time_sig_numerator_ = numerator;
+    time_sig_denominator_ = denominator;
+  }
+  uint8_t Time_Sig_Numerator() const { return time_sig_numerator_; }
+  uint8_t Time_Sig_Denominator() const { return time_sig_denominator_; }
+  void Set_Beats_Per_Minute(uint16_t bpm) { beats_per_minute_ = bpm; }
+  uint16_t Beats_Per_Minute() const { return beats_per_minute_; }
+
+  // Channels 1..16 that hold at least one event; events of other channel numbers stay in the
+  // list but belong to no track.
+  int Channels_Used() const;
+  bool Channel_Used(int channel) const;
+
+  // Time and list index of the latest insertion; 0 after Clear_Events.
+  int32_t Last_Time() const { return last_time_; }
+  int32_t Last_Index() const { return last_index_; }
+
+  // Frees every event and clears the channel flags; the time signature and tempo stay.
+  void Clear_Events();
+
+  // Calls visit(const TMIDI_Event&) for every event in list order.
+  template <class Visit>
+  void For_Each(Visit&& visit) const {
+    for (const Leaf* leaf = first_leaf_; leaf != nullptr; leaf = leaf->next)
+      for (int i = 0; i < leaf->size; ++i) visit(*leaf->events[i]);
+  }
+
+ private:
+  static constexpr int kLeafCapacity = 64;
+  static constexpr int kFanOut = 64;
+
+  struct Node {
+    bool leaf;
+    int size = 0;  // events of a leaf, children of an inner node
+    explicit Node(bool isLeaf) : leaf(isLeaf) {}
+  };
+  struct Leaf : Node {
+    Leaf() : Node(true) {}
+    Leaf* next = nullptr;
+    std::array<int32_t, kLeafCapacity> times{};
+    std::array<TMIDI_Event*, kLeafCapacity> events{};
+  };
+  struct Inner : Node {
+    Inner() : Node(false) {}
+    std::array<int64_t, kFanOut> counts{};    // events below each child
+    std::array<int32_t, kFanOut> minTimes{};  // time of each child's first event
+    std::array<Node*, kFanOut> children{};
+  };
+
+  void Insert(std::unique_ptr<TMIDI_Event> event, bool beforeEqual);
+  // Inserts into the subtree, adding the events before the new one to `index`. Returns the new
+  // right sibling when the node had to split, else nullptr.
+  Node* InsertInto(Node* node, TMIDI_Event* event, bool beforeEqual, int64_t& index);
+  Leaf* InsertIntoLeaf(Leaf* leaf, TMIDI_Event* event, bool beforeEqual, int64_t& index);
+  Inner* InsertIntoInner(Inner* inner, TMIDI_Event* event, bool beforeEqual, int64_t& index);
+  static int64_t CountOf(const Node* node);
+  static int32_t MinTimeOf(const Node* node);
+  static void FreeTree(Node* node);
+
+  Node* root_ = nullptr;
+  Leaf* first_leaf_ = nullptr;
+  int32_t count_ = 0;
+  uint8_t time_sig_numerator_ = 4;
+  uint8_t time_sig_denominator_ = 4;
+  uint16_t beats_per_minute_ = 120;
+  int32_t last_time_ = 0;
+  int32_t last_index_ = 0;
+  std::array<bool, 16> channel_flags_{};
+  // Where Event_At found the previous index, so sequential reads skip the descent.
+  mutable const Leaf* cached_leaf_ = nullptr;
+  mutable int32_t cached_start_ = 0;
+};

@@ -1,0 +1,45 @@
+#include "midi/tab_to_midi.h"
+
+#include <algorithm>
+#include <string>
+
+#include "midi/drum_map.h"
+
+void Convert_Row(TMIDI_Container& container, uint8_t row,
+                 const std::array<TNoteCell, kMaxPositions>& cells, int32_t barTime,
+                 uint64_t notes, uint8_t length, bool firstRow) {
+  container.Add_Event_First(std::make_unique<TPatch>(0, -1, kDrumChannel, 0xC0, 0, 0));
+  std::string instrument =
+      firstRow ? "Instrument " + std::to_string(DrumNoteOf(row, 0)) : std::string("0");
+  container.Add_Event_First(std::make_unique<TMeta_Text_Event>(0, kDrumChannel, 4, instrument));
+  std::string track =
+      firstRow ? std::string("Drum Tab MIDI made with ") + kExportProgramName : std::string("x");
+  container.Add_Event_First(std::make_unique<TMeta_Text_Event>(0, kDrumChannel, 3, track));
+
+  int end = std::min<int>(length, kMaxPositions);
+  for (int p = 0; p < end; ++p) {
+    if (((notes >> p) & 1u) == 0) continue;
+    uint8_t key = DrumNoteOf(row, cells[static_cast<std::size_t>(p)].Variant);
+    int32_t t = barTime + 2 * (p + 1);
+    container.Add_Event(
+        std::make_unique<TNote_On>(t, kExportNoteTicks, kDrumChannel, 0x90, key, kExportVelocity));
+    container.Add_Event(std::make_unique<TNote_Off>(t + kExportNoteTicks, kExportNoteTicks,
+                                                    kDrumChannel, 0x90, key, 0));
+  }
+}
+
+void Convert_Tab(TMIDI_Container& container, const BarArray& bars, uint16_t tempo) {
+  container.Clear_Events();
+  container.Set_Time_Signature(4, 4);
+  container.Set_Beats_Per_Minute(tempo);
+  int32_t barTime = 0;
+  bool firstRow = true;
+  for (const auto& bar : bars) {
+    for (uint8_t row = 1; row < kRowCount; ++row) {
+      const TNoteRow& r = bar->Rows[row];
+      Convert_Row(container, row, r.Cells, barTime, r.Notes, bar->Length, firstRow);
+      firstRow = false;
+    }
+    barTime += 2 * bar->Length;
+  }
+}
