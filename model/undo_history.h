@@ -1,0 +1,61 @@
+// The undo/redo history: up to SlotCount whole-document snapshots, each the exact bytes the tab
+// file writer produces, kept in memory with the view and cursor of that moment. In memory, so no
+// folder change of a file dialog can break the history and nothing is left on disk at exit.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/tab_document.h"
+
+struct UndoView {
+  int32_t FirstVisibleBar = 0;
+  int32_t LastVisibleBar = 0;
+  int32_t CurrentBar = 0;
+  uint8_t Column = 0;  // cursor column
+  uint8_t Line = 0;    // cursor view line
+  bool operator==(const UndoView&) const = default;
+};
+
+class UR_Stack {
+ public:
+  explicit UR_Stack(int slotCount = 10);
+
+  // Snapshot of the live document, taken before an edit changes it.
+  void Push(const Osnova& doc, const UndoView& view);
+
+  // Undo (true) or redo (false). Returns the document to show instead of `live`: read back from
+  // the slot, with live's FileName, Modified and HasFile, its kit made the GlobalKit, and its
+  // CurrentBar and visible range taken from the slot's view. nullopt, with the history unchanged,
+  // when there is no such step or the slot cannot be read.
+  struct Restored {
+    std::unique_ptr<Osnova> Doc;
+    UndoView View;
+  };
+  std::optional<Restored> Restore(bool undo, const Osnova& live, const UndoView& liveView);
+
+  bool CanUndo() const { return current_ >= 0; }
+  bool CanRedo() const { return !pending_ && redoPos_ < top_; }
+  // Forgets everything (New, Open).
+  void Reset();
+
+  int Current() const { return current_; }
+  int Top() const { return top_; }
+  int RedoPos() const { return redoPos_; }
+  bool Pending() const { return pending_; }
+  int SlotCount() const { return static_cast<int>(slots_.size()); }
+
+ private:
+  struct TUndoSlot {
+    std::string Bytes;
+    UndoView View;
+  };
+  std::vector<TUndoSlot> slots_;
+  int current_ = -1;  // slot the next Undo restores
+  int top_ = 0;       // one past the newest valid slot
+  int redoPos_ = 0;   // slot the next Redo restores
+  bool pending_ = false;  // an edit followed the last Push: the live document is in no slot
+};

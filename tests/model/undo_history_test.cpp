@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <random>
+
+#include "files/tab_file.h"
+#include "model/undo_history.h"
+
+namespace {
+
+// A live document and view that edits change, with the history taking a snapshot first, the way
+// every editing command does.
+class Session {
+ public:
+  Session() : doc(std::make_unique<Osnova>(4, 8, 4)) {}
+
+  void Edit(int id) {
+    history.Push(*doc, view);
+    doc->Artist = "edit " + std::to_string(id);
+    doc->Bar(id % 8).Rows[RowSnare].Set(id % 16, 0, id % 2);
+    view = UndoView{id % 4, id % 4 + 3, id % 8, static_cast<uint8_t>(id % 64), static_cast<uint8_t>(id % 2)};
+  }
+  bool Step(bool undo) {
+    auto restored = history.Restore(undo, *doc, view);
+    if (!restored) return false;
+    doc = std::move(restored->Doc);
+    view = restored->View;
+    return true;
+  }
+  std::string Bytes() const { return WriteTabBytes(*doc); }
+
+  UR_Stack history;
+  std::unique_ptr<Osnova> doc;
+  UndoView view;
+};
+
+void ExpectCounters(const UR_Stack& h, int current, int top, int redoPos, bool pending) {
+  EXPECT_EQ(h.Current(), current);
+  EXPECT_EQ(h.Top(), top);
+  EXPECT_EQ(h.RedoPos(), redoPos);
+  EXPECT_EQ(h.Pending(), pending);
+}
+
+}  // namespace
+
+TEST(UndoHistory, StartsEmptyAndRefusesStepsItDoesNotHave) {
+  Session s;
+  EXPECT_EQ(s.history.SlotCount(), 10);
+  ExpectCounters(s.history, -1, 0, 0, false);
+  EXPECT_FALSE(s.history.CanUndo());
+  EXPECT_FALSE(s.history.CanRedo());
+  EXPECT_FALSE(s.Step(true));
+  EXPECT_FALSE(s.Step(false));
+  ExpectCounters(s.history, -1, 0, 0, false);
+
+  s.Edit(1);
+  EXPECT_TRUE(s.history.CanUndo());
+  EXPECT_FALSE(s.history.CanRedo());  // never right after an edit
+  EXPECT_FALSE(s.Step(false));
+  ExpectCounters(s.history, 0, 1, 1, true);
+
+  s.history.Reset();
+  ExpectCounters(s.history, -1, 0, 0, false);
+  EXPECT_FALSE(s.history.CanUndo());
+  EXPECT_FALSE(s.Step(true));
+}
+
+TEST(UndoHistory, FollowsTheWorkedExample) {
+  Session s;
+  std::vector<std::string> before;
+  std::vector<UndoView> viewBefore;
+  for (int i = 1; i <= 3; ++i) {
+    before.push_back(s.Bytes());
+    viewBefore.push_back(s.view);
+    s.Edit(i);
+  }
+  ExpectCounters(s.history, 2, 3, 3, true);
+  const std::string live = s.Bytes();
+  const UndoView liveView = s.view;
+
+  ASSERT_TRUE(s.Step(true));
+  ExpectCounters(s.history, 1, 4, 3, false);
+  EXPECT_EQ(s.Bytes(), before[2]);
+  EXPECT_EQ(s.view, viewBefore[2]);
+  EXPECT_TRUE(s.history.CanRedo());
+
+  ASSERT_TRUE(s.Step(false));
+  ExpectCounters(s.history, 2, 4, 4, false);
+  EXPECT_EQ(s.Bytes(), live);
+  EXPECT_EQ(s.view, liveView);
+  EXPECT_FALSE(s.history.CanRedo());
+
+  // A new edit after an Undo overwrites the slot above Current and drops the redo states.
+  ASSERT_TRUE(s.Step(true));
+  s.Edit(4);
+  ExpectCounters(s.history, 2, 3, 3, true);
+  EXPECT_FALSE(s.history.CanRedo());
+}
+
+TEST(UndoHistory, TenEditsGiveNineUndoSteps) {
+  Session s;
+  std::vector<std::string> after;
+  for (int i = 1; i <= 10; ++i) {
+    s.Edit(i);
+    after.push_back(s.Bytes());
+  }
+  int steps = 0;
+  while (s.history.CanUndo()) {
+    ASSERT_TRUE(s.Step(true));
+    ++steps;
+  }
+  EXPECT_EQ(steps, 9);
+  EXPECT_EQ(s.Bytes(), after[0]);  // the state before the first edit was dropped
+  ExpectCounters(s.history, -1, 10, 1, false);
+  // Nine redos lead back to the last edit.
+  for (int i = 0; i < 9; ++i) ASSERT_TRUE(s.Step(false));
+  EXPECT_EQ(s.Bytes(), after[9]);
+  EXPECT_FALSE(s.history.CanRedo());
+}
+
+TEST(UndoHistory, UndoUndoRedoRedoReturnsToTheSameDocumentAndView) {
+  const auto savedKit = GlobalKit;
+  Session s;
+  for (int i = 1; i <= 4; ++i) s.Edit(i);
+  s.doc->Kit[RowRide] = 0;  // kit in the live document only
+  s.doc->FileName = "/songs/a.gvlm";
+  s.doc->HasFile = true;
+  s.doc->Modified = true;
+  s.view = UndoView{2, 5, 4, 33, 1};
+  const std::string live = s.Bytes();
+  const UndoView liveView = s.view;
+
+  ASSERT_TRUE(s.Step(true));
+  EXPECT_EQ(GlobalKit[RowRide], 1);  // the snapshot's kit became the program's
+  s.doc->Modified = false;           // as after a save between the steps
+  ASSERT_TRUE(s.Step(true));
+  // The view taken when edit 3 began, that is the one edit 2 left.
+  EXPECT_EQ(s.view, (UndoView{2, 5, 2, 2, 0}));
+  EXPECT_EQ(s.doc->CurrentBar, 2);
+  EXPECT_EQ(s.doc->FirstVisibleBar, 2);
+  EXPECT_EQ(s.doc->LastVisibleBar, 5);
+  ASSERT_TRUE(s.Step(false));
+  ASSERT_TRUE(s.Step(false));
+
+  EXPECT_EQ(s.Bytes(), live);
+  EXPECT_EQ(s.view, liveView);
+  EXPECT_EQ(s.doc->CurrentBar, 4);
+  EXPECT_EQ(GlobalKit[RowRide], 0);
+  // The file state is the live document's at each step, never the snapshot's.
+  EXPECT_EQ(s.doc->FileName, "/songs/a.gvlm");
+  EXPECT_TRUE(s.doc->HasFile);
+  EXPECT_FALSE(s.doc->Modified);
+  GlobalKit = savedKit;
+}
+
+TEST(UndoHistory, ViewOutsideTheRestoredDocumentIsClamped) {
+  Session s;
+  s.view = UndoView{-5, 400, 900, 3, 1};
+  s.Edit(1);
+  ASSERT_TRUE(s.Step(true));
+  EXPECT_EQ(s.view.CurrentBar, 7);
+  EXPECT_EQ(s.view.FirstVisibleBar, 0);
+  EXPECT_EQ(s.view.LastVisibleBar, 7);
+  EXPECT_EQ(s.doc->CurrentBar, 7);
+}
+
+// The history as users expect it, written without slots or counters: the states before the
+// live one, the live one, and the states Redo goes to. At most ten stored states: ten earlier
+// ones while an edit is pending, or earlier + live + later ones after an Undo or Redo.
+struct ReferenceHistory {
+  using State = std::pair<std::string, UndoView>;
+  std::deque<State> past;
+  std::deque<State> future;
+  bool liveIsStored = false;
+
+  void Edit(const State& live) {
+    past.push_back(live);
+    if (past.size() > 10) past.pop_front();
+    future.clear();
+    liveIsStored = false;
+  }
+  bool CanUndo() const { return !past.empty(); }
+  bool CanRedo() const { return liveIsStored && !future.empty(); }
+  State Undo(const State& live) {
+    if (!liveIsStored && past.size() == 10) past.pop_front();  // room to store the live state
+    future.push_front(live);
+    State back = past.back();
+    past.pop_back();
+    liveIsStored = true;
+    return back;
+  }
+  State Redo(const State& live) {
+    past.push_back(live);
+    State next = future.front();
+    future.pop_front();
+    return next;
+  }
+};
+
+TEST(UndoHistory, RandomEditsUndosAndRedosMatchTheReference) {
+  for (unsigned seed = 1; seed <= 20; ++seed) {
+    std::mt19937 rng(seed);
+    Session s;
+    ReferenceHistory ref;
+    for (int op = 0; op < 400; ++op) {
+      const int pick = static_cast<int>(rng() % 10);
+      const ReferenceHistory::State live{s.Bytes(), s.view};
+      if (pick < 5) {
+        ref.Edit(live);
+        s.Edit(op);
+      } else if (pick < 8) {
+        ASSERT_EQ(s.history.CanUndo(), ref.CanUndo()) << seed << "/" << op;
+        if (!ref.CanUndo()) continue;
+        auto want = ref.Undo(live);
+        ASSERT_TRUE(s.Step(true));
+        ASSERT_EQ(s.Bytes(), want.first) << seed << "/" << op;
+        ASSERT_EQ(s.view, want.second) << seed << "/" << op;
+      } else {
+        ASSERT_EQ(s.history.CanRedo(), ref.CanRedo()) << seed << "/" << op;
+        if (!ref.CanRedo()) continue;
+        auto want = ref.Redo(live);
+        ASSERT_TRUE(s.Step(false));
+        ASSERT_EQ(s.Bytes(), want.first) << seed << "/" << op;
+        ASSERT_EQ(s.view, want.second) << seed << "/" << op;
+      }
+      const UR_Stack& h = s.history;
+      ASSERT_TRUE(h.Current() >= -1 && h.Current() < h.SlotCount());
+      ASSERT_TRUE(h.Current() < 0 || (h.Current() < h.Top() && h.Top() <= h.SlotCount()));
+      ASSERT_LE(h.RedoPos(), h.Top());
+    }
+  }
+}
