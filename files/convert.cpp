@@ -1,0 +1,60 @@
+#include "files/convert.h"
+
+#include <algorithm>
+#include <cctype>
+#include <iterator>
+
+#include "files/tab_file.h"
+
+namespace {
+
+// Writes `doc` to `path`; false with the system's reason in `error`. Writers must be atomic.
+using FormatWriter = bool (*)(Osnova& doc, const std::string& path, std::string& error);
+
+struct OutputFormat {
+  const char* Extension;  // lower case, with the dot
+  FormatWriter Write;
+};
+
+// One line per format.
+constexpr OutputFormat kFormats[] = {
+    {".gvlm", SaveToTabFile},
+};
+
+std::string LowerExtension(const std::string& path) {
+  auto slash = path.find_last_of('/');
+  auto dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+  std::string ext = path.substr(dot);
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return ext;
+}
+
+}  // namespace
+
+std::vector<std::string> ConversionExtensions() {
+  std::vector<std::string> list;
+  for (const auto& format : kFormats) list.emplace_back(format.Extension);
+  return list;
+}
+
+int ConvertTabFile(const std::string& in, const std::string& out, std::string& message) {
+  message.clear();
+  const std::string ext = LowerExtension(out);
+  auto format = std::find_if(std::begin(kFormats), std::end(kFormats),
+                             [&](const OutputFormat& f) { return ext == f.Extension; });
+  if (format == std::end(kFormats)) {
+    message = "Unknown output format for \"" + out + "\". Known extensions:";
+    for (const auto& known : ConversionExtensions()) message += " " + known;
+    return 2;
+  }
+  auto doc = LoadFromTabFile(in, message);
+  if (!doc) return 1;
+  std::string error;
+  if (!format->Write(*doc, out, error)) {
+    message = "Cannot write \"" + out + "\": " + error;
+    return 1;
+  }
+  return 0;
+}

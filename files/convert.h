@@ -1,0 +1,15 @@
+// The `grooveloom -o OUT IN` conversion: no window, only the core.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Reads IN as a tab file and writes OUT in the format its extension names (case-insensitive).
+// Returns the process exit status: 0 ok (message empty); 1 when IN is refused (message =
+// kDamagedTabFileMessage) or OUT cannot be written (message names OUT and the system's reason);
+// 2 for an unknown OUT extension (message lists the known ones). OUT is written atomically, so
+// it is never left partial.
+int ConvertTabFile(const std::string& in, const std::string& out, std::string& message);
+
+// The extensions ConvertTabFile can write, with their dot, in table order.
+std::vector<std::string> ConversionExtensions();
