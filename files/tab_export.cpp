@@ -142,13 +142,23 @@ class GroupWriter {
       const auto& labels = CountLabels();
       for (int b = s; b <= e; ++b) {
         const TBar& bar = doc_.Bar(b);
+        // ColumnHasNote for every position at once: any row 1..8, shown or not.
+        uint64_t column = 0;
+        for (int r = RowCymbals; r <= RowBass; ++r)
+          column |= bar.Rows[static_cast<std::size_t>(r)].Notes;
+        // Labels take at most two characters, so a bar never needs more than 129 of them.
+        char buffer[2 * kMaxPositions + 1];
+        std::size_t used = 0;
         for (int p = 0, len = BarLength(bar); p < len; ++p) {
-          if (ColumnHasNote(bar, p))
-            out += labels[static_cast<std::size_t>(p)];
-          else
-            out += ' ';
+          if ((column >> p) & 1u) {
+            const std::string& label = labels[static_cast<std::size_t>(p)];
+            for (char c : label) buffer[used++] = c;
+          } else {
+            buffer[used++] = ' ';
+          }
         }
-        out += '|';
+        buffer[used++] = '|';
+        out.append(buffer, used);
       }
       out += kEol;
     }
@@ -158,15 +168,14 @@ class GroupWriter {
       for (int b = s; b <= e; ++b) {
         const TBar& bar = doc_.Bar(b);
         const TNoteRow& row = bar.Rows[static_cast<std::size_t>(r)];
-        for (int p = 0, len = BarLength(bar); p < len; ++p) {
-          if (row.Has(p)) {
-            const TNoteCell& cell = row.Cells[static_cast<std::size_t>(p)];
-            out += NoteLetter(r, cell.Variant, cell.Accent);
-          } else {
-            out += '-';
-          }
+        char buffer[kMaxPositions + 1];
+        int len = BarLength(bar);
+        for (int p = 0; p < len; ++p) {
+          const TNoteCell& cell = row.Cells[static_cast<std::size_t>(p)];
+          buffer[p] = row.Has(p) ? NoteLetter(r, cell.Variant, cell.Accent) : '-';
         }
-        out += '|';
+        buffer[len] = '|';
+        out.append(buffer, static_cast<std::size_t>(len) + 1);
       }
       out += kEol;
     }
