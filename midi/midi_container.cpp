@@ -1,6 +1,7 @@
 #include "midi/midi_container.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 TMIDI_Container::~TMIDI_Container() { Clear_Events(); }
@@ -21,8 +22,41 @@ bool TMIDI_Container::Channel_Used(int channel) const {
   return channel >= 1 && channel <= 16 && channel_flags_[static_cast<std::size_t>(channel - 1)];
 }
 
+std::byte* TMIDI_Container::Reserve(std::size_t size) {
+  if (blocks_.empty() || blocks_.back().used + kHeaderBytes + size > kBlockBytes) {
+    // Uninitialised on purpose: only the used part is ever read.
+    blocks_.push_back(Block{std::unique_ptr<std::byte[]>(new std::byte[kBlockBytes]), 0});
+  }
+  Block& block = blocks_.back();
+  return block.bytes.get() + block.used + kHeaderBytes;
+}
+
+void TMIDI_Container::Commit(std::size_t size) {
+  Block& block = blocks_.back();
+  uint64_t header = size;
+  std::memcpy(block.bytes.get() + block.used, &header, sizeof header);
+  block.used += kHeaderBytes + size;
+}
+
+void TMIDI_Container::DestroyBlocks() {
+  for (Block& block : blocks_) {
+    std::size_t at = 0;
+    while (at < block.used) {
+      uint64_t size;
+      std::memcpy(&size, block.bytes.get() + at, sizeof size);
+      std::launder(reinterpret_cast<TMIDI_Event*>(block.bytes.get() + at + kHeaderBytes))
+          ->~TMIDI_Event();
+      at += kHeaderBytes + size;
+    }
+  }
+  blocks_.clear();
+}
+
 void TMIDI_Container::Clear_Events() {
   FreeTree(root_);
+  DestroyBlocks();
+  for (TMIDI_Event* event : adopted_) delete event;
+  adopted_.clear();
   root_ = nullptr;
   first_leaf_ = nullptr;
   count_ = 0;
@@ -36,9 +70,7 @@ void TMIDI_Container::Clear_Events() {
 void TMIDI_Container::FreeTree(Node* node) {
   if (node == nullptr) return;
   if (node->leaf) {
-    auto* leaf = static_cast<Leaf*>(node);
-    for (int i = 0; i < leaf->size; ++i) delete leaf->events[static_cast<std::size_t>(i)];
-    delete leaf;
+    delete static_cast<Leaf*>(node);
     return;
   }
   auto* inner = static_cast<Inner*>(node);
@@ -79,6 +111,12 @@ const TMIDI_Event* TMIDI_Container::Event_At(int32_t index) const {
 
 void TMIDI_Container::Insert(std::unique_ptr<TMIDI_Event> event, bool beforeEqual) {
   if (!event) return;
+  adopted_.reserve(adopted_.size() + 1);
+  adopted_.push_back(event.get());
+  Insert(event.release(), beforeEqual);
+}
+
+void TMIDI_Container::Insert(TMIDI_Event* event, bool beforeEqual) {
   int channel = event->Channel();
   if (channel >= 1 && channel <= 16) channel_flags_[static_cast<std::size_t>(channel - 1)] = true;
   if (root_ == nullptr) {
@@ -88,7 +126,7 @@ void TMIDI_Container::Insert(std::unique_ptr<TMIDI_Event> event, bool beforeEqua
   }
   int32_t time = event->Event_Time();
   int64_t index = 0;
-  Node* sibling = InsertInto(root_, event.release(), beforeEqual, index);
+  Node* sibling = InsertInto(root_, count_, event, beforeEqual, index);
   if (sibling != nullptr) {
     auto* root = new Inner;
     root->size = 2;
@@ -119,10 +157,10 @@ int32_t TMIDI_Container::MinTimeOf(const Node* node) {
                     : static_cast<const Inner*>(node)->minTimes[0];
 }
 
-TMIDI_Container::Node* TMIDI_Container::InsertInto(Node* node, TMIDI_Event* event,
+TMIDI_Container::Node* TMIDI_Container::InsertInto(Node* node, int64_t total, TMIDI_Event* event,
                                                    bool beforeEqual, int64_t& index) {
   if (node->leaf) return InsertIntoLeaf(static_cast<Leaf*>(node), event, beforeEqual, index);
-  return InsertIntoInner(static_cast<Inner*>(node), event, beforeEqual, index);
+  return InsertIntoInner(static_cast<Inner*>(node), total, event, beforeEqual, index);
 }
 
 namespace {
@@ -131,6 +169,21 @@ namespace {
 template <class Array>
 void OpenGap(Array& a, int size, int pos) {
   std::move_backward(a.begin() + pos, a.begin() + size, a.begin() + size + 1);
+}
+
+// Where `time` goes among the first `size` sorted entries of `times`: before the equal ones or
+// after them. The ends are tried first since most insertions land there.
+template <class Array>
+int Position(const Array& times, int size, int32_t time, bool beforeEqual) {
+  if (size == 0) return 0;
+  auto last = times[static_cast<std::size_t>(size - 1)];
+  if (beforeEqual ? last < time : last <= time) return size;
+  if (beforeEqual ? time <= times[0] : time < times[0]) return 0;
+  auto begin = times.begin();
+  auto end = begin + size;
+  return static_cast<int>(
+      (beforeEqual ? std::lower_bound(begin, end, time) : std::upper_bound(begin, end, time)) -
+      begin);
 }
 
 template <class Array>
@@ -143,11 +196,7 @@ void MoveTail(Array& from, int begin, int end, Array& to) {
 TMIDI_Container::Leaf* TMIDI_Container::InsertIntoLeaf(Leaf* leaf, TMIDI_Event* event,
                                                        bool beforeEqual, int64_t& index) {
   int32_t time = event->Event_Time();
-  auto begin = leaf->times.begin();
-  auto end = begin + leaf->size;
-  int pos = static_cast<int>((beforeEqual ? std::lower_bound(begin, end, time)
-                                          : std::upper_bound(begin, end, time)) -
-                             begin);
+  int pos = Position(leaf->times, leaf->size, time, beforeEqual);
   index += pos;
 
   Leaf* target = leaf;
@@ -176,23 +225,26 @@ TMIDI_Container::Leaf* TMIDI_Container::InsertIntoLeaf(Leaf* leaf, TMIDI_Event* 
   return right;
 }
 
-TMIDI_Container::Inner* TMIDI_Container::InsertIntoInner(Inner* inner, TMIDI_Event* event,
-                                                         bool beforeEqual, int64_t& index) {
+TMIDI_Container::Inner* TMIDI_Container::InsertIntoInner(Inner* inner, int64_t total,
+                                                         TMIDI_Event* event, bool beforeEqual,
+                                                         int64_t& index) {
   int32_t time = event->Event_Time();
-  auto begin = inner->minTimes.begin();
-  auto end = begin + inner->size;
   // The last child that starts before (or, after equal times, at) the new time; the new event
   // belongs in it or right at its end.
-  int c = static_cast<int>((beforeEqual ? std::lower_bound(begin, end, time)
-                                        : std::upper_bound(begin, end, time)) -
-                           begin) -
-          1;
-  if (c < 0) c = 0;
-  for (int i = 0; i < c; ++i) index += inner->counts[static_cast<std::size_t>(i)];
+  int c = std::max(Position(inner->minTimes, inner->size, time, beforeEqual) - 1, 0);
+  // Events before child c: summed from whichever end is nearer, as the export inserts at the
+  // front and near the back.
+  if (c <= inner->size / 2) {
+    for (int i = 0; i < c; ++i) index += inner->counts[static_cast<std::size_t>(i)];
+  } else {
+    int64_t after = 0;
+    for (int i = c; i < inner->size; ++i) after += inner->counts[static_cast<std::size_t>(i)];
+    index += total - after;
+  }
 
   auto uc = static_cast<std::size_t>(c);
   Node* child = inner->children[uc];
-  Node* split = InsertInto(child, event, beforeEqual, index);
+  Node* split = InsertInto(child, inner->counts[uc], event, beforeEqual, index);
   ++inner->counts[uc];
   inner->minTimes[uc] = MinTimeOf(child);
   if (split == nullptr) return nullptr;

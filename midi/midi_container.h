@@ -8,8 +8,13 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
+#include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "midi/midi_events.h"
 
@@ -28,6 +33,16 @@ class TMIDI_Container {
   // Both take ownership and ignore a null event.
   void Add_Event(std::unique_ptr<TMIDI_Event> event);
   void Add_Event_First(std::unique_ptr<TMIDI_Event> event);
+  // The same for an event built in the container's own storage: no allocation per event, and
+  // Clear_Events frees them block by block. A song's export makes millions of events.
+  template <class T, class... Args>
+  void Add_New_Event(Args&&... args) {
+    Insert(Construct<T>(std::forward<Args>(args)...), false);
+  }
+  template <class T, class... Args>
+  void Add_New_Event_First(Args&&... args) {
+    Insert(Construct<T>(std::forward<Args>(args)...), true);
+  }
 
   void Set_Time_Signature(uint8_t numerator, uint8_t denominator) {
     time_sig_numerator_ = numerator;
@@ -79,16 +94,44 @@ class TMIDI_Container {
     std::array<Node*, kFanOut> children{};
   };
 
+  // Storage for events built in place: each sits behind an 8-byte header holding its size, so
+  // Clear_Events can destroy them walking the blocks in memory order.
+  static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
+  static constexpr std::size_t kHeaderBytes = 8;
+  struct Block {
+    std::unique_ptr<std::byte[]> bytes;
+    std::size_t used = 0;
+  };
+  std::byte* Reserve(std::size_t size);  // room for size bytes after a header, not yet in use
+  void Commit(std::size_t size);         // the reserved object is built: count it in
+  void DestroyBlocks();
+
+  template <class T, class... Args>
+  TMIDI_Event* Construct(Args&&... args) {
+    static_assert(std::is_base_of_v<TMIDI_Event, T>);
+    static_assert(alignof(T) <= kHeaderBytes);
+    constexpr std::size_t size = (sizeof(T) + kHeaderBytes - 1) / kHeaderBytes * kHeaderBytes;
+    static_assert(size + kHeaderBytes <= kBlockBytes);
+    TMIDI_Event* event = new (Reserve(size)) T(std::forward<Args>(args)...);
+    Commit(size);
+    return event;
+  }
+
   void Insert(std::unique_ptr<TMIDI_Event> event, bool beforeEqual);
-  // Inserts into the subtree, adding the events before the new one to `index`. Returns the new
-  // right sibling when the node had to split, else nullptr.
-  Node* InsertInto(Node* node, TMIDI_Event* event, bool beforeEqual, int64_t& index);
+  void Insert(TMIDI_Event* event, bool beforeEqual);  // the event is owned already
+  // Inserts into the subtree of `total` events, adding the events before the new one to
+  // `index`. Returns the new right sibling when the node had to split, else nullptr.
+  Node* InsertInto(Node* node, int64_t total, TMIDI_Event* event, bool beforeEqual,
+                   int64_t& index);
   Leaf* InsertIntoLeaf(Leaf* leaf, TMIDI_Event* event, bool beforeEqual, int64_t& index);
-  Inner* InsertIntoInner(Inner* inner, TMIDI_Event* event, bool beforeEqual, int64_t& index);
+  Inner* InsertIntoInner(Inner* inner, int64_t total, TMIDI_Event* event, bool beforeEqual,
+                         int64_t& index);
   static int64_t CountOf(const Node* node);
   static int32_t MinTimeOf(const Node* node);
   static void FreeTree(Node* node);
 
+  std::vector<Block> blocks_;
+  std::vector<TMIDI_Event*> adopted_;  // events handed over by unique_ptr
   Node* root_ = nullptr;
   Leaf* first_leaf_ = nullptr;
   int32_t count_ = 0;

@@ -2,29 +2,30 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "midi/drum_map.h"
 
 void Convert_Row(TMIDI_Container& container, uint8_t row,
                  const std::array<TNoteCell, kMaxPositions>& cells, int32_t barTime,
                  uint64_t notes, uint8_t length, bool firstRow) {
-  container.Add_Event_First(std::make_unique<TPatch>(0, -1, kDrumChannel, 0xC0, 0, 0));
+  container.Add_New_Event_First<TPatch>(0, -1, kDrumChannel, 0xC0, 0, 0);
   std::string instrument =
       firstRow ? "Instrument " + std::to_string(DrumNoteOf(row, 0)) : std::string("0");
-  container.Add_Event_First(std::make_unique<TMeta_Text_Event>(0, kDrumChannel, 4, instrument));
+  container.Add_New_Event_First<TMeta_Text_Event>(0, kDrumChannel, 4, std::move(instrument));
   std::string track =
       firstRow ? std::string("Drum Tab MIDI made with ") + kExportProgramName : std::string("x");
-  container.Add_Event_First(std::make_unique<TMeta_Text_Event>(0, kDrumChannel, 3, track));
+  container.Add_New_Event_First<TMeta_Text_Event>(0, kDrumChannel, 3, std::move(track));
 
   int end = std::min<int>(length, kMaxPositions);
   for (int p = 0; p < end; ++p) {
     if (((notes >> p) & 1u) == 0) continue;
     uint8_t key = DrumNoteOf(row, cells[static_cast<std::size_t>(p)].Variant);
     int32_t t = barTime + 2 * (p + 1);
-    container.Add_Event(
-        std::make_unique<TNote_On>(t, kExportNoteTicks, kDrumChannel, 0x90, key, kExportVelocity));
-    container.Add_Event(std::make_unique<TNote_Off>(t + kExportNoteTicks, kExportNoteTicks,
-                                                    kDrumChannel, 0x90, key, 0));
+    container.Add_New_Event<TNote_On>(t, kExportNoteTicks, kDrumChannel, 0x90, key,
+                                      kExportVelocity);
+    container.Add_New_Event<TNote_Off>(t + kExportNoteTicks, kExportNoteTicks, kDrumChannel, 0x90,
+                                       key, 0);
   }
 }
 
