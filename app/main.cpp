@@ -1,9 +1,133 @@
+// Grooveloom: `grooveloom [FILE]` opens the editor (with FILE opened), `grooveloom -o OUT IN`
+// converts a tab file without any window.
 #include <QApplication>
-#include <QMainWindow>
+#include <QEvent>
+#include <QStringList>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "files/convert.h"
+#include "midi/midi_output.h"
+#include "midi/output/system_device_layer.h"
+#include "ui/about_box.h"
+#include "ui/dialogs.h"
+#include "ui/main_window.h"
+#include "ui/options_dialog.h"
+
+namespace {
+
+void PrintUsage(std::ostream& out) {
+  std::string extensions;
+  for (const std::string& ext : ConversionExtensions()) extensions += (extensions.empty() ? "" : ", ") + ext;
+  out << "Usage:\n"
+         "  grooveloom [FILE]         start the editor; FILE (a .gvlm tab) is opened as by File > Open\n"
+         "  grooveloom -o OUT IN      convert the tab file IN to OUT without opening a window;\n"
+         "                            the extension of OUT names the format ("
+      << extensions
+      << ")\n"
+         "  grooveloom --help         show this help\n"
+         "\n"
+         "Exit status of -o: 0 done; 1 IN refused or OUT not written (OUT is never left partial);\n"
+         "2 unknown OUT extension or wrong arguments. Messages go to standard error.\n";
+}
+
+int Convert(int argc, char** argv) {
+  if (argc != 4) {
+    std::cerr << "grooveloom: -o needs an output and an input file\n";
+    PrintUsage(std::cerr);
+    return 2;
+  }
+  std::string message;
+  const int status = ConvertTabFile(argv[3], argv[2], message);
+  if (!message.empty()) std::cerr << message << '\n';
+  return status;
+}
+
+// For the start-up benchmark: boxes are printed instead of shown, so nothing waits for a click.
+class StderrDialogService : public DialogService {
+ public:
+  void Message(QWidget*, Icon, const QString& title, const QString& text) override {
+    std::cerr << title.toStdString() << ": " << text.toStdString() << '\n';
+  }
+  bool Question(QWidget*, const QString&, const QString&) override { return true; }
+  std::optional<QString> OpenFile(QWidget*, const FileDialogSpec&) override { return std::nullopt; }
+  std::optional<QString> SaveFile(QWidget*, const FileDialogSpec&) override { return std::nullopt; }
+};
+
+// Ends the process right after the main window's first paint has been flushed.
+class ExitAfterFirstPaint : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && !done_) {
+      done_ = true;
+      // Queued: runs once the whole window has been painted and put on the screen.
+      QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  bool done_ = false;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  // The command-line modes need no display, so they run before any Qt object exists.
+  if (argc >= 2) {
+    const std::string first = argv[1];
+    if (first == "--help" || first == "-h") {
+      PrintUsage(std::cout);
+      return 0;
+    }
+    if (first == "-o") return Convert(argc, argv);
+  }
+
   QApplication app(argc, argv);
-  QMainWindow w;
-  w.show();
-  return app.exec();
+  QApplication::setApplicationName(kApplicationTitle);
+  QStringList files = QApplication::arguments().mid(1);  // Qt has taken its own options out
+  for (const QString& arg : files) {
+    if (arg.startsWith('-')) {
+      std::cerr << "grooveloom: unknown option " << arg.toStdString() << '\n';
+      PrintUsage(std::cerr);
+      return 2;
+    }
+  }
+  if (files.size() > 1) {
+    std::cerr << "grooveloom: one file at a time\n";
+    return 2;
+  }
+
+  const bool exitAfterShow = qEnvironmentVariableIntValue("GROOVELOOM_EXIT_AFTER_SHOW") == 1;
+  std::unique_ptr<DialogService> dialogs;
+  if (exitAfterShow)
+    dialogs = std::make_unique<StderrDialogService>();
+  else
+    dialogs = std::make_unique<QtDialogService>();
+
+  std::unique_ptr<MidiDeviceLayer> devices = MakeSystemDeviceLayer();
+  SetMidiDeviceLayer(devices.get());
+
+  int status = 0;
+  {
+    // The forms, in the order the program creates them.
+    TFmain fmain(*dialogs);
+    TFOpt options(&fmain);
+    // TODO(MIDI export): the "MIDI Demo" window TDemo_Form is created here, after TFOpt.
+    TFAbout about(&fmain);
+    fmain.SetOptionsForm(&options);
+    fmain.SetAboutBox(&about);
+
+    ExitAfterFirstPaint exitFilter;
+    if (exitAfterShow) fmain.installEventFilter(&exitFilter);
+    fmain.show();
+    if (!files.isEmpty() && !exitAfterShow) fmain.OpenDocumentFile(files.first());
+    status = app.exec();
+  }
+  SetMidiDeviceLayer(nullptr);
+  return status;
 }

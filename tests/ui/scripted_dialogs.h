@@ -1,0 +1,93 @@
+// A DialogService for tests: answers come from queues the test fills beforehand, and every box and
+// file dialog shown is recorded. An unscripted question or file dialog fails the test (and answers
+// No / cancel) instead of blocking on a real dialog.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "ui/dialogs.h"
+
+class ScriptedDialogService : public DialogService {
+ public:
+  struct Shown {
+    enum class Kind { Message, Question, OpenFile, SaveFile } What;
+    Icon BoxIcon = Icon::Plain;  // messages only
+    QString Title;
+    QString Text;                // message and question text
+    FileDialogSpec Spec;         // file dialogs only
+  };
+
+  // Answers, used front first.
+  std::deque<bool> Answers;
+  std::deque<std::optional<QString>> OpenAnswers;
+  std::deque<std::optional<QString>> SaveAnswers;
+
+  std::vector<Shown> Log;
+
+  void Message(QWidget*, Icon icon, const QString& title, const QString& text) override {
+    Log.push_back({Shown::Kind::Message, icon, title, text, {}});
+  }
+
+  bool Question(QWidget*, const QString& title, const QString& text) override {
+    Log.push_back({Shown::Kind::Question, Icon::Warning, title, text, {}});
+    if (Answers.empty()) {
+      ADD_FAILURE() << "unscripted question: " << text.toStdString();
+      return false;
+    }
+    const bool answer = Answers.front();
+    Answers.pop_front();
+    return answer;
+  }
+
+  std::optional<QString> OpenFile(QWidget*, const FileDialogSpec& spec) override {
+    return NextFile(Shown::Kind::OpenFile, spec, OpenAnswers);
+  }
+
+  std::optional<QString> SaveFile(QWidget*, const FileDialogSpec& spec) override {
+    return NextFile(Shown::Kind::SaveFile, spec, SaveAnswers);
+  }
+
+  // Texts of the message boxes shown (not questions), in order.
+  std::vector<QString> Messages() const {
+    std::vector<QString> texts;
+    for (const Shown& s : Log)
+      if (s.What == Shown::Kind::Message) texts.push_back(s.Text);
+    return texts;
+  }
+  std::vector<QString> Questions() const {
+    std::vector<QString> texts;
+    for (const Shown& s : Log)
+      if (s.What == Shown::Kind::Question) texts.push_back(s.Text);
+    return texts;
+  }
+  int Count(Shown::Kind kind) const {
+    int n = 0;
+    for (const Shown& s : Log) n += s.What == kind;
+    return n;
+  }
+  // Every scripted answer was used.
+  bool Drained() const { return Answers.empty() && OpenAnswers.empty() && SaveAnswers.empty(); }
+  void Clear() {
+    Log.clear();
+    Answers.clear();
+    OpenAnswers.clear();
+    SaveAnswers.clear();
+  }
+
+ private:
+  std::optional<QString> NextFile(Shown::Kind kind, const FileDialogSpec& spec,
+                                  std::deque<std::optional<QString>>& queue) {
+    Log.push_back({kind, Icon::Plain, spec.Title, {}, spec});
+    if (queue.empty()) {
+      ADD_FAILURE() << "unscripted file dialog: " << spec.Title.toStdString();
+      return std::nullopt;
+    }
+    auto answer = queue.front();
+    queue.pop_front();
+    return answer;
+  }
+};

@@ -1,0 +1,181 @@
+// The main window's creation and destruction, the close query, and the commands that open other
+// windows (help, About box, options, exports).
+#include "ui/main_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFontDatabase>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QToolButton>
+#include <QUrl>
+
+#include "midi/midi_output.h"
+#include "model/undo_history.h"
+#include "ui/about_box.h"
+#include "ui/dialogs.h"
+#include "ui/export_commands.h"
+#include "ui/layout/key_map.h"
+#include "ui/main_window_widgets.h"
+#include "ui/options_dialog.h"
+#include "ui/tab_view.h"
+
+TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs) {
+  setObjectName("Fmain");
+  setWindowTitle(kMainCaption);
+  // "MS Sans Serif" 8 pt of the design does not exist here: the desktop's sans at 8 pt instead.
+  QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+  font.setPointSize(8);
+  setFont(font);
+  UrlOpener = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+
+  auto* client = new QWidget(this);
+  client->setObjectName("ClientArea");
+  client->setFixedSize(800, 512);
+  setCentralWidget(client);
+  BuildControls(client);
+  BuildMenus();
+
+  // Single fixed border: close, system menu and minimise, no maximise.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setFixedSize(800, 512 + menuBar()->sizeHint().height());
+
+  // Commands.
+  connect(SpeedButton2, &QToolButton::clicked, this, &TFmain::NewDocument);
+  connect(New1, &QAction::triggered, this, &TFmain::NewDocument);
+  connect(SpeedButton1, &QToolButton::clicked, this, &TFmain::OpenDocument);
+  connect(Open2, &QAction::triggered, this, &TFmain::OpenDocument);
+  connect(BSave, &QToolButton::clicked, this, [this] { SaveDocument(); });
+  connect(File_3, &QAction::triggered, this, [this] { SaveDocument(); });
+  connect(File_4, &QAction::triggered, this, [this] { SaveDocumentAs(); });
+  connect(End1, &QAction::triggered, this, &TFmain::End1Click);
+  connect(BUndo, &QToolButton::clicked, this, [this] { BUndoClick(); });
+  connect(EUndo, &QAction::triggered, this, [this] { BUndoClick(); });
+  connect(EUndo1, &QAction::triggered, this, [this] { BUndoClick(); });
+  connect(BRedo, &QToolButton::clicked, this, [this] { BRedoClick(); });
+  connect(ERedo, &QAction::triggered, this, [this] { BRedoClick(); });
+  connect(ERedo1, &QAction::triggered, this, [this] { BRedoClick(); });
+  connect(TextFile1, &QAction::triggered, this, &TFmain::TextFile1Click);
+  connect(SpeedButton7, &QToolButton::clicked, this, &TFmain::TextFile1Click);
+  connect(HTMLFille1, &QAction::triggered, this, &TFmain::HTMLFille1Click);
+  connect(SpeedButton8, &QToolButton::clicked, this, &TFmain::HTMLFille1Click);
+  connect(MIDIFile1, &QAction::triggered, this, &TFmain::MIDIFile1Click);
+  connect(SpeedButton6, &QToolButton::clicked, this, &TFmain::MIDIFile1Click);
+  connect(Keymap1, &QAction::triggered, this, [this] { ShowOptionsPage(TFOpt::KeyMapPage); });
+  connect(Midi1, &QAction::triggered, this, [this] { ShowOptionsPage(TFOpt::MidiPage); });
+  connect(Selectkit1, &QAction::triggered, this, [this] { ShowOptionsPage(TFOpt::KitPage); });
+  connect(Songinfo1, &QAction::triggered, this, [this] { ShowOptionsPage(TFOpt::SongInfoPage); });
+  connect(Help1, &QAction::triggered, this, &TFmain::Help1Click);
+  connect(Credits1, &QAction::triggered, this, &TFmain::Credits1Click);
+
+  // Boxes.
+  connect(SpeedButton12, &QToolButton::clicked, this, &TFmain::SpeedButton12Click);
+  connect(Ecom, &QLineEdit::textChanged, this, &TFmain::EcomChange);
+  connect(ScrollBar1, &QScrollBar::valueChanged, this, &TFmain::ScrollBar1Change);
+  connect(RPace, &QComboBox::activated, this, [this](int index) {
+    if (cursor_) cursor_->Pace = PaceOfIndex(index);
+    NoControl();
+  });
+  connect(i1, &TabView::MouseDown, this, [this](Qt::MouseButton, QPoint) { i1Click(); });
+  connect(i1, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { PopupMenu1->popup(i1->mapToGlobal(pos)); });
+  for (QWidget* w : std::initializer_list<QWidget*>{ETempo, ESped, Ecom, cbSong, Etakt2, Panel7})
+    w->installEventFilter(this);
+
+  // Lock and Unlock act on these, in this order.
+  lockItems_ = {{Panel3, nullptr},  {Panel5, nullptr},     {nullptr, File_3},
+                {nullptr, File_4},  {nullptr, Bar1->menuAction()}, {BSave, nullptr},
+                {nullptr, Edit->menuAction()}, {BCopy, nullptr}, {nullptr, ECopy},
+                {BCut, nullptr},    {nullptr, ECut},       {i1, nullptr},
+                {ScrollBar1, nullptr}, {nullptr, Playback->menuAction()}, {Panel7, nullptr},
+                {nullptr, Export1->menuAction()}, {Panel2, nullptr}, {Panel6, nullptr},
+                {Panel8, nullptr},  {nullptr, Songinfo1}};
+
+  FormCreate();
+}
+
+TFmain::~TFmain() {
+  // FormDestroy: the device first; the options file is written here once it exists.
+  CloseMidiDevice(MidiOut);
+}
+
+void TFmain::FormCreate() {
+  // The options file (key map, kit, MIDI device) is read here once it exists.
+
+  // Devices into the hidden list, select the one in use, open it.
+  const MidiStartup midi = StartMidiOutput(deviceNames_);
+  for (const std::string& name : deviceNames_) ComboBox2->addItem(QString::fromStdString(name));
+  if (midi.ShownIndex) ComboBox2->setCurrentIndex(static_cast<int>(*midi.ShownIndex));
+  if (!midi.Opened)
+    dialogs_.Message(this, DialogService::Icon::Plain, kApplicationTitle, kMidiOpenErrorMessage);
+
+  ETakt1->setCurrentIndex(3);  // "4"
+  Etakt2->setCurrentIndex(0);  // "4"
+  RPace->setCurrentIndex(2);   // "1/4"
+
+  // The play clock and the playback engine are created here once playback exists.
+  history_ = std::make_unique<UR_Stack>(10);
+
+  // No document yet: the controls marked off in the design stay disabled until New or Open.
+  Lock();
+  IfUndo(false);
+  IfRedo(false);
+  NoControl();
+}
+
+bool TFmain::FormCloseQuery() {
+  if (doc_ && doc_->Modified) return dialogs_.Question(this, "Warning", kQuitUnsavedQuestion);
+  return dialogs_.Question(this, "Warning", kQuitQuestion);
+}
+
+void TFmain::closeEvent(QCloseEvent* event) {
+  if (FormCloseQuery())
+    event->accept();
+  else
+    event->ignore();
+}
+
+void TFmain::End1Click() { close(); }
+
+void TFmain::Help1Click() {
+  // Whatever the desktop makes of it; a missing file is not reported.
+  UrlOpener(QUrl::fromLocalFile(QDir::current().absoluteFilePath("help.html")));
+}
+
+void TFmain::Credits1Click() {
+  if (about_) about_->open();
+}
+
+void TFmain::ShowOptionsPage(int page) {
+  if (options_) options_->ShowPage(page);
+}
+
+ExportBoxes TFmain::BoxesForExport() const {
+  // The exports print the timing and tempo as the boxes show them.
+  return ExportBoxes{ETakt1->currentText().toStdString(), Etakt2->currentText().toStdString(),
+                     ETempo->RawText().toStdString()};
+}
+
+void TFmain::TextFile1Click() {
+  if (DocumentShown()) ::TextFile1Click(this, dialogs_, *doc_, BoxesForExport());
+}
+
+void TFmain::HTMLFille1Click() {
+  if (DocumentShown()) ::HTMLFille1Click(this, dialogs_, *doc_, BoxesForExport());
+}
+
+void TFmain::MIDIFile1Click() {
+  // The MIDI export (TDemo_Form) is wired here with the MIDI export.
+}
+
+void TFmain::NoControl() {
+  // The window itself takes the keyboard focus, so no box or list keeps it.
+  setFocus(Qt::OtherFocusReason);
+}
+
+void TFmain::i1Click() { NoControl(); }

@@ -1,0 +1,225 @@
+// The main window `TFmain`: the controls and menus, the document it owns with the cursor and the
+// undo history, New/Open/Save, undo and redo, and the handlers of its own boxes.
+//
+// Handlers are grouped by concern over several files: main_window.cpp (creation, destruction,
+// close query, help and forms), main_window_controls.cpp (building the controls and menus),
+// main_window_document.cpp (New, Open, Save, Lock/Unlock, undo and redo) and
+// main_window_boxes.cpp (tempo, comment, song-part and scroll-bar handlers, focus).
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/tab_document.h"
+#include "ui/layout/view_layout.h"
+
+class DialogService;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QScrollBar;
+class QSpinBox;
+class QToolButton;
+class QFrame;
+class QUrl;
+class TabView;
+class TFOpt;
+class TFAbout;
+class TDemo_Form;
+class UR_Stack;
+struct UndoView;
+struct FileDialogSpec;
+struct ExportBoxes;
+class TempoBox;
+class CommentBox;
+
+inline constexpr const char* kMainCaption = "Grooveloom 1.0";
+inline constexpr const char* kApplicationTitle = "Grooveloom demo";
+inline constexpr const char* kQuitUnsavedQuestion =
+    "You have not saved the changes you have made. Do you want to quit without saving the changes?";
+inline constexpr const char* kQuitQuestion = "Do you really want to quit?";
+inline constexpr const char* kOpenUnsavedQuestion =
+    "You have not saved the changes you have made. Open new file anyway?";
+inline constexpr const char* kNotANumberMessage = "Please input a number!";
+inline constexpr const char* kUndoErrorMessage =
+    "An error occured while UnDo-ing, some temporary files may be corrupt. Open another file, or "
+    "restart the application.";
+inline constexpr const char* kTabFileFilter = "Grooveloom File (*.gvlm);;All Files (*)";
+
+class TFmain : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TFmain(DialogService& dialogs, QWidget* parent = nullptr);
+  ~TFmain() override;
+
+  // The other forms of the program, created after this window (start-up order).
+  void SetOptionsForm(TFOpt* form) { options_ = form; }
+  void SetDemoForm(TDemo_Form* form) { demo_ = form; }
+  void SetAboutBox(TFAbout* form) { about_ = form; }
+
+  // --- Document lifecycle.
+  void NewDocument();
+  void OpenDocument();                      // asks for the file with Open1
+  bool OpenDocumentFile(const QString& path);  // Open without the dialog (command line)
+  bool SaveDocument();
+  bool SaveDocumentAs();
+  void Lock();
+  void Unlock();
+
+  // --- Undo and redo.
+  void Push();  // snapshot before an edit
+  bool BUndoClick();
+  bool BRedoClick();
+  void IfUndo(bool enabled);
+  void IfRedo(bool enabled);
+
+  // --- The bar controls and the view after a change of the current bar.
+  // Bar number, timing boxes, scroll bar, comment box, song part box, then the cursor box.
+  void RefreshBarControls();
+  // Shows the song part that starts at `bar` in cbSong (after committing a pending name).
+  void SongPart(uint16_t bar);
+  void NoControl();  // no active control: the window keeps the keyboard focus itself
+  void i1Click();
+
+  // --- What the window owns; null/empty before the first New or Open.
+  Osnova* Document() { return doc_.get(); }
+  const std::optional<TCursor>& Cursor() const { return cursor_; }
+  UR_Stack& History() { return *history_; }
+  TabView* View() { return i1; }
+  const QString& SaveTarget() const { return saveTarget_; }
+  bool DocumentShown() const { return doc_ && !locked_; }
+  DialogService& Dialogs() { return dialogs_; }
+
+  // How Help and the About box's links reach the desktop; tests replace it.
+  std::function<void(const QUrl&)> UrlOpener;
+
+  // The index of the bar whose comment or song-part name is being typed; -1 when none.
+  int32_t TextEditBar = -1;
+  // Playback step in milliseconds, from the playback tempo box.
+  uint16_t StepDelay = 125;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // main_window_controls.cpp
+  void BuildControls(QWidget* client);
+  void BuildMenus();
+  QToolButton* MakeSpeedButton(QWidget* parent, const char* name, const QString& hint, int x, int y,
+                               int w, int h);
+  QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w, int h);
+
+  // main_window.cpp
+  void FormCreate();
+  bool FormCloseQuery();
+  void End1Click();
+  void Help1Click();
+  void Credits1Click();
+  void ShowOptionsPage(int page);
+  void TextFile1Click();
+  void HTMLFille1Click();
+  void MIDIFile1Click();
+  ExportBoxes BoxesForExport() const;
+
+  // main_window_document.cpp
+  void SetTitleFromDocument();
+  bool AskUnsavedBeforeReplacing();
+  bool WriteDocument(const QString& path);
+  FileDialogSpec Open1Spec() const;
+  FileDialogSpec Save1Spec() const;
+  void ShowDocument(uint16_t firstVisible);
+  void FillSongPartItems();
+  UndoView CurrentUndoView() const;
+  bool Restore(bool undo);
+  uint8_t PaceOfBox() const;
+
+  // main_window_boxes.cpp
+  void ETempoExit();
+  void ESpedExit();
+  void EcomEnter();
+  void EcomChange(const QString& text);
+  void EcomExit();
+  void SpeedButton12Click();
+  void ScrollBar1Change(int position);
+  void cbSongEnter();
+  void cbSongExit();
+  void ShowTimingOf(const TBar& bar);
+  void SetCommentBox(const std::string& comment);
+  void SetScrollBar(int max, int position);
+  void ToggleCursorBox();
+  void DrawCurrentComment();
+
+  DialogService& dialogs_;
+  std::unique_ptr<Osnova> doc_;
+  std::optional<TCursor> cursor_;
+  std::unique_ptr<UR_Stack> history_;
+  // TODO(bar clipboard): the TClipBord of the bar commands is created by the first New or Open
+  // here (bar_commands.h). Until those commands arrive, clipboardCreated_ marks the moment.
+  bool clipboardCreated_ = false;
+  QString saveTarget_;  // Save1's file name: where Save writes once the document has a file
+  bool locked_ = true;
+  std::vector<std::string> deviceNames_;
+
+  TFOpt* options_ = nullptr;
+  TDemo_Form* demo_ = nullptr;
+  TFAbout* about_ = nullptr;
+
+  struct LockItem {
+    QWidget* Widget = nullptr;
+    QAction* Action = nullptr;
+  };
+  std::vector<LockItem> lockItems_;  // Lock/Unlock in this order
+
+ public:
+  // Controls, named as the window design names them (objectName is the same).
+  QFrame* Panel1 = nullptr;  // file buttons
+  QFrame* Panel2 = nullptr;  // undo, clipboard and export buttons
+  QFrame* Panel3 = nullptr;  // bar buttons
+  QFrame* Panel4 = nullptr;  // bar number, pace and song tempo
+  QFrame* Panel5 = nullptr;  // timing
+  QFrame* Panel6 = nullptr;  // comment
+  QFrame* Panel7 = nullptr;  // instruments and playback
+  QFrame* Panel8 = nullptr;  // song part
+  QToolButton *SpeedButton2 = nullptr, *SpeedButton1 = nullptr, *BSave = nullptr;
+  QToolButton *BUndo = nullptr, *BRedo = nullptr, *BCopy = nullptr, *BCut = nullptr, *Bpaste = nullptr;
+  QToolButton *SpeedButton6 = nullptr, *SpeedButton7 = nullptr, *SpeedButton8 = nullptr;
+  QComboBox *ETakt1 = nullptr, *Etakt2 = nullptr, *RPace = nullptr, *cbSong = nullptr;
+  QComboBox* ComboBox2 = nullptr;  // MIDI devices, never shown
+  QSpinBox* EAbar = nullptr;
+  TempoBox *ETempo = nullptr, *ESped = nullptr;
+  QToolButton *SpeedButton11 = nullptr, *SpeedButton10 = nullptr, *SpeedButton9 = nullptr;
+  CommentBox* Ecom = nullptr;
+  QToolButton* SpeedButton12 = nullptr;
+  TabView* i1 = nullptr;
+  QScrollBar* ScrollBar1 = nullptr;
+  std::vector<QToolButton*> InstrumentButtons;  // tag = row * 10 + variant
+  QCheckBox *chAccent = nullptr, *chLoop = nullptr;
+  QLabel* LTime = nullptr;
+  QToolButton *BPLay = nullptr, *BPLaySong = nullptr, *BPLayBar = nullptr, *BStop = nullptr;
+  QToolButton *SpeedButton30 = nullptr, *SpeedButton29 = nullptr;
+
+  // Menus and their items.
+  QMenu *File1 = nullptr, *Export1 = nullptr, *Edit = nullptr, *Bar1 = nullptr, *Options1 = nullptr;
+  QMenu *Playback = nullptr, *About1 = nullptr, *PopupMenu1 = nullptr;
+  QAction *New1 = nullptr, *Open2 = nullptr, *File_3 = nullptr, *File_4 = nullptr, *End1 = nullptr;
+  QAction *TextFile1 = nullptr, *HTMLFille1 = nullptr, *MIDIFile1 = nullptr;
+  QAction *EUndo = nullptr, *ERedo = nullptr, *ECopy = nullptr, *ECut = nullptr, *EPaste = nullptr;
+  QAction *Clear1 = nullptr, *Insert1 = nullptr, *Remove1 = nullptr;
+  QAction *Selectkit1 = nullptr, *Midi1 = nullptr, *Keymap1 = nullptr, *Songinfo1 = nullptr;
+  QAction *Play1 = nullptr, *PLaybar1 = nullptr, *Playsong1 = nullptr, *Stop1 = nullptr;
+  QAction *Help1 = nullptr, *Credits1 = nullptr;
+  QAction *EUndo1 = nullptr, *ERedo1 = nullptr, *Addbar1 = nullptr, *Removebar1 = nullptr;
+  QAction *Clearbar1 = nullptr, *Copybar1 = nullptr, *Cutbar1 = nullptr, *Pastebar1 = nullptr;
+};

@@ -1,0 +1,203 @@
+// The handlers of the window's own boxes: the two tempo boxes, the comment box, the song-part
+// box's focus, the scroll bar, and the refresh of the bar controls after the current bar changed.
+#include <QComboBox>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QSpinBox>
+
+#include "midi/step_delay.h"
+#include "ui/dialogs.h"
+#include "ui/layout/cursor_moves.h"
+#include "ui/main_window.h"
+#include "ui/main_window_widgets.h"
+#include "ui/tab_view.h"
+
+namespace {
+
+// Focus that moves to another window (a message box, a menu) does not enter or leave a box.
+bool IsWindowSwitch(const QEvent* event) {
+  const Qt::FocusReason reason = static_cast<const QFocusEvent*>(event)->reason();
+  return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+}
+
+bool IsEnter(const QKeyEvent* key) { return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter; }
+
+}  // namespace
+
+bool TFmain::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::FocusIn:
+      if (IsWindowSwitch(event)) break;
+      if (watched == Ecom) EcomEnter();
+      if (watched == cbSong) cbSongEnter();
+      break;
+    case QEvent::FocusOut: {
+      if (IsWindowSwitch(event)) break;
+      if (watched == ETempo) ETempoExit();
+      if (watched == ESped) ESpedExit();
+      if (watched == Ecom) EcomExit();
+      if (watched == cbSong) cbSongExit();
+      const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+      // Tabbing out of the denominator box hands the keys back to the window (note entry).
+      if (watched == Etakt2 && (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason))
+        NoControl();
+      break;
+    }
+    case QEvent::KeyPress: {
+      auto* key = static_cast<QKeyEvent*>(event);
+      if (watched == cbSong) cbSong->setProperty("Tag", 1);  // a name is being typed
+      if (IsEnter(key) && (watched == ETempo || watched == ESped || watched == Ecom || watched == cbSong)) {
+        NoControl();  // leaving the box runs its exit handler
+        return true;
+      }
+      break;
+    }
+    case QEvent::MouseButtonPress:
+      if (watched == Panel7) NoControl();
+      break;
+    default:
+      break;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tempo boxes.
+
+void TFmain::ETempoExit() {
+  bool ok = false;
+  const int value = ETempo->RawText().trimmed().toInt(&ok);
+  // The file and the exports carry 1..1024 only, so a tempo outside the box's range is refused
+  // like a text.
+  if (!ok || value < 1 || value > 1024) {
+    dialogs_.Message(this, DialogService::Icon::Warning, "Warning", kNotANumberMessage);
+    ETempo->ShowValue(ESped->value());
+    ETempo->setFocus(Qt::OtherFocusReason);
+    return;
+  }
+  ETempo->ShowValue(value);
+  if (!DocumentShown()) return;  // nothing to change before the first New or Open
+  Push();
+  if (doc_->Tempo != value) {
+    doc_->Tempo = static_cast<uint16_t>(value);
+    doc_->Modified = true;
+  }
+}
+
+void TFmain::ESpedExit() {
+  bool ok = false;
+  const int value = ESped->RawText().trimmed().toInt(&ok);
+  if (!ok) {
+    dialogs_.Message(this, DialogService::Icon::Warning, "Warning", kNotANumberMessage);
+    ESped->ShowValue(ETempo->value());
+    ESped->setFocus(Qt::OtherFocusReason);
+    return;
+  }
+  ESped->ShowValue(value);  // kept within 1..1024 by the box
+  StepDelay = ComputeStepDelay(ESped->value());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Comment box.
+
+void TFmain::EcomEnter() {
+  if (!DocumentShown()) return;
+  Push();
+  TextEditBar = doc_->CurrentBar;
+  Ecom->SetTypingLimit(doc_->Current().Length);
+}
+
+void TFmain::EcomChange(const QString& text) {
+  if (!DocumentShown()) return;
+  const std::string comment = ToCp1252(text);
+  TBar& bar = doc_->Current();
+  if (bar.Comment == comment) return;
+  bar.Comment = comment;
+  doc_->Modified = true;  // the comment is saved with the document
+}
+
+void TFmain::EcomExit() {
+  TextEditBar = -1;
+  Ecom->SetTypingLimit(-1);
+  if (DocumentShown()) DrawCurrentComment();
+}
+
+void TFmain::SpeedButton12Click() {
+  if (!DocumentShown()) return;
+  Push();
+  Ecom->clear();  // EcomChange empties the comment
+  DrawCurrentComment();
+}
+
+void TFmain::SetCommentBox(const std::string& comment) { Ecom->ShowText(FromCp1252(comment)); }
+
+void TFmain::DrawCurrentComment() { i1->DrawComment(*doc_, doc_->Current()); }
+
+// ---------------------------------------------------------------------------------------------
+// Song-part box: entering and leaving it. Naming, renaming and removing parts come with the
+// song-part commands.
+
+void TFmain::cbSongEnter() {
+  if (doc_) TextEditBar = doc_->CurrentBar;
+}
+
+void TFmain::cbSongExit() {
+  if (cbSong->property("Tag").toInt() != 0) {
+    // The typed name is committed to the song parts here with the song-part commands.
+    cbSong->setProperty("Tag", 0);
+  }
+  TextEditBar = -1;
+}
+
+void TFmain::SongPart(uint16_t bar) {
+  if (TextEditBar != -1) cbSongExit();
+  QString name;
+  for (const TSongPart& part : doc_->SongParts)
+    if (part.StartBar == bar) name = FromCp1252(part.Name);
+  const QSignalBlocker block(cbSong);
+  cbSong->setEditText(name);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Scroll bar and the bar controls.
+
+void TFmain::SetScrollBar(int max, int position) {
+  const QSignalBlocker block(ScrollBar1);
+  ScrollBar1->setMaximum(max);
+  ScrollBar1->setValue(position);
+}
+
+void TFmain::ScrollBar1Change(int position) {
+  if (!DocumentShown() || !cursor_) return;
+  const int d = (position - 1) - doc_->CurrentBar;
+  if (d == 0) return;
+  ToggleCursorBox();  // hidden while the cursor moves
+  for (int i = 0; i < std::abs(d); ++i) MoveBar(*doc_, *cursor_, *i1, d > 0);
+  RefreshBarControls();
+  NoControl();
+}
+
+void TFmain::ShowTimingOf(const TBar& bar) {
+  const QSignalBlocker blockNumerator(ETakt1);
+  const QSignalBlocker blockDenominator(Etakt2);
+  ETakt1->setCurrentIndex(NumeratorFromLength(bar.Length, bar.Denominator) - 1);
+  const uint8_t denominator = DenominatorIndex(bar.Denominator);
+  Etakt2->setCurrentIndex(denominator == 255 ? -1 : denominator);
+}
+
+void TFmain::RefreshBarControls() {
+  const TBar& bar = doc_->Current();
+  EAbar->setValue(doc_->CurrentBar);
+  ShowTimingOf(bar);
+  SetScrollBar(doc_->BarCount, doc_->CurrentBar + 1);
+  SetCommentBox(bar.Comment);
+  SongPart(doc_->CurrentBar);
+  ToggleCursorBox();
+}
+
+void TFmain::ToggleCursorBox() {
+  if (doc_ && cursor_) i1->ToggleCursorBox(*doc_, *cursor_);
+}

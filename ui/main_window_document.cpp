@@ -1,0 +1,274 @@
+// The document's lifecycle in the main window (New, Open, Save, Save As, the title, Lock and
+// Unlock) and the window's half of undo and redo.
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QToolButton>
+
+#include "files/tab_file.h"
+#include "model/undo_history.h"
+#include "ui/dialogs.h"
+#include "ui/layout/key_map.h"
+#include "ui/main_window.h"
+#include "ui/main_window_widgets.h"
+#include "ui/tab_view.h"
+
+namespace {
+
+std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// What stands in for the document after a file was refused: one blank bar, nothing to save.
+std::unique_ptr<Osnova> EmptyDocument() { return std::make_unique<Osnova>(4, 1, 4); }
+
+}  // namespace
+
+FileDialogSpec TFmain::Open1Spec() const {
+  FileDialogSpec spec;
+  spec.Title = "Open a drum tab file...";
+  spec.Filter = kTabFileFilter;
+  spec.MustExist = true;
+  spec.ConfirmOverwrite = false;
+  return spec;
+}
+
+FileDialogSpec TFmain::Save1Spec() const {
+  FileDialogSpec spec;
+  spec.Title = "Save your drum tab to file";
+  spec.Filter = kTabFileFilter;
+  spec.DefaultSuffix = "gvlm";
+  spec.InitialFolder = ".";
+  spec.InitialFile = saveTarget_;
+  spec.ConfirmOverwrite = true;
+  return spec;
+}
+
+uint8_t TFmain::PaceOfBox() const { return PaceOfIndex(RPace->currentIndex()); }
+
+void TFmain::SetTitleFromDocument() {
+  setWindowTitle(QString(kMainCaption) + " - [ " + QFile::decodeName(doc_->FileName.c_str()) + " ]");
+}
+
+bool TFmain::AskUnsavedBeforeReplacing() {
+  if (!doc_ || !doc_->Modified) return true;
+  return dialogs_.Question(this, "Warning", kOpenUnsavedQuestion);
+}
+
+void TFmain::Lock() {
+  for (const LockItem& item : lockItems_) {
+    if (item.Widget) item.Widget->setEnabled(false);
+    if (item.Action) item.Action->setEnabled(false);
+  }
+  locked_ = true;
+}
+
+void TFmain::Unlock() {
+  for (const LockItem& item : lockItems_) {
+    if (item.Widget) item.Widget->setEnabled(true);
+    if (item.Action) item.Action->setEnabled(true);
+  }
+  locked_ = false;
+  // The kit page of the options dialog takes the global kit flags here once it exists.
+}
+
+void TFmain::NewDocument() {
+  if (!doc_) {
+    doc_ = std::make_unique<Osnova>(4, 12, 4);
+    clipboardCreated_ = true;  // the bar clipboard is created here with the bar commands
+  } else {
+    if (!AskUnsavedBeforeReplacing()) return;
+    const int denominator = Etakt2->currentText().toInt();
+    const int numerator = ETakt1->currentIndex() + 1;
+    doc_ = std::make_unique<Osnova>(static_cast<uint8_t>(numerator), 12,
+                                    static_cast<uint8_t>(denominator));
+    cbSong->clear();
+    history_->Reset();
+    IfUndo(false);
+    IfRedo(false);
+  }
+  Unlock();
+  if (!cursor_) cursor_ = TCursor{0, 0, PaceOfBox()};
+
+  SetScrollBar(doc_->BarCount, 1);
+  i1->RepaintView(*doc_, 0);
+  cursor_->Column = 0;
+  cursor_->Line = 0;
+  SetTitleFromDocument();
+
+  EAbar->setValue(0);
+  ShowTimingOf(doc_->Current());
+  ETempo->ShowValue(doc_->Tempo);  // the playback tempo box keeps its value
+  SetCommentBox(doc_->Current().Comment);
+  SongPart(doc_->CurrentBar);
+  ToggleCursorBox();
+  NoControl();
+}
+
+void TFmain::OpenDocument() {
+  const std::optional<QString> path = dialogs_.OpenFile(this, Open1Spec());
+  if (!path) return;
+  OpenDocumentFile(*path);
+}
+
+bool TFmain::OpenDocumentFile(const QString& path) {
+  // Asked before anything changes, so No leaves even a locked window as it was.
+  if (!AskUnsavedBeforeReplacing()) return false;
+  Unlock();
+  if (!cursor_) cursor_ = TCursor{0, 0, PaceOfBox()};
+  clipboardCreated_ = true;  // the bar clipboard is created here with the bar commands
+  cbSong->clear();
+  cursor_->Column = 0;
+  cursor_->Line = 0;
+  EAbar->setValue(0);
+
+  // The reader builds the new document aside; the open one is replaced only by the outcome.
+  std::string error;
+  std::unique_ptr<Osnova> loaded = LoadFromTabFile(LocalPath(path), error);
+  if (!loaded) {
+    dialogs_.Message(this, DialogService::Icon::Error, "Error", QString::fromLocal8Bit(error.c_str()));
+    doc_ = EmptyDocument();
+    cbSong->clear();
+    cursor_.reset();  // the next New or Open creates it with the pace of the box
+    Lock();
+    history_->Reset();
+    IfUndo(false);
+    IfRedo(false);
+    return false;  // the title stays, the disabled view keeps its old picture
+  }
+
+  doc_ = std::move(loaded);
+  saveTarget_ = path;
+  // The kit page of the options dialog takes the (new) global kit flags here once it exists.
+  SetTitleFromDocument();
+  SetScrollBar(doc_->BarCount, doc_->CurrentBar + 1);
+  ShowTimingOf(doc_->Bar(0));
+  ETempo->ShowValue(doc_->Tempo);
+  ESped->ShowValue(doc_->Tempo);
+  SetCommentBox(doc_->Current().Comment);
+  FillSongPartItems();
+  SongPart(doc_->CurrentBar);
+  i1->RepaintView(*doc_, 0);
+  ToggleCursorBox();
+  history_->Reset();
+  IfUndo(false);
+  IfRedo(false);
+  NoControl();
+  return true;
+}
+
+bool TFmain::WriteDocument(const QString& path) {
+  std::string error;
+  if (!SaveToTabFile(*doc_, LocalPath(path), error)) {
+    // Nothing changed: the old file, the document's flags, its name, the title and the target.
+    dialogs_.Message(this, DialogService::Icon::Error, "Error",
+                     QString("Cannot save file \"%1\": %2.")
+                         .arg(path, QString::fromLocal8Bit(error.c_str())));
+    return false;
+  }
+  saveTarget_ = path;
+  SetTitleFromDocument();
+  return true;
+}
+
+bool TFmain::SaveDocument() {
+  if (!DocumentShown()) return false;
+  QString target = saveTarget_;
+  if (!doc_->HasFile) {
+    const std::optional<QString> chosen = dialogs_.SaveFile(this, Save1Spec());
+    if (!chosen) return false;
+    target = *chosen;
+  }
+  return WriteDocument(target);
+}
+
+bool TFmain::SaveDocumentAs() {
+  if (!DocumentShown()) return false;
+  const std::optional<QString> chosen = dialogs_.SaveFile(this, Save1Spec());
+  if (!chosen) return false;
+  return WriteDocument(*chosen);
+}
+
+void TFmain::FillSongPartItems() {
+  for (const TSongPart& part : doc_->SongParts) cbSong->addItem(FromCp1252(part.Name));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Undo and redo.
+
+UndoView TFmain::CurrentUndoView() const {
+  UndoView v;
+  v.FirstVisibleBar = doc_->FirstVisibleBar;
+  v.LastVisibleBar = doc_->LastVisibleBar;
+  v.CurrentBar = doc_->CurrentBar;
+  if (cursor_) {
+    v.Column = cursor_->Column;
+    v.Line = cursor_->Line;
+  }
+  return v;
+}
+
+void TFmain::Push() {
+  if (!doc_) return;
+  history_->Push(*doc_, CurrentUndoView());
+  IfUndo(true);
+  IfRedo(false);
+}
+
+void TFmain::IfUndo(bool enabled) {
+  BUndo->setEnabled(enabled);
+  EUndo->setEnabled(enabled);
+  EUndo1->setEnabled(enabled);
+}
+
+void TFmain::IfRedo(bool enabled) {
+  BRedo->setEnabled(enabled);
+  ERedo->setEnabled(enabled);
+  ERedo1->setEnabled(enabled);
+}
+
+bool TFmain::BUndoClick() { return Restore(true); }
+bool TFmain::BRedoClick() { return Restore(false); }
+
+bool TFmain::Restore(bool undo) {
+  if (!DocumentShown() || !cursor_) return false;
+  if (undo ? !history_->CanUndo() : !history_->CanRedo()) return false;
+
+  std::optional<UR_Stack::Restored> restored = history_->Restore(undo, *doc_, CurrentUndoView());
+  const bool usable = restored && restored->Doc && restored->View.CurrentBar >= 0 &&
+                      restored->View.CurrentBar < restored->Doc->BarCount &&
+                      restored->View.FirstVisibleBar >= 0 &&
+                      restored->View.FirstVisibleBar <= restored->View.CurrentBar;
+  if (!usable) {
+    // The live document stays; the counters keep what they reached.
+    dialogs_.Message(this, DialogService::Icon::Error, "Error", kUndoErrorMessage);
+    IfUndo(history_->CanUndo());
+    IfRedo(history_->CanRedo());
+    return false;
+  }
+
+  const UndoView v = restored->View;
+  doc_ = std::move(restored->Doc);
+  cbSong->clear();
+  doc_->CurrentBar = static_cast<uint16_t>(v.CurrentBar);
+  EAbar->setValue(doc_->CurrentBar);
+  cursor_->Column = v.Column;
+  cursor_->Line = v.Line;
+
+  doc_->FirstVisibleBar = static_cast<uint16_t>(v.FirstVisibleBar);
+  doc_->LastVisibleBar = static_cast<uint16_t>(v.LastVisibleBar);
+  SetScrollBar(doc_->BarCount, doc_->CurrentBar + 1);
+  ShowTimingOf(doc_->Current());
+  ETempo->ShowValue(doc_->Tempo);
+  ESped->ShowValue(doc_->Tempo);
+  SetCommentBox(doc_->Current().Comment);
+  FillSongPartItems();
+  SongPart(doc_->CurrentBar);
+  i1->RepaintView(*doc_, doc_->FirstVisibleBar);
+  ToggleCursorBox();
+
+  IfUndo(history_->CanUndo());
+  IfRedo(history_->CanRedo());
+  NoControl();
+  return true;
+}

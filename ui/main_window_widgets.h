@@ -1,0 +1,45 @@
+// Small controls of the main window that behave differently from their Qt defaults.
+#pragma once
+
+#include <QIcon>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QString>
+
+// A number box whose text is checked only when it is left, so any text may be typed (and then
+// refused with a message); the arrows keep the box's range.
+class TempoBox : public QSpinBox {
+  Q_OBJECT
+
+ public:
+  explicit TempoBox(QWidget* parent = nullptr);
+  // What is typed, before the box turns it back into its value.
+  QString RawText() const;
+  // Sets the value (kept within the range) and shows it, whatever was typed.
+  void ShowValue(int value);
+
+ protected:
+  QValidator::State validate(QString& input, int& pos) const override;
+};
+
+// The comment box: typing stops at a limit (the bar's length), but a comment set by a command is
+// shown in full and never cut, unlike QLineEdit's maxLength which truncates what it holds.
+class CommentBox : public QLineEdit {
+  Q_OBJECT
+
+ public:
+  explicit CommentBox(QWidget* parent = nullptr);
+  // -1: no limit.
+  void SetTypingLimit(int limit);
+  int TypingLimit() const { return limit_; }
+  // Shows a text set by a command, without textChanged (the text is already the bar's comment).
+  void ShowText(const QString& text);
+
+ private:
+  friend class CommentLimitValidator;
+  int limit_ = -1;
+  int lastLength_ = 0;  // length of the text before the change being validated
+};
+
+// Simple drawn pictures for tool buttons that have no standard icon: a short text in a colour.
+QIcon GlyphIcon(const QString& text, const QColor& color, bool bold = true);
