@@ -1,0 +1,226 @@
+#include "midi/output/fluid_synth_device.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "midi/output/library_messages.h"
+
+namespace {
+
+bool Readable(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(path, ec) && ::access(path.c_str(), R_OK) == 0;
+}
+
+// PulseAudio first (PipeWire serves it too), then ALSA, then JACK. Never "file": it "succeeds" and
+// writes a WAV in real time.
+const char* const kDrivers[] = {"pulseaudio", "alsa", "jack"};
+
+}  // namespace
+
+FluidSynthDevice::~FluidSynthDevice() { Close(); }
+
+const std::vector<std::string>& FluidSynthDevice::DefaultSoundFonts() {
+  static const std::vector<std::string> fonts{"/usr/share/sounds/sf2/FluidR3_GM.sf2",
+                                              "/usr/share/sounds/sf2/TimGM6mb.sf2"};
+  return fonts;
+}
+
+bool FluidSynthDevice::FindSoundFont(const char* fromEnvironment, const std::vector<std::string>& candidates,
+                                     std::string& path, std::string& error) {
+  // A font named explicitly is never swapped for another behind the user's back.
+  if (fromEnvironment && *fromEnvironment) {
+    if (Readable(fromEnvironment)) {
+      path = fromEnvironment;
+      return true;
+    }
+    error = std::string("The soundfont named by GROOVELOOM_SOUNDFONT cannot be read: ") + fromEnvironment;
+    return false;
+  }
+  for (const std::string& candidate : candidates) {
+    if (Readable(candidate)) {
+      path = candidate;
+      return true;
+    }
+  }
+  error = "No General MIDI soundfont found (install timgm6mb-soundfont or set GROOVELOOM_SOUNDFONT)";
+  return false;
+}
+
+bool FluidSynthDevice::CreateSynth(std::string& error) {
+  CaptureLibraryMessages();
+  settings_ = new_fluid_settings();
+  if (!settings_) {
+    error = "Cannot create the synthesizer settings";
+    return false;
+  }
+  fluid_settings_setnum(settings_, "synth.sample-rate", kSampleRate);
+  fluid_settings_setint(settings_, "audio.period-size", kPeriodSize);
+  fluid_settings_setint(settings_, "audio.periods", kPeriods);
+  // While this is on, the PulseAudio driver ignores the periods and asks for ~100 ms.
+  fluid_settings_setint(settings_, "audio.pulseaudio.adjust-latency", 0);
+  fluid_settings_setstr(settings_, "audio.pulseaudio.media-role", "music");
+  fluid_settings_setint(settings_, "audio.jack.autoconnect", 1);
+  fluid_settings_setstr(settings_, "audio.jack.id", "Grooveloom");
+  // Loads only the samples of the presets in use: a fraction of the time and memory for a large font.
+  fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 1);
+  synth_ = new_fluid_synth(settings_);
+  if (!synth_) {
+    error = "Cannot create the synthesizer";
+    delete_fluid_settings(settings_);
+    settings_ = nullptr;
+    return false;
+  }
+  return true;
+}
+
+void FluidSynthDevice::DestroyLocked() {
+  loaded_ = false;
+  // The driver renders from the synth on its own thread: it goes first.
+  if (driver_) delete_fluid_audio_driver(driver_);
+  if (synth_) delete_fluid_synth(synth_);
+  if (settings_) delete_fluid_settings(settings_);
+  driver_ = nullptr;
+  synth_ = nullptr;
+  settings_ = nullptr;
+  driverName_.clear();
+}
+
+bool FluidSynthDevice::Open(std::string& error) {
+  Close();
+  std::string path;
+  if (!FindSoundFont(std::getenv("GROOVELOOM_SOUNDFONT"), DefaultSoundFonts(), path, error)) return false;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!CreateSynth(error)) return false;
+    for (const char* name : kDrivers) {
+      fluid_settings_setstr(settings_, "audio.driver", name);
+      driver_ = new_fluid_audio_driver(settings_, synth_);
+      if (driver_) {
+        driverName_ = name;
+        break;
+      }
+    }
+    if (!driver_) {
+      error = "No audio output: neither PulseAudio, ALSA nor JACK could be opened";
+      DestroyLocked();
+      return false;
+    }
+  }
+  StartLoading(path);
+  return true;
+}
+
+bool FluidSynthDevice::OpenOffline(const std::string& soundFontPath, std::string& error, bool inBackground) {
+  Close();
+  std::string path;
+  if (!FindSoundFont(soundFontPath.c_str(), {}, path, error)) return false;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!CreateSynth(error)) return false;
+  }
+  if (inBackground) {
+    StartLoading(path);
+    return true;
+  }
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    loadFinished_ = false;
+    loadError_.clear();
+  }
+  Load(path);
+  std::lock_guard<std::mutex> guard(lock_);
+  if (!loaded_) {
+    error = loadError_;
+    DestroyLocked();
+    return false;
+  }
+  return true;
+}
+
+void FluidSynthDevice::StartLoading(const std::string& path) {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    loadFinished_ = false;
+    loadError_.clear();
+  }
+  try {
+    loader_ = std::thread(&FluidSynthDevice::Load, this, path);
+  } catch (const std::system_error&) {
+    Load(path);  // no thread to spare: load here and accept the wait
+  }
+}
+
+void FluidSynthDevice::Load(std::string path) {
+  // Runs without lock_: Send must not wait for a load that can take half a second. Until loaded_ is
+  // set nothing but this thread touches the synth's fonts.
+  // Checked first so a file of another kind gets a clear reason, not a loader's console noise.
+  const bool isSoundFont = fluid_is_soundfont(path.c_str());
+  const int id = isSoundFont ? fluid_synth_sfload(synth_, path.c_str(), 1) : FLUID_FAILED;
+  std::lock_guard<std::mutex> guard(lock_);
+  if (id == FLUID_FAILED) {
+    loadError_ = (isSoundFont ? "Cannot load the soundfont " : "Not a SoundFont 2 file: ") + path;
+    NoteLibraryMessage(loadError_);
+  } else {
+    loaded_ = true;
+  }
+  loadFinished_ = true;
+  loadDone_.notify_all();
+}
+
+bool FluidSynthDevice::WaitUntilLoaded(std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> guard(lock_);
+  if (!synth_) return false;
+  loadDone_.wait_for(guard, timeout, [this] { return loadFinished_; });
+  return loaded_;
+}
+
+std::string FluidSynthDevice::LoadError() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return loadError_;
+}
+
+void FluidSynthDevice::Close() {
+  // The loader takes lock_ when it finishes, so it is joined outside the lock.
+  std::thread loader;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    loader = std::move(loader_);
+  }
+  if (loader.joinable()) loader.join();
+  std::lock_guard<std::mutex> guard(lock_);
+  DestroyLocked();
+}
+
+void FluidSynthDevice::Send(uint32_t msg) {
+  const int status = static_cast<int>(msg & 0xFF);
+  const int data1 = static_cast<int>((msg >> 8) & 0x7F);
+  const int data2 = static_cast<int>((msg >> 16) & 0x7F);
+  const int channel = status & 0x0F;
+  std::lock_guard<std::mutex> guard(lock_);
+  if (!synth_ || !loaded_) return;
+  switch (status & 0xF0) {
+    case 0x80: fluid_synth_noteoff(synth_, channel, data1); break;
+    case 0x90:
+      if (data2 == 0) fluid_synth_noteoff(synth_, channel, data1);
+      else fluid_synth_noteon(synth_, channel, data1, data2);
+      break;
+    case 0xA0: fluid_synth_key_pressure(synth_, channel, data1, data2); break;
+    case 0xB0: fluid_synth_cc(synth_, channel, data1, data2); break;
+    case 0xC0: fluid_synth_program_change(synth_, channel, data1); break;
+    case 0xD0: fluid_synth_channel_pressure(synth_, channel, data1); break;
+    case 0xE0: fluid_synth_pitch_bend(synth_, channel, data1 | (data2 << 7)); break;
+    default: break;  // data bytes alone and system messages mean nothing to the synthesizer
+  }
+}
+
+bool FluidSynthDevice::Render(int frames, std::vector<float>& left, std::vector<float>& right) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (!synth_ || driver_ || frames <= 0) return false;
+  left.assign(static_cast<std::size_t>(frames), 0.0f);
+  right.assign(static_cast<std::size_t>(frames), 0.0f);
+  return fluid_synth_write_float(synth_, frames, left.data(), 0, 1, right.data(), 0, 1) == FLUID_OK;
+}

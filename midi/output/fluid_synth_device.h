@@ -1,0 +1,73 @@
+// The built-in synthesizer: FluidSynth with a General MIDI soundfont, playing to the desktop's audio
+// output. Opening is quick and fails cleanly without sound; the soundfont loads on its own thread so
+// the window is not held up, and messages sent before it is ready are dropped.
+#pragma once
+
+#include <fluidsynth.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class FluidSynthDevice {
+ public:
+  static constexpr int kSampleRate = 44100;
+  static constexpr int kPeriodSize = 256;  // frames; smaller periods crackle under PipeWire
+  static constexpr int kPeriods = 2;
+
+  FluidSynthDevice() = default;
+  FluidSynthDevice(const FluidSynthDevice&) = delete;
+  FluidSynthDevice& operator=(const FluidSynthDevice&) = delete;
+  ~FluidSynthDevice();
+
+  // Real time: finds the soundfont, starts the first audio driver that works (PulseAudio, ALSA,
+  // JACK), then loads the soundfont in the background.
+  bool Open(std::string& error);
+  // No audio driver: for rendering into memory. The soundfont is loaded before returning, or, with
+  // inBackground, the way Open loads it.
+  bool OpenOffline(const std::string& soundFontPath, std::string& error, bool inBackground = false);
+  void Close();  // waits for a soundfont load still running
+  bool IsOpen() const { return synth_ != nullptr; }
+
+  // Thread-safe.
+  void Send(uint32_t packedShortMessage);
+
+  // True once the soundfont is in; false at the timeout or when loading failed (see LoadError).
+  bool WaitUntilLoaded(std::chrono::milliseconds timeout);
+  std::string LoadError() const;
+
+  // Offline only: renders the next frames into two channels.
+  bool Render(int frames, std::vector<float>& left, std::vector<float>& right);
+
+  // Audio buffered ahead of the output: periods x period size / sample rate. A note sent now also
+  // waits for the period being rendered, so the worst case is one period more.
+  static double ConfiguredLatencyMilliseconds() { return 1000.0 * kPeriods * kPeriodSize / kSampleRate; }
+  const std::string& DriverName() const { return driverName_; }
+
+  // GROOVELOOM_SOUNDFONT when set (and then it must be readable), else the first readable candidate.
+  static bool FindSoundFont(const char* fromEnvironment, const std::vector<std::string>& candidates,
+                            std::string& path, std::string& error);
+  static const std::vector<std::string>& DefaultSoundFonts();
+
+ private:
+  bool CreateSynth(std::string& error);
+  void DestroyLocked();
+  void StartLoading(const std::string& path);
+  void Load(std::string path);
+
+  mutable std::mutex lock_;
+  std::condition_variable loadDone_;
+  fluid_settings_t* settings_ = nullptr;
+  fluid_synth_t* synth_ = nullptr;
+  fluid_audio_driver_t* driver_ = nullptr;
+  std::string driverName_;
+  std::thread loader_;
+  std::atomic<bool> loaded_{false};
+  bool loadFinished_ = false;  // under lock_
+  std::string loadError_;      // under lock_
+};

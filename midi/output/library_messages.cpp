@@ -1,0 +1,64 @@
+#include "midi/output/library_messages.h"
+
+#include <dlfcn.h>
+#include <fluidsynth.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+
+namespace {
+
+constexpr std::size_t kKeptMessages = 64;
+
+std::mutex gLock;
+std::deque<std::string> gMessages;
+
+void FluidLog(int level, const char* message, void*) {
+  if (level == FLUID_DBG || !message) return;
+  static const char* const kLevels[] = {"panic", "error", "warning", "info", "debug"};
+  const char* name = level >= 0 && level < 5 ? kLevels[level] : "?";
+  NoteLibraryMessage(std::string("fluidsynth ") + name + ": " + message);
+}
+
+void AlsaError(const char* file, int line, const char* function, int, const char* fmt, ...) {
+  char text[512];
+  va_list args;
+  va_start(args, fmt);
+  std::vsnprintf(text, sizeof text, fmt ? fmt : "", args);
+  va_end(args);
+  char where[256];
+  std::snprintf(where, sizeof where, "ALSA %s:%d (%s): ", file ? file : "?", line, function ? function : "?");
+  NoteLibraryMessage(std::string(where) + text);
+}
+
+using AlsaHandler = void (*)(const char*, int, const char*, int, const char*, ...);
+using AlsaSetHandler = int (*)(AlsaHandler);
+
+}  // namespace
+
+void CaptureLibraryMessages() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    for (int level = FLUID_PANIC; level <= FLUID_DBG; ++level) fluid_set_log_function(level, FluidLog, nullptr);
+    // libasound is already in the process (RtMidi and FluidSynth link it), but only indirectly, so
+    // the setter is looked up at run time rather than linked.
+    if (void* symbol = dlsym(RTLD_DEFAULT, "snd_lib_error_set_handler")) {
+      auto set = reinterpret_cast<AlsaSetHandler>(symbol);
+      set(AlsaError);
+    }
+  });
+}
+
+void NoteLibraryMessage(std::string message) {
+  while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
+  std::lock_guard<std::mutex> guard(gLock);
+  gMessages.push_back(std::move(message));
+  if (gMessages.size() > kKeptMessages) gMessages.pop_front();
+}
+
+std::vector<std::string> RecentLibraryMessages() {
+  std::lock_guard<std::mutex> guard(gLock);
+  return {gMessages.begin(), gMessages.end()};
+}

@@ -1,0 +1,41 @@
+// The program's real devices: id 0 (and the mapper, -1) the built-in synthesizer, ids 1.. the ALSA
+// sequencer's output ports. One lock around everything, so a playback thread may send as well.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "midi/midi_output.h"
+#include "midi/output/alsa_ports.h"
+#include "midi/output/fluid_synth_device.h"
+
+extern const char* const kBuiltInSynthesizerName;  // "Built-in synthesizer"
+
+class SystemDeviceLayer : public MidiDeviceLayer {
+ public:
+  int Count() override;  // lists the ALSA ports afresh
+  bool Name(int id, std::string& name) override;
+  bool Open(int id) override;
+  void Send(uint32_t packedShortMessage) override;
+  void Close() override;
+  std::string LastError() const override;
+
+  // The built-in synthesizer, for its driver name and load state.
+  FluidSynthDevice& Synth() { return synth_; }
+
+ private:
+  enum class Device { None, Synth, Port };
+  void CloseLocked();
+
+  mutable std::mutex lock_;
+  FluidSynthDevice synth_;
+  AlsaPorts ports_;
+  std::vector<std::string> portNames_;  // as of the last Count
+  bool listed_ = false;
+  Device open_ = Device::None;
+  std::string lastError_;
+};
+
+std::unique_ptr<MidiDeviceLayer> MakeSystemDeviceLayer();

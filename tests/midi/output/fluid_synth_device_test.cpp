@@ -1,0 +1,145 @@
+#include "midi/output/fluid_synth_device.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+std::string InstalledSoundFont() {
+  std::string path, error;
+  EXPECT_TRUE(FluidSynthDevice::FindSoundFont(std::getenv("GROOVELOOM_SOUNDFONT"),
+                                              FluidSynthDevice::DefaultSoundFonts(), path, error))
+      << error;
+  return path;
+}
+
+// The reverb tail leaves a residue around 1e-8 even with no note played.
+constexpr float kSilence = 1e-4f;
+
+float Peak(const std::vector<float>& samples) {
+  float peak = 0;
+  for (float s : samples) peak = std::max(peak, std::fabs(s));
+  return peak;
+}
+
+// A fresh synthesizer per case: rendering is only repeatable from a fresh one.
+TEST(FluidSynthDeviceTest, SnareOnChannelTenRendersClearlyAudibleSamples) {
+  FluidSynthDevice synth;
+  std::string error;
+  ASSERT_TRUE(synth.OpenOffline(InstalledSoundFont(), error)) << error;
+
+  std::vector<float> left, right;
+  ASSERT_TRUE(synth.Render(2048, left, right));
+  EXPECT_LT(Peak(left), kSilence) << "sound before any note";
+
+  synth.Send(0x000000C0);  // the program change that precedes every audition
+  synth.Send(0x007F2699);  // accented snare, channel 10
+  ASSERT_TRUE(synth.Render(FluidSynthDevice::kSampleRate / 2, left, right));
+  EXPECT_GT(Peak(left), 0.05f);
+  EXPECT_GT(Peak(right), 0.05f);
+  double energy = 0;
+  for (float s : left) energy += double(s) * s;
+  EXPECT_GT(std::sqrt(energy / left.size()), 0.005);
+}
+
+// The way the real-time device loads: the caller goes on at once, notes before the font is in are
+// dropped without waiting for it, and rendering meanwhile is safe.
+TEST(FluidSynthDeviceTest, BackgroundLoadNeverBlocksTheSenderAndThenSounds) {
+  FluidSynthDevice synth;
+  std::string error;
+  ASSERT_TRUE(synth.OpenOffline(InstalledSoundFont(), error, true)) << error;
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<float> left, right;
+  for (int i = 0; i < 20; ++i) {
+    synth.Send(0x007F2699);
+    synth.Render(256, left, right);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+
+  ASSERT_TRUE(synth.WaitUntilLoaded(std::chrono::seconds(10))) << synth.LoadError();
+  synth.Render(FluidSynthDevice::kSampleRate, left, right);  // let anything that did sound die away
+  synth.Send(0x007F2699);
+  ASSERT_TRUE(synth.Render(FluidSynthDevice::kSampleRate / 2, left, right));
+  EXPECT_GT(Peak(left), 0.05f);
+  synth.Close();
+  EXPECT_FALSE(synth.IsOpen());
+}
+
+TEST(FluidSynthDeviceTest, BackgroundLoadOfABrokenFontReportsWhy) {
+  const auto junk = std::filesystem::temp_directory_path() / ("grooveloom_bgjunk_" + std::to_string(::getpid()) + ".sf2");
+  { std::ofstream(junk) << "definitely not a soundfont"; }
+  FluidSynthDevice synth;
+  std::string error;
+  ASSERT_TRUE(synth.OpenOffline(junk.string(), error, true));
+  EXPECT_FALSE(synth.WaitUntilLoaded(std::chrono::seconds(10)));
+  EXPECT_NE(synth.LoadError().find("Not a SoundFont"), std::string::npos) << synth.LoadError();
+  synth.Send(0x007F2699);  // silent, and no crash
+  synth.Close();
+  std::filesystem::remove(junk);
+}
+
+TEST(FluidSynthDeviceTest, NoteOnWithVelocityZeroAndNoteOffsStaySilent) {
+  FluidSynthDevice synth;
+  std::string error;
+  ASSERT_TRUE(synth.OpenOffline(InstalledSoundFont(), error)) << error;
+  synth.Send(0x00002699);  // velocity 0 is a note-off
+  synth.Send(0x007F2689);
+  synth.Send(0x26);        // a lone data byte: ignored
+  std::vector<float> left, right;
+  ASSERT_TRUE(synth.Render(FluidSynthDevice::kSampleRate / 4, left, right));
+  EXPECT_LT(Peak(left), kSilence);
+}
+
+TEST(FluidSynthDeviceTest, OfflineOpenFailsCleanlyOnAMissingOrBrokenFont) {
+  FluidSynthDevice synth;
+  std::string error;
+  EXPECT_FALSE(synth.OpenOffline("/nonexistent/font.sf2", error));
+  EXPECT_NE(error.find("/nonexistent/font.sf2"), std::string::npos);
+  EXPECT_FALSE(synth.IsOpen());
+
+  const auto junk = std::filesystem::temp_directory_path() / ("grooveloom_junk_" + std::to_string(::getpid()) + ".sf2");
+  { std::ofstream(junk) << "RIFF....not a soundfont"; }
+  error.clear();
+  EXPECT_FALSE(synth.OpenOffline(junk.string(), error));
+  EXPECT_NE(error.find("Not a SoundFont"), std::string::npos) << error;
+  EXPECT_FALSE(synth.IsOpen());
+  std::vector<float> left, right;
+  EXPECT_FALSE(synth.Render(16, left, right));
+  synth.Send(0x007F2699);  // closed: nothing happens
+  std::filesystem::remove(junk);
+}
+
+TEST(FluidSynthDeviceTest, SoundFontOrderPrefersTheVariableThenTheCandidatesInTurn) {
+  const auto dir = std::filesystem::temp_directory_path() / ("grooveloom_sf_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string big = (dir / "FluidR3_GM.sf2").string(), small = (dir / "TimGM6mb.sf2").string(),
+                    mine = (dir / "mine.sf2").string();
+  for (const auto& p : {small, mine}) std::ofstream(p) << "x";
+  std::string path, error;
+
+  EXPECT_TRUE(FluidSynthDevice::FindSoundFont(nullptr, {big, small}, path, error));
+  EXPECT_EQ(path, small);  // the large font is not installed
+  std::ofstream(big) << "x";
+  EXPECT_TRUE(FluidSynthDevice::FindSoundFont("", {big, small}, path, error));
+  EXPECT_EQ(path, big);
+  EXPECT_TRUE(FluidSynthDevice::FindSoundFont(mine.c_str(), {big, small}, path, error));
+  EXPECT_EQ(path, mine);
+
+  // A font asked for by name and missing is an error, not a silent swap.
+  path.clear();
+  EXPECT_FALSE(FluidSynthDevice::FindSoundFont((dir / "typo.sf2").c_str(), {big, small}, path, error));
+  EXPECT_NE(error.find("typo.sf2"), std::string::npos);
+  EXPECT_TRUE(path.empty());
+  EXPECT_FALSE(FluidSynthDevice::FindSoundFont(nullptr, {(dir / "none.sf2").string(), dir.string()}, path, error));
+  EXPECT_FALSE(error.empty());
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace

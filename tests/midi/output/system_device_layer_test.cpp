@@ -1,0 +1,102 @@
+#include "midi/output/system_device_layer.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "midi/output/library_messages.h"
+
+namespace {
+
+// Everything written to file descriptor 2 while it lives.
+class StderrCapture {
+ public:
+  StderrCapture() : path_(std::filesystem::temp_directory_path() /
+                          ("grooveloom_stderr_" + std::to_string(::getpid()))) {
+    std::fflush(stderr);
+    saved_ = ::dup(2);
+    const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(fd, 2);
+    ::close(fd);
+  }
+  std::string Finish() {
+    std::cerr.flush();
+    std::fflush(stderr);
+    ::dup2(saved_, 2);
+    ::close(saved_);
+    std::ifstream in(path_);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::filesystem::remove(path_);
+    return text.str();
+  }
+
+ private:
+  std::filesystem::path path_;
+  int saved_ = -1;
+};
+
+// Whatever the machine has: the built-in synthesizer is always listed first, opening is quick and
+// either works or fails with a reason, and none of it prints to the terminal.
+TEST(SystemDeviceLayerTest, ListsAndOpensTheBuiltInSynthesizerQuietlyAndQuickly) {
+  StderrCapture capture;
+  const auto start = std::chrono::steady_clock::now();
+  auto layer = MakeSystemDeviceLayer();
+  const int count = layer->Count();
+  std::string name;
+  const bool named = layer->Name(0, name);
+  const bool opened = layer->Open(0);
+  const auto openTime = std::chrono::steady_clock::now() - start;
+  const std::string reason = layer->LastError();
+  layer->Send(0x007F2699);
+  layer->Send(0x007F2689);
+  const bool mapperOpened = layer->Open(-1);
+  layer->Close();
+  layer->Send(0x007F2699);  // nothing open: dropped
+  layer.reset();
+  const std::string printed = capture.Finish();
+
+  EXPECT_GE(count, 1);
+  EXPECT_TRUE(named);
+  EXPECT_EQ(name, "Built-in synthesizer");
+  EXPECT_EQ(mapperOpened, opened);  // the mapper is the built-in synthesizer
+  if (!opened) {
+    EXPECT_FALSE(reason.empty());
+  }
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(openTime).count(), 1000);
+  EXPECT_EQ(printed, "") << "library noise reached the terminal";
+}
+
+TEST(SystemDeviceLayerTest, PortIdsBeyondTheListFailWithAReason) {
+  StderrCapture capture;
+  SystemDeviceLayer layer;
+  const int count = layer.Count();
+  std::string name;
+  EXPECT_FALSE(layer.Name(count, name));
+  EXPECT_FALSE(layer.Name(-2, name));
+  EXPECT_FALSE(layer.Open(count));
+  EXPECT_FALSE(layer.LastError().empty());
+  EXPECT_FALSE(layer.Open(-5));
+  layer.Send(0x000000C0);
+  EXPECT_EQ(capture.Finish(), "");
+}
+
+TEST(SystemDeviceLayerTest, WithASoundCardTheSoundFontFinishesLoadingInTheBackground) {
+  StderrCapture capture;
+  SystemDeviceLayer layer;
+  const bool opened = layer.Open(0);
+  capture.Finish();
+  if (!opened) GTEST_SKIP() << "no audio output here: " << layer.LastError();
+  EXPECT_FALSE(layer.Synth().DriverName().empty());
+  EXPECT_TRUE(layer.Synth().WaitUntilLoaded(std::chrono::seconds(10))) << layer.Synth().LoadError();
+  layer.Close();
+}
+
+}  // namespace
