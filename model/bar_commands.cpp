@@ -1,0 +1,226 @@
+#include "model/bar_commands.h"
+
+#include <algorithm>
+#include <memory>
+
+const char* const kCannotDeleteAllBarsMessage =
+    "You cannot delete all bars! At least one must remain.";
+const char* const kCannotCutAllBarsMessage = "You cannot cut out all bars! At least one must remain.";
+const char* const kTooManyBarsMessage = "A tab cannot have more than 65535 bars.";
+
+namespace {
+
+// Bars are moved as objects (pointer moves, O(n) and cheap even on 65535 bars); their layout fields
+// go with them, which is harmless because the next repaint recomputes them.
+void RenumberFrom(Osnova& doc, std::size_t from) {
+  for (std::size_t i = from; i < doc.Bars.size(); ++i) doc.Bars[i]->Index = static_cast<uint16_t>(i);
+}
+
+bool IsTiming(int numerator, int denominator) {
+  return numerator >= 1 && numerator <= 16 &&
+         (denominator == 4 || denominator == 8 || denominator == 16);
+}
+
+void InsertBarObject(Osnova& doc, std::unique_ptr<TBar> bar, std::size_t at) {
+  doc.Bars.insert(doc.Bars.begin() + static_cast<std::ptrdiff_t>(at), std::move(bar));
+  doc.BarCount = static_cast<uint16_t>(doc.Bars.size());
+  RenumberFrom(doc, at);
+}
+
+}  // namespace
+
+bool InsertBar(Osnova& doc, uint8_t length, int32_t at, uint8_t denominator, std::string& error) {
+  if (doc.Bars.size() >= kMaxBarCount) {
+    error = kTooManyBarsMessage;
+    return false;
+  }
+  if (at == -1) at = static_cast<int32_t>(doc.Bars.size());
+  if (at < 0 || at > static_cast<int32_t>(doc.Bars.size())) {
+    error = "There is no bar " + std::to_string(at) + ".";
+    return false;
+  }
+  if (length < 1 || length > kMaxPositions || DenominatorIndex(denominator) == 255) {
+    error = "This is not a bar timing.";
+    return false;
+  }
+  auto bar = std::make_unique<TBar>(denominator, uint8_t{1}, static_cast<uint16_t>(at));
+  bar->Length = length;
+  InsertBarObject(doc, std::move(bar), static_cast<std::size_t>(at));
+  return true;
+}
+
+bool RemoveBar(Osnova& doc, uint32_t at, std::string& error) {
+  if (doc.Bars.size() <= 1) {
+    error = kCannotDeleteAllBarsMessage;
+    return false;
+  }
+  if (at == 0xFFFFFFFFu) at = static_cast<uint32_t>(doc.Bars.size() - 1);
+  if (at >= doc.Bars.size()) {
+    error = "There is no bar " + std::to_string(at) + ".";
+    return false;
+  }
+  doc.Bars.erase(doc.Bars.begin() + static_cast<std::ptrdiff_t>(at));
+  doc.BarCount = static_cast<uint16_t>(doc.Bars.size());
+  RenumberFrom(doc, at);
+  const uint16_t last = static_cast<uint16_t>(doc.BarCount - 1);
+  if (at == doc.BarCount) {  // the last bar went
+    if (doc.CurrentBar > last) doc.CurrentBar = last;
+    if (doc.FirstVisibleBar > 0) --doc.FirstVisibleBar;
+    if (doc.LastVisibleBar > 0) --doc.LastVisibleBar;
+  }
+  doc.FirstVisibleBar = std::min(doc.FirstVisibleBar, last);
+  doc.LastVisibleBar = std::min(doc.LastVisibleBar, last);
+  return true;
+}
+
+void ShiftSongParts(Osnova& doc, uint16_t at) {
+  for (TSongPart& part : doc.SongParts)
+    if (part.StartBar >= at) ++part.StartBar;
+}
+
+bool DropSongPart(Osnova& doc, uint16_t removed) {
+  auto& parts = doc.SongParts;
+  const auto end = std::remove_if(parts.begin(), parts.end(),
+                                  [&](const TSongPart& p) { return p.StartBar == removed; });
+  const bool dropped = end != parts.end();
+  parts.erase(end, parts.end());
+  for (TSongPart& part : parts)
+    if (part.StartBar > removed) --part.StartBar;
+  return dropped;
+}
+
+bool TClipBord::CopyBar(const Osnova& doc, uint16_t b, std::string& error) {
+  if (b >= doc.Bars.size()) {
+    error = "There is no bar " + std::to_string(b) + ".";
+    return false;
+  }
+  Bar.CopyContentFrom(doc.Bar(b));
+  Bar.Index = b;
+  return true;
+}
+
+bool TClipBord::CutBar(Osnova& doc, uint16_t b, std::string& error) {
+  if (doc.Bars.size() <= 1) {
+    error = kCannotCutAllBarsMessage;
+    return false;
+  }
+  if (!CopyBar(doc, b, error)) return false;
+  if (!RemoveBar(doc, b, error)) return false;
+  DropSongPart(doc, b);
+  return true;
+}
+
+bool TClipBord::PasteBar(Osnova& doc, uint16_t b, std::string& error) const {
+  if (doc.Bars.size() >= kMaxBarCount) {
+    error = kTooManyBarsMessage;
+    return false;
+  }
+  if (b > doc.Bars.size()) {
+    error = "There is no bar " + std::to_string(b) + ".";
+    return false;
+  }
+  auto bar = std::make_unique<TBar>(uint8_t{4}, uint8_t{16}, b);
+  bar->CopyContentFrom(Bar);
+  InsertBarObject(doc, std::move(bar), b);
+  ShiftSongParts(doc, b);
+  return true;
+}
+
+namespace {
+
+BarEdit Refused(std::string message) {
+  BarEdit r;
+  r.Message = std::move(message);
+  return r;
+}
+
+void Call(const std::function<void()>& push) {
+  if (push) push();
+}
+
+}  // namespace
+
+BarEdit InsertBarCommand(Osnova& doc, const std::function<void()>& push) {
+  if (doc.Bars.size() >= kMaxBarCount) return Refused(kTooManyBarsMessage);
+  Call(push);
+  const TBar& cur = doc.Current();
+  std::string error;
+  InsertBar(doc, cur.Length, doc.CurrentBar, cur.Denominator, error);
+  ShiftSongParts(doc, doc.CurrentBar);
+  doc.Modified = true;
+  BarEdit r;
+  r.Done = true;
+  return r;
+}
+
+BarEdit RemoveBarCommand(Osnova& doc, const std::function<void()>& push) {
+  if (doc.Bars.size() <= 1) return Refused(kCannotDeleteAllBarsMessage);
+  Call(push);
+  const uint16_t removed = doc.CurrentBar;
+  std::string error;
+  RemoveBar(doc, removed, error);
+  BarEdit r;
+  r.Done = true;
+  r.PartNamesChanged = DropSongPart(doc, removed);
+  doc.Modified = true;
+  return r;
+}
+
+BarEdit ClearBarCommand(Osnova& doc, const std::function<void()>& push) {
+  Call(push);
+  TBar& bar = doc.Current();
+  // Reset works from a numerator; keep the stored length as it is, whatever the timing.
+  const uint8_t length = bar.Length;
+  bar.Reset(1, bar.Denominator, -1);
+  bar.Length = length;
+  doc.Modified = true;
+  BarEdit r;
+  r.Done = true;
+  return r;
+}
+
+BarEdit ChangeTimingCommand(Osnova& doc, int numerator, int denominator,
+                            const std::function<void()>& push) {
+  if (!IsTiming(numerator, denominator)) return Refused("This is not a bar timing.");
+  Call(push);
+  TBar& bar = doc.Current();
+  bar.Length = LengthFromTiming(numerator, denominator);
+  bar.Denominator = static_cast<uint8_t>(denominator);
+  doc.Modified = true;
+  BarEdit r;
+  r.Done = true;
+  return r;
+}
+
+BarEdit CopyBarCommand(TClipBord& clip, Osnova& doc, bool fromKeyboard) {
+  BarEdit r;
+  if (!clip.CopyBar(doc, doc.CurrentBar, r.Message)) return r;
+  if (!fromKeyboard) doc.Modified = true;
+  r.Done = true;
+  return r;
+}
+
+BarEdit CutBarCommand(TClipBord& clip, Osnova& doc, const std::function<void()>& push) {
+  if (doc.Bars.size() <= 1) return Refused(kCannotCutAllBarsMessage);
+  Call(push);
+  const uint16_t removed = doc.CurrentBar;
+  std::string error;
+  clip.CopyBar(doc, removed, error);
+  RemoveBar(doc, removed, error);
+  BarEdit r;
+  r.Done = true;
+  r.PartNamesChanged = DropSongPart(doc, removed);
+  doc.Modified = true;
+  return r;
+}
+
+BarEdit PasteBarCommand(const TClipBord& clip, Osnova& doc, const std::function<void()>& push) {
+  if (doc.Bars.size() >= kMaxBarCount) return Refused(kTooManyBarsMessage);
+  Call(push);
+  std::string error;
+  clip.PasteBar(doc, doc.CurrentBar, error);
+  doc.Modified = true;
+  BarEdit r;
+  r.Done = true;
+  return r;
+}

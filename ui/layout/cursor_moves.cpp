@@ -1,0 +1,220 @@
+#include "ui/layout/cursor_moves.h"
+
+#include <algorithm>
+
+namespace {
+
+int LastBar(const Osnova& doc) { return static_cast<int>(doc.BarCount) - 1; }
+
+// Scrolls by whole bars until `bar` is visible. The scroll step may leave the bar just outside the
+// view for unusual mixes of bar lengths; this guarantees the layout fields of the bar the cursor
+// moves to are fresh.
+bool BringIntoView(Osnova& doc, TabViewSink& view, int bar) {
+  bool repainted = false;
+  if (bar < doc.FirstVisibleBar) {
+    view.RepaintView(doc, static_cast<uint16_t>(bar));
+    repainted = true;
+  }
+  while (bar > doc.LastVisibleBar && doc.FirstVisibleBar < bar) {
+    view.RepaintView(doc, static_cast<uint16_t>(doc.FirstVisibleBar + 1));
+    repainted = true;
+  }
+  return repainted;
+}
+
+// Puts CurrentBar, the view and the cursor into a state the moves can rely on.
+bool Settle(Osnova& doc, TCursor& cursor, TabViewSink& view) {
+  bool repainted = false;
+  if (doc.CurrentBar > LastBar(doc)) doc.CurrentBar = static_cast<uint16_t>(LastBar(doc));
+  if (doc.CurrentBar < doc.FirstVisibleBar || doc.CurrentBar > doc.LastVisibleBar ||
+      doc.LastVisibleBar > LastBar(doc)) {
+    view.RepaintView(doc, doc.CurrentBar);
+    repainted = true;
+  }
+  const TBar& bar = doc.Current();
+  if (cursor.Line != bar.ViewLine || cursor.Column < bar.StartCol || cursor.Column > bar.EndCol) {
+    cursor.Column = std::clamp(cursor.Column, bar.StartCol, bar.EndCol);
+    cursor.Line = bar.ViewLine;
+  }
+  return repainted;
+}
+
+void ClampInto(TCursor& cursor, const TBar& bar, int column) {
+  cursor.Column = static_cast<uint8_t>(std::clamp(column, int{bar.StartCol}, int{bar.EndCol}));
+  cursor.Line = bar.ViewLine;
+}
+
+// Moves the current bar one later; the view scrolls first when it is the last visible bar.
+bool AdvanceBar(Osnova& doc, TabViewSink& view) {
+  bool repainted = false;
+  if (doc.CurrentBar >= doc.LastVisibleBar) {
+    view.RepaintView(doc, ScrollTarget(doc, true));
+    repainted = true;
+  }
+  ++doc.CurrentBar;
+  return BringIntoView(doc, view, doc.CurrentBar) || repainted;
+}
+
+bool RetreatBar(Osnova& doc, TabViewSink& view) {
+  bool repainted = false;
+  if (doc.CurrentBar <= doc.FirstVisibleBar) {
+    view.RepaintView(doc, ScrollTarget(doc, false));
+    repainted = true;
+  }
+  --doc.CurrentBar;
+  return BringIntoView(doc, view, doc.CurrentBar) || repainted;
+}
+
+}  // namespace
+
+CursorMove NextBar(Osnova& doc, TCursor& cursor, TabViewSink& view) {
+  CursorMove m;
+  m.Repainted = Settle(doc, cursor, view);
+  const int offset = cursor.Column - doc.Current().StartCol;
+  if (doc.CurrentBar == LastBar(doc)) {
+    ClampInto(cursor, doc.Current(), doc.Current().EndCol);
+    return m;
+  }
+  m.Repainted = AdvanceBar(doc, view) || m.Repainted;
+  m.BarChanged = true;
+  ClampInto(cursor, doc.Current(), doc.Current().StartCol + offset);
+  return m;
+}
+
+CursorMove PreviousBar(Osnova& doc, TCursor& cursor, TabViewSink& view) {
+  CursorMove m;
+  m.Repainted = Settle(doc, cursor, view);
+  const int fromEnd = doc.Current().EndCol - cursor.Column;
+  if (doc.CurrentBar == 0) {
+    ClampInto(cursor, doc.Current(), doc.Current().StartCol);
+    return m;
+  }
+  m.Repainted = RetreatBar(doc, view) || m.Repainted;
+  m.BarChanged = true;
+  ClampInto(cursor, doc.Current(), doc.Current().EndCol - fromEnd);
+  return m;
+}
+
+CursorMove MoveBar(Osnova& doc, TCursor& cursor, TabViewSink& view, bool forward) {
+  return forward ? NextBar(doc, cursor, view) : PreviousBar(doc, cursor, view);
+}
+
+CursorMove StepRight(Osnova& doc, TCursor& cursor, TabViewSink& view) {
+  CursorMove m;
+  m.Repainted = Settle(doc, cursor, view);
+  const int pace = cursor.Pace;
+  const TBar& bar = doc.Current();
+  if (cursor.Column + pace <= bar.EndCol) {
+    cursor.Column = static_cast<uint8_t>(cursor.Column + pace);
+    return m;
+  }
+  if (doc.CurrentBar == LastBar(doc)) return m;
+  const int carry = pace - (bar.EndCol - cursor.Column) - 1;
+  m.Repainted = AdvanceBar(doc, view) || m.Repainted;
+  m.BarChanged = true;
+  ClampInto(cursor, doc.Current(), doc.Current().StartCol + carry);
+  return m;
+}
+
+CursorMove StepLeft(Osnova& doc, TCursor& cursor, TabViewSink& view) {
+  CursorMove m;
+  m.Repainted = Settle(doc, cursor, view);
+  const int pace = cursor.Pace;
+  const TBar& bar = doc.Current();
+  if (cursor.Column - pace >= bar.StartCol) {
+    cursor.Column = static_cast<uint8_t>(cursor.Column - pace);
+    return m;
+  }
+  if (doc.CurrentBar == 0) return m;
+  const int carry = pace - (cursor.Column - bar.StartCol) - 1;
+  m.Repainted = RetreatBar(doc, view) || m.Repainted;
+  m.BarChanged = true;
+  ClampInto(cursor, doc.Current(), doc.Current().EndCol - carry);
+  return m;
+}
+
+uint16_t ScrollTarget(const Osnova& doc, bool down) {
+  const int first = doc.FirstVisibleBar;
+  if (!down) return static_cast<uint16_t>(first > 0 ? first - 1 : 0);
+
+  const int lastBar = LastBar(doc);
+  const int next = doc.CurrentBar + 1;
+  if (next > lastBar) return static_cast<uint16_t>(first);
+  const int last = std::min<int>(doc.LastVisibleBar, lastBar);
+
+  // The first bar of the second view line, or the first bar when there is none.
+  int s = first;
+  for (int b = first; b <= last; ++b) {
+    const TBar& bar = doc.Bar(b);
+    if (bar.SlotInLine == 0 && bar.ViewLine == 1) {
+      s = b;
+      break;
+    }
+  }
+  // Room the second line must give up so that the next bar fits behind the last visible one.
+  const int need = doc.Bar(next).Length;
+  const int freeOnSecond = 63 - doc.Bar(last).EndCol;
+  int a = 0;
+  for (int b = s;; ++b) {
+    a += doc.Bar(b).Length;
+    if (need <= freeOnSecond + a || b == lastBar) break;
+  }
+  // Bars dropped off the first line until the second line's bars fit there.
+  const int freeOnFirst = s > first ? 63 - doc.Bar(s - 1).EndCol : 0;
+  int k = first;
+  for (int sum = 0;; ++k) {
+    sum += doc.Bar(k).Length;
+    if (a <= sum + freeOnFirst || k == lastBar) break;
+  }
+  return static_cast<uint16_t>(std::min(k + 1, lastBar));
+}
+
+void RepaintKeepingCursor(Osnova& doc, TCursor& cursor, TabViewSink& view) {
+  if (doc.CurrentBar > LastBar(doc)) doc.CurrentBar = static_cast<uint16_t>(LastBar(doc));
+  int first = std::min<int>(doc.FirstVisibleBar, LastBar(doc));
+  first = std::min<int>(first, doc.CurrentBar);
+  view.RepaintView(doc, static_cast<uint16_t>(first));
+  BringIntoView(doc, view, doc.CurrentBar);
+  const TBar& bar = doc.Current();
+  if (bar.EndCol < cursor.Column || bar.ViewLine < cursor.Line) cursor.Column = bar.EndCol;
+  if (cursor.Column < bar.StartCol) cursor.Column = bar.StartCol;
+  cursor.Line = bar.ViewLine;
+}
+
+bool RepaintAfterTimingChange(Osnova& doc, TCursor& cursor, TabViewSink& view) {
+  if (doc.CurrentBar > LastBar(doc)) doc.CurrentBar = static_cast<uint16_t>(LastBar(doc));
+  int first = std::min<int>(doc.FirstVisibleBar, doc.CurrentBar);
+  view.RepaintView(doc, static_cast<uint16_t>(first));
+  if (doc.LastVisibleBar < doc.CurrentBar) {
+    doc.CurrentBar = doc.LastVisibleBar;
+    ClampInto(cursor, doc.Current(), doc.Current().EndCol);
+    return true;
+  }
+  ClampInto(cursor, doc.Current(), doc.Current().StartCol);
+  return false;
+}
+
+bool JumpToBar(Osnova& doc, TCursor& cursor, TabViewSink& view, int bar) {
+  if (bar < 0 || bar > LastBar(doc)) return false;
+  doc.CurrentBar = static_cast<uint16_t>(bar);
+  view.RepaintView(doc, doc.CurrentBar);
+  cursor.Column = 0;
+  cursor.Line = 0;
+  return true;
+}
+
+bool PlaceCursorAt(Osnova& doc, TCursor& cursor, int x, int y) {
+  const ViewHit hit = FindXY(doc, x, y);
+  if (hit.Column == 64 || hit.Line == 2) return false;
+  const int last = std::min<int>(doc.LastVisibleBar, LastBar(doc));
+  for (int b = doc.FirstVisibleBar; b <= last; ++b) {
+    const TBar& bar = doc.Bar(b);
+    if (bar.StartCol <= hit.Column && hit.Column <= bar.EndCol && bar.ViewLine == hit.Line) {
+      cursor.Column = static_cast<uint8_t>(hit.Column);
+      cursor.Line = static_cast<uint8_t>(hit.Line);
+      doc.CurrentBar = static_cast<uint16_t>(b);
+      return true;
+    }
+  }
+  return false;
+}

@@ -1,0 +1,51 @@
+// Moving the cursor by pace and by bar, scrolling the view when the cursor leaves it, and keeping
+// the cursor inside the current bar after commands that change the bars. Qt-free: the repaint is a
+// call into the view (TabViewSink), which lays the bars out again.
+//
+// Each operation assumes the document's layout fields are those of the last repaint and the cursor
+// lies in the current bar. The caller hides the cursor box before and refreshes the bar controls
+// (which draw the box again) after.
+#pragma once
+
+#include <cstdint>
+
+#include "model/tab_document.h"
+#include "ui/layout/view_layout.h"
+
+struct CursorMove {
+  bool BarChanged = false;  // CurrentBar changed: refresh the bar controls and the song part box
+  bool Repainted = false;   // the view was repainted (the cursor box was wiped)
+};
+
+// One bar later, keeping the offset from the bar's start; on the last bar the cursor goes to its end.
+CursorMove NextBar(Osnova& doc, TCursor& cursor, TabViewSink& view);
+// One bar earlier, keeping the distance from the bar's end; on bar 0 the cursor goes to its start.
+CursorMove PreviousBar(Osnova& doc, TCursor& cursor, TabViewSink& view);
+// The pair as one operation (true = towards later bars), for the scroll bar and the ">>"/"<<" buttons.
+CursorMove MoveBar(Osnova& doc, TCursor& cursor, TabViewSink& view, bool forward);
+
+// By cursor.Pace sixteenths; a step past the bar's end carries on into the next bar. Nothing moves at
+// the ends of the song.
+CursorMove StepRight(Osnova& doc, TCursor& cursor, TabViewSink& view);
+CursorMove StepLeft(Osnova& doc, TCursor& cursor, TabViewSink& view);
+
+// The bar that becomes FirstVisibleBar when the view scrolls one step (down = towards later bars).
+// Down makes room for bar CurrentBar + 1 by dropping whole bars off the first view line.
+uint16_t ScrollTarget(const Osnova& doc, bool down);
+
+// The view as bar commands leave it: repaint from FirstVisibleBar (clamped to the bars there are),
+// scroll until the current bar is visible, and keep the cursor inside the current bar.
+void RepaintKeepingCursor(Osnova& doc, TCursor& cursor, TabViewSink& view);
+
+// After a timing change: repaint from FirstVisibleBar and put the cursor on the current bar's start;
+// if the bar no longer fits the view, the last visible bar becomes current with the cursor at its
+// end. Returns true when the current bar changed.
+bool RepaintAfterTimingChange(Osnova& doc, TCursor& cursor, TabViewSink& view);
+
+// Jump to a bar (choosing a song part): it becomes current and the first bar of the view, and the
+// cursor goes to column 0 of line 0. Returns false, changing nothing, for a bar that does not exist.
+bool JumpToBar(Osnova& doc, TCursor& cursor, TabViewSink& view, int bar);
+
+// A mouse press on the view at (x, y): the first visible bar under the hit column and line becomes
+// current and the cursor goes there. False, changing nothing, for a press outside the bars.
+bool PlaceCursorAt(Osnova& doc, TCursor& cursor, int x, int y);
