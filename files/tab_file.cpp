@@ -1,5 +1,6 @@
 #include "files/tab_file.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <fstream>
@@ -46,11 +47,20 @@ std::vector<const TSongPart*> WritableParts(const Osnova& doc, std::size_t barCo
   return parts;
 }
 
-// Writes into a buffer sized beforehand, so a 65535-bar song costs one allocation.
+// Appends to a buffer that grows ahead of the writes in large steps: the document is walked
+// once, which matters on a 65535-bar song whose bars lie all over memory.
 class ByteWriter {
  public:
-  explicit ByteWriter(std::string& out) : p_(out.data()) {}
-  void U8(uint8_t v) { *p_++ = static_cast<char>(v); }
+  // Writes into `out`, whose capacity is reused: a snapshot slot written again takes no new pages.
+  ByteWriter(std::string& out, std::size_t expected) : out_(out) {
+    out_.clear();
+    out_.resize(std::max(expected, out_.capacity()));
+  }
+  // Makes room for at least n more bytes.
+  void Room(std::size_t n) {
+    if (out_.size() - pos_ < n) out_.resize(std::max(out_.size() * 2, pos_ + n));
+  }
+  void U8(uint8_t v) { out_[pos_++] = static_cast<char>(v); }
   void U16(uint16_t v) {
     U8(static_cast<uint8_t>(v));
     U8(static_cast<uint8_t>(v >> 8));
@@ -61,16 +71,39 @@ class ByteWriter {
   }
   void Bytes(std::string_view b) {
     if (b.empty()) return;
-    std::memcpy(p_, b.data(), b.size());
-    p_ += b.size();
+    std::memcpy(out_.data() + pos_, b.data(), b.size());
+    pos_ += b.size();
   }
   void Text(std::string_view t) {
     I32(t.empty() ? -1 : static_cast<int32_t>(t.size()));
     Bytes(t);
   }
+  std::size_t Position() const { return pos_; }
+  void Patch(std::size_t at, uint8_t v) { out_[at] = static_cast<char>(v); }
+  void Finish() { out_.resize(pos_); }
 
  private:
-  char* p_;
+  std::string& out_;
+  std::size_t pos_ = 0;
+};
+
+// NoteLetter for every row, variant and accent, looked up instead of called per note.
+class LetterTable {
+ public:
+  LetterTable() {
+    for (int row = 0; row < kRowCount; ++row)
+      for (int variant = 0; variant < 256; ++variant)
+        for (int accent = 0; accent < 2; ++accent)
+          table_[static_cast<std::size_t>((row * 256 + variant) * 2 + accent)] =
+              static_cast<uint8_t>(NoteLetter(row, static_cast<uint8_t>(variant), static_cast<uint8_t>(accent)));
+  }
+  uint8_t Of(int row, const TNoteCell& cell) const {
+    if (cell.Accent > 1) return static_cast<uint8_t>(NoteLetter(row, cell.Variant, cell.Accent));
+    return table_[static_cast<std::size_t>((row * 256 + cell.Variant) * 2 + cell.Accent)];
+  }
+
+ private:
+  std::array<uint8_t, kRowCount * 256 * 2> table_{};
 };
 
 class ByteReader {
@@ -101,7 +134,9 @@ class ByteReader {
     return true;
   }
   bool Marker(std::string_view marker) {
-    if (bytes_.substr(pos_, marker.size()) != marker) return false;
+    if (Left() < marker.size()) return false;
+    for (std::size_t i = 0; i < marker.size(); ++i)
+      if (bytes_[pos_ + i] != marker[i]) return false;
     pos_ += marker.size();
     return true;
   }
@@ -135,7 +170,22 @@ class ByteReader {
   std::size_t pos_ = 0;
 };
 
+// LetterToCell for every row and byte.
+class CellTable {
+ public:
+  CellTable() {
+    for (int row = 0; row < kRowCount; ++row)
+      for (int letter = 0; letter < 256; ++letter)
+        table_[static_cast<std::size_t>(row * 256 + letter)] = LetterToCell(row, static_cast<uint8_t>(letter));
+  }
+  TNoteCell Of(int row, uint8_t letter) const { return table_[static_cast<std::size_t>(row * 256 + letter)]; }
+
+ private:
+  std::array<TNoteCell, kRowCount * 256> table_{};
+};
+
 bool ReadBar(ByteReader& in, TBar& bar) {
+  static const CellTable cells;
   uint8_t length = 0, denominator = 0;
   if (!in.U8(length) || !in.U8(denominator)) return false;
   if (length < 1 || length > kMaxPositions) return false;
@@ -153,7 +203,7 @@ bool ReadBar(ByteReader& in, TBar& bar) {
     for (std::size_t i = 0; i < entries.size(); i += 2) {
       auto position = static_cast<uint8_t>(entries[i]);
       if (position >= kMaxPositions) continue;
-      TNoteCell cell = LetterToCell(row, static_cast<uint8_t>(entries[i + 1]));
+      TNoteCell cell = cells.Of(row, static_cast<uint8_t>(entries[i + 1]));
       notes.Set(position, cell.Variant, cell.Accent);
     }
   }
@@ -180,6 +230,12 @@ TNoteCell LetterToCell(int row, uint8_t letter) {
 }
 
 std::string WriteTabBytes(const Osnova& doc) {
+  std::string out;
+  WriteTabBytesInto(doc, out);
+  return out;
+}
+
+void WriteTabBytesInto(const Osnova& doc, std::string& out) {
   const std::size_t barCount = std::min<std::size_t>(doc.Bars.size(), kMaxBarCount);
   const std::string_view texts[] = {
       Cut(doc.Artist, kInfoTextLength),  Cut(doc.Song, kInfoTextLength),
@@ -187,19 +243,12 @@ std::string WriteTabBytes(const Osnova& doc) {
       Cut(doc.TabAuthor, kInfoTextLength), Cut(doc.Email, kInfoTextLength)};
   const auto parts = WritableParts(doc, barCount);
 
-  std::size_t size = kMagic.size() + 2 + 2 + 2 + 1 + 2 + 2 + 2;
-  for (auto t : texts) size += 4 + t.size() + 2;
-  size += 4 + parts.size() * kPartRecordSize + 2 + kRowCount + 2;
-  for (std::size_t b = 0; b < barCount; ++b) {
-    const TBar& bar = *doc.Bars[b];
-    size += kMinBarBlockSize + std::min<std::size_t>(bar.Comment.size(), kMaxCommentLength);
-    const uint64_t mask = PositionMask(bar.Length);
-    for (int row = RowCymbals; row <= RowBass; ++row)
-      size += 2 * static_cast<std::size_t>(std::popcount(bar.Rows[row].Notes & mask));
-  }
-
-  std::string out(size, '\0');
-  ByteWriter w(out);
+  std::size_t header = kMagic.size() + 2 + 2 + 2 + 1 + 2 + 2 + 2;
+  for (auto t : texts) header += 4 + t.size() + 2;
+  header += 4 + parts.size() * kPartRecordSize + 2 + kRowCount + 2;
+  // Room for a dozen notes a bar and one full row; a denser song grows the buffer a few times.
+  ByteWriter w(out, header + barCount * (kMinBarBlockSize + 24) + 2 * kMaxPositions + 8);
+  static const LetterTable letters;
   w.Bytes(kMagic);
   w.Bytes(kFieldMarker);
   w.U16(static_cast<uint16_t>(barCount));
@@ -227,27 +276,36 @@ std::string WriteTabBytes(const Osnova& doc) {
 
   for (std::size_t b = 0; b < barCount; ++b) {
     const TBar& bar = *doc.Bars[b];
+    const auto comment = Cut(bar.Comment, kMaxCommentLength);
+    w.Room(kMinBarBlockSize + comment.size());
     w.U8(bar.Length);
     w.U8(bar.Denominator);
-    w.Text(Cut(bar.Comment, kMaxCommentLength));
+    w.Text(comment);
     const uint64_t mask = PositionMask(bar.Length);
     for (int row = RowCymbals; row <= RowBass; ++row) {
       const TNoteRow& notes = bar.Rows[row];
       uint64_t set = notes.Notes & mask;
+      w.Room(4 + 2 * kMaxPositions + 4);
       w.Bytes(kFieldMarker);
       w.U8(static_cast<uint8_t>(row));
-      w.U8(static_cast<uint8_t>(std::popcount(set)));
+      // The count is filled in after the entries: counting them as they go is cheaper than a
+      // popcount, which is a library call on CPUs the build does not assume.
+      const std::size_t countAt = w.Position();
+      w.U8(0);
+      uint8_t count = 0;
       while (set) {
         int p = std::countr_zero(set);
         set &= set - 1;
         const TNoteCell& cell = notes.Cells[static_cast<std::size_t>(p)];
         w.U8(static_cast<uint8_t>(p));
-        w.U8(static_cast<uint8_t>(NoteLetter(row, cell.Variant, cell.Accent)));
+        w.U8(letters.Of(row, cell));
+        ++count;
       }
+      w.Patch(countAt, count);
     }
     w.Bytes(kBarEnd);
   }
-  return out;
+  w.Finish();
 }
 
 std::unique_ptr<Osnova> ReadTabBytes(std::string_view bytes) {
@@ -296,7 +354,8 @@ std::unique_ptr<Osnova> ReadTabBytes(std::string_view bytes) {
   // A file too short for its bars is refused before 65535 bars are built for it.
   if (in.Left() / kMinBarBlockSize < barCount) return nullptr;
 
-  auto doc = std::make_unique<Osnova>(numerator, barCount, 4);
+  // Bars are built as they are read, each while it is still in the cache.
+  auto doc = std::make_unique<Osnova>(numerator, 1, 4);
   doc->Tempo = tempo;
   doc->Artist = std::move(texts[0]);
   doc->Song = std::move(texts[1]);
@@ -310,8 +369,14 @@ std::unique_ptr<Osnova> ReadTabBytes(std::string_view bytes) {
   doc->Kit[RowCount] = 1;
   RecomputeLineOfRow(*doc);
 
-  for (auto& bar : doc->Bars)
+  doc->Bars.reserve(barCount);
+  if (!ReadBar(in, doc->Bar(0))) return nullptr;
+  for (uint16_t i = 1; i < barCount; ++i) {
+    auto bar = std::make_unique<TBar>(4, numerator, i);
     if (!ReadBar(in, *bar)) return nullptr;
+    doc->Bars.push_back(std::move(bar));
+  }
+  doc->BarCount = barCount;
   // Whatever follows the last bar is not part of the document.
   return doc;
 }

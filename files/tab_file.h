@@ -15,6 +15,8 @@ extern const char* const kDamagedTabFileMessage;
 // are cut to their field lengths, and song parts that the reader would refuse (outside the bar
 // range, or not after the part before) are left out.
 std::string WriteTabBytes(const Osnova& doc);
+// The same bytes into `out`, reusing its memory.
+void WriteTabBytesInto(const Osnova& doc, std::string& out);
 
 // Builds a document from file bytes. nullptr on any damage or out-of-limit value. The document
 // has LineOfRow computed and the defaults of a new document for everything the file does not

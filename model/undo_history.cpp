@@ -25,7 +25,7 @@ void UR_Stack::Push(const Osnova& doc, const UndoView& view) {
   ++current_;
   top_ = redoPos_ = current_ + 1;
   TUndoSlot& slot = slots_[static_cast<std::size_t>(current_)];
-  slot.Bytes = WriteTabBytes(doc);
+  WriteTabBytesInto(doc, slot.Bytes);
   slot.View = view;
   pending_ = true;
 }
