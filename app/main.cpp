@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QStringList>
 #include <QTimer>
+#include <QWidget>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -58,14 +59,19 @@ class StderrDialogService : public DialogService {
   std::optional<QString> SaveFile(QWidget*, const FileDialogSpec&) override { return std::nullopt; }
 };
 
-// Ends the process right after the main window's first paint has been flushed.
+// Ends the process right after the main window's first paint has been flushed, printing the
+// window's title so scripts can see which document came up.
 class ExitAfterFirstPaint : public QObject {
  public:
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() == QEvent::Paint && !done_) {
       done_ = true;
+      auto* window = qobject_cast<QWidget*>(watched);
       // Queued: runs once the whole window has been painted and put on the screen.
-      QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+      QTimer::singleShot(0, [window] {
+        std::cout << "title: " << window->windowTitle().toStdString() << std::endl;
+        QCoreApplication::exit(0);
+      });
     }
     return QObject::eventFilter(watched, event);
   }
@@ -125,7 +131,7 @@ int main(int argc, char** argv) {
     ExitAfterFirstPaint exitFilter;
     if (exitAfterShow) fmain.installEventFilter(&exitFilter);
     fmain.show();
-    if (!files.isEmpty() && !exitAfterShow) fmain.OpenDocumentFile(files.first());
+    if (!files.isEmpty()) fmain.OpenDocumentFile(files.first());
     status = app.exec();
   }
   SetMidiDeviceLayer(nullptr);

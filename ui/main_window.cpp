@@ -123,6 +123,9 @@ void TFmain::FormCreate() {
 
   // No document yet: the controls marked off in the design stay disabled until New or Open.
   Lock();
+  // Paste waits for the first copied bar; the context menu's item is there from the start.
+  Bpaste->setEnabled(false);
+  EPaste->setEnabled(false);
   IfUndo(false);
   IfRedo(false);
   NoControl();

@@ -94,6 +94,7 @@ class TFmain : public QMainWindow {
 
   // --- What the window owns; null/empty before the first New or Open.
   Osnova* Document() { return doc_.get(); }
+  std::optional<TCursor>& Cursor() { return cursor_; }
   const std::optional<TCursor>& Cursor() const { return cursor_; }
   UR_Stack& History() { return *history_; }
   TabView* View() { return i1; }

@@ -1,0 +1,147 @@
+// The window's own boxes: the two tempo boxes, the comment box and the scroll bar.
+#include <QScrollBar>
+
+#include "tests/ui/main_window_fixture.h"
+#include "ui/tab_view.h"
+
+TEST_F(MainWindowTest, SongTempoRefusesTextAndOutOfRangeValuesAndKeepsTheDocument) {
+  TFmain& w = Window();
+  w.NewDocument();
+  TypeAndLeave(w.ESped, "90");
+  for (const char* typed : {"abc", "0", "1025", "70000", ""}) {
+    dialogs.Clear();
+    TypeAndLeave(w.ETempo, typed);
+    EXPECT_EQ(dialogs.Messages(), std::vector<QString>{"Please input a number!"}) << typed;
+    EXPECT_EQ(w.ETempo->RawText(), "90") << "takes the playback tempo, after " << typed;
+    EXPECT_EQ(QApplication::focusWidget(), w.ETempo) << "focus back, after " << typed;
+    EXPECT_EQ(w.Document()->Tempo, 120);
+    EXPECT_FALSE(w.Document()->Modified);
+    EXPECT_FALSE(w.History().CanUndo());
+  }
+}
+
+TEST_F(MainWindowTest, SongTempoAcceptedIsRecordedForUndoAndMarksTheDocument) {
+  TFmain& w = Window();
+  w.NewDocument();
+  TypeAndLeave(w.ETempo, "1024");
+  EXPECT_TRUE(dialogs.Log.empty());
+  EXPECT_NE(QApplication::focusWidget(), w.ETempo) << "Enter leaves the box";
+  EXPECT_EQ(w.Document()->Tempo, 1024);
+  EXPECT_TRUE(w.Document()->Modified);
+  EXPECT_EQ(w.History().Current(), 0);
+
+  // Leaving it unchanged still records a step, but the document is no more modified than before.
+  w.Document()->Modified = false;
+  TypeAndLeave(w.ETempo, "1024");
+  EXPECT_EQ(w.History().Current(), 1);
+  EXPECT_FALSE(w.Document()->Modified);
+}
+
+TEST_F(MainWindowTest, SongTempoBeforeAnyDocumentOnlyKeepsItsValue) {
+  TFmain& w = Window();
+  TypeAndLeave(w.ETempo, "77");
+  EXPECT_EQ(w.ETempo->value(), 77);
+  EXPECT_EQ(w.Document(), nullptr);
+  EXPECT_FALSE(w.History().CanUndo());
+  EXPECT_TRUE(dialogs.Log.empty());
+}
+
+TEST_F(MainWindowTest, PlaybackTempoSetsTheStepDelayWithinTheBoxRange) {
+  TFmain& w = Window();
+  w.NewDocument();  // the play panel is off until then
+  const std::pair<const char*, int> cases[] = {{"120", 125}, {"7", 2143}, {"16", 937}, {"48", 312},
+                                               {"1024", 15}, {"5000", 15}, {"-3", 15000}};
+  for (auto [typed, delay] : cases) {
+    TypeAndLeave(w.ESped, typed);
+    EXPECT_EQ(w.StepDelay, delay) << typed;
+  }
+  EXPECT_EQ(w.ESped->value(), 1);
+  EXPECT_TRUE(dialogs.Log.empty());
+
+  TypeAndLeave(w.ETempo, "150");
+  TypeAndLeave(w.ESped, "x1");
+  EXPECT_EQ(dialogs.Messages(), std::vector<QString>{"Please input a number!"});
+  EXPECT_EQ(w.ESped->RawText(), "150");
+  EXPECT_EQ(w.StepDelay, 15000) << "a refused text leaves the delay alone";
+  EXPECT_EQ(QApplication::focusWidget(), w.ESped);
+}
+
+TEST_F(MainWindowTest, CommentTypingStopsAtTheBarLength) {
+  TFmain& w = Window();
+  w.NewDocument();  // 4/4: 16 positions
+  Enter(w.Ecom);
+  EXPECT_EQ(w.TextEditBar, 0);
+  EXPECT_TRUE(w.History().CanUndo()) << "entering the box records a step";
+  QTest::keyClicks(w.Ecom, "abcdefghijklmnopqrstuvwxyz");
+  EXPECT_EQ(w.Document()->Bar(0).Comment, "abcdefghijklmnop");
+  EXPECT_TRUE(w.Document()->Modified);
+  QTest::keyClick(w.Ecom, Qt::Key_Return);
+  EXPECT_EQ(w.TextEditBar, -1);
+  EXPECT_NE(QApplication::focusWidget(), w.Ecom);
+
+  // 2/4 from the timing boxes: 8 positions.
+  w.ETakt1->setCurrentIndex(1);
+  dialogs.Answers = {true};
+  w.NewDocument();
+  ASSERT_EQ(w.Document()->Bar(0).Length, 8);
+  Enter(w.Ecom);
+  QTest::keyClicks(w.Ecom, "abcdefghijkl");
+  QTest::keyClick(w.Ecom, Qt::Key_Return);
+  EXPECT_EQ(w.Document()->Bar(0).Comment, "abcdefgh");
+}
+
+TEST_F(MainWindowTest, CommentLongerThanItsBarIsShownWholeAndMayOnlyShrink) {
+  Osnova doc(4, 2, 4);
+  doc.Bar(0).Comment = "twenty characters ok";  // a file may hold more than the bar's length
+  const QString path = WriteTabFile("long.gvlm", doc);
+  TFmain& w = Window();
+  dialogs.OpenAnswers = {path};
+  w.OpenDocument();
+  EXPECT_EQ(w.Ecom->text(), "twenty characters ok");
+  Enter(w.Ecom);
+  EXPECT_EQ(w.Document()->Bar(0).Comment, "twenty characters ok") << "entering must not cut it";
+  QTest::keyClick(w.Ecom, Qt::Key_End);
+  QTest::keyClick(w.Ecom, Qt::Key_X);
+  EXPECT_EQ(w.Ecom->text(), "twenty characters ok");
+  QTest::keyClick(w.Ecom, Qt::Key_Backspace);
+  QTest::keyClick(w.Ecom, Qt::Key_Y);
+  EXPECT_EQ(w.Document()->Bar(0).Comment, "twenty characters o") << "still over the limit: no growth";
+  QTest::keyClick(w.Ecom, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(w.Ecom, "short");
+  EXPECT_EQ(w.Document()->Bar(0).Comment, "short");
+}
+
+TEST_F(MainWindowTest, ClearButtonEmptiesTheCommentAsAnUndoableStep) {
+  TFmain& w = Window();
+  w.NewDocument();
+  TypeAndLeave(w.Ecom, "intro");
+  const int steps = w.History().Current();
+  w.SpeedButton12->click();
+  EXPECT_EQ(w.Document()->Bar(0).Comment, "");
+  EXPECT_EQ(w.Ecom->text(), "");
+  EXPECT_EQ(w.History().Current(), steps + 1);
+  w.BUndo->click();
+  EXPECT_EQ(w.Document()->Bar(0).Comment, "intro");
+  EXPECT_EQ(w.Ecom->text(), "intro");
+}
+
+TEST_F(MainWindowTest, DraggingTheScrollBarMovesTheCursorBarsKeepingItsOffset) {
+  TFmain& w = Window();
+  w.NewDocument();
+  TCursor& cursor = *w.Cursor();
+  w.View()->ToggleCursorBox(*w.Document(), cursor);  // hide, move two positions in, show
+  cursor.Column = 2;
+  w.View()->ToggleCursorBox(*w.Document(), cursor);
+  const QImage before = w.View()->Image();
+
+  w.ScrollBar1->setValue(5);
+  EXPECT_EQ(w.Document()->CurrentBar, 4);
+  EXPECT_EQ(cursor.Column, w.Document()->Bar(4).StartCol + 2);
+  EXPECT_EQ(cursor.Line, 1);
+  EXPECT_EQ(w.EAbar->value(), 4);
+
+  w.ScrollBar1->setValue(1);
+  EXPECT_EQ(w.Document()->CurrentBar, 0);
+  EXPECT_EQ(cursor.Column, 2);
+  EXPECT_EQ(w.View()->Image(), before) << "the cursor box was hidden before each move";
+}

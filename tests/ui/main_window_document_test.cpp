@@ -1,0 +1,302 @@
+// New, Open, Save and Save As through the window, failed opens and saves, and undo and redo.
+#include <QScrollBar>
+
+#include "tests/ui/main_window_fixture.h"
+#include "ui/tab_view.h"
+
+namespace {
+
+std::unique_ptr<Osnova> ReadBack(const QString& path) {
+  std::string bytes, error;
+  if (!ReadWholeFile(path.toStdString(), bytes, error)) return nullptr;
+  return ReadTabBytes(bytes);
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, FirstNewMakesTwelve44BarsAndLaterNewsTakeTheTimingBoxes) {
+  TFmain& w = Window();
+  w.RPace->setCurrentIndex(1);  // "1/8"
+  Item("New1")->trigger();
+  ASSERT_NE(w.Document(), nullptr);
+  EXPECT_EQ(w.Document()->BarCount, 12);
+  EXPECT_EQ(w.Document()->Bar(11).Length, 16);
+  EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0 - [ Unnamed ]");
+  ASSERT_TRUE(w.Cursor().has_value());
+  EXPECT_EQ(w.Cursor()->Pace, 2);
+  EXPECT_EQ(w.ScrollBar1->maximum(), 12);
+  EXPECT_EQ(w.ScrollBar1->value(), 1);
+  EXPECT_TRUE(w.View()->isEnabled());
+
+  w.ETakt1->setCurrentIndex(2);  // 3/4
+  w.SpeedButton2->click();
+  EXPECT_EQ(w.Document()->BarCount, 12);
+  EXPECT_EQ(w.Document()->Bar(0).Length, 12);
+  EXPECT_EQ(w.Document()->Bar(11).Denominator, 4);
+}
+
+TEST_F(MainWindowTest, NewOrOpenOnAModifiedDocumentAnsweredNoChangesNothing) {
+  TFmain& w = Window();
+  w.NewDocument();
+  TypeAndLeave(w.ETempo, "99");
+  Osnova* before = w.Document();
+  const int steps = w.History().Current();
+
+  dialogs.Answers = {false};
+  w.NewDocument();
+  dialogs.Answers = {false};
+  dialogs.OpenAnswers = {PathIn("whatever.gvlm")};
+  w.OpenDocument();
+
+  EXPECT_EQ(dialogs.Questions(), std::vector<QString>(2, kOpenUnsavedQuestion));
+  EXPECT_EQ(w.Document(), before);
+  EXPECT_EQ(w.Document()->Tempo, 99);
+  EXPECT_EQ(w.History().Current(), steps);
+  EXPECT_TRUE(w.BUndo->isEnabled());
+  EXPECT_TRUE(dialogs.Drained());
+}
+
+TEST_F(MainWindowTest, CancelledDialogsChangeNothing) {
+  TFmain& w = Window();
+  w.NewDocument();
+  Osnova* before = w.Document();
+  dialogs.OpenAnswers = {std::nullopt};
+  w.SpeedButton1->click();
+  dialogs.SaveAnswers = {std::nullopt, std::nullopt};
+  w.BSave->click();
+  Item("File_4")->trigger();
+  EXPECT_EQ(w.Document(), before);
+  EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0 - [ Unnamed ]");
+  EXPECT_FALSE(w.Document()->HasFile);
+  EXPECT_TRUE(QDir(folder.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(MainWindowTest, FirstSaveAsksForANameAndLaterSavesWriteThereWithoutADialog) {
+  TFmain& w = Window();
+  w.NewDocument();
+  const QString path = PathIn("song.gvlm");
+  dialogs.SaveAnswers = {path};
+  Item("File_3")->trigger();
+  ASSERT_EQ(dialogs.Log.size(), 1u);
+  const FileDialogSpec& spec = dialogs.Log[0].Spec;
+  EXPECT_EQ(spec.Title, "Save your drum tab to file");
+  EXPECT_EQ(spec.Filter, "Grooveloom File (*.gvlm);;All Files (*)");
+  EXPECT_EQ(spec.DefaultSuffix, "gvlm");
+  EXPECT_EQ(spec.InitialFolder, ".");
+  EXPECT_TRUE(spec.ConfirmOverwrite);
+  EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0 - [ " + path + " ]");
+  EXPECT_FALSE(w.Document()->Modified);
+  EXPECT_TRUE(w.Document()->HasFile);
+
+  TypeAndLeave(w.ETempo, "133");
+  Item("File_3")->trigger();
+  EXPECT_EQ(dialogs.Count(ScriptedDialogService::Shown::Kind::SaveFile), 1) << "no second dialog";
+  auto saved = ReadBack(path);
+  ASSERT_NE(saved, nullptr);
+  EXPECT_EQ(saved->Tempo, 133);
+}
+
+TEST_F(MainWindowTest, OpenThenSaveOverwritesTheOpenedFile) {
+  Osnova doc(3, 5, 8);
+  doc.Tempo = 88;
+  doc.Bar(2).Comment = "bridge";
+  doc.SongParts.push_back({1, "Verse"});
+  const QString path = WriteTabFile("in.gvlm", doc);
+  TFmain& w = Window();
+  dialogs.OpenAnswers = {path};
+  Item("Open2")->trigger();
+  ASSERT_NE(w.Document(), nullptr);
+  EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0 - [ " + path + " ]");
+  EXPECT_EQ(w.Document()->BarCount, 5);
+  EXPECT_EQ(w.ETempo->value(), 88);
+  EXPECT_EQ(w.ESped->value(), 88);
+  EXPECT_EQ(w.ETakt1->currentText(), "3");
+  EXPECT_EQ(w.Etakt2->currentText(), "8");
+  EXPECT_EQ(w.cbSong->count(), 1);
+  EXPECT_EQ(w.cbSong->itemText(0), "Verse");
+  EXPECT_EQ(w.ScrollBar1->maximum(), 5);
+  EXPECT_EQ(w.SaveTarget(), path);
+  EXPECT_EQ(dialogs.Log[0].Spec.Title, "Open a drum tab file...");
+  EXPECT_TRUE(dialogs.Log[0].Spec.MustExist);
+
+  TypeAndLeave(w.ETempo, "96");
+  w.BSave->click();
+  EXPECT_EQ(dialogs.Count(ScriptedDialogService::Shown::Kind::SaveFile), 0);
+  auto saved = ReadBack(path);
+  ASSERT_NE(saved, nullptr);
+  EXPECT_EQ(saved->Tempo, 96);
+  EXPECT_EQ(saved->Bar(2).Comment, "bridge");
+}
+
+TEST_F(MainWindowTest, RefusedFileLocksTheWindowResetsHistoryAndKeepsTheTitle) {
+  TFmain& w = Window();
+  w.NewDocument();
+  TypeAndLeave(w.ETempo, "111");
+  dialogs.Answers = {true};
+  const std::string kitBefore(GlobalKit.begin(), GlobalKit.end());
+  QFile junk(PathIn("junk.gvlm"));
+  ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+  junk.write("this is not a tab");
+  junk.close();
+  dialogs.OpenAnswers = {junk.fileName()};
+  w.OpenDocument();
+
+  EXPECT_EQ(dialogs.Messages(), std::vector<QString>{kDamagedTabFileMessage});
+  EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0 - [ Unnamed ]");
+  EXPECT_FALSE(w.DocumentShown());
+  EXPECT_FALSE(w.Panel7->isEnabled());
+  EXPECT_FALSE(Item("File_3")->isEnabled());
+  EXPECT_FALSE(w.History().CanUndo());
+  EXPECT_FALSE(w.BUndo->isEnabled());
+  EXPECT_FALSE(w.Cursor().has_value());
+  EXPECT_EQ(std::string(GlobalKit.begin(), GlobalKit.end()), kitBefore);
+
+  // Quitting now is not a question of unsaved changes, and New brings the controls back.
+  dialogs.Answers = {false};
+  w.close();
+  EXPECT_EQ(dialogs.Questions().back(), "Do you really want to quit?");
+  w.NewDocument();
+  EXPECT_TRUE(w.DocumentShown());
+  EXPECT_TRUE(w.Panel7->isEnabled());
+  EXPECT_TRUE(w.Cursor().has_value());
+}
+
+TEST_F(MainWindowTest, OpenForgetsThePreviousHistory) {
+  const QString path = WriteTabFile("a.gvlm", Osnova(4, 3, 4));
+  TFmain& w = Window();
+  w.NewDocument();
+  TypeAndLeave(w.ETempo, "100");
+  ASSERT_TRUE(w.BUndo->isEnabled());
+  dialogs.Answers = {true};
+  dialogs.OpenAnswers = {path};
+  w.OpenDocument();
+  EXPECT_FALSE(w.History().CanUndo());
+  EXPECT_FALSE(w.BUndo->isEnabled());
+  EXPECT_FALSE(Item("EUndo1")->isEnabled());
+}
+
+// A save that fails leaves the old file, the document's flags and name, the title and the target
+// as they were, and says why.
+class FailedSaveTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    TFmain& w = Window();
+    w.NewDocument();
+    dialogs.SaveAnswers = {good};
+    w.SaveDocument();
+    oldBytes = Contents(good);
+    ASSERT_FALSE(oldBytes.isEmpty());
+    TypeAndLeave(w.ETempo, "150");  // now modified
+    title = w.windowTitle();
+    dialogs.Clear();
+  }
+  void ExpectNothingChanged(const QString& target, const char* reason) {
+    TFmain& w = Window();
+    ASSERT_EQ(dialogs.Messages().size(), 1u);
+    const QString message = dialogs.Messages()[0];
+    EXPECT_TRUE(message.contains(target)) << message.toStdString();
+    EXPECT_TRUE(message.contains(reason)) << message.toStdString();
+    EXPECT_EQ(dialogs.Log.back().BoxIcon, DialogService::Icon::Error);
+    EXPECT_TRUE(w.Document()->Modified);
+    EXPECT_TRUE(w.Document()->HasFile);
+    EXPECT_EQ(w.Document()->FileName, good.toStdString());
+    EXPECT_EQ(w.windowTitle(), title);
+    EXPECT_EQ(w.SaveTarget(), good);
+    EXPECT_EQ(Contents(good), oldBytes);
+  }
+
+  const QString good = PathIn("good.gvlm");
+  QByteArray oldBytes;
+  QString title;
+};
+
+TEST_F(FailedSaveTest, SaveAsIntoAFolderThatDoesNotExist) {
+  const QString target = PathIn("missing/song.gvlm");
+  dialogs.SaveAnswers = {target};
+  EXPECT_FALSE(Window().SaveDocumentAs());
+  ExpectNothingChanged(target, "No such file or directory");
+  EXPECT_FALSE(QFile::exists(target));
+
+  // The next Save still goes to the file the document came from.
+  dialogs.Clear();
+  EXPECT_TRUE(Window().SaveDocument());
+  EXPECT_TRUE(dialogs.Log.empty());
+  EXPECT_EQ(ReadBack(good)->Tempo, 150);
+}
+
+TEST_F(FailedSaveTest, SaveAsUnderARegularFile) {
+  const QString target = good + "/song.gvlm";
+  dialogs.SaveAnswers = {target};
+  EXPECT_FALSE(Window().SaveDocumentAs());
+  ExpectNothingChanged(target, "Not a directory");
+}
+
+TEST_F(FailedSaveTest, WriteThatFailsPartWay) {
+  gFailWritesAfterBytes = 20;
+  EXPECT_FALSE(Window().SaveDocument());
+  gFailWritesAfterBytes = -1;
+  ExpectNothingChanged(good, "Input/output error");
+  EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"good.gvlm"}) << "no temporary left";
+}
+
+TEST_F(MainWindowTest, UndoAndRedoReturnDocumentViewAndCursorButNotTheFileState) {
+  Osnova doc(4, 30, 4);
+  const QString path = WriteTabFile("long.gvlm", doc);
+  TFmain& w = Window();
+  dialogs.OpenAnswers = {path};
+  w.OpenDocument();
+
+  w.ScrollBar1->setValue(21);  // bar 20, scrolled into view
+  ASSERT_EQ(w.Document()->CurrentBar, 20);
+  const TCursor cursorAt20 = *w.Cursor();
+  const uint16_t firstAt20 = w.Document()->FirstVisibleBar;
+  ASSERT_GT(firstAt20, 0);
+  TypeAndLeave(w.Ecom, "fill");  // an edit on bar 20
+  TypeAndLeave(w.ETempo, "140");
+  w.ScrollBar1->setValue(1);
+  ASSERT_EQ(w.Document()->CurrentBar, 0);
+  const QString title = w.windowTitle();
+
+  EXPECT_TRUE(w.BUndoClick());  // the tempo
+  EXPECT_EQ(w.Document()->Tempo, 120);
+  EXPECT_EQ(w.ETempo->value(), 120);
+  EXPECT_EQ(w.ESped->value(), 120);
+  EXPECT_EQ(w.Document()->Bar(20).Comment, "fill");
+  Item("EUndo")->trigger();  // the comment, on bar 20
+  EXPECT_EQ(w.Document()->Bar(20).Comment, "");
+  EXPECT_EQ(w.Document()->CurrentBar, 20);
+  EXPECT_EQ(w.Document()->FirstVisibleBar, firstAt20);
+  EXPECT_EQ(w.Cursor()->Column, cursorAt20.Column);
+  EXPECT_EQ(w.Cursor()->Line, cursorAt20.Line);
+  EXPECT_EQ(w.EAbar->value(), 20);
+  EXPECT_EQ(w.ScrollBar1->value(), 21);
+  EXPECT_EQ(w.windowTitle(), title);
+  EXPECT_TRUE(w.Document()->Modified) << "the live document's flag, not the snapshot's";
+  EXPECT_EQ(w.Document()->FileName, path.toStdString());
+  EXPECT_EQ(w.SaveTarget(), path);
+  EXPECT_FALSE(w.BUndo->isEnabled());
+
+  Item("ERedo1")->trigger();
+  Item("ERedo")->trigger();
+  EXPECT_EQ(w.Document()->Bar(20).Comment, "fill");
+  EXPECT_EQ(w.Document()->Tempo, 140);
+  EXPECT_EQ(w.Document()->CurrentBar, 0);
+  EXPECT_EQ(w.Cursor()->Column, 0);
+  EXPECT_FALSE(w.BRedo->isEnabled());
+  EXPECT_TRUE(w.BUndo->isEnabled());
+
+  // Saving after all that still writes the opened file.
+  w.SaveDocument();
+  EXPECT_EQ(ReadBack(path)->Tempo, 140);
+}
+
+TEST_F(MainWindowTest, UndoPaintsTheRestoredDocument) {
+  TFmain& w = Window();
+  w.NewDocument();
+  const QImage plain = w.View()->Image();
+  TypeAndLeave(w.Ecom, "intro");
+  ASSERT_NE(w.View()->Image(), plain) << "the comment is drawn";
+  w.BUndo->click();
+  EXPECT_EQ(w.View()->Image(), plain);
+}

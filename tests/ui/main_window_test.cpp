@@ -1,0 +1,308 @@
+// The main window as built: its frame, controls, menus, start-up state, the close query and the
+// windows it opens.
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QUrl>
+
+#include "tests/ui/main_window_fixture.h"
+#include "ui/about_box.h"
+#include "ui/options_dialog.h"
+#include "ui/tab_view.h"
+
+TEST_F(MainWindowTest, FrameIsFixedWithoutMaximiseAndClientAreaIs800By512) {
+  TFmain& w = Window();
+  EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0");
+  EXPECT_EQ(w.centralWidget()->size(), QSize(800, 512));
+  EXPECT_EQ(w.minimumSize(), w.maximumSize());
+  EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_EQ(w.font().pointSize(), 8);
+}
+
+TEST_F(MainWindowTest, ControlGroupsSitWhereTheDesignPutsThem) {
+  Window();
+  struct Place {
+    const char* Name;
+    QRect Rect;
+  };
+  const Place places[] = {
+      {"Panel1", {0, 0, 75, 25}},     {"Panel2", {75, 0, 202, 25}},    {"Panel5", {276, 0, 149, 25}},
+      {"Panel4", {425, 0, 265, 25}},  {"Panel3", {690, 0, 111, 25}},   {"Panel6", {0, 25, 552, 25}},
+      {"Panel8", {552, 25, 249, 25}}, {"i1", {-8, 48, 798, 369}},      {"ScrollBar1", {788, 50, 12, 367}},
+      {"Panel7", {1, 419, 416, 92}},
+  };
+  for (const Place& p : places) {
+    QWidget* control = Find(p.Name);
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(control->parentWidget(), Window().centralWidget()) << p.Name;
+    EXPECT_EQ(control->geometry(), p.Rect) << p.Name;
+  }
+  EXPECT_EQ(Find("Ecom")->width(), 417);
+  EXPECT_EQ(Find("cbSong")->width(), 177);
+  EXPECT_FALSE(Find("ComboBox2")->isVisible());
+}
+
+TEST_F(MainWindowTest, ButtonsCarryTheirHintsAndCaptions) {
+  Window();
+  const std::pair<const char*, const char*> hints[] = {
+      {"SpeedButton2", "New"}, {"SpeedButton1", "Open"}, {"BSave", "Save"}, {"BUndo", "Undo"},
+      {"BRedo", "Redo"}, {"BCopy", "Copy"}, {"BCut", "Cut"}, {"Bpaste", "Paste"},
+      {"SpeedButton6", "Export to MIDI..."}, {"SpeedButton7", "Export to TXT..."},
+      {"SpeedButton8", "Export to HTML..."}, {"SpeedButton11", "Clear bar"},
+      {"SpeedButton10", "Insert bar"}, {"SpeedButton9", "Remove bar"}, {"BPLay", "Play"},
+      {"BPLaySong", "Play song"}, {"BPLayBar", "Play bar"}, {"BStop", "Stop"},
+      {"SpeedButton30", "Previous bar"}, {"SpeedButton29", "Next bar"}};
+  for (auto [name, hint] : hints) {
+    auto* button = Find<QToolButton>(name);
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->toolTip(), hint) << name;
+    EXPECT_TRUE(button->autoRaise()) << name << " is not flat";
+  }
+  EXPECT_EQ(Find<QToolButton>("SpeedButton12")->text(), "Clear");
+  EXPECT_EQ(Find<QToolButton>("SpeedButton30")->text(), "<<");
+  EXPECT_EQ(Find<QToolButton>("SpeedButton29")->text(), ">>");
+  EXPECT_EQ(Find<QCheckBox>("chAccent")->text(), "Accented");
+  EXPECT_EQ(Find<QCheckBox>("chLoop")->text(), "Loop");
+  EXPECT_EQ(Find<QLabel>("LTime")->text(), "15:15");
+
+  // The twelve instrument buttons, tagged row * 10 + variant.
+  std::vector<std::pair<QString, int>> instruments;
+  for (QToolButton* b : Window().InstrumentButtons) instruments.push_back({b->text(), b->property("Tag").toInt()});
+  const std::vector<std::pair<QString, int>> expected = {
+      {"Crash", 10}, {"Splash", 11}, {"China", 12}, {"Closed", 30}, {"Open", 31}, {"Normal", 70},
+      {"Rim click", 71}, {"Ride", 20}, {"Tom #1", 40}, {"Tom #2", 50}, {"Floor", 60}, {"Bass", 80}};
+  EXPECT_EQ(instruments, expected);
+}
+
+TEST_F(MainWindowTest, BoxesStartWithTheirRangesAndPresets) {
+  TFmain& w = Window();
+  EXPECT_EQ(w.ETakt1->count(), 16);
+  EXPECT_EQ(w.ETakt1->itemText(15), "16");
+  EXPECT_EQ(w.ETakt1->currentText(), "4");
+  EXPECT_EQ(w.Etakt2->currentText(), "4");
+  EXPECT_EQ(w.Etakt2->count(), 3);
+  EXPECT_EQ(w.Etakt2->itemText(2), "16");
+  EXPECT_EQ(w.RPace->currentText(), "1/4");
+  EXPECT_EQ(w.RPace->itemText(0), "1/16");
+  for (QSpinBox* tempo : {static_cast<QSpinBox*>(w.ETempo), static_cast<QSpinBox*>(w.ESped)}) {
+    EXPECT_EQ(tempo->minimum(), 1);
+    EXPECT_EQ(tempo->maximum(), 1024);
+    EXPECT_EQ(tempo->value(), 120);
+  }
+  EXPECT_TRUE(w.EAbar->isReadOnly());
+  EXPECT_FALSE(w.EAbar->isEnabled());
+  EXPECT_EQ(w.ScrollBar1->minimum(), 1);
+  EXPECT_EQ(w.ScrollBar1->pageStep(), 4);
+  EXPECT_TRUE(w.cbSong->isEditable());
+}
+
+TEST_F(MainWindowTest, MenusHaveTheirItemsAndShortcuts) {
+  Window();
+  struct ItemSpec {
+    const char* Name;
+    const char* Text;
+    QKeySequence Shortcut;
+  };
+  const ItemSpec items[] = {
+      {"New1", "&New", QKeySequence("Ctrl+N")},
+      {"Open2", "&Open", QKeySequence("Ctrl+O")},
+      {"File_3", "&Save", QKeySequence("Ctrl+S")},
+      {"File_4", "Save &As...", {}},
+      {"TextFile1", "&Text File", {}},
+      {"HTMLFille1", "&HTML File", {}},
+      {"MIDIFile1", "&MIDI File", {}},
+      {"End1", "E&xit", QKeySequence("Alt+X")},
+      {"EUndo", "U&ndo", {}},
+      {"ERedo", "&Redo", {}},
+      {"ECopy", "&Copy", QKeySequence("Ctrl+C")},
+      {"ECut", "C&ut", QKeySequence("Ctrl+X")},
+      {"EPaste", "&Paste", QKeySequence("Ctrl+V")},
+      {"Clear1", "&Clear", QKeySequence(Qt::ControlModifier | Qt::Key_Delete)},
+      {"Insert1", "&Insert", QKeySequence(Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_Plus)},
+      {"Remove1", "&Remove", QKeySequence(Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_Minus)},
+      {"Selectkit1", "&Select kit", {}},
+      {"Midi1", "&Midi...", {}},
+      {"Keymap1", "&Key map", {}},
+      {"Songinfo1", "Song &info", {}},
+      {"Play1", "&Play", {}},
+      {"PLaybar1", "Play &bar", {}},
+      {"Playsong1", "Play &song", {}},
+      {"Stop1", "S&top", {}},
+      {"Help1", "&Help", {}},
+      {"Credits1", "&Credits", {}},
+      {"EUndo1", "U&ndo", {}},
+      {"ERedo1", "R&edo", {}},
+      {"Addbar1", "&Add bar", {}},
+      {"Removebar1", "&Remove bar", {}},
+      {"Clearbar1", "C&lear bar", {}},
+      {"Copybar1", "&Copy bar", {}},
+      {"Cutbar1", "C&ut bar", {}},
+      {"Pastebar1", "&Paste bar", {}},
+  };
+  for (const ItemSpec& spec : items) {
+    QAction* item = Item(spec.Name);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->text(), spec.Text) << spec.Name;
+    EXPECT_EQ(item->shortcut(), spec.Shortcut) << spec.Name;
+  }
+  QStringList titles;
+  for (QAction* a : Window().menuBar()->actions()) titles << a->text();
+  EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&Bar", "&Options", "&Playback", "&About..."}));
+  EXPECT_EQ(Find<QMenu>("Export1")->title(), "&Export");
+}
+
+// Everything Lock names, with the controls that start disabled for other reasons.
+static const char* const kLockedWidgets[] = {"Panel3", "Panel5", "BSave", "BCopy", "BCut", "i1",
+                                             "ScrollBar1", "Panel7", "Panel2", "Panel6", "Panel8"};
+static const char* const kLockedItems[] = {"File_3", "File_4", "ECopy", "ECut", "Songinfo1"};
+static const char* const kLockedMenus[] = {"Bar1", "Edit", "Playback", "Export1"};
+
+TEST_F(MainWindowTest, EditingControlsAreOffUntilNewAndUndoRedoUntilUsable) {
+  TFmain& w = Window();
+  auto expectAll = [&](bool enabled) {
+    for (const char* name : kLockedWidgets) EXPECT_EQ(Find(name)->isEnabled(), enabled) << name;
+    for (const char* name : kLockedItems) EXPECT_EQ(Item(name)->isEnabled(), enabled) << name;
+    for (const char* name : kLockedMenus)
+      EXPECT_EQ(Find<QMenu>(name)->menuAction()->isEnabled(), enabled) << name;
+  };
+  auto expectUndoRedo = [&](bool undo, bool redo) {
+    for (const char* name : {"EUndo", "EUndo1"}) EXPECT_EQ(Item(name)->isEnabled(), undo) << name;
+    for (const char* name : {"ERedo", "ERedo1"}) EXPECT_EQ(Item(name)->isEnabled(), redo) << name;
+    EXPECT_EQ(w.BUndo->isEnabled(), undo);
+    EXPECT_EQ(w.BRedo->isEnabled(), redo);
+  };
+  expectAll(false);
+  expectUndoRedo(false, false);
+  EXPECT_TRUE(w.SpeedButton2->isEnabled() && w.SpeedButton1->isEnabled());
+  EXPECT_TRUE(w.ETempo->isEnabled() && w.RPace->isEnabled());
+  EXPECT_EQ(w.Document(), nullptr);
+
+  w.SpeedButton2->click();
+  expectAll(true);
+  expectUndoRedo(false, false);
+  ASSERT_NE(w.Document(), nullptr);
+
+  TypeAndLeave(w.ETempo, "140");  // an edit
+  expectUndoRedo(true, false);
+  w.BUndo->click();
+  expectUndoRedo(false, true);
+  w.BRedo->click();
+  expectUndoRedo(true, false);
+}
+
+TEST_F(MainWindowTest, StartUpListsTheDevicesAndOpensTheOneInUse) {
+  MidiDeviceIndex = 1;
+  TFmain& w = Window();
+  ASSERT_EQ(w.ComboBox2->count(), 3);
+  EXPECT_EQ(w.ComboBox2->itemText(0), "Synth A");
+  EXPECT_EQ(w.ComboBox2->itemText(2), "Midi Mapper");
+  EXPECT_EQ(w.ComboBox2->currentIndex(), 1);
+  EXPECT_EQ(midi.Opened, std::vector<int>{1});
+  EXPECT_TRUE(dialogs.Log.empty());
+}
+
+TEST_F(MainWindowTest, StartUpWithTheMapperSelectsTheLastEntry) {
+  MidiDeviceIndex = -1;
+  TFmain& w = Window();
+  EXPECT_EQ(w.ComboBox2->currentIndex(), 2);
+  EXPECT_EQ(midi.Opened, std::vector<int>{-1});
+}
+
+TEST_F(MainWindowTest, DeviceThatDoesNotOpenIsReportedOnceAndTheWindowComesUp) {
+  midi.OpenSucceeds = false;
+  TFmain& w = Window();
+  EXPECT_EQ(dialogs.Messages(), std::vector<QString>{"Error on opening Midi Device"});
+  EXPECT_EQ(dialogs.Log[0].BoxIcon, DialogService::Icon::Plain);
+  EXPECT_TRUE(w.isVisible());
+}
+
+TEST_F(MainWindowTest, CloseQueryAsksToQuitAndOnlyYesCloses) {
+  TFmain& w = Window();
+  dialogs.Answers = {false};
+  EXPECT_FALSE(w.close());
+  EXPECT_TRUE(w.isVisible());
+  dialogs.Answers = {true};
+  EXPECT_TRUE(w.close());
+  EXPECT_EQ(dialogs.Questions(),
+            std::vector<QString>({"Do you really want to quit?", "Do you really want to quit?"}));
+}
+
+TEST_F(MainWindowTest, CloseQueryAsksAboutUnsavedChangesOnceTheDocumentChanged) {
+  TFmain& w = Window();
+  w.NewDocument();
+  dialogs.Answers = {false};
+  EXPECT_FALSE(w.close());
+  EXPECT_EQ(dialogs.Questions().back(), "Do you really want to quit?");
+
+  // A tempo change is a change to what Save writes.
+  TypeAndLeave(w.ETempo, "100");
+  dialogs.Answers = {false};
+  EXPECT_FALSE(w.close());
+  EXPECT_EQ(dialogs.Questions().back(), kQuitUnsavedQuestion);
+
+  // So is a comment, in a fresh document.
+  dialogs.Answers = {true};  // replace the modified document
+  w.NewDocument();
+  TypeAndLeave(w.Ecom, "fill");
+  dialogs.Answers = {true};
+  Item("End1")->trigger();
+  EXPECT_EQ(dialogs.Questions().back(), kQuitUnsavedQuestion);
+  EXPECT_FALSE(w.isVisible());
+}
+
+TEST_F(MainWindowTest, HelpOpensHelpHtmlInTheCurrentFolder) {
+  TFmain& w = Window();
+  std::vector<QUrl> opened;
+  w.UrlOpener = [&](const QUrl& url) { opened.push_back(url); };
+  Item("Help1")->trigger();
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0], QUrl::fromLocalFile(QDir::current().absoluteFilePath("help.html")));
+}
+
+TEST_F(MainWindowTest, CreditsShowTheAboutBoxWithLinksAndThisBuildsPlatform) {
+  TFmain& w = Window();
+  TFAbout about(&w);
+  w.SetAboutBox(&about);
+  Item("Credits1")->trigger();
+  EXPECT_TRUE(about.isVisible());
+  EXPECT_TRUE(about.isModal());
+  EXPECT_EQ(about.ProductName->text(), "Grooveloom");
+  EXPECT_EQ(about.Version->text(), "1.0");
+  EXPECT_EQ(about.Comments->text(), "Linux with Qt 6.4 or later");
+  EXPECT_TRUE(about.ContactLabel->text().contains("href=\"mailto:team@grooveloom.org\""));
+  EXPECT_TRUE(about.WebLabel->text().contains("href=\"https://grooveloom.org/\""));
+  EXPECT_TRUE(about.ContactLabel->openExternalLinks());
+  about.findChild<QPushButton*>("OKButton")->click();
+  EXPECT_FALSE(about.isVisible());
+}
+
+TEST_F(MainWindowTest, OptionsItemsOpenTheOptionsDialogAtTheirPage) {
+  TFmain& w = Window();
+  TFOpt options(&w);
+  w.SetOptionsForm(&options);
+  const std::pair<const char*, int> pages[] = {
+      {"Keymap1", TFOpt::KeyMapPage}, {"Midi1", TFOpt::MidiPage}, {"Selectkit1", TFOpt::KitPage}};
+  for (auto [item, page] : pages) {
+    Item(item)->trigger();
+    EXPECT_TRUE(options.isVisible()) << item;
+    EXPECT_EQ(options.CurrentPage(), page) << item;
+    options.close();
+  }
+  w.NewDocument();  // "Song info" needs a document
+  Item("Songinfo1")->trigger();
+  EXPECT_EQ(options.CurrentPage(), TFOpt::SongInfoPage);
+}
+
+TEST_F(MainWindowTest, TextExportAsksForAFileWithItsOwnDialog) {
+  TFmain& w = Window();
+  w.NewDocument();
+  dialogs.SaveAnswers = {std::nullopt};
+  w.SpeedButton7->click();
+  ASSERT_EQ(dialogs.Log.size(), 1u);
+  EXPECT_EQ(dialogs.Log[0].Title, "Export your drum tab to a text file");
+}
