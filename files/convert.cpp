@@ -4,7 +4,11 @@
 #include <cctype>
 #include <iterator>
 
+#include "files/tab_export.h"
 #include "files/tab_file.h"
+#include "midi/midi_container.h"
+#include "midi/midi_out_file.h"
+#include "midi/tab_to_midi.h"
 
 namespace {
 
@@ -16,9 +20,33 @@ struct OutputFormat {
   FormatWriter Write;
 };
 
+// The exports take the timing and tempo the window's boxes show right after Open: bar 0's timing
+// and the document's tempo.
+ExportBoxes BoxesAfterOpen(const Osnova& doc) {
+  const TBar& first = doc.Bar(0);
+  return {std::to_string(NumeratorFromLength(first.Length, first.Denominator)),
+          std::to_string(first.Denominator), std::to_string(doc.Tempo)};
+}
+
+bool WriteText(Osnova& doc, const std::string& path, std::string& error) {
+  return ExportText(doc, path, BoxesAfterOpen(doc), error);
+}
+
+bool WriteHtml(Osnova& doc, const std::string& path, std::string& error) {
+  return ExportHtml(doc, path, BoxesAfterOpen(doc), error);
+}
+
+// What the "MIDI Demo" window's "Save MIDI file" writes after one export of the document.
+bool WriteMidi(Osnova& doc, const std::string& path, std::string& error) {
+  TMIDI_Container container;
+  Convert_Tab(container, doc.Bars, doc.Tempo);
+  return WriteMidiFile(container, path, error);
+}
+
 // One line per format.
 constexpr OutputFormat kFormats[] = {
-    {".gvlm", SaveToTabFile},
+    {".gvlm", SaveToTabFile}, {".tab", WriteText}, {".txt", WriteText},
+    {".html", WriteHtml},     {".htm", WriteHtml}, {".mid", WriteMidi},
 };
 
 std::string LowerExtension(const std::string& path) {
