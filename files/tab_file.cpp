@@ -253,9 +253,9 @@ void WriteTabBytesInto(const Osnova& doc, std::string& out) {
   w.Bytes(kFieldMarker);
   w.U16(static_cast<uint16_t>(barCount));
   w.Bytes(kFieldMarker);
-  w.U8(doc.Numerator);
+  w.U8(static_cast<uint8_t>(std::clamp<int>(doc.Numerator, 1, kMaxNumerator)));
   w.Bytes(kFieldMarker);
-  w.U16(doc.Tempo);
+  w.U16(static_cast<uint16_t>(std::clamp<int>(doc.Tempo, 1, kMaxTempo)));
   w.Bytes(kFieldMarker);
   for (auto t : texts) {
     w.Text(t);

@@ -11,9 +11,10 @@
 
 extern const char* const kDamagedTabFileMessage;
 
-// Exactly the bytes of the file for `doc`. The result is always readable by ReadTabBytes: texts
-// are cut to their field lengths, and song parts that the reader would refuse (outside the bar
-// range, or not after the part before) are left out.
+// Exactly the bytes of the file for `doc`. As long as every bar has a valid timing (Length 1..64,
+// Denominator 4, 8 or 16), the result is readable by ReadTabBytes: texts are cut to their field
+// lengths, Numerator and Tempo are held to 1..16 and 1..1024, and song parts the reader would
+// refuse (outside the bar range, or not after the part before) are left out.
 std::string WriteTabBytes(const Osnova& doc);
 // The same bytes into `out`, reusing its memory.
 void WriteTabBytesInto(const Osnova& doc, std::string& out);

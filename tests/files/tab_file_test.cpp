@@ -215,8 +215,12 @@ TEST(TabFileWriter, NeverWritesAFileItsReaderRefuses) {
   doc->Artist = std::string(70, 'a');
   doc->SongParts = {{1, std::string(40, 'n')}, {1, "twice"}, {0, "backwards"}, {5, "past end"}};
   doc->Bar(1).Comment = std::string(70000, 'c');
+  doc->Tempo = 2000;
+  doc->Numerator = 0;
   auto back = ReadTabBytes(WriteTabBytes(*doc));
   ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->Tempo, 1024);
+  EXPECT_EQ(back->Numerator, 1);
   EXPECT_EQ(back->Artist, std::string(50, 'a'));
   ASSERT_EQ(back->SongParts.size(), 1u);
   EXPECT_EQ(back->SongParts[0].StartBar, 1);
