@@ -1,7 +1,10 @@
 #include "midi/midi_container.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
-#include <cstring>
+#include <cstdint>
+#include <new>
 #include <utility>
 
 TMIDI_Container::~TMIDI_Container() { Clear_Events(); }
@@ -22,39 +25,60 @@ bool TMIDI_Container::Channel_Used(int channel) const {
   return channel >= 1 && channel <= 16 && channel_flags_[static_cast<std::size_t>(channel - 1)];
 }
 
-std::byte* TMIDI_Container::Reserve(std::size_t size) {
-  if (blocks_.empty() || blocks_.back().used + kHeaderBytes + size > kBlockBytes) {
-    // Uninitialised on purpose: only the used part is ever read.
-    blocks_.push_back(Block{std::unique_ptr<std::byte[]>(new std::byte[kBlockBytes]), 0});
+void* TMIDI_Container::BlockStore::Allocate(std::size_t size) {
+  if (blocks_.empty() || blocks_.back().used + size > kBlockBytes) {
+    blocks_.reserve(blocks_.size() + 1);
+    // Aligned to the block size so that the system may back each block with one huge page.
+    const std::size_t span = 2 * kBlockBytes;
+    void* mapped = ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) throw std::bad_alloc();
+    auto address = reinterpret_cast<std::uintptr_t>(mapped);
+    std::uintptr_t aligned = (address + kBlockBytes - 1) & ~(std::uintptr_t{kBlockBytes} - 1);
+    if (aligned > address) ::munmap(mapped, aligned - address);
+    if (aligned + kBlockBytes < address + span)
+      ::munmap(reinterpret_cast<void*>(aligned + kBlockBytes), address + span - aligned - kBlockBytes);
+#ifdef MADV_HUGEPAGE
+    ::madvise(reinterpret_cast<void*>(aligned), kBlockBytes, MADV_HUGEPAGE);
+#endif
+    blocks_.push_back(Block{reinterpret_cast<std::byte*>(aligned), 0});
   }
   Block& block = blocks_.back();
-  return block.bytes.get() + block.used + kHeaderBytes;
+  void* result = block.bytes + block.used;
+  block.used += size;
+  return result;
 }
 
-void TMIDI_Container::Commit(std::size_t size) {
-  Block& block = blocks_.back();
-  uint64_t header = size;
-  std::memcpy(block.bytes.get() + block.used, &header, sizeof header);
-  block.used += kHeaderBytes + size;
-}
-
-void TMIDI_Container::DestroyBlocks() {
-  for (Block& block : blocks_) {
-    std::size_t at = 0;
-    while (at < block.used) {
-      uint64_t size;
-      std::memcpy(&size, block.bytes.get() + at, sizeof size);
-      std::launder(reinterpret_cast<TMIDI_Event*>(block.bytes.get() + at + kHeaderBytes))
-          ->~TMIDI_Event();
-      at += kHeaderBytes + size;
-    }
-  }
+void TMIDI_Container::BlockStore::Release() {
+  for (const Block& block : blocks_) ::munmap(block.bytes, kBlockBytes);
   blocks_.clear();
 }
 
+TMIDI_Container::BlockStore& TMIDI_Container::StoreFor(std::size_t size) {
+  for (EventStore& s : event_stores_)
+    if (s.size == size) return s.store;
+  event_stores_.push_back(EventStore{size, BlockStore()});
+  return event_stores_.back().store;
+}
+
+TMIDI_Container::Leaf* TMIDI_Container::NewLeaf() {
+  static_assert(std::is_trivially_destructible_v<Leaf>);
+  return new (nodes_.Allocate(RoundUp(sizeof(Leaf)))) Leaf;
+}
+
+TMIDI_Container::Inner* TMIDI_Container::NewInner() {
+  static_assert(std::is_trivially_destructible_v<Inner>);
+  return new (nodes_.Allocate(RoundUp(sizeof(Inner)))) Inner;
+}
+
 void TMIDI_Container::Clear_Events() {
-  FreeTree(root_);
-  DestroyBlocks();
+  for (EventStore& s : event_stores_) {
+    s.store.For_Each_Block([&](std::byte* bytes, std::size_t used) {
+      for (std::size_t at = 0; at + s.size <= used; at += s.size)
+        std::launder(reinterpret_cast<TMIDI_Event*>(bytes + at))->~TMIDI_Event();
+    });
+  }
+  event_stores_.clear();
+  nodes_.Release();
   for (TMIDI_Event* event : adopted_) delete event;
   adopted_.clear();
   root_ = nullptr;
@@ -65,17 +89,6 @@ void TMIDI_Container::Clear_Events() {
   channel_flags_.fill(false);
   cached_leaf_ = nullptr;
   cached_start_ = 0;
-}
-
-void TMIDI_Container::FreeTree(Node* node) {
-  if (node == nullptr) return;
-  if (node->leaf) {
-    delete static_cast<Leaf*>(node);
-    return;
-  }
-  auto* inner = static_cast<Inner*>(node);
-  for (int i = 0; i < inner->size; ++i) FreeTree(inner->children[static_cast<std::size_t>(i)]);
-  delete inner;
 }
 
 const TMIDI_Event* TMIDI_Container::Event_At(int32_t index) const {
@@ -120,7 +133,7 @@ void TMIDI_Container::Insert(TMIDI_Event* event, bool beforeEqual) {
   int channel = event->Channel();
   if (channel >= 1 && channel <= 16) channel_flags_[static_cast<std::size_t>(channel - 1)] = true;
   if (root_ == nullptr) {
-    auto* leaf = new Leaf;
+    auto* leaf = NewLeaf();
     root_ = leaf;
     first_leaf_ = leaf;
   }
@@ -128,7 +141,7 @@ void TMIDI_Container::Insert(TMIDI_Event* event, bool beforeEqual) {
   int64_t index = 0;
   Node* sibling = InsertInto(root_, count_, event, beforeEqual, index);
   if (sibling != nullptr) {
-    auto* root = new Inner;
+    auto* root = NewInner();
     root->size = 2;
     root->children[0] = root_;
     root->children[1] = sibling;
@@ -202,17 +215,23 @@ TMIDI_Container::Leaf* TMIDI_Container::InsertIntoLeaf(Leaf* leaf, TMIDI_Event* 
   Leaf* target = leaf;
   Leaf* right = nullptr;
   if (leaf->size == kLeafCapacity) {
-    right = new Leaf;
+    // Streams grow at the ends of the list: the export adds notes at or near the back while its
+    // time-0 events go to the very front. Splitting there at the insertion point keeps the
+    // leaves behind such a stream full; elsewhere a leaf splits in half.
+    int keep = kLeafCapacity / 2;
+    bool intoRight = pos > keep;
+    if (pos == 0 || (leaf->next == nullptr && pos > kLeafCapacity / 2)) {
+      keep = pos;
+      intoRight = pos != 0;
+    }
+    right = NewLeaf();
     right->next = leaf->next;
     leaf->next = right;
-    // Appending at the end or prepending at the front are the common streams: leave the full
-    // half alone so such streams fill their leaves completely.
-    int keep = pos == kLeafCapacity ? kLeafCapacity : pos == 0 ? 0 : kLeafCapacity / 2;
     MoveTail(leaf->times, keep, kLeafCapacity, right->times);
     MoveTail(leaf->events, keep, kLeafCapacity, right->events);
     right->size = kLeafCapacity - keep;
     leaf->size = keep;
-    if (pos > keep || (pos == keep && keep == kLeafCapacity)) {
+    if (intoRight) {
       target = right;
       pos -= keep;
     }
@@ -256,7 +275,7 @@ TMIDI_Container::Inner* TMIDI_Container::InsertIntoInner(Inner* inner, int64_t t
   Inner* right = nullptr;
   int pos = c + 1;
   if (inner->size == kFanOut) {
-    right = new Inner;
+    right = NewInner();
     int keep = kFanOut / 2;
     MoveTail(inner->counts, keep, kFanOut, right->counts);
     MoveTail(inner->minTimes, keep, kFanOut, right->minTimes);

@@ -69,10 +69,63 @@ class TMIDI_Container {
   template <class Visit>
   void For_Each(Visit&& visit) const {
     for (const Leaf* leaf = first_leaf_; leaf != nullptr; leaf = leaf->next)
-      for (int i = 0; i < leaf->size; ++i) visit(*leaf->events[i]);
+      for (int i = 0; i < leaf->size; ++i) visit(*leaf->events[static_cast<std::size_t>(i)]);
   }
 
  private:
+  // Memory handed out front to back in large blocks and given back all at once: the tree never
+  // frees a single node or event before Clear_Events. Large blocks also spare the millions of
+  // page faults a long song's export would otherwise take.
+  class BlockStore {
+   public:
+    static constexpr std::size_t kBlockBytes = std::size_t{2} << 20;
+    BlockStore() = default;
+    ~BlockStore() { Release(); }
+    BlockStore(BlockStore&& other) noexcept : blocks_(std::move(other.blocks_)) {}
+    BlockStore& operator=(BlockStore&&) = delete;
+    // `size` bytes aligned to 8; `size` at most kBlockBytes.
+    void* Allocate(std::size_t size);
+    // Gives back the `size` bytes allocated last.
+    void Unallocate(std::size_t size) { blocks_.back().used -= size; }
+    void Release();
+    // visit(std::byte* begin, std::size_t used) for each block in allocation order.
+    template <class Visit>
+    void For_Each_Block(Visit&& visit) const {
+      for (const Block& block : blocks_) visit(block.bytes, block.used);
+    }
+
+   private:
+    struct Block {
+      std::byte* bytes;
+      std::size_t used;
+    };
+    std::vector<Block> blocks_;
+  };
+  // Events built in place, one store per object size, so that Clear_Events can destroy them by
+  // walking each store with its stride.
+  struct EventStore {
+    std::size_t size;
+    BlockStore store;
+  };
+
+  static constexpr std::size_t RoundUp(std::size_t size) { return (size + 7) / 8 * 8; }
+  BlockStore& StoreFor(std::size_t size);
+
+  template <class T, class... Args>
+  TMIDI_Event* Construct(Args&&... args) {
+    static_assert(std::is_base_of_v<TMIDI_Event, T>);
+    static_assert(alignof(T) <= 8);
+    constexpr std::size_t size = RoundUp(sizeof(T));
+    BlockStore& store = StoreFor(size);
+    void* slot = store.Allocate(size);
+    try {
+      return new (slot) T(std::forward<Args>(args)...);
+    } catch (...) {
+      store.Unallocate(size);  // every slot of a store must hold a live event
+      throw;
+    }
+  }
+
   static constexpr int kLeafCapacity = 64;
   static constexpr int kFanOut = 64;
 
@@ -84,38 +137,17 @@ class TMIDI_Container {
   struct Leaf : Node {
     Leaf() : Node(true) {}
     Leaf* next = nullptr;
-    std::array<int32_t, kLeafCapacity> times{};
-    std::array<TMIDI_Event*, kLeafCapacity> events{};
+    std::array<int32_t, kLeafCapacity> times;
+    std::array<TMIDI_Event*, kLeafCapacity> events;
   };
   struct Inner : Node {
     Inner() : Node(false) {}
-    std::array<int64_t, kFanOut> counts{};    // events below each child
-    std::array<int32_t, kFanOut> minTimes{};  // time of each child's first event
-    std::array<Node*, kFanOut> children{};
+    std::array<int64_t, kFanOut> counts;    // events below each child
+    std::array<int32_t, kFanOut> minTimes;  // time of each child's first event
+    std::array<Node*, kFanOut> children;
   };
-
-  // Storage for events built in place: each sits behind an 8-byte header holding its size, so
-  // Clear_Events can destroy them walking the blocks in memory order.
-  static constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
-  static constexpr std::size_t kHeaderBytes = 8;
-  struct Block {
-    std::unique_ptr<std::byte[]> bytes;
-    std::size_t used = 0;
-  };
-  std::byte* Reserve(std::size_t size);  // room for size bytes after a header, not yet in use
-  void Commit(std::size_t size);         // the reserved object is built: count it in
-  void DestroyBlocks();
-
-  template <class T, class... Args>
-  TMIDI_Event* Construct(Args&&... args) {
-    static_assert(std::is_base_of_v<TMIDI_Event, T>);
-    static_assert(alignof(T) <= kHeaderBytes);
-    constexpr std::size_t size = (sizeof(T) + kHeaderBytes - 1) / kHeaderBytes * kHeaderBytes;
-    static_assert(size + kHeaderBytes <= kBlockBytes);
-    TMIDI_Event* event = new (Reserve(size)) T(std::forward<Args>(args)...);
-    Commit(size);
-    return event;
-  }
+  Leaf* NewLeaf();
+  Inner* NewInner();
 
   void Insert(std::unique_ptr<TMIDI_Event> event, bool beforeEqual);
   void Insert(TMIDI_Event* event, bool beforeEqual);  // the event is owned already
@@ -128,10 +160,10 @@ class TMIDI_Container {
                          int64_t& index);
   static int64_t CountOf(const Node* node);
   static int32_t MinTimeOf(const Node* node);
-  static void FreeTree(Node* node);
 
-  std::vector<Block> blocks_;
+  std::vector<EventStore> event_stores_;
   std::vector<TMIDI_Event*> adopted_;  // events handed over by unique_ptr
+  BlockStore nodes_;
   Node* root_ = nullptr;
   Leaf* first_leaf_ = nullptr;
   int32_t count_ = 0;
