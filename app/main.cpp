@@ -15,6 +15,7 @@
 #include "midi/midi_output.h"
 #include "midi/output/system_device_layer.h"
 #include "ui/about_box.h"
+#include "ui/demo_form.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
 #include "ui/options_dialog.h"
@@ -123,9 +124,10 @@ int main(int argc, char** argv) {
     // The forms, in the order the program creates them.
     TFmain fmain(*dialogs);
     TFOpt options(&fmain);
-    // TODO(MIDI export): the "MIDI Demo" window TDemo_Form is created here, after TFOpt.
+    TDemo_Form demo(*dialogs, &fmain);
     TFAbout about(&fmain);
     fmain.SetOptionsForm(&options);
+    fmain.SetDemoForm(&demo);
     fmain.SetAboutBox(&about);
 
     ExitAfterFirstPaint exitFilter;

@@ -15,8 +15,10 @@
 #include <QUrl>
 
 #include "midi/midi_output.h"
+#include "model/bar_commands.h"
 #include "model/undo_history.h"
 #include "ui/about_box.h"
+#include "ui/demo_form.h"
 #include "ui/dialogs.h"
 #include "ui/export_commands.h"
 #include "ui/layout/key_map.h"
@@ -100,7 +102,8 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
 }
 
 TFmain::~TFmain() {
-  // FormDestroy: the device first; the options file is written here once it exists.
+  // FormDestroy: the device first; the options file is written here once it exists. The owned
+  // objects (document, cursor, clipboard, history) go with their members.
   CloseMidiDevice(MidiOut);
 }
 
@@ -173,7 +176,7 @@ void TFmain::HTMLFille1Click() {
 }
 
 void TFmain::MIDIFile1Click() {
-  // The MIDI export (TDemo_Form) is wired here with the MIDI export.
+  if (DocumentShown() && demo_) demo_->ExportTab(*doc_, static_cast<uint16_t>(ETempo->value()));
 }
 
 void TFmain::NoControl() {

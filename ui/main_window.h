@@ -37,6 +37,7 @@ class TFOpt;
 class TFAbout;
 class TDemo_Form;
 class UR_Stack;
+class TClipBord;
 struct UndoView;
 struct FileDialogSpec;
 struct ExportBoxes;
@@ -97,6 +98,7 @@ class TFmain : public QMainWindow {
   std::optional<TCursor>& Cursor() { return cursor_; }
   const std::optional<TCursor>& Cursor() const { return cursor_; }
   UR_Stack& History() { return *history_; }
+  TClipBord* Clipboard() { return clipboard_.get(); }
   TabView* View() { return i1; }
   const QString& SaveTarget() const { return saveTarget_; }
   bool DocumentShown() const { return doc_ && !locked_; }
@@ -166,9 +168,7 @@ class TFmain : public QMainWindow {
   std::unique_ptr<Osnova> doc_;
   std::optional<TCursor> cursor_;
   std::unique_ptr<UR_Stack> history_;
-  // TODO(bar clipboard): the TClipBord of the bar commands is created by the first New or Open
-  // here (bar_commands.h). Until those commands arrive, clipboardCreated_ marks the moment.
-  bool clipboardCreated_ = false;
+  std::unique_ptr<TClipBord> clipboard_;  // from the first New or Open on, across documents
   QString saveTarget_;  // Save1's file name: where Save writes once the document has a file
   bool locked_ = true;
   std::vector<std::string> deviceNames_;

@@ -8,6 +8,7 @@
 #include <QToolButton>
 
 #include "files/tab_file.h"
+#include "model/bar_commands.h"
 #include "model/undo_history.h"
 #include "ui/dialogs.h"
 #include "ui/layout/key_map.h"
@@ -75,7 +76,7 @@ void TFmain::Unlock() {
 void TFmain::NewDocument() {
   if (!doc_) {
     doc_ = std::make_unique<Osnova>(4, 12, 4);
-    clipboardCreated_ = true;  // the bar clipboard is created here with the bar commands
+    clipboard_ = std::make_unique<TClipBord>();
   } else {
     if (!AskUnsavedBeforeReplacing()) return;
     const int denominator = Etakt2->currentText().toInt();
@@ -116,7 +117,7 @@ bool TFmain::OpenDocumentFile(const QString& path) {
   if (!AskUnsavedBeforeReplacing()) return false;
   Unlock();
   if (!cursor_) cursor_ = TCursor{0, 0, PaceOfBox()};
-  clipboardCreated_ = true;  // the bar clipboard is created here with the bar commands
+  if (!clipboard_) clipboard_ = std::make_unique<TClipBord>();
   cbSong->clear();
   cursor_->Column = 0;
   cursor_->Line = 0;

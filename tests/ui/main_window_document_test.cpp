@@ -1,6 +1,7 @@
 // New, Open, Save and Save As through the window, failed opens and saves, and undo and redo.
 #include <QScrollBar>
 
+#include "model/bar_commands.h"
 #include "tests/ui/main_window_fixture.h"
 #include "ui/tab_view.h"
 
@@ -299,4 +300,24 @@ TEST_F(MainWindowTest, UndoPaintsTheRestoredDocument) {
   ASSERT_NE(w.View()->Image(), plain) << "the comment is drawn";
   w.BUndo->click();
   EXPECT_EQ(w.View()->Image(), plain);
+}
+
+TEST_F(MainWindowTest, BarClipboardComesWithTheFirstDocumentAndOutlivesIt) {
+  TFmain& w = Window();
+  EXPECT_EQ(w.Clipboard(), nullptr);
+  w.NewDocument();
+  TClipBord* clipboard = w.Clipboard();
+  ASSERT_NE(clipboard, nullptr);
+  w.Document()->Bar(3).Comment = "copied";
+  std::string error;
+  ASSERT_TRUE(clipboard->CopyBar(*w.Document(), 3, error)) << error;
+
+  dialogs.Answers = {true};
+  w.NewDocument();
+  EXPECT_EQ(w.Clipboard(), clipboard);
+  EXPECT_EQ(w.Clipboard()->Bar.Comment, "copied");
+  const QString path = WriteTabFile("b.gvlm", Osnova(4, 2, 4));
+  dialogs.OpenAnswers = {path};
+  w.OpenDocument();
+  EXPECT_EQ(w.Clipboard(), clipboard);
 }

@@ -11,6 +11,7 @@
 
 #include "tests/ui/main_window_fixture.h"
 #include "ui/about_box.h"
+#include "ui/demo_form.h"
 #include "ui/options_dialog.h"
 #include "ui/tab_view.h"
 
@@ -305,4 +306,17 @@ TEST_F(MainWindowTest, TextExportAsksForAFileWithItsOwnDialog) {
   w.SpeedButton7->click();
   ASSERT_EQ(dialogs.Log.size(), 1u);
   EXPECT_EQ(dialogs.Log[0].Title, "Export your drum tab to a text file");
+}
+
+TEST_F(MainWindowTest, MidiExportFillsAndShowsTheDemoWindowWithTheSongTempo) {
+  TFmain& w = Window();
+  TDemo_Form demo(dialogs, &w);
+  w.SetDemoForm(&demo);
+  w.NewDocument();
+  TypeAndLeave(w.ETempo, "90");
+  Item("MIDIFile1")->trigger();
+  EXPECT_TRUE(demo.isVisible());
+  EXPECT_GT(demo.Container().Count(), 0);
+  EXPECT_EQ(demo.Container().Beats_Per_Minute(), 90);
+  demo.close();
 }
