@@ -10,6 +10,7 @@
 #include <QFontDatabase>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSignalBlocker>
 #include <QScrollBar>
 #include <QToolButton>
 #include <QUrl>
@@ -79,6 +80,7 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
   connect(SpeedButton12, &QToolButton::clicked, this, &TFmain::SpeedButton12Click);
   connect(Ecom, &QLineEdit::textChanged, this, &TFmain::EcomChange);
   connect(ScrollBar1, &QScrollBar::valueChanged, this, &TFmain::ScrollBar1Change);
+  connect(ComboBox2, &QComboBox::activated, this, [this](int index) { ComboBox2Change(index); });
   connect(RPace, &QComboBox::activated, this, [this](int index) {
     if (cursor_) cursor_->Pace = PaceOfIndex(index);
     NoControl();
@@ -132,6 +134,20 @@ void TFmain::FormCreate() {
   IfUndo(false);
   IfRedo(false);
   NoControl();
+}
+
+bool TFmain::ComboBox2Change(int index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= deviceNames_.size()) return false;
+  {
+    const QSignalBlocker block(ComboBox2);
+    ComboBox2->setCurrentIndex(index);
+  }
+  if (!SelectMidiDevice(deviceNames_, static_cast<std::size_t>(index))) {
+    dialogs_.Message(this, DialogService::Icon::Plain, kApplicationTitle, kMidiOpenErrorMessage);
+    return false;
+  }
+  NoControl();
+  return true;
 }
 
 bool TFmain::FormCloseQuery() {

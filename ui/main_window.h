@@ -91,6 +91,8 @@ class TFmain : public QMainWindow {
   // Shows the song part that starts at `bar` in cbSong (after committing a pending name).
   void SongPart(uint16_t bar);
   void NoControl();  // no active control: the window keeps the keyboard focus itself
+  // Another device chosen in the (hidden) device list: opened in place of the current one.
+  bool ComboBox2Change(int index);
   void i1Click();
 
   // --- What the window owns; null/empty before the first New or Open.

@@ -26,7 +26,7 @@
 #include "ui/main_window.h"
 #include "ui/main_window_widgets.h"
 
-class FakeMidiLayer : public MidiDeviceLayer {
+class WindowTestMidiLayer : public MidiDeviceLayer {
  public:
   std::vector<std::string> Names{"Synth A", "Port B"};
   bool OpenSucceeds = true;
@@ -109,7 +109,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   QTemporaryDir folder;
-  FakeMidiLayer midi;
+  WindowTestMidiLayer midi;
   ScriptedDialogService dialogs;
   std::unique_ptr<TFmain> window;
 };

@@ -320,3 +320,16 @@ TEST_F(MainWindowTest, MidiExportFillsAndShowsTheDemoWindowWithTheSongTempo) {
   EXPECT_EQ(demo.Container().Beats_Per_Minute(), 90);
   demo.close();
 }
+
+TEST_F(MainWindowTest, ChoosingAnotherDeviceOpensItAndTheLastEntryMeansTheMapper) {
+  TFmain& w = Window();
+  EXPECT_TRUE(w.ComboBox2Change(2));
+  EXPECT_EQ(MidiDeviceIndex, -1);
+  EXPECT_EQ(midi.Opened.back(), -1);
+  EXPECT_EQ(w.ComboBox2->currentIndex(), 2);
+
+  midi.OpenSucceeds = false;
+  EXPECT_FALSE(w.ComboBox2Change(1));
+  EXPECT_EQ(MidiDeviceIndex, 1) << "keeps the id that failed";
+  EXPECT_EQ(dialogs.Messages(), std::vector<QString>{"Error on opening Midi Device"});
+}
