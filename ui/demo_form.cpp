@@ -1,0 +1,79 @@
+#include "ui/demo_form.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <string>
+
+#include "midi/midi_out_file.h"
+#include "midi/tab_to_midi.h"
+#include "ui/dialogs.h"
+#include "ui/event_list_window.h"
+
+TDemo_Form::TDemo_Form(DialogService& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      dialogs_(dialogs),
+      list_(new EventListWindow(container_, this)),
+      Save_Button(new QPushButton(QStringLiteral("Save MIDI file"), this)) {
+  setObjectName(QStringLiteral("Demo_Form"));
+  setWindowTitle(QStringLiteral("MIDI Demo"));
+  resize(230, 90);
+  Save_Button->setObjectName(QStringLiteral("Save_Button"));
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(Save_Button, 0, Qt::AlignCenter);
+  connect(Save_Button, &QPushButton::clicked, this, &TDemo_Form::Save_ButtonClick);
+
+  // Only a programming error reaches this (an event class without its own bytes).
+  SetMidiEventMessageHook([this](const std::string& message) {
+    dialogs_.Message(this, DialogService::Icon::Plain, QStringLiteral("Grooveloom demo"),
+                     QString::fromStdString(message));
+  });
+}
+
+TDemo_Form::~TDemo_Form() {
+  SetMidiEventMessageHook(nullptr);
+  // The list reads the container, which goes before the base class deletes the children.
+  delete list_;
+  list_ = nullptr;
+}
+
+FileDialogSpec TDemo_Form::SaveDialogSpec() {
+  FileDialogSpec spec;
+  spec.Title = QStringLiteral("Save As");
+  spec.Filter = QStringLiteral("Midi file (*.mid);;Any file (*)");
+  spec.DefaultSuffix = QStringLiteral("mid");
+  spec.InitialFolder = QStringLiteral(".");
+  spec.ConfirmOverwrite = true;
+  return spec;
+}
+
+void TDemo_Form::ExportTab(const Osnova& doc, uint16_t tempo) {
+  list_->Clear_List();
+  Convert_Tab(container_, doc.Bars, tempo);
+  list_->show();
+  list_->raise();
+  list_->Fill_List();
+  show();
+  raise();
+}
+
+void TDemo_Form::Save_ButtonClick() {
+  auto chosen = dialogs_.SaveFile(this, SaveDialogSpec());
+  if (!chosen) return;
+  // File names go to the system in its own encoding, not the document's code page.
+  std::string path = QFile::encodeName(*chosen).toStdString();
+  std::string error;
+  if (!WriteMidiFile(container_, path, error))
+    dialogs_.Message(this, DialogService::Icon::Error, QStringLiteral("Grooveloom demo"),
+                     QStringLiteral("Cannot write \"%1\": %2")
+                         .arg(*chosen, QString::fromLocal8Bit(error.c_str())));
+}
+
+void TDemo_Form::closeEvent(QCloseEvent* event) {
+  list_->Clear_List();
+  container_.Clear_Events();
+  list_->close();
+  QWidget::closeEvent(event);
+}
