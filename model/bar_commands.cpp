@@ -138,9 +138,15 @@ void Call(const std::function<void()>& push) {
   if (push) push();
 }
 
+// The commands work on the current bar; a document whose CurrentBar points past its bars (never
+// left so by the program) is refused rather than read out of bounds.
+bool NoCurrentBar(const Osnova& doc) { return doc.CurrentBar >= doc.Bars.size(); }
+constexpr const char* kNoCurrentBar = "There is no current bar.";
+
 }  // namespace
 
 BarEdit InsertBarCommand(Osnova& doc, const std::function<void()>& push) {
+  if (NoCurrentBar(doc)) return Refused(kNoCurrentBar);
   if (doc.Bars.size() >= kMaxBarCount) return Refused(kTooManyBarsMessage);
   Call(push);
   const TBar& cur = doc.Current();
@@ -154,6 +160,7 @@ BarEdit InsertBarCommand(Osnova& doc, const std::function<void()>& push) {
 }
 
 BarEdit RemoveBarCommand(Osnova& doc, const std::function<void()>& push) {
+  if (NoCurrentBar(doc)) return Refused(kNoCurrentBar);
   if (doc.Bars.size() <= 1) return Refused(kCannotDeleteAllBarsMessage);
   Call(push);
   const uint16_t removed = doc.CurrentBar;
@@ -167,6 +174,7 @@ BarEdit RemoveBarCommand(Osnova& doc, const std::function<void()>& push) {
 }
 
 BarEdit ClearBarCommand(Osnova& doc, const std::function<void()>& push) {
+  if (NoCurrentBar(doc)) return Refused(kNoCurrentBar);
   Call(push);
   TBar& bar = doc.Current();
   // Reset works from a numerator; keep the stored length as it is, whatever the timing.
@@ -181,6 +189,7 @@ BarEdit ClearBarCommand(Osnova& doc, const std::function<void()>& push) {
 
 BarEdit ChangeTimingCommand(Osnova& doc, int numerator, int denominator,
                             const std::function<void()>& push) {
+  if (NoCurrentBar(doc)) return Refused(kNoCurrentBar);
   if (!IsTiming(numerator, denominator)) return Refused("This is not a bar timing.");
   Call(push);
   TBar& bar = doc.Current();
@@ -201,6 +210,7 @@ BarEdit CopyBarCommand(TClipBord& clip, Osnova& doc, bool fromKeyboard) {
 }
 
 BarEdit CutBarCommand(TClipBord& clip, Osnova& doc, const std::function<void()>& push) {
+  if (NoCurrentBar(doc)) return Refused(kNoCurrentBar);
   if (doc.Bars.size() <= 1) return Refused(kCannotCutAllBarsMessage);
   Call(push);
   const uint16_t removed = doc.CurrentBar;
@@ -215,6 +225,7 @@ BarEdit CutBarCommand(TClipBord& clip, Osnova& doc, const std::function<void()>&
 }
 
 BarEdit PasteBarCommand(const TClipBord& clip, Osnova& doc, const std::function<void()>& push) {
+  if (NoCurrentBar(doc)) return Refused(kNoCurrentBar);
   if (doc.Bars.size() >= kMaxBarCount) return Refused(kTooManyBarsMessage);
   Call(push);
   std::string error;
