@@ -27,7 +27,8 @@ bool TMIDI_Container::Channel_Used(int channel) const {
 
 void* TMIDI_Container::BlockStore::Allocate(std::size_t size) {
   if (blocks_.empty() || blocks_.back().used + size > kBlockBytes) {
-    blocks_.reserve(blocks_.size() + 1);
+    // Room first, so that recording the block cannot fail once it is mapped.
+    if (blocks_.size() == blocks_.capacity()) blocks_.reserve(2 * blocks_.size() + 8);
     // Aligned to the block size so that the system may back each block with one huge page.
     const std::size_t span = 2 * kBlockBytes;
     void* mapped = ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -124,8 +125,7 @@ const TMIDI_Event* TMIDI_Container::Event_At(int32_t index) const {
 
 void TMIDI_Container::Insert(std::unique_ptr<TMIDI_Event> event, bool beforeEqual) {
   if (!event) return;
-  adopted_.reserve(adopted_.size() + 1);
-  adopted_.push_back(event.get());
+  adopted_.push_back(event.get());  // if this throws, the unique_ptr still frees the event
   Insert(event.release(), beforeEqual);
 }
 
