@@ -26,22 +26,14 @@ bool TMIDI_Container::Channel_Used(int channel) const {
 }
 
 void* TMIDI_Container::BlockStore::Allocate(std::size_t size) {
-  if (blocks_.empty() || blocks_.back().used + size > kBlockBytes) {
+  if (blocks_.empty() || blocks_.back().used + size > blocks_.back().capacity) {
     // Room first, so that recording the block cannot fail once it is mapped.
     if (blocks_.size() == blocks_.capacity()) blocks_.reserve(2 * blocks_.size() + 8);
-    // Aligned to the block size so that the system may back each block with one huge page.
-    const std::size_t span = 2 * kBlockBytes;
-    void* mapped = ::mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED) throw std::bad_alloc();
-    auto address = reinterpret_cast<std::uintptr_t>(mapped);
-    std::uintptr_t aligned = (address + kBlockBytes - 1) & ~(std::uintptr_t{kBlockBytes} - 1);
-    if (aligned > address) ::munmap(mapped, aligned - address);
-    if (aligned + kBlockBytes < address + span)
-      ::munmap(reinterpret_cast<void*>(aligned + kBlockBytes), address + span - aligned - kBlockBytes);
-#ifdef MADV_HUGEPAGE
-    ::madvise(reinterpret_cast<void*>(aligned), kBlockBytes, MADV_HUGEPAGE);
-#endif
-    blocks_.push_back(Block{reinterpret_cast<std::byte*>(aligned), 0});
+    // Small lists stay small: blocks grow from 64 KiB to the huge-page size.
+    std::size_t capacity = std::min(kBlockBytes, kFirstBlockBytes << blocks_.size());
+    capacity = std::max(capacity, size);
+    std::byte* bytes = capacity == kBlockBytes ? MapHugeBlock() : MapBlock(capacity);
+    blocks_.push_back(Block{bytes, 0, capacity});
   }
   Block& block = blocks_.back();
   void* result = block.bytes + block.used;
@@ -49,8 +41,29 @@ void* TMIDI_Container::BlockStore::Allocate(std::size_t size) {
   return result;
 }
 
+std::byte* TMIDI_Container::BlockStore::MapBlock(std::size_t bytes) {
+  void* mapped = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) throw std::bad_alloc();
+  return static_cast<std::byte*>(mapped);
+}
+
+std::byte* TMIDI_Container::BlockStore::MapHugeBlock() {
+  // Aligned to its own size, so that the system may back the block with one huge page and spare
+  // the hundreds of page faults per block a long song's export would otherwise take.
+  std::byte* mapped = MapBlock(2 * kBlockBytes);
+  auto address = reinterpret_cast<std::uintptr_t>(mapped);
+  std::uintptr_t aligned = (address + kBlockBytes - 1) & ~(std::uintptr_t{kBlockBytes} - 1);
+  std::size_t head = aligned - address;
+  if (head > 0) ::munmap(mapped, head);
+  if (head < kBlockBytes) ::munmap(mapped + head + kBlockBytes, kBlockBytes - head);
+#ifdef MADV_HUGEPAGE
+  ::madvise(mapped + head, kBlockBytes, MADV_HUGEPAGE);
+#endif
+  return mapped + head;
+}
+
 void TMIDI_Container::BlockStore::Release() {
-  for (const Block& block : blocks_) ::munmap(block.bytes, kBlockBytes);
+  for (const Block& block : blocks_) ::munmap(block.bytes, block.capacity);
   blocks_.clear();
 }
 

@@ -73,17 +73,17 @@ class TMIDI_Container {
   }
 
  private:
-  // Memory handed out front to back in large blocks and given back all at once: the tree never
-  // frees a single node or event before Clear_Events. Large blocks also spare the millions of
-  // page faults a long song's export would otherwise take.
+  // Memory handed out front to back in blocks and given back all at once: the tree never frees
+  // a single node or event before Clear_Events.
   class BlockStore {
    public:
+    static constexpr std::size_t kFirstBlockBytes = std::size_t{64} << 10;
     static constexpr std::size_t kBlockBytes = std::size_t{2} << 20;
     BlockStore() = default;
     ~BlockStore() { Release(); }
     BlockStore(BlockStore&& other) noexcept : blocks_(std::move(other.blocks_)) {}
     BlockStore& operator=(BlockStore&&) = delete;
-    // `size` bytes aligned to 8; `size` at most kBlockBytes.
+    // `size` bytes aligned to 8; `size` a multiple of 8.
     void* Allocate(std::size_t size);
     // Gives back the `size` bytes allocated last.
     void Unallocate(std::size_t size) { blocks_.back().used -= size; }
@@ -98,7 +98,10 @@ class TMIDI_Container {
     struct Block {
       std::byte* bytes;
       std::size_t used;
+      std::size_t capacity;
     };
+    static std::byte* MapBlock(std::size_t bytes);
+    static std::byte* MapHugeBlock();
     std::vector<Block> blocks_;
   };
   // Events built in place, one store per object size, so that Clear_Events can destroy them by

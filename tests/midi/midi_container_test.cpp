@@ -2,7 +2,9 @@
 // inserts the slow, obvious way.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "midi/midi_container.h"
@@ -132,8 +134,10 @@ TEST(MidiContainer, FrontAndBackStreamsAtScale) {
   // Backward and jumping reads agree with the in-order walk.
   std::vector<const TMIDI_Event*> walk;
   c.For_Each([&](const TMIDI_Event& e) { walk.push_back(&e); });
-  for (int32_t i = c.Count() - 1; i >= 0; i -= 7) ASSERT_EQ(c.Event_At(i), walk[static_cast<size_t>(i)]);
-  for (int32_t i = 0; i < c.Count(); i += 97) ASSERT_EQ(c.Event_At(i), walk[static_cast<size_t>(i)]);
+  for (int32_t i = c.Count() - 1; i >= 0; i -= 7)
+    ASSERT_EQ(c.Event_At(i), walk[static_cast<size_t>(i)]);
+  for (int32_t i = 0; i < c.Count(); i += 97)
+    ASSERT_EQ(c.Event_At(i), walk[static_cast<size_t>(i)]);
 }
 
 TEST(MidiContainer, MatchesNaiveInsertionOnRandomStreams) {

@@ -2,9 +2,11 @@
 // back by a small independent Standard MIDI File reader.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "midi/midi_container.h"
