@@ -92,9 +92,19 @@ bool TMIDI_Out_File::Write_Track(const TMIDI_Container& container, uint8_t chann
       ok = false;
       return;
     }
-    previous = event.Event_Time();
+    std::size_t mark = out_.size();
+    uint32_t markCount = Bytes_In_Track;
     Write_Var_Len(static_cast<uint32_t>(delta));
-    Bytes_In_Track += static_cast<uint32_t>(event.Write_Event(out_));
+    int16_t written = event.Write_Event(out_);
+    if (written <= 0) {
+      // An event without bytes (a bare meta event) must not leave its delta time behind: the
+      // next event's bytes would be read as that delta's event.
+      out_.resize(mark);
+      Bytes_In_Track = markCount;
+      return;
+    }
+    Bytes_In_Track += static_cast<uint32_t>(written);
+    previous = event.Event_Time();
   });
   if (!ok) return false;
   Delta = 0;

@@ -197,6 +197,18 @@ TEST(MidiFileWriter, OneTrackPerUsedChannelAscendingWithOwnDeltas) {
   EXPECT_EQ(Hex(tracks), Hex(channel2 + channel16));
 }
 
+TEST(MidiFileWriter, EventsWithoutBytesLeaveNoDeltaBehind) {
+  TMIDI_Container with, without;
+  for (TMIDI_Container* c : {&with, &without}) {
+    c->Add_Event(std::make_unique<TNote_On>(2, 0, 10, 0x90, 36, 96));
+    c->Add_Event(std::make_unique<TNote_On>(300, 0, 10, 0x90, 38, 96));
+  }
+  with.Add_Event(std::make_unique<TMeta_Event>(150, 10, 0x21));
+  with.Add_Event(std::make_unique<TMeta_Event>(400, 10, 0x21));
+  ASSERT_EQ(with.Count(), 4);
+  EXPECT_EQ(Hex(FileBytes(with)), Hex(FileBytes(without)));
+}
+
 TEST(MidiFileWriter, TimeSignatureAndTempoValues) {
   auto tempoTrack = [](uint8_t num, uint8_t den, uint16_t bpm) {
     TMIDI_Container c;
