@@ -2,6 +2,8 @@
 
 #include <bit>
 
+#include "model/bar_storage.h"
+
 const std::array<const char*, kRowCount> kRowLabels = {
     "  Count:", "Cymbals:", "   Ride:", " Hi-Hat:", "   Tom1:",
     "   Tom2:", "  Floor:", "  Snare:", "   Bass:"};
@@ -27,6 +29,12 @@ void TBar::CopyContentFrom(const TBar& other) {
   Index = other.Index;
   Rows = other.Rows;
   Comment = other.Comment;
+}
+
+void* TBar::operator new(std::size_t size) { return AllocateBarStorage(size); }
+
+void TBar::operator delete(void* storage, std::size_t size) noexcept {
+  ReleaseBarStorage(storage, size);
 }
 
 Osnova::Osnova(uint8_t numerator, uint16_t barCount, uint8_t denominator)

@@ -67,6 +67,9 @@ class TBar {
   void Reset(uint8_t numerator, uint8_t denominator, int index);
   // Takes Length, Denominator, Index, Rows and Comment; never the layout fields.
   void CopyContentFrom(const TBar& other);
+
+  static void* operator new(std::size_t size);
+  static void operator delete(void* storage, std::size_t size) noexcept;
 };
 
 using BarArray = std::vector<std::unique_ptr<TBar>>;

@@ -88,3 +88,21 @@ TEST(Document, ResetKeepsIndexUnlessGiven) {
   bar.Reset(4, 4, 2);
   EXPECT_EQ(bar.Index, 2);
 }
+
+TEST(Document, BarsOfLongSongsKeepTheirOwnContentThroughReuse) {
+  for (int round = 0; round < 2; ++round) {  // the second round reuses the first round's storage
+    Osnova doc(4, 20000, 4);
+    for (auto& bar : doc.Bars) {
+      bar->Comment = "bar " + std::to_string(bar->Index) + std::string(40, 'x');
+      bar->Rows[RowBass].Set(bar->Index % 64, 0, 1);
+    }
+    auto extra = std::make_unique<TBar>(8, 7, 20000);
+    for (const auto& bar : doc.Bars) {
+      ASSERT_EQ(bar->Comment, "bar " + std::to_string(bar->Index) + std::string(40, 'x'));
+      ASSERT_EQ(bar->Rows[RowBass].Notes, uint64_t{1} << (bar->Index % 64));
+      ASSERT_EQ(bar->Length, 16);
+    }
+    EXPECT_EQ(extra->Length, 14);
+    EXPECT_EQ(extra->Rows[RowSnare].Cells[63].Variant, 255);
+  }
+}
