@@ -116,6 +116,10 @@ int main(int argc, char** argv) {
   else
     dialogs = std::make_unique<QtDialogService>();
 
+  // The MIDI log is a troubleshooting aid: say at once when it cannot be written.
+  if (std::string logError; !StartMidiLogFromEnvironment(logError))
+    std::cerr << "grooveloom: " << logError << '\n';
+
   std::unique_ptr<MidiDeviceLayer> devices = MakeSystemDeviceLayer();
   SetMidiDeviceLayer(devices.get());
 

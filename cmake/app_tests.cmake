@@ -12,9 +12,10 @@ if(NOT CMAKE_SCRIPT_MODE_FILE)
     list(GET APP_TEST_SEEDS 0 APP_TEST_SEED)
   endif()
   set(app_cases help wrong_arguments refuses_non_tab refuses_missing_input unknown_extension
-                unwritable_output refusal_keeps_old_output opens_file_argument refused_file_argument)
+                unwritable_output refusal_keeps_old_output opens_file_argument refused_file_argument
+                unwritable_midi_log)
   if(APP_TEST_SEED)
-    list(APPEND app_cases converts_tab_file)
+    list(APPEND app_cases converts_tab_file converts_to_exports)
   endif()
   foreach(case IN LISTS app_cases)
     add_test(NAME app_${case}
@@ -45,7 +46,7 @@ endfunction()
 
 # The window, offscreen, quitting right after its first paint; boxes go to stderr.
 function(run_window)
-  execute_process(COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ${WINDOW_ENV}
                           GROOVELOOM_EXIT_AFTER_SHOW=1 ${BIN} ${ARGN}
                   WORKING_DIRECTORY ${WORK} TIMEOUT 60
                   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -108,6 +109,27 @@ elseif(CASE STREQUAL "converts_tab_file")
   if(NOT same EQUAL 0)
     message(FATAL_ERROR "${WORK}/out.gvlm differs from ${SEED}")
   endif()
+
+elseif(CASE STREQUAL "converts_to_exports")
+  foreach(name out.tab OUT.TXT out.html out.htm out.mid)
+    run_headless(-o ${WORK}/${name} ${SEED})
+    expect_status(0)
+  endforeach()
+  file(READ ${WORK}/out.tab text)
+  expect_in("${text}" "This Drum tab was made with Grooveloom 1.0")
+  file(READ ${WORK}/out.html page)
+  expect_in("${page}" "<!DOCTYPE HTML")
+  file(READ ${WORK}/out.mid midi HEX LIMIT 4)
+  if(NOT midi STREQUAL "4d546864")
+    message(FATAL_ERROR "out.mid does not start with MThd: ${midi}")
+  endif()
+
+elseif(CASE STREQUAL "unwritable_midi_log")
+  set(WINDOW_ENV GROOVELOOM_MIDI_LOG=${WORK}/no_such_folder/midi.log)
+  run_window()
+  expect_status(0)
+  expect_in("${err}" "MIDI log")
+  expect_in("${err}" "no_such_folder/midi.log")
 
 elseif(CASE STREQUAL "refuses_non_tab")
   run_headless(-o ${WORK}/out.gvlm ${WORK}/not_a_tab.gvlm)
