@@ -3,11 +3,14 @@
 #include "ui/main_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QCheckBox>
 #include <QDir>
 #include <QFontDatabase>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalBlocker>
@@ -22,10 +25,28 @@
 #include "ui/demo_form.h"
 #include "ui/dialogs.h"
 #include "ui/export_commands.h"
+#include "ui/layout/cursor_moves.h"
 #include "ui/layout/key_map.h"
 #include "ui/main_window_widgets.h"
+#include "ui/note_off_timer.h"
 #include "ui/options_dialog.h"
 #include "ui/tab_view.h"
+
+namespace {
+
+// The window's key preview: an application event filter, so the window sees every key before the
+// control that has the focus.
+class KeyPreviewFilter : public QObject {
+ public:
+  explicit KeyPreviewFilter(std::function<bool(QObject*, QEvent*)> preview)
+      : preview_(std::move(preview)) {}
+  bool eventFilter(QObject* watched, QEvent* event) override { return preview_(watched, event); }
+
+ private:
+  std::function<bool(QObject*, QEvent*)> preview_;
+};
+
+}  // namespace
 
 TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs) {
   setObjectName("Fmain");
@@ -81,15 +102,45 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
   connect(Ecom, &QLineEdit::textChanged, this, &TFmain::EcomChange);
   connect(ScrollBar1, &QScrollBar::valueChanged, this, &TFmain::ScrollBar1Change);
   connect(ComboBox2, &QComboBox::activated, this, [this](int index) { ComboBox2Change(index); });
-  connect(RPace, &QComboBox::activated, this, [this](int index) {
-    if (cursor_) cursor_->Pace = PaceOfIndex(index);
-    NoControl();
+  connect(RPace, &QComboBox::activated, this, &TFmain::RpaceClick);
+  connect(i1, &TabView::MouseDown, this, [this](Qt::MouseButton button, QPoint pos) {
+    i1MouseDown(button, pos);
+    i1Click();
   });
-  connect(i1, &TabView::MouseDown, this, [this](Qt::MouseButton, QPoint) { i1Click(); });
   connect(i1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { PopupMenu1->popup(i1->mapToGlobal(pos)); });
   for (QWidget* w : std::initializer_list<QWidget*>{ETempo, ESped, Ecom, cbSong, Etakt2, Panel7})
     w->installEventFilter(this);
+  cbSong->lineEdit()->installEventFilter(this);  // its double click
+  connect(cbSong, &QComboBox::activated, this, &TFmain::cbSongSelect);
+  keyPreview_ = std::make_unique<KeyPreviewFilter>(
+      [this](QObject* watched, QEvent* event) { return PreviewKey(watched, event); });
+  qApp->installEventFilter(keyPreview_.get());
+
+  // Note entry and cursor moves.
+  for (QToolButton* button : InstrumentButtons) {
+    const int tag = button->property("Tag").toInt();
+    connect(button, &QToolButton::clicked, this, [this, tag] { SpeedButton3Click(tag); });
+  }
+  connect(SpeedButton29, &QToolButton::clicked, this, [this] { MoveCursor(&NextBar); });
+  connect(SpeedButton30, &QToolButton::clicked, this, [this] { MoveCursor(&PreviousBar); });
+
+  // Bar commands. The Edit menu's Cut and Paste run the commands of their keys.
+  for (QAction* a : {Insert1, Addbar1}) connect(a, &QAction::triggered, this, &TFmain::InsertBarClick);
+  connect(SpeedButton10, &QToolButton::clicked, this, &TFmain::InsertBarClick);
+  for (QAction* a : {Remove1, Removebar1}) connect(a, &QAction::triggered, this, &TFmain::RemoveBarClick);
+  connect(SpeedButton9, &QToolButton::clicked, this, &TFmain::RemoveBarClick);
+  for (QAction* a : {Clear1, Clearbar1}) connect(a, &QAction::triggered, this, &TFmain::ClearBarClick);
+  connect(SpeedButton11, &QToolButton::clicked, this, &TFmain::ClearBarClick);
+  for (QAction* a : {ECopy, Copybar1})
+    connect(a, &QAction::triggered, this, [this] { CopyBarClick(false); });
+  connect(BCopy, &QToolButton::clicked, this, [this] { CopyBarClick(false); });
+  for (QAction* a : {ECut, Cutbar1}) connect(a, &QAction::triggered, this, &TFmain::CutBarClick);
+  connect(BCut, &QToolButton::clicked, this, &TFmain::CutBarClick);
+  for (QAction* a : {EPaste, Pastebar1}) connect(a, &QAction::triggered, this, &TFmain::PasteBarClick);
+  connect(Bpaste, &QToolButton::clicked, this, &TFmain::PasteBarClick);
+  connect(ETakt1, &QComboBox::activated, this, [this](int) { ChangeTiming(); });
+  connect(Etakt2, &QComboBox::activated, this, [this](int) { ChangeTiming(); });
 
   // Lock and Unlock act on these, in this order.
   lockItems_ = {{Panel3, nullptr},  {Panel5, nullptr},     {nullptr, File_3},
@@ -104,6 +155,7 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
 }
 
 TFmain::~TFmain() {
+  keyPreview_.reset();  // no key reaches a window that is going
   // FormDestroy: the device first; the options file is written here once it exists. The owned
   // objects (document, cursor, clipboard, history) go with their members.
   CloseMidiDevice(MidiOut);

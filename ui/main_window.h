@@ -3,11 +3,14 @@
 //
 // Handlers are grouped by concern over several files: main_window.cpp (creation, destruction,
 // close query, help and forms), main_window_controls.cpp (building the controls and menus),
-// main_window_document.cpp (New, Open, Save, Lock/Unlock, undo and redo) and
-// main_window_boxes.cpp (tempo, comment, song-part and scroll-bar handlers, focus).
+// main_window_document.cpp (New, Open, Save, Lock/Unlock, undo and redo),
+// main_window_boxes.cpp (tempo, comment and scroll-bar handlers, focus), main_window_notes.cpp
+// (keys, mouse, note entry and cursor moves), main_window_bars.cpp (bar commands and the bar
+// clipboard) and main_window_parts.cpp (the song-part box).
 #pragma once
 
 #include <QMainWindow>
+#include <QPoint>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -43,6 +46,10 @@ struct FileDialogSpec;
 struct ExportBoxes;
 class TempoBox;
 class CommentBox;
+class QKeyEvent;
+class QtNoteOffScheduler;
+struct BarEdit;
+struct CursorMove;
 
 inline constexpr const char* kMainCaption = "Grooveloom 1.0";
 inline constexpr const char* kApplicationTitle = "Grooveloom demo";
@@ -91,9 +98,25 @@ class TFmain : public QMainWindow {
   // Shows the song part that starts at `bar` in cbSong (after committing a pending name).
   void SongPart(uint16_t bar);
   void NoControl();  // no active control: the window keeps the keyboard focus itself
+
+  // --- Note entry at the cursor (main_window_notes.cpp).
+  // Sets, replaces or removes the note of (row, variant, accent) at the cursor, draws the cell,
+  // sounds a set note and records the change for undo. Does nothing for a hidden row.
+  void SetNote(int row, int variant, int accent);
+  // The instrument buttons: tag = row * 10 + variant, accent from "Accented".
+  void SpeedButton3Click(int tag);
   // Another device chosen in the (hidden) device list: opened in place of the current one.
   bool ComboBox2Change(int index);
   void i1Click();
+
+  // --- Bar commands on the current bar (main_window_bars.cpp). Refusals show a warning.
+  void InsertBarClick();
+  void RemoveBarClick();
+  void ClearBarClick();
+  void ChangeTiming();  // from the timing boxes' selection
+  void CopyBarClick(bool fromKeyboard);
+  void CutBarClick();
+  void PasteBarClick();
 
   // --- What the window owns; null/empty before the first New or Open.
   Osnova* Document() { return doc_.get(); }
@@ -150,6 +173,29 @@ class TFmain : public QMainWindow {
   bool Restore(bool undo);
   uint8_t PaceOfBox() const;
 
+  // main_window_notes.cpp
+  // The window's look at every key before its controls; true when the key was the window's.
+  bool PreviewKey(QObject* watched, QEvent* event);
+  bool KeysGoToWindow() const;  // the focus rules of the key handler
+  void FormKeyDown(const QKeyEvent& key);
+  void i1MouseDown(Qt::MouseButton button, QPoint pos);
+  void RpaceClick(int index);
+  void PaceKey(bool greater);
+  // Hides the cursor box, runs a cursor move and refreshes the bar controls (which show the box).
+  void MoveCursor(CursorMove (*move)(Osnova&, TCursor&, TabViewSink&));
+
+  // main_window_bars.cpp
+  bool Refused(const BarEdit& edit);
+  void ShowBarsAfterChange(bool partNamesChanged);
+  void EnablePaste();
+
+  // main_window_parts.cpp
+  void cbSongSelect(int index);
+  void cbSongDblClick();
+  std::vector<std::string> SongPartBoxItems() const;
+  void SetSongPartItems(const std::vector<std::string>& items);
+  void ShowSongPartOf(uint16_t bar);
+
   // main_window_boxes.cpp
   void ETempoExit();
   void ESpedExit();
@@ -174,6 +220,8 @@ class TFmain : public QMainWindow {
   QString saveTarget_;  // Save1's file name: where Save writes once the document has a file
   bool locked_ = true;
   std::vector<std::string> deviceNames_;
+  std::unique_ptr<QtNoteOffScheduler> noteOff_;  // the audition's delayed note-off
+  std::unique_ptr<QObject> keyPreview_;         // application event filter feeding PreviewKey
 
   TFOpt* options_ = nullptr;
   TDemo_Form* demo_ = nullptr;

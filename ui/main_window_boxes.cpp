@@ -1,9 +1,10 @@
-// The handlers of the window's own boxes: the two tempo boxes, the comment box, the song-part
-// box's focus, the scroll bar, and the refresh of the bar controls after the current bar changed.
+// The handlers of the window's own boxes: the two tempo boxes, the comment box, the focus of the
+// boxes, the scroll bar, and the refresh of the bar controls after the current bar changed.
 #include <QComboBox>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -57,6 +58,12 @@ bool TFmain::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::MouseButtonPress:
       if (watched == Panel7) NoControl();
+      break;
+    case QEvent::MouseButtonDblClick:
+      if (watched == cbSong->lineEdit()) {
+        cbSongDblClick();
+        return true;
+      }
       break;
     default:
       break;
@@ -135,31 +142,6 @@ void TFmain::SpeedButton12Click() {
 void TFmain::SetCommentBox(const std::string& comment) { Ecom->ShowText(FromCp1252(comment)); }
 
 void TFmain::DrawCurrentComment() { i1->DrawComment(*doc_, doc_->Current()); }
-
-// ---------------------------------------------------------------------------------------------
-// Song-part box: entering and leaving it. Naming, renaming and removing parts come with the
-// song-part commands.
-
-void TFmain::cbSongEnter() {
-  if (doc_) TextEditBar = doc_->CurrentBar;
-}
-
-void TFmain::cbSongExit() {
-  if (cbSong->property("Tag").toInt() != 0) {
-    // The typed name is committed to the song parts here with the song-part commands.
-    cbSong->setProperty("Tag", 0);
-  }
-  TextEditBar = -1;
-}
-
-void TFmain::SongPart(uint16_t bar) {
-  if (TextEditBar != -1) cbSongExit();
-  QString name;
-  for (const TSongPart& part : doc_->SongParts)
-    if (part.StartBar == bar) name = FromCp1252(part.Name);
-  const QSignalBlocker block(cbSong);
-  cbSong->setEditText(name);
-}
 
 // ---------------------------------------------------------------------------------------------
 // Scroll bar and the bar controls.

@@ -1,0 +1,91 @@
+// The bar commands of the tool buttons, the Bar and Edit menus, the context menu and the keys:
+// insert, remove, clear, change timing, copy, cut and paste, with the bar clipboard.
+#include <QAction>
+#include <QComboBox>
+#include <QToolButton>
+
+#include "model/bar_commands.h"
+#include "model/song_parts.h"
+#include "ui/dialogs.h"
+#include "ui/layout/cursor_moves.h"
+#include "ui/main_window.h"
+#include "ui/main_window_widgets.h"
+#include "ui/tab_view.h"
+
+bool TFmain::Refused(const BarEdit& edit) {
+  if (edit.Done) return false;
+  if (!edit.Message.empty())
+    dialogs_.Message(this, DialogService::Icon::Warning, "Warning",
+                     QString::fromStdString(edit.Message));
+  return true;
+}
+
+void TFmain::ShowBarsAfterChange(bool partNamesChanged) {
+  if (partNamesChanged) SetSongPartItems(SongPartItems(*doc_));
+  // The whole view is painted again, which also wipes the cursor box; RefreshBarControls shows it.
+  RepaintKeepingCursor(*doc_, *cursor_, *i1);
+  RefreshBarControls();
+}
+
+void TFmain::EnablePaste() {
+  Bpaste->setEnabled(true);
+  EPaste->setEnabled(true);
+  Pastebar1->setEnabled(true);
+}
+
+void TFmain::InsertBarClick() {
+  if (!DocumentShown() || !cursor_) return;
+  if (Refused(InsertBarCommand(*doc_, [this] { Push(); }))) return;
+  ShowBarsAfterChange(false);
+}
+
+void TFmain::RemoveBarClick() {
+  if (!DocumentShown() || !cursor_) return;
+  const BarEdit edit = RemoveBarCommand(*doc_, [this] { Push(); });
+  if (Refused(edit)) return;
+  ShowBarsAfterChange(edit.PartNamesChanged);
+}
+
+void TFmain::ClearBarClick() {
+  if (!DocumentShown() || !cursor_) return;
+  if (Refused(ClearBarCommand(*doc_, [this] { Push(); }))) return;
+  // Hidden first: the box's right edge lies on the bar line, which the redraw paints again.
+  ToggleCursorBox();
+  i1->RedrawBar(*doc_, doc_->Current());
+  DrawCurrentComment();
+  RefreshBarControls();
+}
+
+void TFmain::ChangeTiming() {
+  if (!DocumentShown() || !cursor_) return;
+  const int numerator = ETakt1->currentIndex() + 1;
+  const int denominator = Etakt2->currentText().toInt();
+  if (Refused(ChangeTimingCommand(*doc_, numerator, denominator, [this] { Push(); }))) {
+    ShowTimingOf(doc_->Current());
+    return;
+  }
+  ToggleCursorBox();
+  RepaintAfterTimingChange(*doc_, *cursor_, *i1);
+  RefreshBarControls();
+  NoControl();
+}
+
+void TFmain::CopyBarClick(bool fromKeyboard) {
+  if (!DocumentShown() || !cursor_ || !clipboard_) return;
+  if (Refused(CopyBarCommand(*clipboard_, *doc_, fromKeyboard))) return;
+  EnablePaste();
+}
+
+void TFmain::CutBarClick() {
+  if (!DocumentShown() || !cursor_ || !clipboard_) return;
+  const BarEdit edit = CutBarCommand(*clipboard_, *doc_, [this] { Push(); });
+  if (Refused(edit)) return;
+  EnablePaste();
+  ShowBarsAfterChange(edit.PartNamesChanged);
+}
+
+void TFmain::PasteBarClick() {
+  if (!DocumentShown() || !cursor_ || !clipboard_) return;
+  if (Refused(PasteBarCommand(*clipboard_, *doc_, [this] { Push(); }))) return;
+  ShowBarsAfterChange(false);
+}

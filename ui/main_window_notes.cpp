@@ -1,0 +1,141 @@
+// Note entry and the cursor in the main window: the key handler with its key preview, the mouse on
+// the tab view, the instrument buttons, the pace box and the bar-by-bar moves.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QSpinBox>
+
+#include "midi/midi_output.h"
+#include "model/note_entry.h"
+#include "ui/key_translation.h"
+#include "ui/layout/cursor_moves.h"
+#include "ui/layout/key_map.h"
+#include "ui/main_window.h"
+#include "ui/main_window_widgets.h"
+#include "ui/note_off_timer.h"
+#include "ui/tab_view.h"
+
+namespace {
+
+bool Within(const QWidget* box, const QWidget* widget) {
+  return widget && (widget == box || box->isAncestorOf(widget));
+}
+
+KeyModifiers ModifiersOf(const QKeyEvent& key) {
+  const Qt::KeyboardModifiers m = key.modifiers();
+  return KeyModifiers{m.testFlag(Qt::ShiftModifier), m.testFlag(Qt::ControlModifier),
+                      m.testFlag(Qt::AltModifier)};
+}
+
+}  // namespace
+
+bool TFmain::KeysGoToWindow() const {
+  const QWidget* focus = QApplication::focusWidget();
+  if (Within(ETempo, focus) || Within(ESped, focus)) return false;
+  return TextEditBar == -1;
+}
+
+bool TFmain::PreviewKey(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride) return false;
+  if (!watched->isWidgetType()) return false;
+  auto* widget = static_cast<QWidget*>(watched);
+  // Only this window's controls; the menu bar keeps its own keyboard navigation.
+  if (widget->window() != this || Within(menuBar(), widget)) return false;
+  if (!KeysGoToWindow()) return false;
+  const auto& key = *static_cast<QKeyEvent*>(event);
+
+  if (type == QEvent::ShortcutOverride) {
+    // Ctrl+C, Ctrl+X and Ctrl+V are menu shortcuts too; the key handler takes them so that a
+    // copy from the keyboard leaves the document unmodified. Other shortcuts go to the menus.
+    if (!cursor_ || !DocumentShown()) return false;
+    const KeyCommand cmd = DecodeKey(VirtualKeyOf(key), ModifiersOf(key), chAccent->isChecked(),
+                                     KeyMap, doc_->Kit);
+    if (cmd.Action == KeyAction::None) return false;
+    event->accept();
+    return true;
+  }
+  FormKeyDown(key);
+  return true;
+}
+
+void TFmain::FormKeyDown(const QKeyEvent& key) {
+  NoControl();
+  if (!cursor_ || !DocumentShown()) return;
+  const KeyCommand cmd = DecodeKey(VirtualKeyOf(key), ModifiersOf(key), chAccent->isChecked(),
+                                   KeyMap, doc_->Kit);
+  switch (cmd.Action) {
+    case KeyAction::None: break;
+    case KeyAction::Note: SetNote(cmd.Row, cmd.Variant, cmd.Accent); break;
+    case KeyAction::GreaterPace: PaceKey(true); break;
+    case KeyAction::SmallerPace: PaceKey(false); break;
+    case KeyAction::StepLeft: MoveCursor(&StepLeft); break;
+    case KeyAction::StepRight: MoveCursor(&StepRight); break;
+    case KeyAction::PreviousBar: MoveCursor(&PreviousBar); break;
+    case KeyAction::NextBar: MoveCursor(&NextBar); break;
+    case KeyAction::Copy: CopyBarClick(true); break;
+    case KeyAction::Paste: PasteBarClick(); break;
+    case KeyAction::Cut: CutBarClick(); break;
+    case KeyAction::FocusComment: Ecom->setFocus(Qt::TabFocusReason); break;
+  }
+}
+
+void TFmain::PaceKey(bool greater) {
+  const int index = RPace->currentIndex();
+  const int next =
+      PaceIndexAfter(greater ? KeyAction::GreaterPace : KeyAction::SmallerPace, index);
+  if (next == index) return;
+  RPace->setCurrentIndex(next);
+  cursor_->Pace = PaceOfIndex(next);
+}
+
+void TFmain::RpaceClick(int index) {
+  if (cursor_) cursor_->Pace = PaceOfIndex(index);
+  NoControl();
+}
+
+void TFmain::MoveCursor(CursorMove (*move)(Osnova&, TCursor&, TabViewSink&)) {
+  if (!DocumentShown() || !cursor_) return;
+  ToggleCursorBox();
+  move(*doc_, *cursor_, *i1);
+  RefreshBarControls();
+}
+
+void TFmain::SetNote(int row, int variant, int accent) {
+  if (!DocumentShown() || !cursor_) return;
+  const int column = cursor_->Column;
+  const int line = cursor_->Line;
+  const NoteEntry entry = SetNoteAt(*doc_, doc_->CurrentBar, column - doc_->Current().StartCol, row,
+                                    variant, accent, [this] { Push(); });
+  if (entry.Change == NoteChange::None) return;  // hidden row or no such note: nothing happens
+
+  // The letter and count cells lie inside the cursor box's outline, so the box stays as it is.
+  if (entry.EraseOldLetter) i1->EraseNoteLetter(*doc_, column, line, row);
+  if (entry.EraseCount) i1->EraseCountLabel(*doc_, column, line);
+  if (entry.DrawCount) i1->DrawCountLabel(*doc_, column, line, entry.Position);
+  if (entry.DrawLetter) i1->DrawNoteLetter(*doc_, column, line, row, entry.Letter);
+  if (entry.Sound) {
+    if (!noteOff_) noteOff_ = std::make_unique<QtNoteOffScheduler>();
+    PlayDrumNote(MidiOut, static_cast<uint8_t>(row), entry.Variant, entry.Velocity, 0, *noteOff_);
+  }
+}
+
+void TFmain::SpeedButton3Click(int tag) {
+  if (!DocumentShown() || !cursor_) return;
+  int row = 0;
+  int variant = 0;
+  if (!InstrumentOfTag(tag, row, variant) || !doc_->Kit[static_cast<std::size_t>(row)]) return;
+  SetNote(row, variant, chAccent->isChecked() ? 1 : 0);
+}
+
+void TFmain::i1MouseDown(Qt::MouseButton, QPoint pos) {
+  if (!DocumentShown() || !cursor_) return;
+  DrawCurrentComment();
+  TCursor placed = *cursor_;
+  if (!PlaceCursorAt(*doc_, placed, pos.x(), pos.y())) return;
+  ToggleCursorBox();  // hidden at the old place; RefreshBarControls shows it at the new one
+  *cursor_ = placed;
+  RefreshBarControls();
+}

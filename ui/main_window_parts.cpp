@@ -1,0 +1,108 @@
+// The song-part box `cbSong`: showing the part of the current bar, committing what was typed,
+// choosing a part to jump to it, and the double click that goes on to the next part.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QSpinBox>
+
+#include "model/song_parts.h"
+#include "ui/dialogs.h"
+#include "ui/layout/cursor_moves.h"
+#include "ui/main_window.h"
+#include "ui/main_window_widgets.h"
+#include "ui/tab_view.h"
+
+void TFmain::SongPart(uint16_t bar) {
+  if (TextEditBar != -1) {
+    // A box is being typed into while the current bar changes. Leaving it commits what was typed
+    // (its exit handler runs); a box that kept the focus with TextEditBar back at -1 would hand the
+    // next typed letters to the key handler as notes.
+    if (Ecom->hasFocus() || cbSong->hasFocus()) NoControl();
+    if (TextEditBar != -1) cbSongExit();
+  }
+  if (doc_) ShowSongPartOf(bar);
+}
+
+void TFmain::ShowSongPartOf(uint16_t bar) {
+  int index = -1;
+  for (std::size_t i = 0; i < doc_->SongParts.size(); ++i)
+    if (doc_->SongParts[i].StartBar == bar) index = static_cast<int>(i);
+  const QSignalBlocker block(cbSong);
+  // The list's selection follows the part shown, so a double click goes on from it.
+  cbSong->setCurrentIndex(index < cbSong->count() ? index : -1);
+  cbSong->setEditText(FromCp1252(SongPartText(*doc_, bar)));
+}
+
+void TFmain::cbSongEnter() {
+  if (doc_) TextEditBar = doc_->CurrentBar;
+}
+
+void TFmain::cbSongExit() {
+  SongPartEdit edit{TextEditBar, cbSong->property("Tag").toInt() != 0};
+  cbSong->setProperty("Tag", 0);
+  TextEditBar = -1;
+  if (!DocumentShown()) return;
+  std::vector<std::string> items = SongPartBoxItems();
+  const SongPartCommit done = CommitSongPartEdit(*doc_, items, ToCp1252(cbSong->currentText()),
+                                                 edit, [this] { Push(); });
+  if (done == SongPartCommit::Added || done == SongPartCommit::Renamed ||
+      done == SongPartCommit::Deleted)
+    SetSongPartItems(items);
+}
+
+std::vector<std::string> TFmain::SongPartBoxItems() const {
+  std::vector<std::string> items;
+  for (int i = 0; i < cbSong->count(); ++i) items.push_back(ToCp1252(cbSong->itemText(i)));
+  return items;
+}
+
+void TFmain::SetSongPartItems(const std::vector<std::string>& items) {
+  const QSignalBlocker block(cbSong);
+  const QString text = cbSong->currentText();
+  cbSong->clear();
+  for (const std::string& item : items) cbSong->addItem(FromCp1252(item));
+  int index = -1;
+  if (doc_)
+    for (std::size_t i = 0; i < doc_->SongParts.size() && i < items.size(); ++i)
+      if (doc_->SongParts[i].StartBar == doc_->CurrentBar) index = static_cast<int>(i);
+  cbSong->setCurrentIndex(index);
+  cbSong->setEditText(text);  // rebuilding the list keeps what the box shows
+}
+
+void TFmain::cbSongSelect(int index) {
+  if (!DocumentShown() || !cursor_) return;
+  // Choosing replaced the typed text by the chosen name; committing that would copy the chosen
+  // part's name onto the bar being edited.
+  cbSong->setProperty("Tag", 0);
+  std::vector<std::string> items = SongPartBoxItems();
+  const SongPartJump jump = SelectSongPart(*doc_, items, index);
+  switch (jump.What) {
+    case SongPartJump::None:
+      return;
+    case SongPartJump::Damaged: {
+      dialogs_.Message(this, DialogService::Icon::Warning, "Warning", kDamagedPartsWarning);
+      dialogs_.Message(this, DialogService::Icon::Information, "Information",
+                       kPartsLostInformation);
+      const QSignalBlocker block(cbSong);
+      cbSong->clear();
+      cbSong->setEditText(QString());
+      cbSong->setProperty("Tag", 0);  // nothing typed is left to commit
+      return;
+    }
+    case SongPartJump::Jump:
+      ToggleCursorBox();
+      JumpToBar(*doc_, *cursor_, *i1, jump.Bar);
+      RefreshBarControls();
+      return;
+  }
+}
+
+void TFmain::cbSongDblClick() {
+  const int next = NextSongPartIndex(cbSong->currentIndex(), cbSong->count());
+  if (next < 0) return;
+  {
+    const QSignalBlocker block(cbSong);
+    cbSong->setCurrentIndex(next);
+  }
+  cbSongSelect(next);
+}
