@@ -127,9 +127,16 @@ void TFmain::EcomChange(const QString& text) {
 }
 
 void TFmain::EcomExit() {
+  const int32_t edited = TextEditBar;
   TextEditBar = -1;
   Ecom->SetTypingLimit(-1);
-  if (DocumentShown()) DrawCurrentComment();
+  if (!DocumentShown()) return;
+  // The box is also left when the current bar changes under it; the comment typed belongs to the
+  // bar it was typed on, drawn where that bar still is in view.
+  if (edited >= doc_->FirstVisibleBar && edited <= doc_->LastVisibleBar && edited < doc_->BarCount &&
+      edited != doc_->CurrentBar)
+    i1->DrawComment(*doc_, doc_->Bar(edited));
+  DrawCurrentComment();
 }
 
 void TFmain::SpeedButton12Click() {

@@ -25,12 +25,14 @@
 #include "tests/ui/scripted_dialogs.h"
 #include "ui/main_window.h"
 #include "ui/main_window_widgets.h"
+#include "ui/tab_view.h"
 
 class WindowTestMidiLayer : public MidiDeviceLayer {
  public:
   std::vector<std::string> Names{"Synth A", "Port B"};
   bool OpenSucceeds = true;
   std::vector<int> Opened;
+  std::vector<uint32_t> Sent;  // every message that reached the open device
   int Count() override { return static_cast<int>(Names.size()); }
   bool Name(int id, std::string& name) override {
     if (id < 0 || id >= Count()) return false;
@@ -41,7 +43,7 @@ class WindowTestMidiLayer : public MidiDeviceLayer {
     Opened.push_back(id);
     return OpenSucceeds;
   }
-  void Send(uint32_t) override {}
+  void Send(uint32_t message) override { Sent.push_back(message); }
   void Close() override {}
 };
 
@@ -90,6 +92,30 @@ class MainWindowTest : public ::testing::Test {
     QTest::keyClick(box, Qt::Key_Backspace);
     QTest::keyClicks(box, text);
     QTest::keyClick(box, Qt::Key_Return);
+  }
+
+  // A key pressed where the keyboard focus is, as a user would.
+  void Press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* target = QApplication::focusWidget();
+    QTest::keyClick(target ? target : &Window(), static_cast<Qt::Key>(key), modifiers);
+  }
+
+  // What a full repaint of the document from its first visible bar shows, with the cursor box:
+  // the window's picture after any sequence of small redraws must equal it.
+  QImage ExpectedPicture() {
+    TabView reference;
+    Osnova& doc = *Window().Document();
+    reference.RepaintView(doc, doc.FirstVisibleBar);
+    if (Window().Cursor()) reference.ToggleCursorBox(doc, *Window().Cursor());
+    return reference.Image().copy();
+  }
+
+  // Note-on messages sent to the device (channel 10, status 0x99).
+  std::vector<uint32_t> NoteOns() const {
+    std::vector<uint32_t> on;
+    for (uint32_t m : midi.Sent)
+      if ((m & 0xFFu) == 0x99u) on.push_back(m);
+    return on;
   }
 
   QString PathIn(const QString& name) const { return folder.filePath(name); }

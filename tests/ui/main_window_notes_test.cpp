@@ -1,0 +1,367 @@
+// Note entry, the key handler and the cursor through the real window: keys, clicks on the view and
+// the buttons, checked on the document, the cursor, the controls, the sound and the picture.
+#include <QCheckBox>
+#include <QMenu>
+#include <QScrollBar>
+#include <cstdlib>
+
+#include "midi/drum_map.h"
+#include "model/note_entry.h"
+#include "tests/ui/main_window_fixture.h"
+#include "ui/layout/key_map.h"
+
+namespace {
+
+uint32_t NoteOn(int row, int variant, int velocity) {
+  return PackShortMessage(0x99, DrumNoteOf(static_cast<uint8_t>(row), static_cast<uint8_t>(variant)),
+                          static_cast<uint8_t>(velocity));
+}
+
+int LineHeightOf(const Osnova& doc) { return view::LineHeight(ShownInstrumentRows(doc)); }
+
+// Inked pixels of a note's letter cell, leaving out the staff line through it.
+int LetterInk(const QImage& img, const Osnova& doc, int column, int line, int row) {
+  const int y = view::StaffY(LineHeightOf(doc), line, doc.LineOfRow[row] - 1);
+  int ink = 0;
+  for (int yy = y - 5; yy <= y + 5; ++yy)
+    for (int x = 82 + 11 * column; x <= 90 + 11 * column; ++x)
+      if (yy != y && img.pixel(x, yy) != 0xFFFFFFFFu) ++ink;
+  return ink;
+}
+
+// Inked pixels of the count above a column.
+int CountInk(const QImage& img, const Osnova& doc, int column, int line) {
+  const int H = LineHeightOf(doc);
+  int ink = 0;
+  for (int y = H * line + 30; y <= H * line + 39; ++y)
+    for (int x = 82 + 11 * column; x <= 90 + 11 * column; ++x)
+      if (img.pixel(x, y) != 0xFFFFFFFFu) ++ink;
+  return ink;
+}
+
+// The box's left edge at a column, half-way between the bar line top and the first staff line.
+QRgb CursorEdgePixel(const QImage& img, const Osnova& doc, int column, int line) {
+  return img.pixel(81 + 11 * column, LineHeightOf(doc) * line + 45);
+}
+
+// The global kit and key map are program-wide; tests that change them put them back.
+struct ProgramSettingsGuard {
+  std::array<uint8_t, kRowCount> Kit = GlobalKit;
+  KeyMapTable Keys = KeyMap;
+  ~ProgramSettingsGuard() {
+    GlobalKit = Kit;
+    KeyMap = Keys;
+  }
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, SnareTwiceSetsThenRemovesAndTheCountStaysForAnotherNote) {
+  TFmain& w = Window();
+  w.NewDocument();
+  Osnova& doc = *w.Document();
+  const TNoteRow& snare = doc.Bar(0).Rows[RowSnare];
+
+  Press(Qt::Key_S);
+  EXPECT_TRUE(snare.Has(0));
+  EXPECT_EQ(snare.Cells[0], (TNoteCell{0, 0}));
+  EXPECT_TRUE(doc.Modified);
+  EXPECT_EQ(NoteOns(), std::vector<uint32_t>{NoteOn(RowSnare, 0, 94)});
+  EXPECT_GT(LetterInk(w.View()->Image(), doc, 0, 0, RowSnare), 0);
+  EXPECT_GT(CountInk(w.View()->Image(), doc, 0, 0), 0);
+  EXPECT_EQ(w.View()->Image(), ExpectedPicture());
+
+  Press(Qt::Key_S);
+  EXPECT_FALSE(snare.Has(0));
+  EXPECT_EQ(snare.Cells[0], TNoteCell{});
+  EXPECT_EQ(NoteOns().size(), 1u) << "a removal is silent";
+  EXPECT_EQ(LetterInk(w.View()->Image(), doc, 0, 0, RowSnare), 0);
+  EXPECT_EQ(CountInk(w.View()->Image(), doc, 0, 0), 0) << "the only note went, so did the count";
+  EXPECT_EQ(w.View()->Image(), ExpectedPicture());
+
+  // With a bass drum on the same position the count stays.
+  Press(Qt::Key_Z);
+  Press(Qt::Key_S);
+  Press(Qt::Key_S);
+  EXPECT_TRUE(doc.Bar(0).Rows[RowBass].Has(0));
+  EXPECT_GT(CountInk(w.View()->Image(), doc, 0, 0), 0);
+  EXPECT_EQ(w.View()->Image(), ExpectedPicture());
+  EXPECT_EQ(w.Cursor()->Column, 0) << "the cursor does not move after a note";
+}
+
+TEST_F(MainWindowTest, AnotherVariantOrAccentReplacesTheNoteAndEachSounds) {
+  TFmain& w = Window();
+  w.NewDocument();
+  Osnova& doc = *w.Document();
+  const TNoteRow& snare = doc.Bar(0).Rows[RowSnare];
+
+  Press(Qt::Key_S);
+  Press(Qt::Key_A);  // rim click replaces the snare: 'o' becomes 'x'
+  EXPECT_EQ(snare.Cells[0], (TNoteCell{1, 0}));
+  EXPECT_EQ(w.View()->Image(), ExpectedPicture()) << "letter replaced, count drawn once";
+
+  Press(Qt::Key_S, Qt::ShiftModifier);  // accented snare
+  EXPECT_EQ(snare.Cells[0], (TNoteCell{0, 1}));
+  Press(Qt::Key_S);  // the accent differs: replaced by a plain snare
+  EXPECT_EQ(snare.Cells[0], (TNoteCell{0, 0}));
+  EXPECT_EQ(NoteOns(), (std::vector<uint32_t>{NoteOn(RowSnare, 0, 94), NoteOn(RowSnare, 1, 94),
+                                              NoteOn(RowSnare, 0, 127), NoteOn(RowSnare, 0, 94)}));
+  EXPECT_EQ(w.View()->Image(), ExpectedPicture());
+
+  // The audition ends its note 100 ms later on the window's own event loop.
+  QTest::qWait(200);
+  const uint32_t off = PackShortMessage(0x89, DrumNoteOf(RowSnare, 0), 94);
+  EXPECT_NE(std::find(midi.Sent.begin(), midi.Sent.end(), off), midi.Sent.end());
+}
+
+TEST_F(MainWindowTest, AccentedBoxAccentsButtonsAndKeysAndButtonsSetTheirInstrument) {
+  TFmain& w = Window();
+  w.NewDocument();
+  Osnova& doc = *w.Document();
+  w.findChild<QToolButton*>("SpeedButton5")->click();  // China
+  EXPECT_EQ(doc.Bar(0).Rows[RowCymbals].Cells[0], (TNoteCell{2, 0}));
+  w.chAccent->setChecked(true);
+  w.findChild<QToolButton*>("SpeedButton15")->click();  // snare "Normal"
+  Press(Qt::Key_Q);  // hi-hat closed
+  EXPECT_EQ(doc.Bar(0).Rows[RowSnare].Cells[0], (TNoteCell{0, 1}));
+  EXPECT_EQ(doc.Bar(0).Rows[RowHiHat].Cells[0], (TNoteCell{0, 1}));
+  EXPECT_EQ(NoteOns(), (std::vector<uint32_t>{NoteOn(RowCymbals, 2, 94), NoteOn(RowSnare, 0, 127),
+                                              NoteOn(RowHiHat, 0, 127)}));
+  EXPECT_EQ(w.View()->Image(), ExpectedPicture());
+}
+
+TEST_F(MainWindowTest, HiddenRowsTakeNoNotesFromKeysOrButtons) {
+  ProgramSettingsGuard guard;
+  GlobalKit[RowHiHat] = 0;
+  TFmain& w = Window();
+  w.NewDocument();
+  Osnova& doc = *w.Document();
+  const int steps = w.History().Current();
+  Press(Qt::Key_Q);
+  Press(Qt::Key_W);
+  w.findChild<QToolButton*>("SpeedButton13")->click();
+  w.findChild<QToolButton*>("SpeedButton14")->click();
+  EXPECT_EQ(doc.Bar(0).Rows[RowHiHat].Notes, 0u);
+  EXPECT_FALSE(doc.Modified);
+  EXPECT_EQ(w.History().Current(), steps) << "nothing recorded for undo";
+  EXPECT_TRUE(NoteOns().empty());
+
+  Press(Qt::Key_S);
+  EXPECT_TRUE(doc.Bar(0).Rows[RowSnare].Has(0));
+  EXPECT_EQ(w.View()->Image(), ExpectedPicture()) << "the letter sits on the snare's own staff line";
+}
+
+TEST_F(MainWindowTest, DuplicateKeyGoesToTheFirstEntryOfTheLookUpOrder) {
+  ProgramSettingsGuard guard;
+  KeyMap[KeyFloor] = 'S';  // an options file can hold this; the snare comes first
+  TFmain& w = Window();
+  w.NewDocument();
+  Press(Qt::Key_S);
+  EXPECT_TRUE(w.Document()->Bar(0).Rows[RowSnare].Has(0));
+  EXPECT_FALSE(w.Document()->Bar(0).Rows[RowFloor].Has(0));
+
+  // With the snare hidden the same key reaches the floor tom.
+  GlobalKit[RowSnare] = 0;
+  dialogs.Answers = {true};
+  w.NewDocument();
+  Press(Qt::Key_S);
+  EXPECT_TRUE(w.Document()->Bar(0).Rows[RowFloor].Has(0));
+}
+
+TEST_F(MainWindowTest, PaceKeysStopAtTheEndsOfThePaceBox) {
+  TFmain& w = Window();
+  w.NewDocument();
+  Press(Qt::Key_Period);
+  EXPECT_EQ(w.RPace->currentText(), "1/2");
+  EXPECT_EQ(w.Cursor()->Pace, 8);
+  Press(Qt::Key_Period);
+  EXPECT_EQ(w.RPace->currentText(), "1/2");
+  for (int i = 0; i < 4; ++i) Press(Qt::Key_Comma);
+  EXPECT_EQ(w.RPace->currentText(), "1/16");
+  EXPECT_EQ(w.Cursor()->Pace, 1);
+  Press(Qt::Key_Right);
+  EXPECT_EQ(w.Cursor()->Column, 1);
+
+  // Choosing in the box sets the pace and hands the keys back to the window.
+  w.RPace->setFocus();
+  w.RPace->setCurrentIndex(1);
+  emit w.RPace->activated(1);
+  EXPECT_EQ(w.Cursor()->Pace, 2);
+  EXPECT_EQ(QApplication::focusWidget(), &w);
+}
+
+TEST_F(MainWindowTest, ClicksOnTheViewPlaceTheCursorInsideTheBandsOnly) {
+  TFmain& w = Window();
+  w.NewDocument();
+  Osnova& doc = *w.Document();
+  const int H = LineHeightOf(doc);
+  const QImage before = w.View()->Image();
+
+  QTest::mouseClick(w.View(), Qt::LeftButton, Qt::NoModifier, QPoint(81 + 11 * 5 + 4, 45));
+  EXPECT_EQ(w.Cursor()->Column, 0) << "above the first line's band";
+  EXPECT_EQ(w.View()->Image(), before);
+
+  QTest::mouseClick(w.View(), Qt::LeftButton, Qt::NoModifier, QPoint(81 + 11 * 5 + 4, H + 45));
+  EXPECT_EQ(w.Cursor()->Line, 1);
+  EXPECT_EQ(w.Cursor()->Column, 5);
+  EXPECT_EQ(doc.CurrentBar, 4) << "the first bar of the second line";
+  EXPECT_EQ(w.EAbar->value(), 4);
+  EXPECT_EQ(w.ScrollBar1->value(), 5);
+  const QImage& shown = w.View()->Image();
+  EXPECT_EQ(CursorEdgePixel(shown, doc, 0, 0), 0xFFFFFFFFu) << "the old box was restored";
+  EXPECT_EQ(CursorEdgePixel(shown, doc, 5, 1), 0xFF000000u) << "the new box is inverted";
+  EXPECT_EQ(shown, ExpectedPicture());
+
+  // Right of the song's last column: nothing.
+  QTest::mouseClick(w.View(), Qt::LeftButton, Qt::NoModifier, QPoint(81 + 11 * 64 + 2, 60));
+  EXPECT_EQ(doc.CurrentBar, 4);
+
+  // The right button places the cursor too, then opens the context menu.
+  QTest::mouseClick(w.View(), Qt::RightButton, Qt::NoModifier, QPoint(81 + 11 * 20 + 4, 60));
+  EXPECT_EQ(doc.CurrentBar, 1);
+  EXPECT_EQ(w.Cursor()->Column, 20);
+  QTRY_VERIFY(w.PopupMenu1->isVisible());
+  w.PopupMenu1->close();
+}
+
+TEST_F(MainWindowTest, StepsCarryIntoTheNextBarAndBarMovesStopAtTheEnds) {
+  TFmain& w = Window();
+  w.NewDocument();
+  Osnova& doc = *w.Document();
+  QTest::mouseClick(w.View(), Qt::LeftButton, Qt::NoModifier, QPoint(81 + 11 * 14 + 4, 60));
+  ASSERT_EQ(w.Cursor()->Column, 14);
+  Press(Qt::Key_Right);  // pace 4 from EndCol - 1: carry 2
+  EXPECT_EQ(doc.CurrentBar, 1);
+  EXPECT_EQ(w.Cursor()->Column, doc.Bar(1).StartCol + 2);
+  EXPECT_EQ(w.EAbar->value(), 1);
+  Press(Qt::Key_Left);
+  EXPECT_EQ(doc.CurrentBar, 0);
+  EXPECT_EQ(w.Cursor()->Column, 14);
+  EXPECT_EQ(w.View()->Image(), ExpectedPicture());
+
+  Press(Qt::Key_Left, Qt::ControlModifier);  // previous bar on bar 0: to its start
+  EXPECT_EQ(doc.CurrentBar, 0);
+  EXPECT_EQ(w.Cursor()->Column, 0);
+  for (int i = 0; i < 11; ++i) w.SpeedButton29->click();
+  ASSERT_EQ(doc.CurrentBar, 11);
+  w.SpeedButton29->click();  // next bar on the last bar: to its end
+  EXPECT_EQ(doc.CurrentBar, 11);
+  EXPECT_EQ(w.Cursor()->Column, doc.Bar(11).EndCol);
+  Press(Qt::Key_Right);
+  EXPECT_EQ(w.Cursor()->Column, doc.Bar(11).EndCol) << "nothing moves at the song's end";
+  EXPECT_EQ(w.View()->Image(), ExpectedPicture());
+
+  w.SpeedButton30->click();
+  EXPECT_EQ(doc.CurrentBar, 10);
+  EXPECT_EQ(w.Cursor()->Column, doc.Bar(10).EndCol) << "the distance from the bar's end is kept";
+}
+
+TEST_F(MainWindowTest, CursorLeavingTheViewScrollsItAndTheControlsFollow) {
+  TFmain& w = Window();
+  w.NewDocument();
+  Osnova& doc = *w.Document();
+  ASSERT_EQ(doc.LastVisibleBar, 7);
+  for (int i = 0; i < 8; ++i) Press(Qt::Key_Right, Qt::ControlModifier);
+  EXPECT_EQ(doc.CurrentBar, 8);
+  EXPECT_GT(doc.FirstVisibleBar, 0);
+  EXPECT_GE(doc.LastVisibleBar, 8);
+  EXPECT_EQ(w.ScrollBar1->value(), 9);
+  EXPECT_EQ(w.EAbar->value(), 8);
+  EXPECT_EQ(w.View()->Image(), ExpectedPicture());
+
+  // Back with single steps past the view's first bar.
+  const int first = doc.FirstVisibleBar;
+  Press(Qt::Key_Comma);
+  Press(Qt::Key_Comma);  // pace 1
+  while (doc.CurrentBar >= first) Press(Qt::Key_Left);
+  EXPECT_EQ(doc.FirstVisibleBar, first - 1);
+  EXPECT_EQ(w.Cursor()->Column, doc.Current().EndCol);
+  EXPECT_EQ(w.View()->Image(), ExpectedPicture());
+}
+
+TEST_F(MainWindowTest, EveryNoteChangeIsUndoneAndRedoneWithItsPicture) {
+  TFmain& w = Window();
+  w.NewDocument();
+  Press(Qt::Key_S);
+  Press(Qt::Key_Right);
+  Press(Qt::Key_Z, Qt::ShiftModifier);
+  Press(Qt::Key_Z, Qt::ShiftModifier);  // removed again
+  EXPECT_FALSE(w.Document()->Bar(0).Rows[RowBass].Has(4));
+  w.BUndo->click();
+  EXPECT_EQ(w.Document()->Bar(0).Rows[RowBass].Cells[4], (TNoteCell{0, 1}));
+  w.BUndo->click();
+  w.BUndo->click();
+  EXPECT_EQ(w.Document()->Bar(0).Rows[RowSnare].Notes, 0u);
+  EXPECT_EQ(w.Cursor()->Column, 0) << "the cursor of the snapshot";
+  EXPECT_EQ(w.View()->Image(), ExpectedPicture());
+  w.BRedo->click();
+  EXPECT_TRUE(w.Document()->Bar(0).Rows[RowSnare].Has(0));
+  EXPECT_EQ(w.View()->Image(), ExpectedPicture());
+}
+
+TEST_F(MainWindowTest, KeysReachTheWindowOnlyOutsideTheTypingBoxes) {
+  TFmain& w = Window();
+  Press(Qt::Key_S);  // no document yet: ignored
+  EXPECT_EQ(w.Document(), nullptr);
+  w.NewDocument();
+  Osnova& doc = *w.Document();
+
+  Enter(w.Ecom);
+  QTest::keyClicks(w.Ecom, "sz");
+  EXPECT_EQ(doc.Bar(0).Comment, "sz");
+  QTest::keyClick(w.Ecom, Qt::Key_Return);
+  Enter(w.ETempo);
+  QTest::keyClick(w.ETempo, Qt::Key_S);
+  EXPECT_EQ(QApplication::focusWidget(), w.ETempo);
+  QTest::keyClick(w.ETempo, Qt::Key_Escape);
+  w.ETempo->ShowValue(120);
+  w.i1Click();
+  EXPECT_EQ(doc.Bar(0).Rows[RowSnare].Notes | doc.Bar(0).Rows[RowBass].Notes, 0u);
+
+  // A list box with the focus hands the key over and loses the focus.
+  w.ETakt1->setFocus();
+  Press(Qt::Key_S, Qt::AltModifier);  // Alt combinations do nothing
+  EXPECT_EQ(doc.Bar(0).Rows[RowSnare].Notes, 0u);
+  EXPECT_EQ(QApplication::focusWidget(), &w);
+  w.ETakt1->setFocus();
+  Press(Qt::Key_S);
+  EXPECT_TRUE(doc.Bar(0).Rows[RowSnare].Has(0));
+
+  // Tab puts the focus into the comment box, which records a step and takes the keys.
+  const int steps = w.History().Current();
+  Press(Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), w.Ecom);
+  EXPECT_EQ(w.TextEditBar, 0);
+  EXPECT_EQ(w.History().Current(), steps + 1);
+}
+
+TEST_F(MainWindowTest, CommentBeingTypedIsLeftWhenTheCurrentBarChanges) {
+  TFmain& w = Window();
+  w.NewDocument();
+  Enter(w.Ecom);
+  QTest::keyClicks(w.Ecom, "fill");
+  w.SpeedButton29->click();  // a button that takes no focus
+  EXPECT_EQ(w.Document()->CurrentBar, 1);
+  EXPECT_EQ(w.TextEditBar, -1);
+  EXPECT_NE(QApplication::focusWidget(), w.Ecom) << "letters typed now are notes, visibly";
+  EXPECT_EQ(w.Document()->Bar(0).Comment, "fill");
+  EXPECT_EQ(w.Document()->Bar(1).Comment, "");
+  EXPECT_EQ(w.Ecom->text(), "");
+  EXPECT_EQ(w.View()->Image(), ExpectedPicture()) << "the comment is drawn on its bar";
+}
+
+TEST_F(MainWindowTest, NotesEnteredAppearInTheMidiLog) {
+  const QString log = PathIn("midi.log");
+  qputenv("GROOVELOOM_MIDI_LOG", log.toLocal8Bit());
+  std::string error;
+  ASSERT_TRUE(StartMidiLogFromEnvironment(error)) << error;
+  TFmain& w = Window();
+  w.NewDocument();
+  Press(Qt::Key_S, Qt::ShiftModifier);
+  StopMidiLog();
+  qunsetenv("GROOVELOOM_MIDI_LOG");
+
+  const QString text = QString::fromLatin1(Contents(log));
+  const QString noteOn = QString("%1").arg(NoteOn(RowSnare, 0, 127), 8, 16, QChar('0')).toUpper();
+  EXPECT_TRUE(text.contains(" " + noteOn)) << text.toStdString();
+}
