@@ -125,6 +125,9 @@ int main(int argc, char** argv) {
 
   int status = 0;
   {
+    // A box shown while the main window is being created (no MIDI device) would otherwise be the
+    // last window to close and end the program before it starts.
+    QApplication::setQuitOnLastWindowClosed(false);
     // The forms, in the order the program creates them.
     TFmain fmain(*dialogs);
     TFOpt options(&fmain);
@@ -137,6 +140,7 @@ int main(int argc, char** argv) {
     ExitAfterFirstPaint exitFilter;
     if (exitAfterShow) fmain.installEventFilter(&exitFilter);
     fmain.show();
+    QApplication::setQuitOnLastWindowClosed(true);
     if (!files.isEmpty()) fmain.OpenDocumentFile(files.first());
     status = app.exec();
   }
