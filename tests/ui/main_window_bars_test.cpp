@@ -70,8 +70,11 @@ TEST_F(MainWindowTest, EveryWayToABarCommandRunsIt) {
   for (QObject* clear : std::initializer_list<QObject*>{w.Clear1, w.Clearbar1, w.SpeedButton11}) {
     doc->Bar(0).Rows[RowBass].Set(3, 0, 0);
     doc->Bar(0).Comment = "x";
-    if (auto* a = qobject_cast<QAction*>(clear)) a->trigger();
-    else static_cast<QToolButton*>(clear)->click();
+    if (auto* a = qobject_cast<QAction*>(clear)) {
+      a->trigger();
+    } else {
+      static_cast<QToolButton*>(clear)->click();
+    }
     EXPECT_EQ(doc->Bar(0).Rows[RowBass].Notes, 0u) << clear->objectName().toStdString();
     EXPECT_EQ(doc->Bar(0).Comment, "");
     EXPECT_EQ(w.View()->Image(), ExpectedPicture());
@@ -104,9 +107,11 @@ TEST_F(MainWindowTest, TheOnlyBarCannotBeRemovedOrCut) {
   EXPECT_EQ(dialogs.Messages(),
             (std::vector<QString>{kCannotDeleteAllBarsMessage, kCannotCutAllBarsMessage,
                                   kCannotCutAllBarsMessage}));
-  for (const auto& shown : dialogs.Log)
-    if (shown.What == ScriptedDialogService::Shown::Kind::Message)
+  for (const auto& shown : dialogs.Log) {
+    if (shown.What == ScriptedDialogService::Shown::Kind::Message) {
       EXPECT_EQ(shown.BoxIcon, DialogService::Icon::Warning);
+    }
+  }
   EXPECT_EQ(w.Document()->BarCount, 1);
   EXPECT_FALSE(w.Document()->Modified);
   EXPECT_FALSE(w.Bpaste->isEnabled()) << "a refused cut copied nothing";

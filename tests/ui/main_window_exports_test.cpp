@@ -3,7 +3,12 @@
 #include <QScrollBar>
 
 #include "files/tab_export.h"
+// GCC 12 at -O2 sees an uninitialised QString inside std::optional in the scripted dialogs' queue
+// in this file only (a false positive of its inliner).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include "tests/ui/main_window_fixture.h"
+#pragma GCC diagnostic pop
 #include "ui/demo_form.h"
 
 TEST_F(MainWindowTest, TextAndHtmlExportsWriteTheSongWithTheBoxesTimingAndTempo) {
@@ -19,26 +24,29 @@ TEST_F(MainWindowTest, TextAndHtmlExportsWriteTheSongWithTheBoxesTimingAndTempo)
   const ExportBoxes boxes{"3", "8", "90"};
 
   struct Route {
-    const char* Name;
-    std::function<void()> Run;
+    QAction* Item;
+    QToolButton* Button;
     bool Html;
   };
-  const Route routes[] = {
-      {"TextFile1", [&] { w.TextFile1->trigger(); }, false},
-      {"SpeedButton7", [&] { w.SpeedButton7->click(); }, false},
-      {"HTMLFille1", [&] { w.HTMLFille1->trigger(); }, true},
-      {"SpeedButton8", [&] { w.SpeedButton8->click(); }, true},
-  };
+  const Route routes[] = {{w.TextFile1, nullptr, false},
+                          {nullptr, w.SpeedButton7, false},
+                          {w.HTMLFille1, nullptr, true},
+                          {nullptr, w.SpeedButton8, true}};
+  int n = 0;
   for (const Route& route : routes) {
-    const QString path = PathIn(QString(route.Name) + (route.Html ? ".html" : ".tab"));
-    dialogs.SaveAnswers = {path};
-    route.Run();
+    const QString path = PathIn(QString("export%1.%2").arg(++n).arg(route.Html ? "html" : "tab"));
+    dialogs.SaveAnswers.push_back(path);
+    if (route.Item) {
+      route.Item->trigger();
+    } else {
+      route.Button->click();
+    }
     const std::string expected = route.Html ? HtmlExportBytes(*w.Document(), boxes)
                                             : TextExportBytes(*w.Document(), boxes);
-    EXPECT_EQ(Contents(path).toStdString(), expected) << route.Name;
+    EXPECT_EQ(Contents(path).toStdString(), expected) << "route " << n;
     EXPECT_EQ(dialogs.Log.back().Title, route.Html ? "Export your drum tab to a nice HTML file"
                                                    : "Export your drum tab to a text file")
-        << route.Name;
+        << "route " << n;
   }
   EXPECT_TRUE(dialogs.Messages().empty());
 }
@@ -57,7 +65,7 @@ TEST_F(MainWindowTest, MidiExportButtonRunsTheDemoWindowsExport) {
   w.SpeedButton6->click();
   EXPECT_EQ(demo.Container().Count(), events) << "a second export starts from an empty list";
 
-  dialogs.SaveAnswers = {PathIn("song.mid")};
+  dialogs.SaveAnswers.push_back(PathIn("song.mid"));
   demo.Save_ButtonClick();
   EXPECT_TRUE(Contents(PathIn("song.mid")).startsWith("MThd"));
   demo.close();
