@@ -40,13 +40,13 @@ TDemo_Form::~TDemo_Form() {
 }
 
 FileDialogSpec TDemo_Form::SaveDialogSpec() {
-  FileDialogSpec spec;
-  spec.Title = QStringLiteral("Save As");
-  spec.Filter = QStringLiteral("Midi file (*.mid);;Any file (*)");
-  spec.DefaultSuffix = QStringLiteral("mid");
-  spec.InitialFolder = QStringLiteral(".");
-  spec.ConfirmOverwrite = true;
-  return spec;
+  FileDialogSpec request;
+  request.Title = QStringLiteral("Save As");
+  request.Filter = QStringLiteral("Midi file (*.mid);;Any file (*)");
+  request.DefaultSuffix = QStringLiteral("mid");
+  request.InitialFolder = QStringLiteral(".");
+  request.ConfirmOverwrite = true;
+  return request;
 }
 
 void TDemo_Form::ExportTab(const Osnova& doc, uint16_t tempo) {

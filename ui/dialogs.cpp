@@ -22,24 +22,24 @@ bool QtDialogService::Question(QWidget* parent, const QString& title, const QStr
   return box.exec() == QMessageBox::Yes;
 }
 
-static std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogSpec& spec, bool save) {
-  QFileDialog dialog(parent, spec.Title, spec.InitialFolder, spec.Filter);
+static std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogSpec& request, bool save) {
+  QFileDialog dialog(parent, request.Title, request.InitialFolder, request.Filter);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  if (!spec.DefaultSuffix.isEmpty()) dialog.setDefaultSuffix(spec.DefaultSuffix);
-  if (!spec.ConfirmOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  if (!request.DefaultSuffix.isEmpty()) dialog.setDefaultSuffix(request.DefaultSuffix);
+  if (!request.ConfirmOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
   dialog.setOption(QFileDialog::ReadOnly, false);
-  if (!spec.InitialFile.isEmpty()) dialog.selectFile(spec.InitialFile);
+  if (!request.InitialFile.isEmpty()) dialog.selectFile(request.InitialFile);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().first();
 }
 
-std::optional<QString> QtDialogService::OpenFile(QWidget* parent, const FileDialogSpec& spec) {
-  return RunFileDialog(parent, spec, false);
+std::optional<QString> QtDialogService::OpenFile(QWidget* parent, const FileDialogSpec& request) {
+  return RunFileDialog(parent, request, false);
 }
 
-std::optional<QString> QtDialogService::SaveFile(QWidget* parent, const FileDialogSpec& spec) {
-  return RunFileDialog(parent, spec, true);
+std::optional<QString> QtDialogService::SaveFile(QWidget* parent, const FileDialogSpec& request) {
+  return RunFileDialog(parent, request, true);
 }
 
 // Windows-1252 differs from Latin-1 only in 0x80..0x9F.

@@ -27,8 +27,8 @@ class DialogService {
   // A warning box with Yes and No; true for Yes.
   virtual bool Question(QWidget* parent, const QString& title, const QString& text) = 0;
   // The chosen path, or nothing when cancelled.
-  virtual std::optional<QString> OpenFile(QWidget* parent, const FileDialogSpec& spec) = 0;
-  virtual std::optional<QString> SaveFile(QWidget* parent, const FileDialogSpec& spec) = 0;
+  virtual std::optional<QString> OpenFile(QWidget* parent, const FileDialogSpec& request) = 0;
+  virtual std::optional<QString> SaveFile(QWidget* parent, const FileDialogSpec& request) = 0;
 };
 
 // The real dialogs (QMessageBox, QFileDialog).
@@ -36,8 +36,8 @@ class QtDialogService : public DialogService {
  public:
   void Message(QWidget* parent, Icon icon, const QString& title, const QString& text) override;
   bool Question(QWidget* parent, const QString& title, const QString& text) override;
-  std::optional<QString> OpenFile(QWidget* parent, const FileDialogSpec& spec) override;
-  std::optional<QString> SaveFile(QWidget* parent, const FileDialogSpec& spec) override;
+  std::optional<QString> OpenFile(QWidget* parent, const FileDialogSpec& request) override;
+  std::optional<QString> SaveFile(QWidget* parent, const FileDialogSpec& request) override;
 };
 
 // Texts are stored as Windows-1252 bytes; these convert at the Qt boundary.

@@ -9,9 +9,9 @@ namespace {
 using ExportFunction = bool (*)(const Osnova&, const std::string&, const ExportBoxes&,
                                 std::string&);
 
-void RunExport(QWidget* parent, DialogService& dialogs, const FileDialogSpec& spec,
+void RunExport(QWidget* parent, DialogService& dialogs, const FileDialogSpec& request,
                ExportFunction write, const Osnova& doc, const ExportBoxes& boxes) {
-  auto chosen = dialogs.SaveFile(parent, spec);
+  auto chosen = dialogs.SaveFile(parent, request);
   if (!chosen) return;
   // File names go to the system in its own encoding, not the document's code page.
   std::string path = QFile::encodeName(*chosen).toStdString();
@@ -25,23 +25,23 @@ void RunExport(QWidget* parent, DialogService& dialogs, const FileDialogSpec& sp
 }  // namespace
 
 FileDialogSpec SaveTSpec() {
-  FileDialogSpec spec;
-  spec.Title = QStringLiteral("Export your drum tab to a text file");
-  spec.Filter = QStringLiteral("Tab Files (*.tab);;Text Files (*.txt);;All Files (*)");
-  spec.DefaultSuffix = QStringLiteral("tab");
-  spec.InitialFolder = QStringLiteral(".");
-  spec.ConfirmOverwrite = true;
-  return spec;
+  FileDialogSpec request;
+  request.Title = QStringLiteral("Export your drum tab to a text file");
+  request.Filter = QStringLiteral("Tab Files (*.tab);;Text Files (*.txt);;All Files (*)");
+  request.DefaultSuffix = QStringLiteral("tab");
+  request.InitialFolder = QStringLiteral(".");
+  request.ConfirmOverwrite = true;
+  return request;
 }
 
 FileDialogSpec SaveHSpec() {
-  FileDialogSpec spec;
-  spec.Title = QStringLiteral("Export your drum tab to a nice HTML file");
-  spec.Filter = QStringLiteral("HTML files (*.htm *.html);;All Files (*)");
-  spec.DefaultSuffix = QStringLiteral("html");
-  spec.InitialFolder = QStringLiteral(".");
-  spec.ConfirmOverwrite = true;
-  return spec;
+  FileDialogSpec request;
+  request.Title = QStringLiteral("Export your drum tab to a nice HTML file");
+  request.Filter = QStringLiteral("HTML files (*.htm *.html);;All Files (*)");
+  request.DefaultSuffix = QStringLiteral("html");
+  request.InitialFolder = QStringLiteral(".");
+  request.ConfirmOverwrite = true;
+  return request;
 }
 
 void TextFile1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc,

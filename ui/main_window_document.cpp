@@ -26,23 +26,23 @@ std::unique_ptr<Osnova> EmptyDocument() { return std::make_unique<Osnova>(4, 1, 
 }  // namespace
 
 FileDialogSpec TFmain::Open1Spec() const {
-  FileDialogSpec spec;
-  spec.Title = "Open a drum tab file...";
-  spec.Filter = kTabFileFilter;
-  spec.MustExist = true;
-  spec.ConfirmOverwrite = false;
-  return spec;
+  FileDialogSpec request;
+  request.Title = "Open a drum tab file...";
+  request.Filter = kTabFileFilter;
+  request.MustExist = true;
+  request.ConfirmOverwrite = false;
+  return request;
 }
 
 FileDialogSpec TFmain::Save1Spec() const {
-  FileDialogSpec spec;
-  spec.Title = "Save your drum tab to file";
-  spec.Filter = kTabFileFilter;
-  spec.DefaultSuffix = "gvlm";
-  spec.InitialFolder = ".";
-  spec.InitialFile = saveTarget_;
-  spec.ConfirmOverwrite = true;
-  return spec;
+  FileDialogSpec request;
+  request.Title = "Save your drum tab to file";
+  request.Filter = kTabFileFilter;
+  request.DefaultSuffix = "gvlm";
+  request.InitialFolder = ".";
+  request.InitialFile = saveTarget_;
+  request.ConfirmOverwrite = true;
+  return request;
 }
 
 uint8_t TFmain::PaceOfBox() const { return PaceOfIndex(RPace->currentIndex()); }

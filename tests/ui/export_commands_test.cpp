@@ -33,12 +33,12 @@ class ExportDialogScript : public DialogService {
     ADD_FAILURE() << "unexpected question: " << title.toStdString();
     return false;
   }
-  std::optional<QString> OpenFile(QWidget*, const FileDialogSpec& spec) override {
-    ADD_FAILURE() << "unexpected open dialog: " << spec.Title.toStdString();
+  std::optional<QString> OpenFile(QWidget*, const FileDialogSpec& request) override {
+    ADD_FAILURE() << "unexpected open dialog: " << request.Title.toStdString();
     return std::nullopt;
   }
-  std::optional<QString> SaveFile(QWidget*, const FileDialogSpec& spec) override {
-    SaveDialogs.push_back(spec);
+  std::optional<QString> SaveFile(QWidget*, const FileDialogSpec& request) override {
+    SaveDialogs.push_back(request);
     if (SaveAnswers.empty()) {
       ADD_FAILURE() << "unscripted save dialog";
       return std::nullopt;
@@ -92,13 +92,13 @@ TEST_P(ExportCommandTest, AsksWithItsOwnDialogAndWritesTheExport) {
   c.Run(nullptr, dialogs_, *doc_, boxes_);
 
   ASSERT_EQ(dialogs_.SaveDialogs.size(), 1u);
-  const FileDialogSpec& spec = dialogs_.SaveDialogs[0];
-  EXPECT_EQ(spec.Title, c.Title);
-  EXPECT_EQ(spec.Filter, c.Filter);
-  EXPECT_EQ(spec.DefaultSuffix, c.Suffix);
-  EXPECT_EQ(spec.InitialFolder, ".");
-  EXPECT_TRUE(spec.ConfirmOverwrite);
-  EXPECT_FALSE(spec.MustExist);
+  const FileDialogSpec& request = dialogs_.SaveDialogs[0];
+  EXPECT_EQ(request.Title, c.Title);
+  EXPECT_EQ(request.Filter, c.Filter);
+  EXPECT_EQ(request.DefaultSuffix, c.Suffix);
+  EXPECT_EQ(request.InitialFolder, ".");
+  EXPECT_TRUE(request.ConfirmOverwrite);
+  EXPECT_FALSE(request.MustExist);
   EXPECT_TRUE(dialogs_.Boxes.empty());
 
   std::string written, error;

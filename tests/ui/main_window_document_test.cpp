@@ -79,12 +79,12 @@ TEST_F(MainWindowTest, FirstSaveAsksForANameAndLaterSavesWriteThereWithoutADialo
   dialogs.SaveAnswers = {path};
   Item("File_3")->trigger();
   ASSERT_EQ(dialogs.Log.size(), 1u);
-  const FileDialogSpec& spec = dialogs.Log[0].Spec;
-  EXPECT_EQ(spec.Title, "Save your drum tab to file");
-  EXPECT_EQ(spec.Filter, "Grooveloom File (*.gvlm);;All Files (*)");
-  EXPECT_EQ(spec.DefaultSuffix, "gvlm");
-  EXPECT_EQ(spec.InitialFolder, ".");
-  EXPECT_TRUE(spec.ConfirmOverwrite);
+  const FileDialogSpec& request = dialogs.Log[0].Request;
+  EXPECT_EQ(request.Title, "Save your drum tab to file");
+  EXPECT_EQ(request.Filter, "Grooveloom File (*.gvlm);;All Files (*)");
+  EXPECT_EQ(request.DefaultSuffix, "gvlm");
+  EXPECT_EQ(request.InitialFolder, ".");
+  EXPECT_TRUE(request.ConfirmOverwrite);
   EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0 - [ " + path + " ]");
   EXPECT_FALSE(w.Document()->Modified);
   EXPECT_TRUE(w.Document()->HasFile);
@@ -117,8 +117,8 @@ TEST_F(MainWindowTest, OpenThenSaveOverwritesTheOpenedFile) {
   EXPECT_EQ(w.cbSong->itemText(0), "Verse");
   EXPECT_EQ(w.ScrollBar1->maximum(), 5);
   EXPECT_EQ(w.SaveTarget(), path);
-  EXPECT_EQ(dialogs.Log[0].Spec.Title, "Open a drum tab file...");
-  EXPECT_TRUE(dialogs.Log[0].Spec.MustExist);
+  EXPECT_EQ(dialogs.Log[0].Request.Title, "Open a drum tab file...");
+  EXPECT_TRUE(dialogs.Log[0].Request.MustExist);
 
   TypeAndLeave(w.ETempo, "96");
   w.BSave->click();

@@ -145,11 +145,11 @@ TEST_F(MainWindowTest, MenusHaveTheirItemsAndShortcuts) {
       {"Cutbar1", "C&ut bar", {}},
       {"Pastebar1", "&Paste bar", {}},
   };
-  for (const ItemSpec& spec : items) {
-    QAction* item = Item(spec.Name);
+  for (const ItemSpec& request : items) {
+    QAction* item = Item(request.Name);
     ASSERT_NE(item, nullptr);
-    EXPECT_EQ(item->text(), spec.Text) << spec.Name;
-    EXPECT_EQ(item->shortcut(), spec.Shortcut) << spec.Name;
+    EXPECT_EQ(item->text(), request.Text) << request.Name;
+    EXPECT_EQ(item->shortcut(), request.Shortcut) << request.Name;
   }
   QStringList titles;
   for (QAction* a : Window().menuBar()->actions()) titles << a->text();

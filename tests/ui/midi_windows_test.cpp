@@ -137,11 +137,11 @@ TEST_F(MidiWindows, SaveWritesTheFileThroughTheSaveDialog) {
   dialogs.SaveAnswers.push_back(QString::fromStdString(target.string()));
   QTest::mouseClick(SaveButton(), Qt::LeftButton);
   ASSERT_EQ(dialogs.Count(ScriptedDialogService::Shown::Kind::SaveFile), 1);
-  const FileDialogSpec& spec = dialogs.Log[0].Spec;
-  EXPECT_EQ(spec.Filter, "Midi file (*.mid);;Any file (*)");
-  EXPECT_EQ(spec.DefaultSuffix, "mid");
-  EXPECT_EQ(spec.InitialFolder, ".");
-  EXPECT_TRUE(spec.ConfirmOverwrite);
+  const FileDialogSpec& request = dialogs.Log[0].Request;
+  EXPECT_EQ(request.Filter, "Midi file (*.mid);;Any file (*)");
+  EXPECT_EQ(request.DefaultSuffix, "mid");
+  EXPECT_EQ(request.InitialFolder, ".");
+  EXPECT_TRUE(request.ConfirmOverwrite);
   EXPECT_TRUE(dialogs.Messages().empty());
 
   TMIDI_Out_File expected;

@@ -18,7 +18,7 @@ class ScriptedDialogService : public DialogService {
     Icon BoxIcon = Icon::Plain;  // messages only
     QString Title;
     QString Text;                // message and question text
-    FileDialogSpec Spec;         // file dialogs only
+    FileDialogSpec Request;         // file dialogs only
   };
 
   // Answers, used front first.
@@ -43,12 +43,12 @@ class ScriptedDialogService : public DialogService {
     return answer;
   }
 
-  std::optional<QString> OpenFile(QWidget*, const FileDialogSpec& spec) override {
-    return NextFile(Shown::Kind::OpenFile, spec, OpenAnswers);
+  std::optional<QString> OpenFile(QWidget*, const FileDialogSpec& request) override {
+    return NextFile(Shown::Kind::OpenFile, request, OpenAnswers);
   }
 
-  std::optional<QString> SaveFile(QWidget*, const FileDialogSpec& spec) override {
-    return NextFile(Shown::Kind::SaveFile, spec, SaveAnswers);
+  std::optional<QString> SaveFile(QWidget*, const FileDialogSpec& request) override {
+    return NextFile(Shown::Kind::SaveFile, request, SaveAnswers);
   }
 
   // Texts of the message boxes shown (not questions), in order.
@@ -79,11 +79,11 @@ class ScriptedDialogService : public DialogService {
   }
 
  private:
-  std::optional<QString> NextFile(Shown::Kind kind, const FileDialogSpec& spec,
+  std::optional<QString> NextFile(Shown::Kind kind, const FileDialogSpec& request,
                                   std::deque<std::optional<QString>>& queue) {
-    Log.push_back({kind, Icon::Plain, spec.Title, {}, spec});
+    Log.push_back({kind, Icon::Plain, request.Title, {}, request});
     if (queue.empty()) {
-      ADD_FAILURE() << "unscripted file dialog: " << spec.Title.toStdString();
+      ADD_FAILURE() << "unscripted file dialog: " << request.Title.toStdString();
       return std::nullopt;
     }
     auto answer = queue.front();
