@@ -190,6 +190,9 @@ class TFmain : public QMainWindow {
   void EnablePaste();
 
   // main_window_parts.cpp
+  // Leaves the comment or song-part box being typed into and commits a typed part name, so that
+  // what was typed lands in the document and on the bar it was typed for.
+  void FinishTyping();
   void cbSongSelect(int index);
   void cbSongDblClick();
   std::vector<std::string> SongPartBoxItems() const;

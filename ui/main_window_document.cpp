@@ -74,6 +74,9 @@ void TFmain::Unlock() {
 }
 
 void TFmain::NewDocument() {
+  // A name being typed belongs to the document it was typed in, not to the next one; committed
+  // now, it also counts as an unsaved change for the question below.
+  FinishTyping();
   if (!doc_) {
     doc_ = std::make_unique<Osnova>(4, 12, 4);
     clipboard_ = std::make_unique<TClipBord>();
@@ -113,6 +116,7 @@ void TFmain::OpenDocument() {
 }
 
 bool TFmain::OpenDocumentFile(const QString& path) {
+  FinishTyping();  // as for New: never onto the opened file's parts
   // Asked before anything changes, so No leaves even a locked window as it was.
   if (!AskUnsavedBeforeReplacing()) return false;
   Unlock();

@@ -12,14 +12,16 @@
 #include "ui/main_window_widgets.h"
 #include "ui/tab_view.h"
 
+void TFmain::FinishTyping() {
+  if (TextEditBar == -1) return;
+  // Leaving the box commits what was typed (its exit handler runs); a box that kept the focus with
+  // TextEditBar back at -1 would hand the next typed letters to the key handler as notes.
+  if (Ecom->hasFocus() || cbSong->hasFocus()) NoControl();
+  if (TextEditBar != -1) cbSongExit();
+}
+
 void TFmain::SongPart(uint16_t bar) {
-  if (TextEditBar != -1) {
-    // A box is being typed into while the current bar changes. Leaving it commits what was typed
-    // (its exit handler runs); a box that kept the focus with TextEditBar back at -1 would hand the
-    // next typed letters to the key handler as notes.
-    if (Ecom->hasFocus() || cbSong->hasFocus()) NoControl();
-    if (TextEditBar != -1) cbSongExit();
-  }
+  FinishTyping();  // the current bar changes under a box being typed into
   if (doc_) ShowSongPartOf(bar);
 }
 

@@ -154,3 +154,41 @@ TEST_F(SongPartBoxTest, APartOutsideTheSongIsReportedAndAllPartsAreDropped) {
   EXPECT_EQ(w.Document()->CurrentBar, 0);
   EXPECT_TRUE(w.Document()->Modified) << "Save would write the parts that are gone";
 }
+
+TEST_F(SongPartBoxTest, ANameBeingTypedStaysWithItsDocumentWhenNewOrOpenReplacesIt) {
+  TFmain& w = Window();
+  w.NewDocument();
+  Enter(w.cbSong);
+  QTest::keyClicks(w.cbSong, "Fill");
+  dialogs.Answers = {false};
+  w.SpeedButton2->click();  // a tool button leaves the focus in the box
+  EXPECT_EQ(dialogs.Questions(), std::vector<QString>{kOpenUnsavedQuestion})
+      << "the typed name is an unsaved change of this document";
+  EXPECT_EQ(w.Document()->SongParts, Parts({{0, "Fill"}}));
+  EXPECT_EQ(w.TextEditBar, -1);
+
+  Enter(w.cbSong);
+  QTest::keyClick(w.cbSong, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(w.cbSong, "Solo");
+  dialogs.Answers = {true};
+  w.SpeedButton2->click();
+  EXPECT_TRUE(w.Document()->SongParts.empty());
+  EXPECT_FALSE(w.Document()->Modified);
+  EXPECT_EQ(w.cbSong->count(), 0);
+  EXPECT_EQ(w.cbSong->currentText(), "");
+
+  Osnova song(4, 12, 4);
+  song.SongParts = Parts({{0, "Verse"}});
+  const QString path = WriteTabFile("verse.gvlm", song);
+  Enter(w.cbSong);
+  QTest::keyClicks(w.cbSong, "Fill");
+  dialogs.Answers = {true};
+  dialogs.OpenAnswers = {path};
+  w.SpeedButton1->click();
+  EXPECT_TRUE(dialogs.Drained());
+  EXPECT_EQ(w.Document()->SongParts, Parts({{0, "Verse"}}));
+  EXPECT_FALSE(w.Document()->Modified) << "an opened file is unchanged";
+  EXPECT_EQ(BoxItems(w.cbSong), QStringList{"Verse"});
+  EXPECT_EQ(w.cbSong->currentText(), "Verse");
+  EXPECT_EQ(w.TextEditBar, -1);
+}
