@@ -82,8 +82,15 @@ void TFmain::NewDocument() {
     clipboard_ = std::make_unique<TClipBord>();
   } else {
     if (!AskUnsavedBeforeReplacing()) return;
-    const int denominator = Etakt2->currentText().toInt();
-    const int numerator = ETakt1->currentIndex() + 1;
+    int denominator = Etakt2->currentText().toInt();
+    int numerator = ETakt1->currentIndex() + 1;
+    // A bar read from a file may be a length the boxes cannot show (2 positions in quarters, 64 in
+    // sixteenths): the numerator box is then empty, and bars of no positions would make a song
+    // that no file can hold. Such a song starts in 4/4 like the first one.
+    if (numerator < 1 || DenominatorIndex(denominator) == 255) {
+      numerator = 4;
+      denominator = 4;
+    }
     doc_ = std::make_unique<Osnova>(static_cast<uint8_t>(numerator), 12,
                                     static_cast<uint8_t>(denominator));
     cbSong->clear();

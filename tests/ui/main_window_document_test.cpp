@@ -36,6 +36,27 @@ TEST_F(MainWindowTest, FirstNewMakesTwelve44BarsAndLaterNewsTakeTheTimingBoxes) 
   EXPECT_EQ(w.Document()->Bar(11).Denominator, 4);
 }
 
+TEST_F(MainWindowTest, NewAfterABarTheTimingBoxesCannotShowMakes44Bars) {
+  TFmain& w = Window();
+  // Bar lengths a file may hold that no numerator of the boxes gives for the bar's denominator.
+  for (const auto& [length, denominator] : {std::pair{2, 4}, std::pair{64, 16}}) {
+    Osnova song(4, 3, 4);
+    song.Bar(0).Length = static_cast<uint8_t>(length);
+    song.Bar(0).Denominator = static_cast<uint8_t>(denominator);
+    dialogs.OpenAnswers = {WriteTabFile("odd.gvlm", song)};
+    w.OpenDocument();
+    ASSERT_EQ(w.Document()->Bar(0).Length, length);
+
+    w.NewDocument();
+    for (int b = 0; b < w.Document()->BarCount; ++b) {
+      EXPECT_EQ(w.Document()->Bar(b).Length, 16) << length << "/" << denominator;
+      EXPECT_EQ(w.Document()->Bar(b).Denominator, 4);
+    }
+    EXPECT_EQ(w.ETakt1->currentText(), "4");
+    EXPECT_EQ(w.Etakt2->currentText(), "4");
+  }
+}
+
 TEST_F(MainWindowTest, NewOrOpenOnAModifiedDocumentAnsweredNoChangesNothing) {
   TFmain& w = Window();
   w.NewDocument();
