@@ -203,6 +203,7 @@ bool TFmain::ComboBox2Change(int index) {
 }
 
 bool TFmain::FormCloseQuery() {
+  FinishTyping();  // a part name still being typed is an unsaved change too
   if (doc_ && doc_->Modified) return dialogs_.Question(this, "Warning", kQuitUnsavedQuestion);
   return dialogs_.Question(this, "Warning", kQuitQuestion);
 }

@@ -256,6 +256,18 @@ TEST_F(MainWindowTest, CloseQueryAsksAboutUnsavedChangesOnceTheDocumentChanged) 
   EXPECT_FALSE(w.isVisible());
 }
 
+TEST_F(MainWindowTest, CloseQueryCountsASongPartNameStillBeingTyped) {
+  TFmain& w = Window();
+  w.NewDocument();
+  Enter(w.cbSong);
+  QTest::keyClicks(w.cbSong, "Outro");
+  dialogs.Answers = {false};
+  EXPECT_FALSE(w.close());
+  EXPECT_EQ(dialogs.Questions(), std::vector<QString>{kQuitUnsavedQuestion});
+  ASSERT_EQ(w.Document()->SongParts.size(), 1u);
+  EXPECT_EQ(w.Document()->SongParts[0].Name, "Outro");
+}
+
 TEST_F(MainWindowTest, HelpOpensHelpHtmlInTheCurrentFolder) {
   TFmain& w = Window();
   std::vector<QUrl> opened;
