@@ -244,6 +244,9 @@ bool TFmain::BRedoClick() { return Restore(false); }
 
 bool TFmain::Restore(bool undo) {
   if (!DocumentShown() || !cursor_) return false;
+  // A name still being typed belongs to the document it was typed in: commit it before that
+  // document is replaced, so the undo steps back over it instead of it landing on the restored one.
+  FinishTyping();
   if (undo ? !history_->CanUndo() : !history_->CanRedo()) return false;
 
   std::optional<UR_Stack::Restored> restored = history_->Restore(undo, *doc_, CurrentUndoView());

@@ -155,6 +155,23 @@ TEST_F(SongPartBoxTest, APartOutsideTheSongIsReportedAndAllPartsAreDropped) {
   EXPECT_TRUE(w.Document()->Modified) << "Save would write the parts that are gone";
 }
 
+TEST_F(SongPartBoxTest, UndoWhileANameIsBeingTypedStepsBackOverThatName) {
+  TFmain& w = Window();
+  w.NewDocument();
+  w.SetNote(RowSnare, 0, 0);
+  Enter(w.cbSong);
+  QTest::keyClicks(w.cbSong, "Fill");
+  w.BUndo->click();  // a tool button leaves the focus in the box
+  EXPECT_TRUE(w.Document()->SongParts.empty());
+  EXPECT_TRUE(w.Document()->Bar(0).Rows[RowSnare].Has(0)) << "only the naming was undone";
+  EXPECT_EQ(w.TextEditBar, -1);
+  EXPECT_EQ(w.cbSong->currentText(), "");
+  ASSERT_TRUE(w.BRedo->isEnabled());
+  w.BRedo->click();
+  EXPECT_EQ(w.Document()->SongParts, Parts({{0, "Fill"}}));
+  EXPECT_EQ(w.cbSong->currentText(), "Fill");
+}
+
 TEST_F(SongPartBoxTest, ANameBeingTypedStaysWithItsDocumentWhenNewOrOpenReplacesIt) {
   TFmain& w = Window();
   w.NewDocument();
