@@ -264,7 +264,8 @@ void TFmain::BuildControls(QWidget* client) {
     f.setBold(true);
     b->setFont(f);
     QPalette p = b->palette();
-    p.setColor(QPalette::ButtonText, Qt::blue);
+    p.setColor(QPalette::Active, QPalette::ButtonText, Qt::blue);
+    p.setColor(QPalette::Inactive, QPalette::ButtonText, Qt::blue);
     b->setPalette(p);
   }
 
