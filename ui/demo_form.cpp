@@ -40,13 +40,8 @@ TDemo_Form::~TDemo_Form() {
 }
 
 FileDialogSpec TDemo_Form::SaveDialogSpec() {
-  FileDialogSpec request;
-  request.Title = QStringLiteral("Save As");
-  request.Filter = QStringLiteral("Midi file (*.mid);;Any file (*)");
-  request.DefaultSuffix = QStringLiteral("mid");
-  request.InitialFolder = QStringLiteral(".");
-  request.ConfirmOverwrite = true;
-  return request;
+  return SaveDialogRequest(QStringLiteral("Save As"), QStringLiteral("Midi file (*.mid);;Any file (*)"),
+                           QStringLiteral("mid"));
 }
 
 void TDemo_Form::ExportTab(const Osnova& doc, uint16_t tempo) {

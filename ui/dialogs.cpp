@@ -22,6 +22,17 @@ bool QtDialogService::Question(QWidget* parent, const QString& title, const QStr
   return box.exec() == QMessageBox::Yes;
 }
 
+FileDialogSpec SaveDialogRequest(const QString& title, const QString& filter,
+                                 const QString& defaultSuffix) {
+  FileDialogSpec request;
+  request.Title = title;
+  request.Filter = filter;
+  request.DefaultSuffix = defaultSuffix;
+  request.InitialFolder = QStringLiteral(".");
+  request.ConfirmOverwrite = true;
+  return request;
+}
+
 static std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogSpec& request, bool save) {
   QFileDialog dialog(parent, request.Title, request.InitialFolder, request.Filter);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);

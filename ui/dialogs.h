@@ -18,6 +18,10 @@ struct FileDialogSpec {
   bool MustExist = false;    // open dialogs: path and file must exist
 };
 
+// A save dialog opening in the current folder that asks before overwriting a file.
+FileDialogSpec SaveDialogRequest(const QString& title, const QString& filter,
+                                 const QString& defaultSuffix);
+
 class DialogService {
  public:
   enum class Icon { Plain, Information, Warning, Error };

@@ -25,23 +25,15 @@ void RunExport(QWidget* parent, DialogService& dialogs, const FileDialogSpec& re
 }  // namespace
 
 FileDialogSpec SaveTSpec() {
-  FileDialogSpec request;
-  request.Title = QStringLiteral("Export your drum tab to a text file");
-  request.Filter = QStringLiteral("Tab Files (*.tab);;Text Files (*.txt);;All Files (*)");
-  request.DefaultSuffix = QStringLiteral("tab");
-  request.InitialFolder = QStringLiteral(".");
-  request.ConfirmOverwrite = true;
-  return request;
+  return SaveDialogRequest(QStringLiteral("Export your drum tab to a text file"),
+                           QStringLiteral("Tab Files (*.tab);;Text Files (*.txt);;All Files (*)"),
+                           QStringLiteral("tab"));
 }
 
 FileDialogSpec SaveHSpec() {
-  FileDialogSpec request;
-  request.Title = QStringLiteral("Export your drum tab to a nice HTML file");
-  request.Filter = QStringLiteral("HTML files (*.htm *.html);;All Files (*)");
-  request.DefaultSuffix = QStringLiteral("html");
-  request.InitialFolder = QStringLiteral(".");
-  request.ConfirmOverwrite = true;
-  return request;
+  return SaveDialogRequest(QStringLiteral("Export your drum tab to a nice HTML file"),
+                           QStringLiteral("HTML files (*.htm *.html);;All Files (*)"),
+                           QStringLiteral("html"));
 }
 
 void TextFile1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc,

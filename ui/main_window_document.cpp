@@ -35,13 +35,8 @@ FileDialogSpec TFmain::Open1Spec() const {
 }
 
 FileDialogSpec TFmain::Save1Spec() const {
-  FileDialogSpec request;
-  request.Title = "Save your drum tab to file";
-  request.Filter = kTabFileFilter;
-  request.DefaultSuffix = "gvlm";
-  request.InitialFolder = ".";
+  FileDialogSpec request = SaveDialogRequest("Save your drum tab to file", kTabFileFilter, "gvlm");
   request.InitialFile = saveTarget_;
-  request.ConfirmOverwrite = true;
   return request;
 }
 
