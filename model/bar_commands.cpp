@@ -159,10 +159,9 @@ BarEdit InsertBarCommand(Osnova& doc, const std::function<void()>& push) {
   return r;
 }
 
-BarEdit RemoveBarCommand(Osnova& doc, const std::function<void()>& push) {
-  if (NoCurrentBar(doc)) return Refused(kNoCurrentBar);
-  if (doc.Bars.size() <= 1) return Refused(kCannotDeleteAllBarsMessage);
-  Call(push);
+// The common end of Remove and Cut, once they have been accepted: the current bar goes, and the
+// song part that began there with it.
+static BarEdit RemoveCurrentBar(Osnova& doc) {
   const uint16_t removed = doc.CurrentBar;
   std::string error;
   RemoveBar(doc, removed, error);
@@ -171,6 +170,13 @@ BarEdit RemoveBarCommand(Osnova& doc, const std::function<void()>& push) {
   r.PartNamesChanged = DropSongPart(doc, removed);
   doc.Modified = true;
   return r;
+}
+
+BarEdit RemoveBarCommand(Osnova& doc, const std::function<void()>& push) {
+  if (NoCurrentBar(doc)) return Refused(kNoCurrentBar);
+  if (doc.Bars.size() <= 1) return Refused(kCannotDeleteAllBarsMessage);
+  Call(push);
+  return RemoveCurrentBar(doc);
 }
 
 BarEdit ClearBarCommand(Osnova& doc, const std::function<void()>& push) {
@@ -213,15 +219,9 @@ BarEdit CutBarCommand(TClipBord& clip, Osnova& doc, const std::function<void()>&
   if (NoCurrentBar(doc)) return Refused(kNoCurrentBar);
   if (doc.Bars.size() <= 1) return Refused(kCannotCutAllBarsMessage);
   Call(push);
-  const uint16_t removed = doc.CurrentBar;
   std::string error;
-  clip.CopyBar(doc, removed, error);
-  RemoveBar(doc, removed, error);
-  BarEdit r;
-  r.Done = true;
-  r.PartNamesChanged = DropSongPart(doc, removed);
-  doc.Modified = true;
-  return r;
+  clip.CopyBar(doc, doc.CurrentBar, error);
+  return RemoveCurrentBar(doc);
 }
 
 BarEdit PasteBarCommand(const TClipBord& clip, Osnova& doc, const std::function<void()>& push) {
