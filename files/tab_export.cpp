@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "files/atomic_file.h"
+#include "common/atomic_file.h"
 #include "files/program_info.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "files/atomic_file.h"
+#include "common/atomic_file.h"
 
 const char* const kDamagedTabFileMessage =
     "Cannot open file! This is not a GLM file, or the file is corrupted.";
@@ -20,7 +20,6 @@ constexpr std::size_t kPartRecordSize = 36;
 constexpr int32_t kMaxCommentLength = 65535;
 constexpr int32_t kMaxPartCount = 65535;
 constexpr int kMaxNumerator = 16;
-constexpr int kMaxTempo = 1024;
 // Length, Denominator, comment length, eight row blocks of marker, row and count, bar end.
 constexpr std::size_t kMinBarBlockSize = 2 + 4 + 8 * 4 + 4;
 

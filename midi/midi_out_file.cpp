@@ -1,6 +1,6 @@
 #include "midi/midi_out_file.h"
 
-#include "files/atomic_file.h"
+#include "common/atomic_file.h"
 
 void TMIDI_Out_File::Write_Byte(uint8_t value) {
   out_.push_back(static_cast<char>(value));

@@ -4,8 +4,10 @@
 #include <cfenv>
 #include <cmath>
 
+#include "model/tab_document.h"
+
 uint16_t ComputeStepDelay(int tempo) {
-  tempo = std::clamp(tempo, 1, 1024);
+  tempo = std::clamp(tempo, 1, kMaxTempo);
   // The two divisions must stay in long double (80-bit on x86-64): 16 and 48 give quotients just
   // below .5 there, so they round down to 937 and 312 where double or exact arithmetic would not.
   const long double bpm = static_cast<long double>(tempo);

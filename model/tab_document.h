@@ -12,6 +12,7 @@
 constexpr int kRowCount = 9;          // row 0 is the counting line, rows 1..8 instruments
 constexpr int kMaxPositions = 64;     // sixteenth positions a bar can hold
 constexpr int kMaxBarCount = 65535;   // BarCount is 16 bits
+constexpr int kMaxTempo = 1024;       // song and playback tempos are 1..kMaxTempo bpm
 constexpr std::size_t kInfoTextLength = 50;
 constexpr std::size_t kPartNameLength = 30;
 

@@ -43,7 +43,3 @@ class QtDialogService : public DialogService {
   std::optional<QString> OpenFile(QWidget* parent, const FileDialogSpec& request) override;
   std::optional<QString> SaveFile(QWidget* parent, const FileDialogSpec& request) override;
 };
-
-// Texts are stored as Windows-1252 bytes; these convert at the Qt boundary.
-QString FromCp1252(const std::string& bytes);
-std::string ToCp1252(const QString& text);

@@ -7,6 +7,7 @@
 
 #include <array>
 
+#include "ui/cp1252.h"
 #include "ui/dialogs.h"
 
 namespace {

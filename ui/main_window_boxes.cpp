@@ -10,6 +10,7 @@
 #include <QSpinBox>
 
 #include "midi/step_delay.h"
+#include "ui/cp1252.h"
 #include "ui/dialogs.h"
 #include "ui/layout/cursor_moves.h"
 #include "ui/main_window.h"
@@ -79,7 +80,7 @@ void TFmain::ETempoExit() {
   const int value = ETempo->RawText().trimmed().toInt(&ok);
   // The file and the exports carry 1..1024 only, so a tempo outside the box's range is refused
   // like a text.
-  if (!ok || value < 1 || value > 1024) {
+  if (!ok || value < 1 || value > kMaxTempo) {
     dialogs_.Message(this, DialogService::Icon::Warning, "Warning", kNotANumberMessage);
     ETempo->ShowValue(ESped->value());
     ETempo->setFocus(Qt::OtherFocusReason);

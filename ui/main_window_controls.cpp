@@ -129,7 +129,7 @@ void TFmain::BuildControls(QWidget* client) {
   ETempo = new TempoBox(Panel4);
   ETempo->setObjectName("ETempo");
   ETempo->setGeometry(203, 2, 60, 21);
-  ETempo->setRange(1, 1024);
+  ETempo->setRange(1, kMaxTempo);
   ETempo->setValue(120);
 
   // Bar buttons.
@@ -229,7 +229,7 @@ void TFmain::BuildControls(QWidget* client) {
   ESped = new TempoBox(Panel7);
   ESped->setObjectName("ESped");
   ESped->setGeometry(312, 45, 50, 20);
-  ESped->setRange(1, 1024);
+  ESped->setRange(1, kMaxTempo);
   ESped->setValue(120);
   LTime = new QLabel("15:15", Panel7);
   LTime->setObjectName("LTime");

@@ -10,6 +10,7 @@
 #include "files/tab_file.h"
 #include "model/bar_commands.h"
 #include "model/undo_history.h"
+#include "ui/cp1252.h"
 #include "ui/dialogs.h"
 #include "ui/layout/key_map.h"
 #include "ui/main_window.h"

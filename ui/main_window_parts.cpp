@@ -6,6 +6,7 @@
 #include <QSpinBox>
 
 #include "model/song_parts.h"
+#include "ui/cp1252.h"
 #include "ui/dialogs.h"
 #include "ui/layout/cursor_moves.h"
 #include "ui/main_window.h"

@@ -6,7 +6,7 @@
 #include <QPainter>
 #include <algorithm>
 
-#include "ui/dialogs.h"
+#include "ui/cp1252.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "files/atomic_file.h"
+#include "common/atomic_file.h"
 #include "files/convert.h"
 #include "files/tab_export.h"
 #include "files/tab_file.h"

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "files/atomic_file.h"
+#include "common/atomic_file.h"
 #include "files/convert.h"
 #include "files/tab_file.h"
 

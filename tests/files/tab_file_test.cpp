@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "files/atomic_file.h"
+#include "common/atomic_file.h"
 #include "files/tab_file.h"
 
 namespace fs = std::filesystem;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "files/atomic_file.h"
+#include "common/atomic_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size);
 

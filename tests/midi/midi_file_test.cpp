@@ -6,7 +6,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "files/atomic_file.h"
+#include "common/atomic_file.h"
 #include "midi/midi_container.h"
 #include "midi/midi_events.h"
 #include "midi/midi_out_file.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "files/atomic_file.h"
+#include "common/atomic_file.h"
 
 namespace {
 

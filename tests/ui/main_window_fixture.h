@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "files/atomic_file.h"
+#include "common/atomic_file.h"
 #include "files/tab_file.h"
 #include "midi/midi_output.h"
 #include "model/undo_history.h"

@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 #include "bench/groove_song.h"
-#include "files/atomic_file.h"
+#include "common/atomic_file.h"
 #include "midi/midi_out_file.h"
 #include "tests/ui/scripted_dialogs.h"
 #include "ui/demo_form.h"

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "files/atomic_file.h"
+#include "common/atomic_file.h"
 
 namespace fs = std::filesystem;
 

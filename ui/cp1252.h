@@ -1,0 +1,9 @@
+// Texts are stored as Windows-1252 bytes (the files' code page); these convert at the Qt boundary.
+#pragma once
+
+#include <QString>
+
+#include <string>
+
+QString FromCp1252(const std::string& bytes);
+std::string ToCp1252(const QString& text);
