@@ -21,7 +21,7 @@ void Convert_Row(TMIDI_Container& container, uint8_t row,
   for (int p = 0; p < end; ++p) {
     if (((notes >> p) & 1u) == 0) continue;
     uint8_t key = DrumNoteOf(row, cells[static_cast<std::size_t>(p)].Variant);
-    int32_t t = barTime + 2 * (p + 1);
+    int32_t t = barTime + 2 * p;  // a sixteenth is 2 ticks at 8 ticks a quarter
     container.Add_New_Event<TNote_On>(t, kExportNoteTicks, kDrumChannel, 0x90, key,
                                       kExportVelocity);
     container.Add_New_Event<TNote_Off>(t + kExportNoteTicks, kExportNoteTicks, kDrumChannel, 0x90,

@@ -1,5 +1,6 @@
 #include "ui/cp1252.h"
 
+#include <algorithm>
 #include <array>
 
 // Windows-1252 differs from Latin-1 only in 0x80..0x9F.
@@ -35,4 +36,13 @@ std::string ToCp1252(const QString& text) {
     out.push_back(mapped);
   }
   return out;
+}
+
+bool FitsCp1252(const QString& text) {
+  for (QChar ch : text) {
+    char16_t u = ch.unicode();
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) continue;
+    if (std::find(kCp1252High.begin(), kCp1252High.end(), u) == kCp1252High.end()) return false;
+  }
+  return true;
 }

@@ -101,8 +101,8 @@ TEST_F(MidiWindows, ExportShowsBothWindowsAndTheEventRows) {
   EXPECT_EQ(Row(21),
             (QStringList{"0", "10", "255", "3", "33", "Drum Tab MIDI made with GroovePad"}));
   EXPECT_EQ(Row(22), (QStringList{"0", "10", "255", "4", "13", "Instrument 49"}));
-  EXPECT_EQ(Row(24), (QStringList{"2", "10", "153", "36", "96", ""}));
-  EXPECT_EQ(Row(27), (QStringList{"38", "10", "153", "36", "0", ""}));
+  EXPECT_EQ(Row(24), (QStringList{"0", "10", "153", "36", "96", ""}));
+  EXPECT_EQ(Row(27), (QStringList{"36", "10", "153", "36", "0", ""}));
   EXPECT_EQ(list->ProgressBar()->value(), list->ProgressBar()->maximum());
 
   QTableView* view = list->View();
@@ -127,7 +127,7 @@ TEST_F(MidiWindows, ExportingAgainReplacesTheEventsAndClosingEmptiesThem) {
 
   form->ExportTab(*doc, 120);
   EXPECT_TRUE(form->EventList()->isVisible());
-  EXPECT_EQ(Row(24), (QStringList{"2", "10", "153", "36", "96", ""}));
+  EXPECT_EQ(Row(24), (QStringList{"0", "10", "153", "36", "96", ""}));
 }
 
 TEST_F(MidiWindows, SaveWritesTheFileThroughTheSaveDialog) {
@@ -188,7 +188,7 @@ TEST_F(MidiWindows, ListShowsEveryEventOfALongSong) {
   // The last event is the note-off of the last bar's last hi-hat note.
   const TMIDI_Event* last = form->Container().Event_At(95999);
   EXPECT_EQ(Row(95999)[0], QString::number(last->Event_Time()));
-  EXPECT_EQ(Row(95999)[0], QString::number(1999 * 32 + 2 * (14 + 1) + 20));
+  EXPECT_EQ(Row(95999)[0], QString::number(1999 * 32 + 2 * 14 + 20));
   QTableView* view = form->EventList()->View();
   view->scrollToBottom();
   view->selectRow(95999);
