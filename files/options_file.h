@@ -1,0 +1,61 @@
+// The options file "options.xgl": the key map, the drum kit and the MIDI device between runs.
+// 26 lines ending CR LF: "@Custom KeyMap", 14 key codes, "@Custom DrumKit", 9 "TRUE"/"FALSE",
+// "@Midi Device = " and the device id as an unsigned number (4294967295 = the mapper).
+//
+// It lives in the user's configuration folder, $XDG_CONFIG_HOME/grooveloom/options.xgl
+// (~/.config/grooveloom/options.xgl when the variable is unset), not in whatever folder the program
+// was started from. Qt-free; the window shows the messages these return.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/tab_document.h"
+
+inline constexpr const char* kOptionsFileName = "options.xgl";
+inline constexpr const char* kOptionsCorruptedWarning =
+    "The file \"options.xgl\" may be corrupted. If you register any problems, set your options to "
+    "default(or simply delete the \"options.xgl\" file).";
+
+// The settings the file stores; the program-wide ones are KeyMap, GlobalKit and MidiDeviceIndex.
+struct StoredOptions {
+  std::array<uint8_t, 14> Keys{};
+  std::array<uint8_t, kRowCount> Kit{};
+  int32_t DeviceIndex = 0;
+  bool operator==(const StoredOptions&) const = default;
+};
+
+// The whole file for these settings.
+std::string OptionsBytes(const StoredOptions& options);
+
+// Reads a file's bytes over `options`. A heading that is wrong (or missing) adds
+// kOptionsCorruptedWarning once and reading goes on with the next lines. A key code that is not
+// accepted, a line without a number, a device number outside 0..4294967295 and lines missing at
+// the end leave that setting as it was. Kit lines are compared in upper case; a word other than
+// TRUE and FALSE shows the row. Lines after the 26th are ignored.
+std::vector<std::string> ReadOptionsBytes(std::string_view bytes, StoredOptions& options);
+
+// $XDG_CONFIG_HOME/grooveloom (a relative or empty value counts as unset, as the XDG rules say),
+// else $HOME/.config/grooveloom, else the home folder of the user's account.
+std::string OptionsFolder();
+std::string OptionsFilePath();  // OptionsFolder() + "/options.xgl"
+
+// The program-wide settings, as stored.
+StoredOptions CurrentOptions();
+void ApplyOptions(const StoredOptions& options);
+
+// Writes the program-wide settings, creating the folder when missing. The file is replaced
+// atomically: on failure the old file is untouched and `error` names the file and the reason.
+bool SaveOptions(std::string& error);
+
+struct OptionsLoad {
+  std::vector<std::string> Warnings;  // the corruption warning, once per wrong heading
+  std::string Error;                  // the file could not be read, or the default not written
+  bool CreatedDefault = false;        // there was no file: the current settings were written
+};
+// Reads the file into the program-wide settings; when there is none, writes the current settings
+// (SaveOptions) instead.
+OptionsLoad LoadOptions();
