@@ -30,6 +30,7 @@
 #include "ui/main_window_widgets.h"
 #include "ui/note_off_timer.h"
 #include "ui/options_dialog.h"
+#include "ui/options_messages.h"
 #include "ui/tab_view.h"
 
 namespace {
@@ -156,13 +157,15 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
 
 TFmain::~TFmain() {
   keyPreview_.reset();  // no key reaches a window that is going
-  // FormDestroy: the device first; the options file is written here once it exists. The owned
-  // objects (document, cursor, clipboard, history) go with their members.
+  // FormDestroy: the device first, then the options file. The owned objects (document, cursor,
+  // clipboard, history) go with their members.
   CloseMidiDevice(MidiOut);
+  SaveOptionsShowingErrors(dialogs_, nullptr);  // the window is going: the box stands alone
 }
 
 void TFmain::FormCreate() {
-  // The options file (key map, kit, MIDI device) is read here once it exists.
+  // The options file (key map, kit, MIDI device), before the device is listed and opened.
+  LoadOptionsShowingMessages(dialogs_, this);
 
   // Devices into the hidden list, select the one in use, open it.
   const MidiStartup midi = StartMidiOutput(deviceNames_);

@@ -1,0 +1,11 @@
+// The options file as the window uses it: LoadOptions and SaveOptions with their warnings shown
+// in message boxes. Neither ever stops the program.
+#pragma once
+
+class DialogService;
+class QWidget;
+
+// The corruption warning once per wrong heading, or why the file could not be read or created.
+void LoadOptionsShowingMessages(DialogService& dialogs, QWidget* parent);
+// A failed write is shown with the file and the reason; the old file is left as it was.
+bool SaveOptionsShowingErrors(DialogService& dialogs, QWidget* parent);
