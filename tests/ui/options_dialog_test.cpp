@@ -1,0 +1,344 @@
+// The options dialog on the real main window: keys pressed into the hot-key boxes, the device
+// buttons over a recording device layer, the kit and song pages checked on the document and the
+// picture, and the options file in the (temporary) configuration folder.
+#include <QCheckBox>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QStackedWidget>
+
+#include "files/options_file.h"
+#include "midi/drum_map.h"
+#include "tests/ui/main_window_fixture.h"
+#include "tests/ui/wait.h"
+#include "ui/hot_key_box.h"
+#include "ui/layout/key_map.h"
+#include "ui/options_dialog.h"
+
+namespace {
+
+std::string DefaultOptionsFile() {
+  StoredOptions o;
+  o.Keys = kDefaultKeyMap;
+  o.Kit.fill(1);
+  return OptionsBytes(o);
+}
+
+std::string ReadOptionsFile() {
+  std::string bytes, error;
+  EXPECT_TRUE(ReadWholeFile(OptionsFilePath(), bytes, error)) << error;
+  return bytes;
+}
+
+}  // namespace
+
+class OptionsDialogTest : public MainWindowTest {
+ protected:
+  void TearDown() override {
+    delete dialog.data();  // a child of the window: gone already when a test closed the window
+    MainWindowTest::TearDown();
+  }
+
+  // The options file the window will read when it is created.
+  void StoreOptions(const StoredOptions& options) {
+    QDir().mkpath(QString::fromStdString(OptionsFolder()));
+    std::string error;
+    ASSERT_TRUE(WriteFileAtomically(OptionsFilePath(), OptionsBytes(options), error)) << error;
+  }
+
+  // The dialog as the program creates it, opened from the Options menu.
+  TFOpt& Open(const char* menuItem) {
+    if (!dialog) {
+      dialog = new TFOpt(&Window());
+      Window().SetOptionsForm(dialog);
+    }
+    Item(menuItem)->trigger();
+    EXPECT_TRUE(dialog->isVisible());
+    dialog->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+    return *dialog;
+  }
+
+  // A key pressed into a box, then Tab to the next control, as a user would.
+  void Assign(HotKeyBox* box, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    box->setFocus(Qt::MouseFocusReason);
+    QApplication::processEvents();
+    QTest::keyClick(box, key, modifiers);
+    QTest::keyClick(box, Qt::Key_Tab);
+    QApplication::processEvents();
+  }
+
+  // Typed character by character (also those without a key of their own), then Enter.
+  void Type(QLineEdit* box, const QString& text) {
+    Enter(box);
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Backspace);
+    for (QChar c : text) QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    QTest::keyClick(box, Qt::Key_Return);
+  }
+
+  void BackToWindow() {
+    Window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Window()));
+  }
+
+  QPointer<TFOpt> dialog;
+};
+
+TEST_F(OptionsDialogTest, HotKeyBoxesRefuseUsedAndUnusableKeysAndTakeFreeOnes) {
+  TFOpt& d = Open("Keymap1");
+  EXPECT_EQ(d.size(), QSize(273, 430));
+  EXPECT_EQ(d.Page1->currentWidget(), d.KeyTab);
+  EXPECT_EQ(d.HotKeys[0]->text(), "1");
+  EXPECT_EQ(d.HotKeys[12]->text(), ".");
+
+  // Q is the closed hi-hat's: refused, the box keeps the focus, the key map is unchanged.
+  Assign(d.HotKeys[0], Qt::Key_Q);
+  ASSERT_TRUE(WaitUntil([&] { return dialogs.Messages().size() == 1; }));
+  EXPECT_EQ(dialogs.Messages()[0], kKeyAlreadyUsedMessage);
+  ASSERT_TRUE(WaitUntil([&] { return QApplication::focusWidget() == d.HotKeys[0]; }));
+  EXPECT_EQ(KeyMap[KeyCrash], '1');
+
+  // P (Shift dropped) is free: taken, and 1 is free for the splash cymbal.
+  Assign(d.HotKeys[0], Qt::Key_P, Qt::ShiftModifier);
+  EXPECT_EQ(d.HotKeys[0]->text(), "P");
+  EXPECT_EQ(KeyMap[KeyCrash], 'P');
+  Assign(d.HotKeys[1], Qt::Key_1);
+  EXPECT_EQ(KeyMap[KeySplash], '1');
+
+  // F1 cannot be a note key.
+  Assign(d.HotKeys[2], Qt::Key_F1);
+  ASSERT_TRUE(WaitUntil([&] { return dialogs.Messages().size() == 2; }));
+  EXPECT_EQ(dialogs.Messages()[1], kKeyCannotBeUsedMessage);
+  ASSERT_TRUE(WaitUntil([&] { return QApplication::focusWidget() == d.HotKeys[2]; }));
+  EXPECT_EQ(KeyMap[KeyChina], '3');
+
+  // OK. stores the map; P now sets a crash cymbal in the window.
+  QTest::mouseClick(d.Button6, Qt::LeftButton);
+  EXPECT_FALSE(d.isVisible());
+  const std::string file = ReadOptionsFile();
+  EXPECT_EQ(file.substr(0, 24), "@Custom KeyMap\r\n80\r\n49\r\n");
+  EXPECT_EQ(dialogs.Messages().size(), 2u) << "the refused box is not checked again on closing";
+
+  BackToWindow();
+  Window().NewDocument();
+  Press(Qt::Key_P);
+  EXPECT_TRUE(Window().Document()->Bar(0).Rows[RowCymbals].Has(0));
+  EXPECT_EQ(Window().Document()->Bar(0).Rows[RowCymbals].Cells[0].Variant, 0);
+}
+
+TEST_F(OptionsDialogTest, DefaultRestoresAllKeysAtOnceAndCancelGoesBackToTheFile) {
+  StoredOptions stored;
+  stored.Keys = {'J', 'K', 'L', 'U', 'I', 'O', 'P', 'H', 'G', 'B', 'N', 'M', 219, 221};
+  stored.Kit.fill(1);
+  StoreOptions(stored);
+  TFOpt& d = Open("Keymap1");
+  EXPECT_EQ(d.HotKeys[6]->text(), "P");
+  EXPECT_EQ(d.HotKeys[12]->text(), "[");
+
+  QTest::mouseClick(d.Button7, Qt::LeftButton);  // Default: at once, before OK.
+  EXPECT_EQ(KeyMap, kDefaultKeyMap);
+  for (int t = 0; t < kKeyMapSize; ++t)
+    EXPECT_EQ(d.HotKeys[static_cast<std::size_t>(t)]->Key(), kDefaultKeyMap[static_cast<std::size_t>(t)]);
+  Assign(d.HotKeys[6], Qt::Key_X);  // the keys freed by Default are free in the boxes
+  EXPECT_EQ(KeyMap[KeySnare], 'X');
+  EXPECT_TRUE(dialogs.Messages().empty());
+
+  // Cancel: the key map the file holds.
+  QTest::mouseClick(d.Button5, Qt::LeftButton);
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_EQ(KeyMap, stored.Keys);
+
+  // Default and OK.: in effect in the window and in the file.
+  Open("Keymap1");
+  QTest::mouseClick(d.Button7, Qt::LeftButton);
+  QTest::mouseClick(d.Button6, Qt::LeftButton);
+  EXPECT_EQ(ReadOptionsFile(), DefaultOptionsFile());
+  BackToWindow();
+  Window().NewDocument();
+  Press(Qt::Key_S);
+  Press(Qt::Key_Period);  // greater pace: 1/4 to 1/2
+  EXPECT_TRUE(Window().Document()->Bar(0).Rows[RowSnare].Has(0));
+  EXPECT_EQ(Window().RPace->currentIndex(), 3);
+}
+
+TEST_F(OptionsDialogTest, MidiPageSetsTestsAndConfirmsDevices) {
+  StoredOptions stored;
+  stored.Keys = kDefaultKeyMap;
+  stored.Kit.fill(1);
+  stored.DeviceIndex = 7;  // more than the two devices and the mapper
+  StoreOptions(stored);
+  TFOpt& d = Open("Midi1");
+  ASSERT_EQ(d.LDev->count(), 3);
+  EXPECT_EQ(d.LDev->item(2)->text(), "Midi Mapper");
+  EXPECT_EQ(d.LDev->currentRow(), 0);
+  EXPECT_EQ(d.EAct->text(), "Synth A");
+  EXPECT_EQ(MidiDeviceIndex, 0);
+
+  // Set the second device, confirm: the window's hidden box follows.
+  d.LDev->setCurrentRow(1);
+  QTest::mouseClick(d.Button4, Qt::LeftButton);
+  EXPECT_EQ(d.EAct->text(), "Port B");
+  EXPECT_EQ(midi.Opened.back(), 1);
+  QTest::mouseClick(d.Button3, Qt::LeftButton);
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_EQ(MidiDeviceIndex, 1);
+  EXPECT_EQ(Window().ComboBox2->currentIndex(), 1);
+
+  // Test on another device sounds a note at 127 there; Cancel goes back to the device in use.
+  Open("Midi1");
+  EXPECT_EQ(d.LDev->currentRow(), 1);
+  d.LDev->setCurrentRow(2);
+  midi.Sent.clear();
+  QTest::mouseClick(d.Button1, Qt::LeftButton);
+  EXPECT_EQ(midi.Opened.back(), -1);
+  ASSERT_EQ(NoteOns().size(), 1u);
+  EXPECT_EQ(NoteOns()[0] >> 16, 127u);
+  EXPECT_EQ(d.EAct->text(), "Port B") << "Test changes neither the box nor the pending device";
+  QTest::mouseClick(d.Button2, Qt::LeftButton);
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_EQ(midi.Opened.back(), 1);
+  EXPECT_EQ(MidiDeviceIndex, 1);
+
+  // Nothing selected: Set and Test do nothing.
+  Open("Midi1");
+  d.LDev->clearSelection();
+  d.LDev->setCurrentRow(-1);
+  const std::size_t opened = midi.Opened.size();
+  QTest::mouseClick(d.Button4, Qt::LeftButton);
+  QTest::mouseClick(d.Button1, Qt::LeftButton);
+  EXPECT_EQ(midi.Opened.size(), opened);
+
+  // A device that fails: Set says so; OK. keeps the dialog open with its own message.
+  midi.OpenSucceeds = false;
+  d.LDev->setCurrentRow(0);
+  QTest::mouseClick(d.Button4, Qt::LeftButton);
+  EXPECT_EQ(d.EAct->text(), kChooseADevice);
+  QTest::mouseClick(d.Button3, Qt::LeftButton);
+  EXPECT_TRUE(d.isVisible());
+  EXPECT_EQ(dialogs.Messages(),
+            (std::vector<QString>{kMidiOpenErrorMessage, kChooseAnotherDeviceMessage}));
+
+  // The mapper, confirmed, is the window box's last entry and 4294967295 in the file.
+  midi.OpenSucceeds = true;
+  d.LDev->setCurrentRow(2);
+  QTest::mouseClick(d.Button4, Qt::LeftButton);
+  QTest::mouseClick(d.Button3, Qt::LeftButton);
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_EQ(Window().ComboBox2->currentIndex(), 2);
+  window.reset();  // the window saves the options as it goes
+  EXPECT_NE(ReadOptionsFile().find("@Midi Device = 4294967295\r\n"), std::string::npos);
+}
+
+TEST_F(OptionsDialogTest, SwitchingOffRideRemovesItsRowAndRenumbersTheRowsBelow) {
+  TFmain& w = Window();
+  w.NewDocument();
+  Press(Qt::Key_R);  // a ride note and a hi-hat note at position 0
+  Press(Qt::Key_Q);
+  Osnova& doc = *w.Document();
+  const uint8_t hiHatLine = doc.LineOfRow[RowHiHat];
+  const QImage before = w.View()->Image().copy();
+
+  TFOpt& d = Open("Selectkit1");
+  EXPECT_EQ(d.Page1->currentWidget(), d.TabSheet1);
+  EXPECT_TRUE(d.xr->isChecked());
+  EXPECT_FALSE(d.xct->isVisible());
+  d.xr->click();
+  QTest::mouseClick(d.Button9, Qt::LeftButton);
+  EXPECT_FALSE(d.isVisible());
+
+  EXPECT_EQ(doc.Kit[RowRide], 0);
+  EXPECT_EQ(GlobalKit[RowRide], 0);
+  EXPECT_EQ(doc.LineOfRow[RowHiHat], hiHatLine - 1);
+  EXPECT_EQ(ShownInstrumentRows(doc), 7);
+  EXPECT_TRUE(doc.Modified);
+  EXPECT_TRUE(w.BUndo->isEnabled());
+  EXPECT_NE(w.View()->Image(), before);
+  EXPECT_EQ(w.View()->Image(), ExpectedPicture());
+  EXPECT_NE(ReadOptionsFile().find("\r\nTRUE\r\nTRUE\r\nFALSE\r\nTRUE\r\n"), std::string::npos);
+
+  // Undo brings the row back; Default and Cancel leave the document alone.
+  ASSERT_TRUE(w.BUndoClick());
+  EXPECT_EQ(w.Document()->Kit[RowRide], 1);
+  Open("Selectkit1");
+  QTest::mouseClick(d.Button10, Qt::LeftButton);
+  QTest::mouseClick(d.Button8, Qt::LeftButton);
+  EXPECT_EQ(GlobalKit[RowRide], 0) << "Cancel reads the stored kit back";
+}
+
+TEST_F(OptionsDialogTest, SongInformationOkFillsTheDocumentAndCancelLeavesIt) {
+  TFmain& w = Window();
+  w.NewDocument();
+  Osnova& doc = *w.Document();
+  TFOpt& d = Open("Songinfo1");
+  EXPECT_EQ(d.Page1->currentWidget(), d.TSong);
+  EXPECT_EQ(d.ETakt->text(), "4/4");
+  EXPECT_EQ(d.Ebars->text(), "12");
+  EXPECT_EQ(d.ETemp->text(), w.ETempo->RawText());
+
+  // Cancel: nothing changes.
+  Type(d.EArtist, "Somebody");
+  QTest::mouseClick(d.Button12, Qt::LeftButton);
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_EQ(doc.Artist, "");
+  EXPECT_FALSE(doc.Modified);
+
+  Open("Songinfo1");
+  EXPECT_EQ(d.EArtist->text(), "") << "the page shows the document again";
+  const QString longName = QString("A").repeated(30) + QString::fromUtf8("é") + QString("B").repeated(29);
+  Type(d.EArtist, longName);
+  Type(d.EDrum, QString::fromUtf8("Ω Zoë"));  // no Windows-1252 byte for Ω: not typed
+  EXPECT_EQ(d.EDrum->text(), QString::fromUtf8(" Zoë"));
+  Type(d.EAutor, "Tab Writer");
+  QTest::mouseClick(d.Button11, Qt::LeftButton);
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_EQ(doc.Artist.size(), 50u);
+  EXPECT_EQ(doc.Artist, std::string(30, 'A') + "\xE9" + std::string(19, 'B'));
+  EXPECT_EQ(doc.Drummer, " Zo\xEB");
+  EXPECT_EQ(doc.TabAuthor, "Tab Writer");
+  EXPECT_TRUE(doc.Modified);
+  EXPECT_TRUE(w.BUndo->isEnabled());
+  EXPECT_EQ(DefaultTabAuthor, "Tab Writer");
+  DefaultTabAuthor.clear();
+
+  // Undo takes the information back out.
+  ASSERT_TRUE(w.BUndoClick());
+  EXPECT_EQ(w.Document()->Artist, "");
+}
+
+TEST_F(OptionsDialogTest, WindowReadsTheFileAtStartAndWritesItWhenItGoes) {
+  // Both headings wrong: two warnings, the window still comes up, the values are read.
+  std::string bytes = DefaultOptionsFile();
+  bytes.replace(0, 14, "@Custom Keys");
+  bytes.replace(bytes.find("@Custom DrumKit"), 15, "DrumKit");
+  bytes.replace(bytes.find("\r\n83\r\n"), 6, "\r\n80\r\n");
+  bytes.replace(bytes.find("TRUE\r\nTRUE\r\nTRUE\r\n"), 18, "TRUE\r\nTRUE\r\nfalse\r\n");
+  QDir().mkpath(QString::fromStdString(OptionsFolder()));
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically(OptionsFilePath(), bytes, error)) << error;
+
+  TFmain& w = Window();
+  EXPECT_EQ(dialogs.Messages(),
+            (std::vector<QString>{kOptionsCorruptedWarning, kOptionsCorruptedWarning}));
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_EQ(KeyMap[KeySnare], 'P');
+  w.NewDocument();
+  EXPECT_EQ(w.Document()->Kit[RowRide], 0);
+  Press(Qt::Key_P);
+  EXPECT_TRUE(w.Document()->Bar(0).Rows[RowSnare].Has(0));
+
+  window.reset();
+  std::string expected = DefaultOptionsFile();
+  expected.replace(expected.find("\r\n83\r\n"), 6, "\r\n80\r\n");
+  expected.replace(expected.find("TRUE\r\nTRUE\r\nTRUE\r\n"), 18, "TRUE\r\nTRUE\r\nFALSE\r\n");
+  EXPECT_EQ(ReadOptionsFile(), expected);
+
+  // A window whose options cannot be written says so as it goes, and goes.
+  Window();
+  dialogs.Clear();
+  gFailWritesAfterBytes = 5;
+  window.reset();
+  ASSERT_EQ(dialogs.Messages().size(), 1u);
+  EXPECT_TRUE(dialogs.Messages()[0].contains(QString::fromStdString(OptionsFilePath())));
+  EXPECT_EQ(ReadOptionsFile(), expected);
+}
