@@ -1,5 +1,7 @@
 # Tests of the built `grooveloom` program itself: the command-line conversion and its refusals,
-# with exit codes, and opening a file named on the command line.
+# with exit codes, and opening a file named on the command line. The user_session cases run the
+# program's own main() with a driver that types, saves and quits as a user would
+# (tests/app/user_session_driver.cpp), to check the options file over a whole session.
 #
 # Included by CMakeLists.txt, this file registers one ctest test per case; each test runs this same
 # file again in script mode (cmake -P) with CASE set, which executes the program and checks it.
@@ -21,6 +23,16 @@ if(NOT CMAKE_SCRIPT_MODE_FILE)
     add_test(NAME app_${case}
       COMMAND ${CMAKE_COMMAND} -DCASE=${case} -DBIN=$<TARGET_FILE:grooveloom>
               -DSEED=${APP_TEST_SEED} -DSRC=${CMAKE_SOURCE_DIR}
+              -DWORK=${CMAKE_CURRENT_BINARY_DIR}/app_tests/${case}
+              -P ${CMAKE_CURRENT_LIST_FILE})
+  endforeach()
+
+  add_executable(grooveloom_user_session ${CMAKE_SOURCE_DIR}/app/main.cpp
+                 ${CMAKE_SOURCE_DIR}/tests/app/user_session_driver.cpp)
+  target_link_libraries(grooveloom_user_session PRIVATE grooveloom_ui Qt6::Test)
+  foreach(case user_session_first_start user_session_stored_options)
+    add_test(NAME app_${case}
+      COMMAND ${CMAKE_COMMAND} -DCASE=${case} -DBIN=$<TARGET_FILE:grooveloom_user_session>
               -DWORK=${CMAKE_CURRENT_BINARY_DIR}/app_tests/${case}
               -P ${CMAKE_CURRENT_LIST_FILE})
   endforeach()
@@ -186,6 +198,50 @@ elseif(CASE STREQUAL "opens_file_argument")
     run_window()
     expect_status(0)
     expect_in("${out}" "title: Grooveloom 1.0\n")
+  endif()
+
+elseif(CASE MATCHES "^user_session_")
+  # Started as a user would: offscreen, a configuration folder of its own, the MIDI log on.
+  set(config ${WORK}/config)
+  set(options ${config}/grooveloom/options.xgl)
+  set(keys "49\r\n50\r\n51\r\n81\r\n87\r\n82\r\n83\r\n65\r\n90\r\n84\r\n89\r\n70\r\n190\r\n188\r\n")
+  set(kit "TRUE\r\nTRUE\r\nTRUE\r\nTRUE\r\nTRUE\r\nTRUE\r\nTRUE\r\nTRUE\r\nTRUE\r\n")
+  set(expected "@Custom KeyMap\r\n${keys}@Custom DrumKit\r\n${kit}@Midi Device = 0\r\n")
+  file(MAKE_DIRECTORY ${config})
+  if(CASE STREQUAL "user_session_stored_options")
+    # The snare on P, the splash line damaged (it keeps its key), the ride hidden in lower case, a
+    # heading in the wrong case (a warning box, after which the program starts all the same).
+    string(REPLACE "82\r\n83\r\n" "82\r\n80\r\n" keys_p "${keys}")
+    string(REPLACE "50\r\n51" "two\r\n51" keys_stored "${keys_p}")
+    set(six "TRUE\r\nTRUE\r\nTRUE\r\nTRUE\r\nTRUE\r\nTRUE\r\n")
+    set(kit_stored "TRUE\r\nTRUE\r\nfalse\r\n${six}")
+    file(MAKE_DIRECTORY ${config}/grooveloom)
+    file(WRITE ${options} "@Custom Keymap\r\n${keys_stored}@Custom DrumKit\r\n${kit_stored}@Midi Device = 0\r\n")
+    set(kit_saved "TRUE\r\nTRUE\r\nFALSE\r\n${six}")
+    set(expected "@Custom KeyMap\r\n${keys_p}@Custom DrumKit\r\n${kit_saved}@Midi Device = 0\r\n")
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=${config}
+                          GROOVELOOM_MIDI_LOG=${WORK}/midi.log
+                          GROOVELOOM_SESSION_SAVE=${WORK}/song.gvlm ${BIN}
+                  WORKING_DIRECTORY ${WORK} TIMEOUT 120
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  expect_status(0)
+  expect_in("${out}" "options file at start: present")
+  expect_in("${out}" "title: Grooveloom 1.0 - [ ${WORK}/song.gvlm ]")
+  # Quitting wrote the settings back, in their exact form.
+  file(READ ${options} written HEX)
+  string(HEX "${expected}" expected_hex)
+  if(NOT written STREQUAL expected_hex)
+    file(READ ${options} text)
+    message(FATAL_ERROR "options file after quitting:\n${text}\nexpected:\n${expected}")
+  endif()
+  if(CASE STREQUAL "user_session_stored_options")
+    expect_in("${out}" "box: The file \"options.xgl\" may be corrupted.")
+    # P entered a snare note (note-on 99, key 26, velocity 5E), and the song keeps the kit.
+    file(READ ${WORK}/midi.log log)
+    expect_in("${log}" " 005E2699")
+    file(READ ${WORK}/song.gvlm song HEX)
+    expect_in("${song}" "40230101000101010101014040")
   endif()
 
 else()
