@@ -316,8 +316,12 @@ void TFOpt::Button7Click() {
 }
 
 void TFOpt::Button5Click() {
-  // The edits acted on the live settings; the file still holds what was there before.
+  // The edits acted on the live settings; the file still holds what was there before. The device
+  // stays the one that is open: a device confirmed on the MIDI page since the file was written
+  // would otherwise be forgotten while it still plays.
+  const int32_t device = MidiDeviceIndex;
   LoadOptionsOrWarn();
+  MidiDeviceIndex = device;
   QDialog::done(Rejected);
 }
 
@@ -335,6 +339,7 @@ void TFOpt::LoadMidiPage() {
   pendingDevice_ = MidiDeviceIndex;
   LDev->setCurrentRow(MidiDeviceIndex == -1 ? count - 1 : MidiDeviceIndex);
   if (QListWidgetItem* item = LDev->currentItem()) EAct->setText(item->text());
+  LDev->setFocus(Qt::OtherFocusReason);
 }
 
 bool TFOpt::SelectedDevice(int32_t& id) const {

@@ -30,7 +30,7 @@ void Press(QWidget* window, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::N
 
 class SessionDriver : public QObject {
  public:
-  SessionDriver() {
+  SessionDriver() : QObject(qApp) {
     // Boxes are answered by this watcher, which also runs inside their own event loops.
     connect(&watch_, &QTimer::timeout, this, [this] { Watch(); });
     watch_.start(20);

@@ -262,8 +262,10 @@ TEST_F(OptionsDialogTest, SwitchingOffRideRemovesItsRowAndRenumbersTheRowsBelow)
   EXPECT_EQ(w.Document()->Kit[RowRide], 1);
   Open("Selectkit1");
   QTest::mouseClick(d.Button10, Qt::LeftButton);
+  MidiDeviceIndex = 1;  // as if confirmed on the MIDI page since the file was written
   QTest::mouseClick(d.Button8, Qt::LeftButton);
   EXPECT_EQ(GlobalKit[RowRide], 0) << "Cancel reads the stored kit back";
+  EXPECT_EQ(MidiDeviceIndex, 1) << "but keeps the device that is open";
 }
 
 TEST_F(OptionsDialogTest, SongInformationOkFillsTheDocumentAndCancelLeavesIt) {
