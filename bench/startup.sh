@@ -21,7 +21,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-export QT_QPA_PLATFORM=offscreen GROOVELOOM_EXIT_AFTER_SHOW=1
+# The options file goes to the same folder, not to the user's configuration.
+export QT_QPA_PLATFORM=offscreen GROOVELOOM_EXIT_AFTER_SHOW=1 XDG_CONFIG_HOME="$work/config"
 "$binary" >/dev/null 2>&1 || true  # one warm-up run: libraries and fonts into the page cache
 
 times=()

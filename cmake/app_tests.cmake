@@ -56,9 +56,11 @@ function(run_headless)
   set(err "${err}" PARENT_SCOPE)
 endfunction()
 
-# The window, offscreen, quitting right after its first paint; boxes go to stderr.
+# The window, offscreen, quitting right after its first paint; boxes go to stderr. Its options
+# file goes to the case's folder, never to the user's configuration.
 function(run_window)
   execute_process(COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ${WINDOW_ENV}
+                          XDG_CONFIG_HOME=${WORK}/config
                           GROOVELOOM_EXIT_AFTER_SHOW=1 ${BIN} ${ARGN}
                   WORKING_DIRECTORY ${WORK} TIMEOUT 60
                   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
