@@ -91,6 +91,10 @@ TEST_F(OptionsDialogTest, HotKeyBoxesRefuseUsedAndUnusableKeysAndTakeFreeOnes) {
   EXPECT_EQ(d.Page1->currentWidget(), d.KeyTab);
   EXPECT_EQ(d.HotKeys[0]->text(), "1");
   EXPECT_EQ(d.HotKeys[12]->text(), ".");
+  // Play sound: the table's instrument at velocity 127.
+  QTest::mouseClick(d.PlayButtons[KeyRimClick], Qt::LeftButton);
+  QTest::mouseClick(d.PlayButtons[KeyRide], Qt::LeftButton);
+  EXPECT_EQ(NoteOns(), (std::vector<uint32_t>{PackShortMessage(0x99, 37, 127), PackShortMessage(0x99, 59, 127)}));
 
   // Q is the closed hi-hat's: refused, the box keeps the focus, the key map is unchanged.
   Assign(d.HotKeys[0], Qt::Key_Q);
