@@ -38,6 +38,14 @@ bool IsPaintedFormat(std::string path) {
   return false;
 }
 
+// Qt's offscreen platform warns when the session has no XDG_RUNTIME_DIR, which a conversion never
+// uses; on a headless machine that would be noise on every run.
+QtMessageHandler gQtMessages = nullptr;
+void QuietConversionMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type == QtWarningMsg && text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR"))) return;
+  if (gQtMessages) gQtMessages(type, context, text);
+}
+
 void PrintUsage(std::ostream& out) {
   std::string extensions;
   for (const std::string& ext : ConversionExtensions(kPaintedFormats)) extensions += (extensions.empty() ? "" : ", ") + ext;
@@ -65,6 +73,7 @@ int Convert(int argc, char** argv) {
     // Painting needs fonts and a QGuiApplication, never a display: the offscreen platform for this
     // process whatever the environment names. Qt sees none of our arguments (it keeps argc).
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    gQtMessages = qInstallMessageHandler(QuietConversionMessages);
     static int qtArgc = 1;
     painting = std::make_unique<QGuiApplication>(qtArgc, argv);
   }
