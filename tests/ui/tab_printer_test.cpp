@@ -1,6 +1,7 @@
 // PDF export and printing: the file's pages and text read back with Qt's PDF reader, the window's
 // commands through the scripted dialogs.
 #include <QPdfDocument>
+#include <QPrinter>
 #include <QRegularExpression>
 #include <QTemporaryFile>
 
@@ -98,6 +99,35 @@ TEST(TabPrinter, LetterPaperMakesLetterPages) {
   ASSERT_GE(file.pdf.pageCount(), 3);
   EXPECT_NEAR(file.pdf.pagePointSize(0).width(), 612, 1);
   EXPECT_NEAR(file.pdf.pagePointSize(0).height(), 792, 1);
+}
+
+TEST(TabPrinter, PrinterPrintsThePageRangeChosenInItsDialogOnItsPaper) {
+  QTemporaryDir folder;
+  const QString path = folder.filePath(u"printed.pdf"_qs);
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(path);
+  printer.setPageSize(QPageSize(QPageSize::A4));
+  printer.setPrintRange(QPrinter::PageRange);
+  printer.setFromTo(2, 3);
+  std::string error;
+  ASSERT_TRUE(PrintTab(printer, ThreePageSong(), {"4", "4", "120"}, error)) << error;
+  QFile printed(path);
+  ASSERT_TRUE(printed.open(QIODevice::ReadOnly));
+  PdfFile file(printed.readAll());
+  ASSERT_EQ(file.pdf.pageCount(), 2);
+  EXPECT_TRUE(PageText(file.pdf, 0).contains(u"Page2of3"_qs));
+  EXPECT_TRUE(PageText(file.pdf, 1).contains(u"Page3of3"_qs));
+
+  // Landscape: the sheet's own width and height, so more, shorter pages.
+  printer.setPrintRange(QPrinter::AllPages);
+  printer.setPageOrientation(QPageLayout::Landscape);
+  ASSERT_TRUE(PrintTab(printer, ThreePageSong(), {"4", "4", "120"}, error)) << error;
+  QFile landscape(path);
+  ASSERT_TRUE(landscape.open(QIODevice::ReadOnly));
+  PdfFile wide(landscape.readAll());
+  EXPECT_GT(wide.pdf.pageCount(), 3);
+  EXPECT_NEAR(wide.pdf.pagePointSize(0).width(), 842, 1);
 }
 
 TEST_F(MainWindowTest, PdfExportWritesTheFileAndAFailedWriteKeepsTheOldOne) {
