@@ -42,13 +42,15 @@ bool IsPaintedFormat(std::string path) {
 // uses; on a headless machine that would be noise on every run.
 QtMessageHandler gQtMessages = nullptr;
 void QuietConversionMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-  if (type == QtWarningMsg && text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR"))) return;
+  if (type == QtWarningMsg && text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
+    return;
   if (gQtMessages) gQtMessages(type, context, text);
 }
 
 void PrintUsage(std::ostream& out) {
   std::string extensions;
-  for (const std::string& ext : ConversionExtensions(kPaintedFormats)) extensions += (extensions.empty() ? "" : ", ") + ext;
+  for (const std::string& ext : ConversionExtensions(kPaintedFormats))
+    extensions += (extensions.empty() ? "" : ", ") + ext;
   out << "Usage:\n"
          "  grooveloom [FILE]         start the editor; FILE (a .gvlm tab) is opened as by File > Open\n"
          "  grooveloom -o OUT IN      convert the tab file IN to OUT without opening a window;\n"
