@@ -2,9 +2,11 @@
 // converts a tab file without any window.
 #include <QApplication>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -19,12 +21,36 @@
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
 #include "ui/options_dialog.h"
+#include "ui/tab_printer.h"
 
 namespace {
 
+// Formats whose writers paint with Qt; converting to them starts Qt on the offscreen platform.
+constexpr ExtraFormat kPaintedFormats[] = {{".pdf", WritePdfFile}};
+
+bool IsPaintedFormat(std::string path) {
+  for (char& c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const ExtraFormat& format : kPaintedFormats) {
+    const std::string ext = format.Extension;
+    if (path.size() > ext.size() && path.compare(path.size() - ext.size(), ext.size(), ext) == 0)
+      return true;
+  }
+  return false;
+}
+
+// Qt's offscreen platform warns when the session has no XDG_RUNTIME_DIR, which a conversion never
+// uses; on a headless machine that would be noise on every run.
+QtMessageHandler gQtMessages = nullptr;
+void QuietConversionMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type == QtWarningMsg && text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
+    return;
+  if (gQtMessages) gQtMessages(type, context, text);
+}
+
 void PrintUsage(std::ostream& out) {
   std::string extensions;
-  for (const std::string& ext : ConversionExtensions()) extensions += (extensions.empty() ? "" : ", ") + ext;
+  for (const std::string& ext : ConversionExtensions(kPaintedFormats))
+    extensions += (extensions.empty() ? "" : ", ") + ext;
   out << "Usage:\n"
          "  grooveloom [FILE]         start the editor; FILE (a .gvlm tab) is opened as by File > Open\n"
          "  grooveloom -o OUT IN      convert the tab file IN to OUT without opening a window;\n"
@@ -44,7 +70,16 @@ int Convert(int argc, char** argv) {
     return 2;
   }
   std::string message;
-  const int status = ConvertTabFile(argv[3], argv[2], message);
+  std::unique_ptr<QGuiApplication> painting;
+  if (IsPaintedFormat(argv[2])) {
+    // Painting needs fonts and a QGuiApplication, never a display: the offscreen platform for this
+    // process whatever the environment names. Qt sees none of our arguments (it keeps argc).
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    gQtMessages = qInstallMessageHandler(QuietConversionMessages);
+    static int qtArgc = 1;
+    painting = std::make_unique<QGuiApplication>(qtArgc, argv);
+  }
+  const int status = ConvertTabFile(argv[3], argv[2], message, kPaintedFormats);
   if (!message.empty()) std::cerr << message << '\n';
   return status;
 }

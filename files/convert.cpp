@@ -20,14 +20,6 @@ struct OutputFormat {
   FormatWriter Write;
 };
 
-// The exports take the timing and tempo the window's boxes show right after Open: bar 0's timing
-// and the document's tempo.
-ExportBoxes BoxesAfterOpen(const Osnova& doc) {
-  const TBar& first = doc.Bar(0);
-  return {std::to_string(NumeratorFromLength(first.Length, first.Denominator)),
-          std::to_string(first.Denominator), std::to_string(doc.Tempo)};
-}
-
 bool WriteText(Osnova& doc, const std::string& path, std::string& error) {
   return ExportText(doc, path, BoxesAfterOpen(doc), error);
 }
@@ -61,26 +53,37 @@ std::string LowerExtension(const std::string& path) {
 
 }  // namespace
 
-std::vector<std::string> ConversionExtensions() {
+ExportBoxes BoxesAfterOpen(const Osnova& doc) {
+  const TBar& first = doc.Bar(0);
+  return {std::to_string(NumeratorFromLength(first.Length, first.Denominator)),
+          std::to_string(first.Denominator), std::to_string(doc.Tempo)};
+}
+
+std::vector<std::string> ConversionExtensions(std::span<const ExtraFormat> extra) {
   std::vector<std::string> list;
   for (const auto& format : kFormats) list.emplace_back(format.Extension);
+  for (const auto& format : extra) list.emplace_back(format.Extension);
   return list;
 }
 
-int ConvertTabFile(const std::string& in, const std::string& out, std::string& message) {
+int ConvertTabFile(const std::string& in, const std::string& out, std::string& message,
+                   std::span<const ExtraFormat> extra) {
   message.clear();
   const std::string ext = LowerExtension(out);
-  auto format = std::find_if(std::begin(kFormats), std::end(kFormats),
-                             [&](const OutputFormat& f) { return ext == f.Extension; });
-  if (format == std::end(kFormats)) {
+  FormatWriter write = nullptr;
+  for (const auto& f : kFormats)
+    if (ext == f.Extension) write = f.Write;
+  for (const auto& f : extra)
+    if (!write && ext == f.Extension) write = f.Write;
+  if (!write) {
     message = "Unknown output format for \"" + out + "\". Known extensions:";
-    for (const auto& known : ConversionExtensions()) message += " " + known;
+    for (const auto& known : ConversionExtensions(extra)) message += " " + known;
     return 2;
   }
   auto doc = LoadFromTabFile(in, message);
   if (!doc) return 1;
   std::string error;
-  if (!format->Write(*doc, out, error)) {
+  if (!write(*doc, out, error)) {
     message = "Cannot write \"" + out + "\": " + error;
     return 1;
   }

@@ -2,6 +2,8 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 
 
 void QtDialogService::Message(QWidget* parent, Icon icon, const QString& title, const QString& text) {
@@ -50,4 +52,12 @@ std::optional<QString> QtDialogService::OpenFile(QWidget* parent, const FileDial
 
 std::optional<QString> QtDialogService::SaveFile(QWidget* parent, const FileDialogSpec& request) {
   return RunFileDialog(parent, request, true);
+}
+
+bool DialogService::Print(QWidget*, QPrinter&) { return false; }
+
+bool QtDialogService::Print(QWidget* parent, QPrinter& printer) {
+  QPrintDialog dialog(&printer, parent);
+  dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+  return dialog.exec() == QDialog::Accepted;
 }

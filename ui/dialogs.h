@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <optional>
 
+class QPrinter;
 class QWidget;
 
 struct FileDialogSpec {
@@ -33,6 +34,9 @@ class DialogService {
   // The chosen path, or nothing when cancelled.
   virtual std::optional<QString> OpenFile(QWidget* parent, const FileDialogSpec& request) = 0;
   virtual std::optional<QString> SaveFile(QWidget* parent, const FileDialogSpec& request) = 0;
+  // The system's print dialog for `printer`; true when the user chose to print (the printer then
+  // holds the chosen device, paper and page range). Services without a print dialog cancel.
+  virtual bool Print(QWidget* parent, QPrinter& printer);
 };
 
 // The real dialogs (QMessageBox, QFileDialog).
@@ -42,4 +46,5 @@ class QtDialogService : public DialogService {
   bool Question(QWidget* parent, const QString& title, const QString& text) override;
   std::optional<QString> OpenFile(QWidget* parent, const FileDialogSpec& request) override;
   std::optional<QString> SaveFile(QWidget* parent, const FileDialogSpec& request) override;
+  bool Print(QWidget* parent, QPrinter& printer) override;  // QPrintDialog
 };

@@ -151,6 +151,7 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
                 {ScrollBar1, nullptr}, {nullptr, Playback->menuAction()}, {Panel7, nullptr},
                 {nullptr, Export1->menuAction()}, {Panel2, nullptr}, {Panel6, nullptr},
                 {Panel8, nullptr},  {nullptr, Songinfo1}};
+  ConnectPrintCommands();
 
   FormCreate();
 }

@@ -161,6 +161,11 @@ class TFmain : public QMainWindow {
   void MIDIFile1Click();
   ExportBoxes BoxesForExport() const;
 
+  // main_window_print.cpp: PDF export and printing of the tab.
+  void ConnectPrintCommands();
+  void PDFFile1Click();
+  void Print1Click();
+
   // main_window_document.cpp
   void SetTitleFromDocument();
   bool AskUnsavedBeforeReplacing();
@@ -269,6 +274,7 @@ class TFmain : public QMainWindow {
   QMenu *Playback = nullptr, *About1 = nullptr, *PopupMenu1 = nullptr;
   QAction *New1 = nullptr, *Open2 = nullptr, *File_3 = nullptr, *File_4 = nullptr, *End1 = nullptr;
   QAction *TextFile1 = nullptr, *HTMLFille1 = nullptr, *MIDIFile1 = nullptr;
+  QAction *PDFFile1 = nullptr, *Print1 = nullptr;  // File > Export > "PDF file...", File > "Print..."
   QAction *EUndo = nullptr, *ERedo = nullptr, *ECopy = nullptr, *ECut = nullptr, *EPaste = nullptr;
   QAction *Clear1 = nullptr, *Insert1 = nullptr, *Remove1 = nullptr;
   QAction *Selectkit1 = nullptr, *Midi1 = nullptr, *Keymap1 = nullptr, *Songinfo1 = nullptr;

@@ -289,7 +289,9 @@ void TFmain::BuildMenus() {
   TextFile1 = MakeItem(Export1, "TextFile1", "&Text File");
   HTMLFille1 = MakeItem(Export1, "HTMLFille1", "&HTML File");
   MIDIFile1 = MakeItem(Export1, "MIDIFile1", "&MIDI File");
+  PDFFile1 = MakeItem(Export1, "PDFFile1", "&PDF file...");
   File1->addMenu(Export1);
+  Print1 = MakeItem(File1, "Print1", "&Print...", QKeySequence(Qt::CTRL | Qt::Key_P));
   File1->addSeparator();
   End1 = MakeItem(File1, "End1", "E&xit", QKeySequence(Qt::ALT | Qt::Key_X));
   bar->addMenu(File1);

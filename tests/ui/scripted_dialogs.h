@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QPrinter>
 #include <deque>
 #include <optional>
 #include <vector>
@@ -14,7 +15,7 @@
 class ScriptedDialogService : public DialogService {
  public:
   struct Shown {
-    enum class Kind { Message, Question, OpenFile, SaveFile } What;
+    enum class Kind { Message, Question, OpenFile, SaveFile, Print } What;
     Icon BoxIcon = Icon::Plain;  // messages only
     QString Title;
     QString Text;                // message and question text
@@ -25,6 +26,8 @@ class ScriptedDialogService : public DialogService {
   std::deque<bool> Answers;
   std::deque<std::optional<QString>> OpenAnswers;
   std::deque<std::optional<QString>> SaveAnswers;
+  // Print dialogs: a PDF file the printer then prints into, or nothing for Cancel.
+  std::deque<std::optional<QString>> PrintAnswers;
 
   std::vector<Shown> Log;
 
@@ -51,6 +54,20 @@ class ScriptedDialogService : public DialogService {
     return NextFile(Shown::Kind::SaveFile, request, SaveAnswers);
   }
 
+  bool Print(QWidget*, QPrinter& printer) override {
+    Log.push_back({Shown::Kind::Print, Icon::Plain, {}, {}, {}});
+    if (PrintAnswers.empty()) {
+      ADD_FAILURE() << "unscripted print dialog";
+      return false;
+    }
+    const auto answer = PrintAnswers.front();
+    PrintAnswers.pop_front();
+    if (!answer) return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(*answer);
+    return true;
+  }
+
   // Texts of the message boxes shown (not questions), in order.
   std::vector<QString> Messages() const {
     std::vector<QString> texts;
@@ -70,12 +87,15 @@ class ScriptedDialogService : public DialogService {
     return n;
   }
   // Every scripted answer was used.
-  bool Drained() const { return Answers.empty() && OpenAnswers.empty() && SaveAnswers.empty(); }
+  bool Drained() const {
+    return Answers.empty() && OpenAnswers.empty() && SaveAnswers.empty() && PrintAnswers.empty();
+  }
   void Clear() {
     Log.clear();
     Answers.clear();
     OpenAnswers.clear();
     SaveAnswers.clear();
+    PrintAnswers.clear();
   }
 
  private:

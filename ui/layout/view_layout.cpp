@@ -19,7 +19,7 @@ int LayOutView(Osnova& doc, uint16_t first) {
     LayOutBar(doc, doc.Bar(b), slot, line);
     ++b;
     ++slot;
-    if (b < doc.BarCount && doc.Bar(b - 1).EndCol + doc.Bar(b).Length > 63) {
+    if (b < doc.BarCount && !view::FitsAfter(doc.Bar(b - 1).EndCol, doc.Bar(b).Length)) {
       ++line;
       slot = 0;
       if (line < 2) linesUsed = 2;

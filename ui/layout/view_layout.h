@@ -32,6 +32,8 @@ inline int CommentY(int H, int line) { return H * line + 11; }
 inline int LabelY(int H, int line, int k) { return H * line + 45 + 15 * (k - 1); }
 inline int CursorLeft(int column) { return 81 + 11 * column; }
 inline int CursorRight(int column) { return 91 + 11 * column; }
+// A bar of `length` positions fits after a bar ending at column `endCol` on the same line.
+inline bool FitsAfter(int endCol, int length) { return endCol + length <= kColumns - 1; }
 
 }  // namespace view
 

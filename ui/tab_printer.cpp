@@ -1,0 +1,337 @@
+#include "ui/tab_printer.h"
+
+#include <langinfo.h>
+
+#include <QBuffer>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QLocale>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QRawFont>
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "common/atomic_file.h"
+#include "files/convert.h"
+#include "ui/cp1252.h"
+#include "ui/layout/view_layout.h"
+
+namespace {
+
+constexpr const char* kCreator = "Grooveloom 1.0";
+// The view's fonts at its 96 dpi: 10 points are 13 pixels, 9 points 12; here pixels are units.
+constexpr int kTabTextPixels = 13;
+constexpr int kCountPixels = 12;
+constexpr double kStrokeWidth = 1.0;  // one view pixel
+
+QFont MakeFont(const char* family, int pixels, bool bold, bool fixedPitch) {
+  QFont font{QString::fromLatin1(family)};
+  if (fixedPitch) {
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+  }
+  font.setPixelSize(pixels);
+  font.setBold(bold);
+  // Outlines as designed: hinting would round advances to whole units at these small sizes.
+  font.setHintingPreference(QFont::PreferNoHinting);
+  return font;
+}
+
+// Letters, counts and row labels are placed glyph by glyph at fixed columns; one glyph run per
+// font and system keeps a 5000-bar song to a few thousand drawing calls instead of a hundred
+// thousand text layouts. Only ASCII goes through here; the users' texts use drawText.
+class GlyphRunBuilder {
+ public:
+  explicit GlyphRunBuilder(const QFont& font) : font_(font), raw_(QRawFont::fromFont(font)) {
+    if (!raw_.isValid()) return;
+    ascent_ = raw_.ascent();
+    for (int c = 32; c < 127; ++c) {
+      const QList<quint32> glyph = raw_.glyphIndexesForString(QString(QChar(c)));
+      if (glyph.size() != 1) continue;
+      glyphs_[static_cast<std::size_t>(c)] = glyph.first();
+      advances_[static_cast<std::size_t>(c)] = raw_.advancesForGlyphIndexes(glyph).value(0).x();
+    }
+  }
+
+  // `text` with its cell's top left at (x, top), as the view places text.
+  void Add(QPainter& painter, double x, double top, std::string_view text) {
+    if (!raw_.isValid()) {  // no raw access to the font: plain text, slower but the same page
+      painter.setFont(font_);
+      painter.drawText(QPointF(x, top + QFontMetricsF(painter.font(), painter.device()).ascent()),
+                       QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+      return;
+    }
+    for (char ch : text) {
+      const auto c = static_cast<unsigned char>(ch);
+      if (c < 32 || c >= 127) continue;
+      if (c != ' ') {
+        indexes_.push_back(glyphs_[c]);
+        positions_.push_back(QPointF(x, top + ascent_));
+      }
+      x += advances_[c];
+    }
+  }
+
+  void Flush(QPainter& painter) {
+    if (indexes_.isEmpty()) return;
+    QGlyphRun run;
+    run.setRawFont(raw_);
+    run.setGlyphIndexes(indexes_);
+    run.setPositions(positions_);
+    painter.drawGlyphRun(QPointF(0, 0), run);
+    indexes_.clear();
+    positions_.clear();
+  }
+
+ private:
+  QFont font_;
+  QRawFont raw_;
+  double ascent_ = 0.0;
+  std::array<quint32, 128> glyphs_{};
+  std::array<double, 128> advances_{};
+  QList<quint32> indexes_;
+  QList<QPointF> positions_;
+};
+
+struct PageFonts {
+  QFont Label = MakeFont("DejaVu Sans Mono", kTabTextPixels, false, true);  // also comments
+  QFont Letter = MakeFont("DejaVu Sans Mono", kTabTextPixels, true, true);
+  QFont Count = MakeFont("DejaVu Sans Mono", kCountPixels, false, true);
+  QFont Part = MakeFont("DejaVu Sans", kTabTextPixels, true, false);
+  QFont Title = MakeFont("DejaVu Sans", 24, true, false);
+  QFont Subtitle = MakeFont("DejaVu Sans", 16, false, false);
+  QFont FieldLabel = MakeFont("DejaVu Sans", kTabTextPixels, true, false);
+  QFont FieldValue = MakeFont("DejaVu Sans", kTabTextPixels, false, false);
+  QFont PageNumber = MakeFont("DejaVu Sans", 11, false, false);
+
+  const QFont& Of(print::TextStyle style) const {
+    switch (style) {
+      case print::TextStyle::Title: return Title;
+      case print::TextStyle::Subtitle: return Subtitle;
+      case print::TextStyle::FieldLabel: return FieldLabel;
+      case print::TextStyle::FieldValue: return FieldValue;
+      case print::TextStyle::PageNumber: return PageNumber;
+    }
+    return FieldValue;
+  }
+};
+
+// Everything one page needs, built once per print run.
+struct PagePainter {
+  PageFonts Fonts;
+  GlyphRunBuilder Labels{Fonts.Label};
+  GlyphRunBuilder Letters{Fonts.Letter};
+  GlyphRunBuilder Counts{Fonts.Count};
+
+  void PaintSystem(QPainter& painter, const Osnova& doc, const print::PageLayout& layout,
+                   const print::PrintedSystem& system);
+};
+
+// Positions of a bar that hold a note on a shown instrument row: the view counts only those.
+uint64_t CountedPositions(const Osnova& doc, const TBar& bar) {
+  uint64_t mask = 0;
+  for (int r = RowCymbals; r <= RowBass; ++r)
+    if (doc.Kit[r]) mask |= bar.Rows[r].Notes;
+  if (bar.Length < kMaxPositions) mask &= (uint64_t{1} << bar.Length) - 1;
+  return mask;
+}
+
+void PagePainter::PaintSystem(QPainter& painter, const Osnova& doc, const print::PageLayout& layout,
+                              const print::PrintedSystem& system) {
+  const int n = layout.ShownRows;
+  const int H = layout.LineHeight;
+  const double top = system.LineTop();
+  const std::vector<int> columns = StartColumns(doc, system);
+  const int endColumn = columns.back() + doc.Bar(system.LastBar).Length;  // after the last bar
+
+  // The view's lines are one pixel wide at whole pixels; their centres are half a pixel in.
+  const double barTop = top + view::BarLineTop(H, 0);
+  const double barBottom = top + view::BarLineBottom(H, 0, n) + 1;
+  QList<QLineF> lines;
+  lines.reserve(static_cast<qsizetype>(columns.size()) + 1 + n);
+  for (int column : columns) {
+    const double x = view::BarLineX(column) + 0.5;
+    lines.push_back(QLineF(x, barTop, x, barBottom));
+  }
+  const double right = view::BarLineX(endColumn) + 0.5;
+  lines.push_back(QLineF(right, barTop, right, barBottom));
+  for (int s = 0; s < n; ++s) {
+    const double y = top + view::StaffY(H, 0, s) + 0.5;
+    lines.push_back(QLineF(view::BarLineX(0), y, view::BarLineX(endColumn) + 1, y));
+  }
+  painter.drawLines(lines);
+
+  int k = 0;
+  for (int r = 0; r < kRowCount; ++r) {
+    if (!doc.Kit[r]) continue;
+    Labels.Add(painter, 10, top + view::LabelY(H, 0, k), kRowLabels[r]);
+    ++k;
+  }
+
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const TBar& bar = doc.Bar(system.FirstBar + static_cast<int>(i));
+    const int start = columns[i];
+    for (int r = RowCymbals; r <= RowBass; ++r) {
+      if (!doc.Kit[r]) continue;
+      const TNoteRow& notes = bar.Rows[r];
+      const double y = top + view::LetterY(H, 0, doc.LineOfRow[r] - 1);
+      for (int p = 0; p < bar.Length; ++p) {
+        if (!notes.Has(p)) continue;
+        const char letter = NoteLetter(r, notes.Cells[p].Variant, notes.Cells[p].Accent);
+        Letters.Add(painter, view::LetterX(start + p), y, std::string_view(&letter, 1));
+      }
+    }
+    const uint64_t counted = CountedPositions(doc, bar);
+    for (int p = 0; p < bar.Length; ++p)
+      if ((counted >> p) & 1u)
+        Counts.Add(painter, view::LetterX(start + p), top + view::CountY(H, 0), CountLabel(p));
+  }
+  Labels.Flush(painter);
+  Letters.Flush(painter);
+  Counts.Flush(painter);
+
+  // Comments run on over the next bar's strip as in the view; the page's clip stops them at the
+  // right edge of the content.
+  painter.setFont(Fonts.Label);
+  const double commentAscent = QFontMetricsF(painter.font(), painter.device()).ascent();
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const TBar& bar = doc.Bar(system.FirstBar + static_cast<int>(i));
+    if (bar.Comment.empty()) continue;
+    painter.drawText(QPointF(view::LetterX(columns[i]), top + view::CommentY(H, 0) + commentAscent),
+                     FromCp1252(bar.Comment));
+  }
+  if (!system.Parts.empty()) {
+    painter.setFont(Fonts.Part);
+    const double partAscent = QFontMetricsF(painter.font(), painter.device()).ascent();
+    for (const print::PartMark& part : system.Parts) {
+      const int column = columns[static_cast<std::size_t>(part.Bar - system.FirstBar)];
+      painter.drawText(QPointF(view::LetterX(column), system.Top + partAscent), FromCp1252(part.Name));
+    }
+  }
+}
+
+void PaintPages(QPainter& painter, PagePainter& pages, const Osnova& doc,
+                const print::PageLayout& layout, int from, int to,
+                const std::function<void()>& newPage) {
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  painter.setRenderHint(QPainter::TextAntialiasing, true);
+  QPen pen(Qt::black, kStrokeWidth);
+  pen.setCapStyle(Qt::FlatCap);
+  for (int index = from; index <= to; ++index) {
+    if (index > from) newPage();
+    const print::PrintedPage& page = layout.Pages[static_cast<std::size_t>(index)];
+    painter.save();
+    // Device pixels per point from the device itself: the PDF writer and printers differ.
+    const double perPoint = painter.device()->width() / layout.Sheet.WidthPt;
+    painter.scale(perPoint, perPoint);
+    painter.translate(print::kMarginPt, print::kMarginPt);
+    painter.scale(layout.Scale, layout.Scale);
+    painter.setClipRect(QRectF(0, 0, layout.ContentWidth, layout.ContentHeight));
+    painter.setPen(pen);
+    for (const print::PlacedText& text : page.Texts) {
+      painter.setFont(pages.Fonts.Of(text.Style));
+      const int flags = Qt::AlignVCenter | Qt::TextSingleLine |
+                        (text.Centered ? Qt::AlignHCenter : Qt::AlignLeft);
+      painter.drawText(QRectF(text.X, text.Y, text.Width, text.Height), flags,
+                       FromCp1252(text.Text));
+    }
+    for (const print::PrintedSystem& system : page.Systems)
+      pages.PaintSystem(painter, doc, layout, system);
+    painter.restore();
+  }
+}
+
+QPageSize PageSizeOf(const print::Paper& paper) {
+  const std::string_view name = paper.Name;
+  if (name == print::kA4.Name) return QPageSize(QPageSize::A4);
+  if (name == print::kLetter.Name) return QPageSize(QPageSize::Letter);
+  return QPageSize(QSizeF(paper.WidthPt, paper.HeightPt), QPageSize::Point, QString(),
+                   QPageSize::ExactMatch);
+}
+
+}  // namespace
+
+print::Paper DefaultPaper() {
+  const QByteArray chosen = qgetenv("GROOVELOOM_PAPER").toLower();
+  if (chosen == "a4") return print::kA4;
+  if (chosen == "letter") return print::kLetter;
+#ifdef _NL_PAPER_WIDTH
+  // glibc hands the paper width (millimetres) back in the bits of the pointer.
+  const auto width = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(nl_langinfo(_NL_PAPER_WIDTH)));
+  if (width == 216) return print::kLetter;
+  if (width == 210) return print::kA4;
+#endif
+  return QLocale::system().measurementSystem() == QLocale::ImperialUSSystem ? print::kLetter
+                                                                            : print::kA4;
+}
+
+void PaintTabPages(QPainter& painter, const Osnova& doc, const print::PageLayout& layout, int from,
+                   int to, const std::function<void()>& newPage) {
+  PagePainter pages;  // once per run: its glyph tables cost more than a page
+  PaintPages(painter, pages, doc, layout, from, to, newPage);
+}
+
+QByteArray PdfBytes(const Osnova& doc, const ExportBoxes& boxes, const print::Paper& paper) {
+  const print::PageLayout layout = print::LayOutPages(doc, boxes, paper);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  {
+    QPdfWriter writer(&buffer);
+    writer.setCreator(QString::fromLatin1(kCreator));
+    writer.setTitle(FromCp1252(doc.Song));
+    writer.setPageLayout(QPageLayout(PageSizeOf(paper), QPageLayout::Portrait, QMarginsF()));
+    QPainter painter(&writer);
+    PaintTabPages(painter, doc, layout, 0, static_cast<int>(layout.Pages.size()) - 1,
+                  [&writer] { writer.newPage(); });
+  }
+  return bytes;
+}
+
+bool ExportPdf(const Osnova& doc, const ExportBoxes& boxes, const print::Paper& paper,
+               const std::string& path, std::string& error) {
+  const QByteArray bytes = PdfBytes(doc, boxes, paper);
+  return WriteFileAtomically(path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                             error);
+}
+
+bool WritePdfFile(Osnova& doc, const std::string& path, std::string& error) {
+  return ExportPdf(doc, BoxesAfterOpen(doc), DefaultPaper(), path, error);
+}
+
+bool PrintTab(QPrinter& printer, const Osnova& doc, const ExportBoxes& boxes, std::string& error) {
+  // Our own margins on the whole sheet, whatever margins the printer's settings carry.
+  printer.setFullPage(true);
+  const QRectF sheet = printer.pageLayout().fullRectPoints();
+  const print::Paper paper{"Custom", sheet.width(), sheet.height()};
+  const print::PageLayout layout = print::LayOutPages(doc, boxes, paper);
+  const int last = static_cast<int>(layout.Pages.size()) - 1;
+  int from = 0;
+  int to = last;
+  if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
+    from = std::min(printer.fromPage() - 1, last);
+    to = printer.toPage() > 0 ? std::clamp(printer.toPage() - 1, from, last) : last;
+  }
+  QPainter painter;
+  if (!painter.begin(&printer)) {
+    error = "the printer could not be started";
+    return false;
+  }
+  PaintTabPages(painter, doc, layout, from, to, [&printer] { printer.newPage(); });
+  if (!painter.end()) {
+    error = "the printer did not take the pages";
+    return false;
+  }
+  return true;
+}
+
+FileDialogSpec SavePdfSpec() {
+  return SaveDialogRequest(QStringLiteral("Export your drum tab to a PDF file"),
+                           QStringLiteral("PDF Files (*.pdf);;All Files (*)"), QStringLiteral("pdf"));
+}
