@@ -11,5 +11,11 @@
 // it is never left partial.
 int ConvertTabFile(const std::string& in, const std::string& out, std::string& message);
 
+// The same for any input: IN ending in .txt or .tab is read as a text tab, .mid or .midi as a
+// MIDI file (the drum notes of `midiChannel`, 1..16), anything else as a tab file. The import's
+// warnings go to `warnings`; an import that finds nothing usable returns 1 with its message.
+int ConvertFile(const std::string& in, const std::string& out, int midiChannel,
+                std::string& message, std::vector<std::string>& warnings);
+
 // The extensions ConvertTabFile can write, with their dot, in table order.
 std::vector<std::string> ConversionExtensions();
