@@ -474,11 +474,14 @@ class Reader {
     if (count == 0) count = repeatEnd >= 0 ? 2 : 1;
     if (repeatEnd < 0 || repeatEnd > last) repeatEnd = last;
     if (repeatStart < 0 || repeatStart > repeatEnd) repeatStart = 0;
+    // Every bar makes at least one bar of the song, so the order never needs more than the
+    // song can hold.
     std::vector<int> order;
-    for (int b = 0; b < repeatStart; ++b) order.push_back(b);
-    for (int t = 0; t < count; ++t)
-      for (int b = repeatStart; b <= repeatEnd; ++b) order.push_back(b);
-    for (int b = repeatEnd + 1; b <= last; ++b) order.push_back(b);
+    const auto full = [&] { return order.size() > static_cast<std::size_t>(kMaxBarCount); };
+    for (int b = 0; b < repeatStart && !full(); ++b) order.push_back(b);
+    for (int t = 0; t < count && !full(); ++t)
+      for (int b = repeatStart; b <= repeatEnd && !full(); ++b) order.push_back(b);
+    for (int b = repeatEnd + 1; b <= last && !full(); ++b) order.push_back(b);
 
     // The first time a bar is played it takes the written bar with its comment and part; later
     // times copy its notes.
@@ -542,9 +545,14 @@ class Reader {
         if (text[static_cast<std::size_t>(c)] != ' ') return std::nullopt;
       return text;
     };
+    // Where each bar's cells begin on the lines: after the bars before it and their bar lines.
+    std::vector<std::size_t> starts(lengths.size());
+    for (std::size_t k = 0, at = static_cast<std::size_t>(column); k < lengths.size(); ++k) {
+      starts[k] = at;
+      at += static_cast<std::size_t>(lengths[k]) + 1;
+    }
     auto textOver = [&](std::string_view text, std::size_t b) {
-      std::size_t at = static_cast<std::size_t>(column);
-      for (std::size_t k = 0; k < b; ++k) at += static_cast<std::size_t>(lengths[k]) + 1;
+      const std::size_t at = starts[b];
       if (at >= text.size()) return std::string_view{};
       const auto length = std::min<std::size_t>(static_cast<std::size_t>(lengths[b]), kMaxPositions);
       return TrimRight(text.substr(at, length));
