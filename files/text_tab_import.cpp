@@ -270,6 +270,48 @@ bool CellNote(const TabLine& line, char c, TNoteCell& cell) {
   return false;
 }
 
+// Text files written by today's editors are mostly UTF-8, the model's texts Windows-1252: a text
+// that is valid UTF-8 with characters beyond ASCII is converted ('?' for what 1252 lacks). Any other
+// text is taken as 1252 already (the program's own export).
+std::optional<std::string> Cp1252FromUtf8(std::string_view text) {
+  static constexpr char16_t kHigh[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return std::nullopt;
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      out += static_cast<char>(lead);
+      ++i;
+      continue;
+    }
+    const int extra = lead >= 0xF0 && lead <= 0xF4 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 && lead < 0xE0 ? 1 : -1;
+    if (extra < 0 || i + static_cast<std::size_t>(extra) >= text.size()) return std::nullopt;
+    uint32_t code = lead & (0x3Fu >> extra);
+    for (int k = 1; k <= extra; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+      if ((next & 0xC0u) != 0x80u) return std::nullopt;
+      code = (code << 6) | (next & 0x3Fu);
+    }
+    // Overlong forms and surrogates are not UTF-8.
+    if ((extra == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
+        (extra == 3 && (code < 0x10000 || code > 0x10FFFF)))
+      return std::nullopt;
+    i += static_cast<std::size_t>(extra) + 1;
+    if (code >= 0xA0 && code <= 0xFF) {
+      out += static_cast<char>(code);
+      continue;
+    }
+    const auto high = std::find(std::begin(kHigh), std::end(kHigh), static_cast<char16_t>(code));
+    out += high != std::end(kHigh) && code > 0xFF ? static_cast<char>(0x80 + (high - std::begin(kHigh))) : '?';
+  }
+  return out;
+}
+
 struct InfoLine {
   std::string_view Key;     // normalised
   std::string_view Prefix;  // as the export writes it
@@ -283,7 +325,6 @@ constexpr InfoLine kInfoLines[] = {
 class Reader {
  public:
   explicit Reader(std::string_view text) {
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a UTF-8 byte order mark
     std::size_t start = 0;
     while (start <= text.size()) {
       std::size_t end = text.find_first_of("\r\n", start);
@@ -580,4 +621,8 @@ class Reader {
 
 }  // namespace
 
-ImportResult ImportTextTab(std::string_view text) { return Reader(text).Read(); }
+ImportResult ImportTextTab(std::string_view text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a UTF-8 byte order mark
+  if (std::optional<std::string> converted = Cp1252FromUtf8(text)) return Reader(*converted).Read();
+  return Reader(text).Read();
+}

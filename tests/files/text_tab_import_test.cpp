@@ -198,6 +198,12 @@ TEST(TextTabImport, ReadsTheSongInformationOfTheExport) {
   EXPECT_EQ(doc.TabAuthor, "Me");
   EXPECT_EQ(doc.Email, "me@example.org");
   EXPECT_EQ(doc.Tempo, kMaxTempo);
+
+  // A UTF-8 text comes in as the model's Windows-1252; a 1252 text stays as it is.
+  auto utf8 = Import("Artist: Mot\xC3\xB6rhead \xE2\x80\x93 \xE6\x97\xA5\nBD|o---|\n");
+  EXPECT_EQ(utf8.Document->Artist, "Mot\xF6rhead \x96 ?");
+  auto cp1252 = Import("Artist: Mot\xF6rhead\nBD|o---|\n");
+  EXPECT_EQ(cp1252.Document->Artist, "Mot\xF6rhead");
 }
 
 // The program's own text export of random songs reads back to the same bars, notes, texts and
