@@ -73,27 +73,50 @@ bool DrumRowOfKey(uint8_t key, int& row, uint8_t& variant) {
 
 ImportResult MidiToTab(const MidiFileContents& file, int channel, std::vector<int>* channelsWithNotes) {
   ImportResult result;
+  // The song ends with the last note it can show: notes on keys without a row make no bars.
   uint64_t lastPosition = 0;
-  bool any = false;
+  bool any = false, anyMapped = false;
   std::array<bool, 17> used{};
+  std::map<int, int> unmapped;  // key -> notes
+  int unmappedNotes = 0;
   for (const MidiNoteOn& note : file.Notes) {
     used[note.Channel] = true;
     if (note.Channel != channel) continue;
     any = true;
+    int row = 0;
+    uint8_t variant = 0;
+    if (!DrumRowOfKey(note.Key, row, variant)) {
+      ++unmapped[note.Key];
+      ++unmappedNotes;
+      continue;
+    }
+    anyMapped = true;
     lastPosition = std::max(lastPosition, Sixteenths(note.Tick, file.Division));
+  }
+  const std::string none = "No drum notes found on MIDI channel " + std::to_string(channel);
+  std::string unmappedText;
+  if (unmappedNotes > 0) {
+    std::vector<int> keys;
+    for (const auto& [key, count] : unmapped) keys.push_back(key);
+    unmappedText = std::to_string(unmappedNotes) + (unmappedNotes == 1 ? " note" : " notes") +
+                   " on drum keys without a row in the tab (key" + (keys.size() > 1 ? "s " : " ") +
+                   ListOf(keys) + ")";
   }
   if (!any) {
     std::vector<int> others;
     for (int c = 1; c <= 16; ++c)
       if (used[static_cast<std::size_t>(c)]) others.push_back(c);
-    result.Error = "No drum notes found on MIDI channel " + std::to_string(channel) + ".";
+    result.Error = none + ".";
     if (!others.empty())
       result.Error += std::string(" The file has notes on channel") + (others.size() > 1 ? "s " : " ") +
                       ListOf(others) + ".";
     if (channelsWithNotes) *channelsWithNotes = std::move(others);
     return result;
   }
-
+  if (!anyMapped) {
+    result.Error = none + ": it has only " + unmappedText + ".";
+    return result;
+  }
   // Bars: the meter of the latest time signature (4/4 before the first); a signature that falls
   // inside a bar ends that bar early, so the bars after it stand where the file has them.
   BarArray bars;
@@ -132,17 +155,11 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel, std::vector<in
   if (split)
     result.Warnings.push_back("Bars longer than 64 sixteenths are split into bars of 64 sixteenths.");
 
-  std::map<int, int> unmapped;  // key -> notes
-  int unmappedNotes = 0;
+  bool placed = false;
   for (const MidiNoteOn& note : file.Notes) {
-    if (note.Channel != channel) continue;
     int row = 0;
     uint8_t variant = 0;
-    if (!DrumRowOfKey(note.Key, row, variant)) {
-      ++unmapped[note.Key];
-      ++unmappedNotes;
-      continue;
-    }
+    if (note.Channel != channel || !DrumRowOfKey(note.Key, row, variant)) continue;
     const uint64_t at = Sixteenths(note.Tick, file.Division);
     auto bar = std::upper_bound(starts.begin(), starts.end(), at);
     if (bar == starts.begin()) continue;
@@ -150,6 +167,7 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel, std::vector<in
     TBar& target = *bars[index];
     const uint64_t p = at - starts[index];
     if (p >= target.Length) continue;  // beyond the last bar kept
+    placed = true;
     TNoteRow& notes = target.Rows[static_cast<std::size_t>(row)];
     const auto accent = static_cast<uint8_t>(note.Velocity >= kAccentVelocity);
     // Two notes of one row on one sixteenth: the first stays, louder if either was accented.
@@ -158,13 +176,13 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel, std::vector<in
     else
       notes.Set(static_cast<int>(p), variant, accent);
   }
-  if (unmappedNotes > 0) {
-    std::vector<int> keys;
-    for (const auto& [key, count] : unmapped) keys.push_back(key);
-    result.Warnings.push_back(std::to_string(unmappedNotes) + (unmappedNotes == 1 ? " note" : " notes") +
-                              " on drum keys without a row in the tab (key" +
-                              (keys.size() > 1 ? "s " : " ") + ListOf(keys) + ") left out.");
+
+  if (!placed) {
+    ImportResult nothing;
+    nothing.Error = none + " within the 65535 bars a song can hold.";
+    return nothing;
   }
+  if (unmappedNotes > 0) result.Warnings.push_back(unmappedText + " left out.");
 
   auto doc = NewImportedDocument(std::move(bars));
   if (file.FirstTempo) {

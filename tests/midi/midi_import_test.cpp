@@ -155,6 +155,10 @@ TEST(MidiImport, PicksTheChannel) {
   ASSERT_TRUE(first.Document);
   EXPECT_EQ(NotesOf(*first.Document, false), (std::set<Note>{{0, RowSnare, 0, 0}}));
   EXPECT_EQ(ImportMidiFile(Header(1, 1, 8) + Track("")).Error, "No drum notes found on MIDI channel 10.");
+  // Notes only on keys no row has are nothing to show either.
+  EXPECT_EQ(ImportMidiFile(Header(0, 1, 8) + Track(Bytes({0x00, 0x99, 111, 100, 0x00, 39, 100}))).Error,
+            "No drum notes found on MIDI channel 10: it has only 2 notes on drum keys without a row "
+            "in the tab (keys 39 and 111).");
 }
 
 TEST(MidiImport, RefusesDamagedFiles) {
