@@ -10,7 +10,8 @@
 ImportKind ImportKindOf(const std::string& path) {
   const auto slash = path.find_last_of('/');
   const auto dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return ImportKind::None;
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+    return ImportKind::None;
   std::string ext = path.substr(dot);
   std::transform(ext.begin(), ext.end(), ext.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });

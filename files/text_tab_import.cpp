@@ -23,6 +23,7 @@ struct LabelEntry {
 };
 
 // Row labels drummers use, plus the program's own. Matched after Normalized().
+// clang-format off
 constexpr LabelEntry kLabels[] = {
     {"count", kCountLine, 0},
     {"crash", 1, 0}, {"cc", 1, 0}, {"cr", 1, 0}, {"c", 1, 0}, {"cym", 1, 0}, {"cymbals", 1, 0},
@@ -38,10 +39,11 @@ constexpr LabelEntry kLabels[] = {
     {"bass", 8, 0}, {"bd", 8, 0}, {"b", 8, 0}, {"k", 8, 0}, {"kick", 8, 0}, {"bassdrum", 8, 0},
     {"kickdrum", 8, 0},
 };
+// clang-format on
 
 // The program's own labels as its text export writes them (after the leading blanks).
-constexpr std::string_view kOwnLabels[] = {"Cymbals:", "Ride:", "Hi-Hat:", "Tom1:", "Tom2:",
-                                           "Floor:", "Snare:", "Bass:"};
+constexpr std::string_view kOwnLabels[] = {
+    "Cymbals:", "Ride:", "Hi-Hat:", "Tom1:", "Tom2:", "Floor:", "Snare:", "Bass:"};
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -82,9 +84,12 @@ bool IsCountText(std::string_view text) {
     char c = text[i];
     if (IsBlank(c) || c == '|') continue;
     ++tokens;
-    if (c == '1') one = true;
-    else if (c == 'e' || c == '+' || c == '&' || c == 'a') subdivision = true;
-    else if (!IsDigit(c)) return false;
+    if (c == '1')
+      one = true;
+    else if (c == 'e' || c == '+' || c == '&' || c == 'a')
+      subdivision = true;
+    else if (!IsDigit(c))
+      return false;
   }
   return one && subdivision && tokens >= 3;
 }
@@ -120,9 +125,8 @@ bool LooksLikeCells(std::string_view text) {
 // happen to hold a bar line are not taken for a tab: at least half of it rests.
 bool LooksLikeBar(std::string_view cells) {
   if (cells.empty()) return false;
-  auto rests = std::count_if(cells.begin(), cells.end(), [](char c) {
-    return c == '-' || c == '.' || c == '_';
-  });
+  auto rests = std::count_if(cells.begin(), cells.end(),
+                             [](char c) { return c == '-' || c == '.' || c == '_'; });
   return rests * 2 >= static_cast<std::ptrdiff_t>(cells.size());
 }
 
@@ -144,12 +148,16 @@ void ReadBars(std::string_view rest, TabLine& line) {
   std::size_t start = 0;
   while (true) {
     std::size_t bar = rest.find('|', start);
-    std::string_view piece = rest.substr(start, bar == std::string_view::npos ? rest.npos : bar - start);
+    std::string_view piece =
+        rest.substr(start, bar == std::string_view::npos ? rest.npos : bar - start);
     if (bar == std::string_view::npos) {
       // After the last bar line: a repeat count, a bar whose closing line is missing, or prose.
-      if (int count = RepeatCount(piece)) line.Repeat = count;
-      else if (piece.size() >= 1 && piece.front() == ':') line.RepeatStart = static_cast<int>(line.Bars.size());
-      else if (LooksLikeCells(piece)) line.Bars.push_back(piece);
+      if (int count = RepeatCount(piece))
+        line.Repeat = count;
+      else if (piece.size() >= 1 && piece.front() == ':')
+        line.RepeatStart = static_cast<int>(line.Bars.size());
+      else if (LooksLikeCells(piece))
+        line.Bars.push_back(piece);
       return;
     }
     if (!piece.empty() && piece.front() == ':') {
@@ -244,16 +252,24 @@ bool CellNote(const TabLine& line, char c, TNoteCell& cell) {
     case RowCymbals:
       variant = lower == 'x' || lower == 'o' ? hit : lower == 's' ? 1 : lower == 'c' ? 2 : -1;
       break;
-    case RowRide: variant = lower == 'x' || lower == 'o' ? 0 : -1; break;
-    case RowHiHat: variant = lower == 'x' ? 0 : lower == 'o' ? 1 : -1; break;
-    case RowTom1: case RowTom2: case RowFloor: case RowBass:
+    case RowRide:
+      variant = lower == 'x' || lower == 'o' ? 0 : -1;
+      break;
+    case RowHiHat:
+      variant = lower == 'x' ? 0 : lower == 'o' ? 1 : -1;
+      break;
+    case RowTom1:
+    case RowTom2:
+    case RowFloor:
+    case RowBass:
       variant = lower == 'o' || lower == 'x' ? 0 : -1;
       break;
     case RowSnare:
       // The program's own snare letter x is the rim click; elsewhere an x on a snare is a hit.
       variant = lower == 'o' ? 0 : lower == 'x' ? (line.OwnLabel ? 1 : 0) : -1;
       break;
-    default: return false;
+    default:
+      return false;
   }
   if (variant >= 0) {
     cell = TNoteCell{static_cast<uint8_t>(variant), static_cast<uint8_t>(upper ? 1 : 0)};
@@ -271,14 +287,15 @@ bool CellNote(const TabLine& line, char c, TNoteCell& cell) {
 }
 
 // Text files written by today's editors are mostly UTF-8, the model's texts Windows-1252: a text
-// that is valid UTF-8 with characters beyond ASCII is converted ('?' for what 1252 lacks). Any other
-// text is taken as 1252 already (the program's own export).
+// that is valid UTF-8 with characters beyond ASCII is converted ('?' for what 1252 lacks). Any
+// other text is taken as 1252 already (the program's own export).
 std::optional<std::string> Cp1252FromUtf8(std::string_view text) {
   static constexpr char16_t kHigh[32] = {
       0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
       0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
       0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+  if (std::all_of(text.begin(), text.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
     return std::nullopt;
   std::string out;
   out.reserve(text.size());
@@ -289,7 +306,10 @@ std::optional<std::string> Cp1252FromUtf8(std::string_view text) {
       ++i;
       continue;
     }
-    const int extra = lead >= 0xF0 && lead <= 0xF4 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 && lead < 0xE0 ? 1 : -1;
+    const int extra = lead >= 0xF0 && lead <= 0xF4  ? 3
+                      : lead >= 0xE0                ? 2
+                      : lead >= 0xC2 && lead < 0xE0 ? 1
+                                                    : -1;
     if (extra < 0 || i + static_cast<std::size_t>(extra) >= text.size()) return std::nullopt;
     uint32_t code = lead & (0x3Fu >> extra);
     for (int k = 1; k <= extra; ++k) {
@@ -307,7 +327,9 @@ std::optional<std::string> Cp1252FromUtf8(std::string_view text) {
       continue;
     }
     const auto high = std::find(std::begin(kHigh), std::end(kHigh), static_cast<char16_t>(code));
-    out += high != std::end(kHigh) && code > 0xFF ? static_cast<char>(0x80 + (high - std::begin(kHigh))) : '?';
+    out += high != std::end(kHigh) && code > 0xFF
+               ? static_cast<char>(0x80 + (high - std::begin(kHigh)))
+               : '?';
   }
   return out;
 }
@@ -317,8 +339,8 @@ struct InfoLine {
   std::string_view Prefix;  // as the export writes it
 };
 constexpr InfoLine kInfoLines[] = {
-    {"artist", "Artist :   "},  {"song", "Song :     "},   {"album", "Album :    "},
-    {"drummer", "Drummer :  "}, {"timing", "Timing  :  "}, {"tempo", "Tempo :    "},
+    {"artist", "Artist :   "},   {"song", "Song :     "},   {"album", "Album :    "},
+    {"drummer", "Drummer :  "},  {"timing", "Timing  :  "}, {"tempo", "Tempo :    "},
     {"tabbedby", "Tabbed by: "}, {"e-mail", "E-mail:    "}, {"email", "E-mail:    "},
 };
 
@@ -359,9 +381,11 @@ class Reader {
       result.Error = kNoDrumTabMessage;
       return result;
     }
-    const int timingLength = timingDenominator_ ? LengthFromTiming(timingNumerator_, timingDenominator_) : 0;
+    const int timingLength =
+        timingDenominator_ ? LengthFromTiming(timingNumerator_, timingDenominator_) : 0;
     for (auto& bar : bars_)
-      bar->Denominator = bar->Length == timingLength ? timingDenominator_ : DenominatorForLength(bar->Length);
+      bar->Denominator =
+          bar->Length == timingLength ? timingDenominator_ : DenominatorForLength(bar->Length);
     auto doc = NewImportedDocument(std::move(bars_));
     doc->SongParts = std::move(parts_);
     for (std::size_t k = 0; k < std::size(info_); ++k)
@@ -374,7 +398,8 @@ class Reader {
 
  private:
   static std::string* InfoField(Osnova& doc, std::size_t k) {
-    std::string* fields[] = {&doc.Artist, &doc.Song, &doc.Album, &doc.Drummer, &doc.TabAuthor, &doc.Email};
+    std::string* fields[] = {&doc.Artist,  &doc.Song,      &doc.Album,
+                             &doc.Drummer, &doc.TabAuthor, &doc.Email};
     return fields[k];
   }
 
@@ -407,7 +432,8 @@ class Reader {
           timingDenominator_ = static_cast<uint8_t>(d);
         }
       } else {
-        static constexpr std::string_view kFieldKeys[] = {"artist", "song", "album", "drummer", "tabbedby", "e-mail"};
+        static constexpr std::string_view kFieldKeys[] = {"artist",  "song",     "album",
+                                                          "drummer", "tabbedby", "e-mail"};
         std::size_t k = 0;
         while (k < std::size(kFieldKeys) && kFieldKeys[k] != key) ++k;
         if (k == std::size(kFieldKeys)) k = 5;  // "email"
@@ -542,7 +568,8 @@ class Reader {
         continue;
       }
       std::vector<std::unique_ptr<TBar>> copies;
-      const std::size_t pieces = static_cast<std::size_t>((lengths[k] + kMaxPositions - 1) / kMaxPositions);
+      const std::size_t pieces =
+          static_cast<std::size_t>((lengths[k] + kMaxPositions - 1) / kMaxPositions);
       for (std::size_t piece = 0; piece < pieces && placed[k] + piece < bars_.size(); ++piece) {
         const TBar& from = *bars_[placed[k] + piece];
         auto bar = std::make_unique<TBar>(4, 4, 0);
@@ -595,7 +622,8 @@ class Reader {
     auto textOver = [&](std::string_view text, std::size_t b) {
       const std::size_t at = starts[b];
       if (at >= text.size()) return std::string_view{};
-      const auto length = std::min<std::size_t>(static_cast<std::size_t>(lengths[b]), kMaxPositions);
+      const auto length =
+          std::min<std::size_t>(static_cast<std::size_t>(lengths[b]), kMaxPositions);
       return TrimRight(text.substr(at, length));
     };
     auto comments = textLine(1);

@@ -66,7 +66,8 @@ bool ReadTrack(std::string_view data, MidiFileContents& out, std::optional<Tempo
     uint32_t delta = 0;
     bool tooLong = false;
     if (!in.VarLen(delta, tooLong))
-      return Fail(error, tooLong ? "a delta time is longer than four bytes." : "a track ends early.");
+      return Fail(error,
+                  tooLong ? "a delta time is longer than four bytes." : "a track ends early.");
     tick += delta;
     uint8_t status = 0;
     if (!in.U8(status)) return Fail(error, "a track ends early.");
@@ -140,7 +141,8 @@ bool ReadMidiFileBytes(std::string_view bytes, MidiFileContents& out, std::strin
   h.BigEndian(2, format);
   h.BigEndian(2, tracks);
   h.BigEndian(2, division);
-  if (format == 2) return Fail(error, "files of independent patterns (format 2) are not supported.");
+  if (format == 2)
+    return Fail(error, "files of independent patterns (format 2) are not supported.");
   if (format > 2) return Fail(error, "its format is unknown.");
   if (format == 0 && tracks != 1) return Fail(error, "a format 0 file must hold one track.");
   if (division & 0x8000u) return Fail(error, "files timed in SMPTE frames are not supported.");
@@ -157,8 +159,7 @@ bool ReadMidiFileBytes(std::string_view bytes, MidiFileContents& out, std::strin
       return Fail(error, "it ends before its last track.");
     if (!in.Take(length, data)) return Fail(error, "a track is cut short.");
     if (type != "MTrk") continue;  // chunks of unknown kinds are skipped, as the format asks
-    if (!ReadTrack(data, out, tempo, error))
-      return false;
+    if (!ReadTrack(data, out, tempo, error)) return false;
     ++read;
   }
   if (tempo) out.FirstTempo = tempo->Microseconds;
@@ -166,7 +167,8 @@ bool ReadMidiFileBytes(std::string_view bytes, MidiFileContents& out, std::strin
   // order among equal times.
   std::stable_sort(out.Notes.begin(), out.Notes.end(),
                    [](const MidiNoteOn& a, const MidiNoteOn& b) { return a.Tick < b.Tick; });
-  std::stable_sort(out.TimeSignatures.begin(), out.TimeSignatures.end(),
-                   [](const MidiTimeSignature& a, const MidiTimeSignature& b) { return a.Tick < b.Tick; });
+  std::stable_sort(
+      out.TimeSignatures.begin(), out.TimeSignatures.end(),
+      [](const MidiTimeSignature& a, const MidiTimeSignature& b) { return a.Tick < b.Tick; });
   return true;
 }

@@ -26,7 +26,8 @@ struct MidiTimeSignature {
 struct MidiFileContents {
   uint16_t Format = 0;
   uint16_t Division = 0;  // ticks per quarter note, 1..32767
-  std::vector<MidiNoteOn> Notes;  // all channels, in time order (tracks in file order at equal times)
+  std::vector<MidiNoteOn>
+      Notes;  // all channels, in time order (tracks in file order at equal times)
   std::vector<MidiTimeSignature> TimeSignatures;  // in time order
   std::optional<uint32_t> FirstTempo;  // microseconds per quarter note of the earliest set-tempo
 };

@@ -19,9 +19,9 @@ std::array<KeyRow, 128> BuildKeyRows() {
   std::array<KeyRow, 128> keys{};
   // General MIDI drum keys the map does not produce, each to the nearest row.
   const std::pair<uint8_t, KeyRow> others[] = {
-      {35, {RowBass, 0}}, {40, {RowSnare, 0}}, {44, {RowHiHat, 0}}, {51, {RowRide, 0}},
-      {53, {RowRide, 0}}, {57, {RowCymbals, 0}}, {41, {RowFloor, 0}}, {45, {RowTom2, 0}},
-      {50, {RowTom1, 0}},
+      {35, {RowBass, 0}},  {40, {RowSnare, 0}}, {44, {RowHiHat, 0}},
+      {51, {RowRide, 0}},  {53, {RowRide, 0}},  {57, {RowCymbals, 0}},
+      {41, {RowFloor, 0}}, {45, {RowTom2, 0}},  {50, {RowTom1, 0}},
   };
   for (const auto& [key, row] : others) keys[key] = row;
   // The inverse of the program's own map wins: its keys read back to exactly the note played.
@@ -56,7 +56,8 @@ Meter MeterOf(const MidiTimeSignature& sig) {
   const int denominator = 1 << sig.DenominatorPower;
   const int length = std::max(1, (sig.Numerator * 16 + denominator - 1) / denominator);
   uint8_t shown = DenominatorForLength(std::min(length, kMaxPositions));
-  if ((denominator == 8 || denominator == 16) && length <= kMaxPositions && length * denominator == sig.Numerator * 16)
+  if ((denominator == 8 || denominator == 16) && length <= kMaxPositions &&
+      length * denominator == sig.Numerator * 16)
     shown = static_cast<uint8_t>(denominator);
   return {length, shown};
 }
@@ -71,7 +72,8 @@ bool DrumRowOfKey(uint8_t key, int& row, uint8_t& variant) {
   return true;
 }
 
-ImportResult MidiToTab(const MidiFileContents& file, int channel, std::vector<int>* channelsWithNotes) {
+ImportResult MidiToTab(const MidiFileContents& file, int channel,
+                       std::vector<int>* channelsWithNotes) {
   ImportResult result;
   // The song ends with the last note it can show: notes on keys without a row make no bars.
   uint64_t lastPosition = 0;
@@ -108,8 +110,8 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel, std::vector<in
       if (used[static_cast<std::size_t>(c)]) others.push_back(c);
     result.Error = none + ".";
     if (!others.empty())
-      result.Error += std::string(" The file has notes on channel") + (others.size() > 1 ? "s " : " ") +
-                      ListOf(others) + ".";
+      result.Error += std::string(" The file has notes on channel") +
+                      (others.size() > 1 ? "s " : " ") + ListOf(others) + ".";
     if (channelsWithNotes) *channelsWithNotes = std::move(others);
     return result;
   }
@@ -136,7 +138,8 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel, std::vector<in
       meter = MeterOf(file.TimeSignatures[next++]);
       changed = true;
     }
-    if (changed || position >= measureEnd) measureEnd = position + static_cast<uint64_t>(meter.Length);
+    if (changed || position >= measureEnd)
+      measureEnd = position + static_cast<uint64_t>(meter.Length);
     uint64_t end = measureEnd;
     if (next < file.TimeSignatures.size())
       end = std::min(end, Sixteenths(file.TimeSignatures[next].Tick, file.Division));
@@ -153,7 +156,8 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel, std::vector<in
     position = end;
   }
   if (split)
-    result.Warnings.push_back("Bars longer than 64 sixteenths are split into bars of 64 sixteenths.");
+    result.Warnings.push_back(
+        "Bars longer than 64 sixteenths are split into bars of 64 sixteenths.");
 
   bool placed = false;
   for (const MidiNoteOn& note : file.Notes) {
@@ -186,7 +190,8 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel, std::vector<in
 
   auto doc = NewImportedDocument(std::move(bars));
   if (file.FirstTempo) {
-    const double bpm = *file.FirstTempo == 0 ? kMaxTempo : std::round(60000000.0 / *file.FirstTempo);
+    const double bpm =
+        *file.FirstTempo == 0 ? kMaxTempo : std::round(60000000.0 / *file.FirstTempo);
     doc->Tempo = static_cast<uint16_t>(std::clamp<double>(bpm, 1, kMaxTempo));
   }
   ShowRowsWithNotes(*doc);
@@ -194,7 +199,8 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel, std::vector<in
   return result;
 }
 
-ImportResult ImportMidiFile(std::string_view bytes, int channel, std::vector<int>* channelsWithNotes) {
+ImportResult ImportMidiFile(std::string_view bytes, int channel,
+                            std::vector<int>* channelsWithNotes) {
   MidiFileContents file;
   ImportResult result;
   if (!ReadMidiFileBytes(bytes, file, result.Error)) return result;

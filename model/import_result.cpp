@@ -18,6 +18,7 @@ std::unique_ptr<Osnova> NewImportedDocument(BarArray bars) {
 void ShowRowsWithNotes(Osnova& doc) {
   for (const auto& bar : doc.Bars)
     for (int r = RowCymbals; r <= RowBass; ++r)
-      if (bar->Rows[static_cast<std::size_t>(r)].Notes != 0) doc.Kit[static_cast<std::size_t>(r)] = 1;
+      if (bar->Rows[static_cast<std::size_t>(r)].Notes != 0)
+        doc.Kit[static_cast<std::size_t>(r)] = 1;
   RecomputeLineOfRow(doc);
 }

@@ -10,9 +10,9 @@
 #include "model/tab_document.h"
 
 struct ImportResult {
-  std::unique_ptr<Osnova> Document;    // null when nothing usable was found
-  std::vector<std::string> Warnings;   // in the order met, each a whole sentence
-  std::string Error;                   // why Document is null; empty otherwise
+  std::unique_ptr<Osnova> Document;   // null when nothing usable was found
+  std::vector<std::string> Warnings;  // in the order met, each a whole sentence
+  std::string Error;                  // why Document is null; empty otherwise
 };
 
 // The timing a bar of `length` positions (1..64) gets when the source names none: 4/4 for 16, n/4

@@ -13,7 +13,8 @@ namespace random_song {
 
 inline std::string Word(std::mt19937& rng, int maxLength) {
   // No bar lines and no digits: a comment line must not look like a tab or a counting line.
-  static const std::string kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ ,;!?-'()";
+  static const std::string kLetters =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ ,;!?-'()";
   std::uniform_int_distribution<int> length(1, maxLength);
   std::uniform_int_distribution<std::size_t> letter(0, kLetters.size() - 1);
   std::string word;
@@ -25,7 +26,9 @@ inline std::string Word(std::mt19937& rng, int maxLength) {
 }
 
 // Variants the tab file and the exports keep, by row.
-inline int VariantCount(int row) { return row == RowCymbals ? 3 : row == RowHiHat || row == RowSnare ? 2 : 1; }
+inline int VariantCount(int row) {
+  return row == RowCymbals ? 3 : row == RowHiHat || row == RowSnare ? 2 : 1;
+}
 
 // `sameTimingAsFirst`: bars as long as bar 0 share its denominator and all others take the
 // usual one for their length (what a text tab can say about timings).
@@ -47,7 +50,8 @@ inline std::unique_ptr<Osnova> Make(std::mt19937& rng, int maxBars, bool withTex
       for (int p = 0; p < bar.Length; ++p)
         if (percent(rng) < density)
           bar.Rows[static_cast<std::size_t>(r)].Set(
-              p, static_cast<uint8_t>(std::uniform_int_distribution<int>(0, VariantCount(r) - 1)(rng)),
+              p,
+              static_cast<uint8_t>(std::uniform_int_distribution<int>(0, VariantCount(r) - 1)(rng)),
               static_cast<uint8_t>(percent(rng) < 25));
     if (withTexts && percent(rng) < 30) bar.Comment = Word(rng, 40);
   }

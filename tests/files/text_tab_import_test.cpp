@@ -83,7 +83,8 @@ TEST(TextTabImport, ReadsCellsAndWarnsOncePerLine) {
   EXPECT_EQ(RowText(doc, 0, RowTom1), "o-----o---------");
   EXPECT_EQ(RowText(doc, 0, RowCymbals), "x---------------");
   ASSERT_EQ(result.Warnings.size(), 2u) << Joined(result.Warnings);
-  EXPECT_EQ(result.Warnings[0], "Line 3: the choke mark \"#\" is not supported; choke marks are left out.");
+  EXPECT_EQ(result.Warnings[0],
+            "Line 3: the choke mark \"#\" is not supported; choke marks are left out.");
   EXPECT_EQ(result.Warnings[1], "Line 4: \"y\" is not a drum note; it is read as a rest.");
 
   // The program's own labels keep its own letters: x on the snare is the rim click.
@@ -95,7 +96,9 @@ TEST(TextTabImport, ReadsCellsAndWarnsOncePerLine) {
 }
 
 TEST(TextTabImport, TimingsFollowTheBarLengths) {
-  auto result = Import("HH|x-x-x-x-x-x-x-x-|x-x-x-x-x-x-|x-x-x-|x-x-x-x|x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-|\n");
+  auto result = Import(
+      "HH|x-x-x-x-x-x-x-x-|x-x-x-x-x-x-|x-x-x-|x-x-x-x|x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-|"
+      "\n");
   const Osnova& doc = *result.Document;
   ASSERT_EQ(doc.BarCount, 5);
   const int expected[][2] = {{16, 4}, {12, 4}, {6, 8}, {7, 16}, {40, 4}};
@@ -123,8 +126,11 @@ TEST(TextTabImport, TimingsFollowTheBarLengths) {
   EXPECT_EQ(RowText(u, 2, RowBass), "-o----");
   EXPECT_EQ(RowText(u, 1, RowHiHat).substr(0, 5), "x-x--");
   ASSERT_EQ(uneven.Warnings.size(), 2u) << Joined(uneven.Warnings);
-  EXPECT_EQ(uneven.Warnings[0], "Line 1: the rows of this tab disagree on the length of a bar; the longest is used.");
-  EXPECT_EQ(uneven.Warnings[1], "Line 1: a bar of 70 positions is longer than 64; it is split into bars of 64 positions.");
+  EXPECT_EQ(uneven.Warnings[0],
+            "Line 1: the rows of this tab disagree on the length of a bar; the longest is used.");
+  EXPECT_EQ(
+      uneven.Warnings[1],
+      "Line 1: a bar of 70 positions is longer than 64; it is split into bars of 64 positions.");
 }
 
 TEST(TextTabImport, RepeatsSystems) {
@@ -187,7 +193,8 @@ TEST(TextTabImport, RefusesTextWithoutATab) {
 
 TEST(TextTabImport, ReadsTheSongInformationOfTheExport) {
   auto result = Import(
-      "\xEF\xBB\xBF" "Artist :   Band\r\nSong :     Tune\r\nAlbum :    \r\nDrummer :  Joe\r\n"
+      "\xEF\xBB\xBF"
+      "Artist :   Band\r\nSong :     Tune\r\nAlbum :    \r\nDrummer :  Joe\r\n"
       "Timing  :  4/4\r\nTempo :    2000\r\n\r\nTabbed by: Me\r\nE-mail:    me@example.org\r\n\r\n"
       "BD|o---|\r\n");
   const Osnova& doc = *result.Document;

@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       for (int p = 0; p < bar.Length; ++p)
         if (row.Has(p)) {
           anyNote = true;
-          Check(DrumNoteOf(static_cast<uint8_t>(r), row.Cells[static_cast<std::size_t>(p)].Variant) != 0,
+          Check(DrumNoteOf(static_cast<uint8_t>(r),
+                           row.Cells[static_cast<std::size_t>(p)].Variant) != 0,
                 "a variant the row does not have");
         }
     }

@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   Check(doc.BarCount >= 1 && doc.Bars.size() == doc.BarCount, "bar count");
   Check(doc.Numerator >= 1 && doc.Numerator <= 16, "numerator");
   Check(doc.Tempo >= 1 && doc.Tempo <= kMaxTempo, "tempo");
-  for (const auto* text : {&doc.Artist, &doc.Song, &doc.Album, &doc.Drummer, &doc.TabAuthor, &doc.Email})
+  for (const auto* text :
+       {&doc.Artist, &doc.Song, &doc.Album, &doc.Drummer, &doc.TabAuthor, &doc.Email})
     Check(text->size() <= kInfoTextLength, "text length");
   int32_t previous = -1;
   for (const auto& part : doc.SongParts) {
@@ -51,8 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       for (int p = 0; p < bar.Length; ++p)
         if (row.Has(p))
           Check(row.Cells[static_cast<std::size_t>(p)] ==
-                    LetterToCell(r, static_cast<uint8_t>(NoteLetter(r, row.Cells[static_cast<std::size_t>(p)].Variant,
-                                                                    row.Cells[static_cast<std::size_t>(p)].Accent))),
+                    LetterToCell(r, static_cast<uint8_t>(NoteLetter(
+                                        r, row.Cells[static_cast<std::size_t>(p)].Variant,
+                                        row.Cells[static_cast<std::size_t>(p)].Accent))),
                 "a note the tab file cannot keep");
     }
   }

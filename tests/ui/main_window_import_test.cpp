@@ -125,7 +125,8 @@ TEST_F(MainWindowTest, ImportMidiReadsTheDrumChannelOrOffersAnother) {
   EXPECT_EQ(dialogs.Count(ScriptedDialogService::Shown::Kind::Message), 0);
 
   // A drum track on channel 2: the window offers it; No leaves the song and says why.
-  const std::string channel2("MThd\0\0\0\x06\0\0\0\x01\0\x08MTrk\0\0\0\x08\0\x91\x26\x40\0\xFF\x2F\0", 30);
+  const std::string channel2(
+      "MThd\0\0\0\x06\0\0\0\x01\0\x08MTrk\0\0\0\x08\0\x91\x26\x40\0\xFF\x2F\0", 30);
   const QString other = WriteFile(PathIn("other.mid"), channel2);
   Osnova* before = w.Document();
   dialogs.Clear();
@@ -133,12 +134,14 @@ TEST_F(MainWindowTest, ImportMidiReadsTheDrumChannelOrOffersAnother) {
   dialogs.Answers = {true, false, true, true};  // unsaved?, channel 2?, unsaved?, channel 2?
   Item("ImportMidi1")->trigger();
   EXPECT_EQ(w.Document(), before);
-  EXPECT_EQ(dialogs.Messages(), std::vector<QString>{"No drum notes found on MIDI channel 10. The file "
-                                                     "has notes on channel 2."});
+  EXPECT_EQ(dialogs.Messages(),
+            std::vector<QString>{"No drum notes found on MIDI channel 10. The file "
+                                 "has notes on channel 2."});
   Item("ImportMidi1")->trigger();
   ASSERT_TRUE(dialogs.Drained());
-  EXPECT_EQ(dialogs.Questions()[1],
-            "There are no drum notes on MIDI channel 10 in this file. Import the notes of channel 2 "
-            "as drums?");
+  EXPECT_EQ(
+      dialogs.Questions()[1],
+      "There are no drum notes on MIDI channel 10 in this file. Import the notes of channel 2 "
+      "as drums?");
   EXPECT_TRUE(w.Document()->Bar(0).Rows[RowSnare].Has(0));
 }
