@@ -12,6 +12,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "files/convert.h"
 #include "midi/midi_output.h"
@@ -57,6 +58,10 @@ void PrintUsage(std::ostream& out) {
          "                            the extension of OUT names the format ("
       << extensions
       << ")\n"
+         "                            IN may also be a text tab (.txt, .tab) or a MIDI file\n"
+         "                            (.mid, .midi), imported as a new song; FILE too\n"
+         "  --channel N               with -o: the MIDI channel (1..16) of the drum notes to\n"
+         "                            import, 10 by default\n"
          "  grooveloom --help         show this help\n"
          "\n"
          "Exit status of -o: 0 done; 1 IN refused or OUT not written (OUT is never left partial);\n"
@@ -64,14 +69,30 @@ void PrintUsage(std::ostream& out) {
 }
 
 int Convert(int argc, char** argv) {
-  if (argc != 4) {
+  std::vector<std::string> files;
+  int channel = 10;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--channel" && i + 1 < argc) {
+      const std::string value = argv[++i];
+      channel = !value.empty() && value.size() <= 2 && value.find_first_not_of("0123456789") == std::string::npos
+                    ? std::stoi(value) : 0;
+      if (channel < 1 || channel > 16) {
+        std::cerr << "grooveloom: --channel needs a MIDI channel from 1 to 16\n";
+        return 2;
+      }
+    } else {
+      files.push_back(arg);
+    }
+  }
+  if (files.size() != 2) {
     std::cerr << "grooveloom: -o needs an output and an input file\n";
     PrintUsage(std::cerr);
     return 2;
   }
   std::string message;
   std::unique_ptr<QGuiApplication> painting;
-  if (IsPaintedFormat(argv[2])) {
+  if (IsPaintedFormat(files[0])) {
     // Painting needs fonts and a QGuiApplication, never a display: the offscreen platform for this
     // process whatever the environment names. Qt sees none of our arguments (it keeps argc).
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -79,7 +100,9 @@ int Convert(int argc, char** argv) {
     static int qtArgc = 1;
     painting = std::make_unique<QGuiApplication>(qtArgc, argv);
   }
-  const int status = ConvertTabFile(argv[3], argv[2], message, kPaintedFormats);
+  std::vector<std::string> warnings;
+  const int status = ConvertFile(files[1], files[0], channel, message, warnings, kPaintedFormats);
+  for (const std::string& warning : warnings) std::cerr << "Warning: " << warning << '\n';
   if (!message.empty()) std::cerr << message << '\n';
   return status;
 }

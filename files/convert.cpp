@@ -5,9 +5,11 @@
 #include <iterator>
 
 #include "files/tab_export.h"
+#include "files/import_file.h"
 #include "files/tab_file.h"
 #include "midi/midi_container.h"
 #include "midi/midi_out_file.h"
+#include "midi/midi_to_tab.h"
 #include "midi/tab_to_midi.h"
 
 namespace {
@@ -68,7 +70,15 @@ std::vector<std::string> ConversionExtensions(std::span<const ExtraFormat> extra
 
 int ConvertTabFile(const std::string& in, const std::string& out, std::string& message,
                    std::span<const ExtraFormat> extra) {
+  std::vector<std::string> warnings;
+  return ConvertFile(in, out, kDefaultDrumChannel, message, warnings, extra);
+}
+
+int ConvertFile(const std::string& in, const std::string& out, int midiChannel,
+                std::string& message, std::vector<std::string>& warnings,
+                std::span<const ExtraFormat> extra) {
   message.clear();
+  warnings.clear();
   const std::string ext = LowerExtension(out);
   FormatWriter write = nullptr;
   for (const auto& f : kFormats)
@@ -80,8 +90,19 @@ int ConvertTabFile(const std::string& in, const std::string& out, std::string& m
     for (const auto& known : ConversionExtensions(extra)) message += " " + known;
     return 2;
   }
-  auto doc = LoadFromTabFile(in, message);
-  if (!doc) return 1;
+  std::unique_ptr<Osnova> doc;
+  if (ImportKindOf(in) != ImportKind::None) {
+    ImportResult imported = ImportFile(in, midiChannel);
+    warnings = std::move(imported.Warnings);
+    if (!imported.Document) {
+      message = imported.Error;
+      return 1;
+    }
+    doc = std::move(imported.Document);
+  } else {
+    doc = LoadFromTabFile(in, message);
+    if (!doc) return 1;
+  }
   std::string error;
   if (!write(*doc, out, error)) {
     message = "Cannot write \"" + out + "\": " + error;

@@ -17,9 +17,17 @@ struct ExtraFormat {
 // Returns the process exit status: 0 ok (message empty); 1 when IN is refused (message =
 // kDamagedTabFileMessage) or OUT cannot be written (message names OUT and the system's reason);
 // 2 for an unknown OUT extension (message lists the known ones). OUT is written atomically, so
-// it is never left partial.
+// it is never left partial. An IN that ConvertFile imports (below) is imported with the drum
+// channel 10, its warnings dropped. `extra` adds formats written outside the core (the PDF).
 int ConvertTabFile(const std::string& in, const std::string& out, std::string& message,
                    std::span<const ExtraFormat> extra = {});
+
+// The same for any input: IN ending in .txt or .tab is read as a text tab, .mid or .midi as a
+// MIDI file (the drum notes of `midiChannel`, 1..16), anything else as a tab file. The import's
+// warnings go to `warnings`; an import that finds nothing usable returns 1 with its message.
+int ConvertFile(const std::string& in, const std::string& out, int midiChannel,
+                std::string& message, std::vector<std::string>& warnings,
+                std::span<const ExtraFormat> extra = {});
 
 // The extensions ConvertTabFile can write, with their dot, in table order, then `extra`'s.
 std::vector<std::string> ConversionExtensions(std::span<const ExtraFormat> extra = {});

@@ -50,6 +50,7 @@ class QKeyEvent;
 class QtNoteOffScheduler;
 struct BarEdit;
 struct CursorMove;
+struct ImportResult;
 
 inline constexpr const char* kMainCaption = "Grooveloom 1.0";
 inline constexpr const char* kApplicationTitle = "Grooveloom demo";
@@ -282,4 +283,17 @@ class TFmain : public QMainWindow {
   QAction *Help1 = nullptr, *Credits1 = nullptr;
   QAction *EUndo1 = nullptr, *ERedo1 = nullptr, *Addbar1 = nullptr, *Removebar1 = nullptr;
   QAction *Clearbar1 = nullptr, *Copybar1 = nullptr, *Cutbar1 = nullptr, *Pastebar1 = nullptr;
+
+  // --- Imports (main_window_import.cpp): File > Import and Edit > "Paste tab as new song" each
+  // make a new, unnamed, modified song.
+  QMenu* Import1 = nullptr;
+  QAction *ImportText1 = nullptr, *ImportMidi1 = nullptr, *PasteTab1 = nullptr;
+  void ImportTextClick();
+  void ImportMidiClick();
+  void PasteTabClick();
+  bool ImportDocumentFile(const QString& path);  // a text tab or MIDI file, by its extension
+
+ private:
+  void BuildImportItems();
+  bool ShowImport(ImportResult result);
 };

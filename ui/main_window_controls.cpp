@@ -342,4 +342,5 @@ void TFmain::BuildMenus() {
   Copybar1 = MakeItem(PopupMenu1, "Copybar1", "&Copy bar");
   Cutbar1 = MakeItem(PopupMenu1, "Cutbar1", "C&ut bar");
   Pastebar1 = MakeItem(PopupMenu1, "Pastebar1", "&Paste bar");
+  BuildImportItems();
 }

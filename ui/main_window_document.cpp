@@ -7,6 +7,7 @@
 #include <QSpinBox>
 #include <QToolButton>
 
+#include "files/import_file.h"
 #include "files/tab_file.h"
 #include "model/bar_commands.h"
 #include "model/undo_history.h"
@@ -119,6 +120,7 @@ void TFmain::OpenDocument() {
 }
 
 bool TFmain::OpenDocumentFile(const QString& path) {
+  if (ImportKindOf(LocalPath(path)) != ImportKind::None) return ImportDocumentFile(path);
   FinishTyping();  // as for New: never onto the opened file's parts
   // Asked before anything changes, so No leaves even a locked window as it was.
   if (!AskUnsavedBeforeReplacing()) return false;

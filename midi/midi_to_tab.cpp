@@ -1,0 +1,208 @@
+#include "midi/midi_to_tab.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <map>
+#include <string>
+
+#include "midi/drum_map.h"
+
+namespace {
+
+struct KeyRow {
+  int8_t Row = -1;
+  uint8_t Variant = 0;
+};
+
+std::array<KeyRow, 128> BuildKeyRows() {
+  std::array<KeyRow, 128> keys{};
+  // General MIDI drum keys the map does not produce, each to the nearest row.
+  const std::pair<uint8_t, KeyRow> others[] = {
+      {35, {RowBass, 0}},  {40, {RowSnare, 0}}, {44, {RowHiHat, 0}},
+      {51, {RowRide, 0}},  {53, {RowRide, 0}},  {57, {RowCymbals, 0}},
+      {41, {RowFloor, 0}}, {45, {RowTom2, 0}},  {50, {RowTom1, 0}},
+  };
+  for (const auto& [key, row] : others) keys[key] = row;
+  // The inverse of the program's own map wins: its keys read back to exactly the note played.
+  const int variants[kRowCount] = {0, 3, 1, 2, 1, 1, 1, 2, 1};
+  for (int row = RowCymbals; row <= RowBass; ++row)
+    for (int v = 0; v < variants[row]; ++v)
+      keys[DrumNoteOf(static_cast<uint8_t>(row), static_cast<uint8_t>(v))] =
+          KeyRow{static_cast<int8_t>(row), static_cast<uint8_t>(v)};
+  return keys;
+}
+
+// Sixteenth positions (quarter / 4) of a tick, to the nearest.
+uint64_t Sixteenths(uint64_t tick, uint16_t division) {
+  return (tick * 4 + division / 2) / division;
+}
+
+std::string ListOf(const std::vector<int>& values) {
+  std::string text;
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (i > 0) text += i + 1 == values.size() ? " and " : ", ";
+    text += std::to_string(values[i]);
+  }
+  return text;
+}
+
+struct Meter {
+  int Length;  // sixteenths in one bar of this meter
+  uint8_t Denominator;
+};
+
+Meter MeterOf(const MidiTimeSignature& sig) {
+  const int denominator = 1 << sig.DenominatorPower;
+  const int length = std::max(1, (sig.Numerator * 16 + denominator - 1) / denominator);
+  uint8_t shown = DenominatorForLength(std::min(length, kMaxPositions));
+  if ((denominator == 8 || denominator == 16) && length <= kMaxPositions &&
+      length * denominator == sig.Numerator * 16)
+    shown = static_cast<uint8_t>(denominator);
+  return {length, shown};
+}
+
+}  // namespace
+
+bool DrumRowOfKey(uint8_t key, int& row, uint8_t& variant) {
+  static const std::array<KeyRow, 128> keys = BuildKeyRows();
+  if (key >= 128 || keys[key].Row < 0) return false;
+  row = keys[key].Row;
+  variant = keys[key].Variant;
+  return true;
+}
+
+ImportResult MidiToTab(const MidiFileContents& file, int channel,
+                       std::vector<int>* channelsWithNotes) {
+  ImportResult result;
+  // The song ends with the last note it can show: notes on keys without a row make no bars.
+  uint64_t lastPosition = 0;
+  bool any = false, anyMapped = false;
+  std::array<bool, 17> used{};
+  std::map<int, int> unmapped;  // key -> notes
+  int unmappedNotes = 0;
+  for (const MidiNoteOn& note : file.Notes) {
+    used[note.Channel] = true;
+    if (note.Channel != channel) continue;
+    any = true;
+    int row = 0;
+    uint8_t variant = 0;
+    if (!DrumRowOfKey(note.Key, row, variant)) {
+      ++unmapped[note.Key];
+      ++unmappedNotes;
+      continue;
+    }
+    anyMapped = true;
+    lastPosition = std::max(lastPosition, Sixteenths(note.Tick, file.Division));
+  }
+  const std::string none = "No drum notes found on MIDI channel " + std::to_string(channel);
+  std::string unmappedText;
+  if (unmappedNotes > 0) {
+    std::vector<int> keys;
+    for (const auto& [key, count] : unmapped) keys.push_back(key);
+    unmappedText = std::to_string(unmappedNotes) + (unmappedNotes == 1 ? " note" : " notes") +
+                   " on drum keys without a row in the tab (key" + (keys.size() > 1 ? "s " : " ") +
+                   ListOf(keys) + ")";
+  }
+  if (!any) {
+    std::vector<int> others;
+    for (int c = 1; c <= 16; ++c)
+      if (used[static_cast<std::size_t>(c)]) others.push_back(c);
+    result.Error = none + ".";
+    if (!others.empty())
+      result.Error += std::string(" The file has notes on channel") +
+                      (others.size() > 1 ? "s " : " ") + ListOf(others) + ".";
+    if (channelsWithNotes) *channelsWithNotes = std::move(others);
+    return result;
+  }
+  if (!anyMapped) {
+    result.Error = none + ": it has only " + unmappedText + ".";
+    return result;
+  }
+  // Bars: the meter of the latest time signature (4/4 before the first); a signature that falls
+  // inside a bar ends that bar early, so the bars after it stand where the file has them.
+  BarArray bars;
+  std::vector<uint64_t> starts;
+  Meter meter{16, 4};
+  std::size_t next = 0;
+  uint64_t position = 0, measureEnd = 0;
+  bool split = false;
+  while (position <= lastPosition) {
+    if (bars.size() == static_cast<std::size_t>(kMaxBarCount)) {
+      result.Warnings.push_back("The MIDI file is longer than 65535 bars; the rest is left out.");
+      break;
+    }
+    bool changed = false;
+    while (next < file.TimeSignatures.size() &&
+           Sixteenths(file.TimeSignatures[next].Tick, file.Division) <= position) {
+      meter = MeterOf(file.TimeSignatures[next++]);
+      changed = true;
+    }
+    if (changed || position >= measureEnd)
+      measureEnd = position + static_cast<uint64_t>(meter.Length);
+    uint64_t end = measureEnd;
+    if (next < file.TimeSignatures.size())
+      end = std::min(end, Sixteenths(file.TimeSignatures[next].Tick, file.Division));
+    if (end - position > static_cast<uint64_t>(kMaxPositions)) {
+      split = true;  // a measure of more than 64 sixteenths goes into several bars
+      end = position + kMaxPositions;
+    }
+    const int length = static_cast<int>(end - position);
+    auto bar = std::make_unique<TBar>(4, 4, 0);
+    bar->Length = static_cast<uint8_t>(length);
+    bar->Denominator = length == meter.Length ? meter.Denominator : DenominatorForLength(length);
+    bars.push_back(std::move(bar));
+    starts.push_back(position);
+    position = end;
+  }
+  if (split)
+    result.Warnings.push_back(
+        "Bars longer than 64 sixteenths are split into bars of 64 sixteenths.");
+
+  bool placed = false;
+  for (const MidiNoteOn& note : file.Notes) {
+    int row = 0;
+    uint8_t variant = 0;
+    if (note.Channel != channel || !DrumRowOfKey(note.Key, row, variant)) continue;
+    const uint64_t at = Sixteenths(note.Tick, file.Division);
+    auto bar = std::upper_bound(starts.begin(), starts.end(), at);
+    if (bar == starts.begin()) continue;
+    const auto index = static_cast<std::size_t>(bar - starts.begin() - 1);
+    TBar& target = *bars[index];
+    const uint64_t p = at - starts[index];
+    if (p >= target.Length) continue;  // beyond the last bar kept
+    placed = true;
+    TNoteRow& notes = target.Rows[static_cast<std::size_t>(row)];
+    const auto accent = static_cast<uint8_t>(note.Velocity >= kAccentVelocity);
+    // Two notes of one row on one sixteenth: the first stays, louder if either was accented.
+    if (notes.Has(static_cast<int>(p)))
+      notes.Cells[p].Accent = std::max(notes.Cells[p].Accent, accent);
+    else
+      notes.Set(static_cast<int>(p), variant, accent);
+  }
+
+  if (!placed) {
+    ImportResult nothing;
+    nothing.Error = none + " within the 65535 bars a song can hold.";
+    return nothing;
+  }
+  if (unmappedNotes > 0) result.Warnings.push_back(unmappedText + " left out.");
+
+  auto doc = NewImportedDocument(std::move(bars));
+  if (file.FirstTempo) {
+    const double bpm =
+        *file.FirstTempo == 0 ? kMaxTempo : std::round(60000000.0 / *file.FirstTempo);
+    doc->Tempo = static_cast<uint16_t>(std::clamp<double>(bpm, 1, kMaxTempo));
+  }
+  ShowRowsWithNotes(*doc);
+  result.Document = std::move(doc);
+  return result;
+}
+
+ImportResult ImportMidiFile(std::string_view bytes, int channel,
+                            std::vector<int>* channelsWithNotes) {
+  MidiFileContents file;
+  ImportResult result;
+  if (!ReadMidiFileBytes(bytes, file, result.Error)) return result;
+  return MidiToTab(file, channel, channelsWithNotes);
+}

@@ -1,0 +1,263 @@
+#include "files/text_tab_import.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "files/tab_export.h"
+#include "tests/random_song.h"
+
+namespace {
+
+// The notes of one row of one bar as the export would print them ('-' for a rest).
+std::string RowText(const Osnova& doc, int bar, int row) {
+  const TBar& b = doc.Bar(bar);
+  const TNoteRow& r = b.Rows[static_cast<std::size_t>(row)];
+  std::string text;
+  for (int p = 0; p < b.Length; ++p)
+    text += r.Has(p) ? NoteLetter(row, r.Cells[static_cast<std::size_t>(p)].Variant,
+                                  r.Cells[static_cast<std::size_t>(p)].Accent)
+                     : '-';
+  return text;
+}
+
+ImportResult Import(const std::string& text) {
+  ImportResult result = ImportTextTab(text);
+  EXPECT_TRUE(result.Document) << result.Error;
+  return result;
+}
+
+std::string Joined(const std::vector<std::string>& warnings) {
+  std::string all;
+  for (const auto& w : warnings) all += w + "\n";
+  return all;
+}
+
+TEST(TextTabImport, ReadsLabelsInTheCommonStyles) {
+  auto result = Import(
+      "CC|x---------------|\n"
+      " Hi-Hat: |x-x-x-x-x-x-x-x-|\n"
+      "Ride   |----x-------x---|\n"
+      "sp:|--x-------------|\n"
+      "China |-----------x----|\n"
+      "T1|------------o---|\n"
+      "mt|-------------o--|\n"
+      "F.T.|--------------o-|\n"
+      "S.D.|----o-------o---|\n"
+      "kick|o-------o-------|\n");
+  const Osnova& doc = *result.Document;
+  EXPECT_TRUE(result.Warnings.empty()) << Joined(result.Warnings);
+  ASSERT_EQ(doc.BarCount, 1);
+  EXPECT_EQ(RowText(doc, 0, RowCymbals), "x-s--------c----");  // crash, splash, china
+  EXPECT_EQ(RowText(doc, 0, RowHiHat), "x-x-x-x-x-x-x-x-");
+  EXPECT_EQ(RowText(doc, 0, RowRide), "----x-------x---");
+  EXPECT_EQ(RowText(doc, 0, RowTom1), "------------o---");
+  EXPECT_EQ(RowText(doc, 0, RowTom2), "-------------o--");
+  EXPECT_EQ(RowText(doc, 0, RowFloor), "--------------o-");
+  EXPECT_EQ(RowText(doc, 0, RowSnare), "----o-------o---");
+  EXPECT_EQ(RowText(doc, 0, RowBass), "o-------o-------");
+  EXPECT_TRUE(doc.Modified);
+  EXPECT_FALSE(doc.HasFile);
+  EXPECT_EQ(doc.FileName, "Unnamed");
+
+  // A label without an opening bar line, the first bar right after it.
+  auto loose = Import("hh  x-x-x-x-|x-x-x-x-|\nbd  o-------|o---o---|\n");
+  ASSERT_EQ(loose.Document->BarCount, 2);
+  EXPECT_EQ(RowText(*loose.Document, 1, RowBass), "o---o---");
+  EXPECT_EQ(RowText(*loose.Document, 0, RowHiHat), "x-x-x-x-");
+}
+
+TEST(TextTabImport, ReadsCellsAndWarnsOncePerLine) {
+  auto result = Import(
+      "HH|X-x-o-O-g-f-d-r.|\n"
+      "SD|x-X-o-O-g---F-_ |\n"
+      "BD|o-x-X-#-----#---|\n"
+      "T1|o-y-z-o---------|\n"
+      "C |o-#-------------|\n");
+  const Osnova& doc = *result.Document;
+  EXPECT_EQ(RowText(doc, 0, RowHiHat), "X-x-o-O-x-x-x-x-");
+  // x on a snare of a hand-written tab is a hit; flams and ghosts are hits, upper case accented.
+  EXPECT_EQ(RowText(doc, 0, RowSnare), "o-O-o-O-o---O---");
+  EXPECT_EQ(RowText(doc, 0, RowBass), "o-o-O-----------");
+  EXPECT_EQ(RowText(doc, 0, RowTom1), "o-----o---------");
+  EXPECT_EQ(RowText(doc, 0, RowCymbals), "x---------------");
+  ASSERT_EQ(result.Warnings.size(), 2u) << Joined(result.Warnings);
+  EXPECT_EQ(result.Warnings[0],
+            "Line 3: the choke mark \"#\" is not supported; choke marks are left out.");
+  EXPECT_EQ(result.Warnings[1], "Line 4: \"y\" is not a drum note; it is read as a rest.");
+
+  // The program's own labels keep its own letters: x on the snare is the rim click.
+  auto own = Import("  Snare: |o-x-O-X-|\n");
+  const TNoteRow& snare = own.Document->Bar(0).Rows[RowSnare];
+  EXPECT_EQ(snare.Cells[0], (TNoteCell{0, 0}));
+  EXPECT_EQ(snare.Cells[2], (TNoteCell{1, 0}));
+  EXPECT_EQ(snare.Cells[6], (TNoteCell{1, 1}));
+}
+
+TEST(TextTabImport, TimingsFollowTheBarLengths) {
+  auto result = Import(
+      "HH|x-x-x-x-x-x-x-x-|x-x-x-x-x-x-|x-x-x-|x-x-x-x|x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-|"
+      "\n");
+  const Osnova& doc = *result.Document;
+  ASSERT_EQ(doc.BarCount, 5);
+  const int expected[][2] = {{16, 4}, {12, 4}, {6, 8}, {7, 16}, {40, 4}};
+  for (int b = 0; b < 5; ++b) {
+    EXPECT_EQ(doc.Bar(b).Length, expected[b][0]) << b;
+    EXPECT_EQ(doc.Bar(b).Denominator, expected[b][1]) << b;
+  }
+  EXPECT_EQ(doc.Numerator, 4);
+
+  // The tab's own timing line decides where the lengths agree with it.
+  auto eighths = Import("Timing  :  6/8\n\nHH|x-x-x-x-x-x-|x-x-x-x-x-x-x-x-|\n");
+  EXPECT_EQ(eighths.Document->Bar(0).Denominator, 8);
+  EXPECT_EQ(eighths.Document->Bar(1).Denominator, 4);
+  EXPECT_EQ(eighths.Document->Numerator, 6);
+
+  // Rows that disagree: the longest wins. A bar longer than 64 is cut into 64-position bars.
+  std::string seventy(70, '-');
+  seventy[65] = 'o';
+  auto uneven = Import("HH|x-x-x-x-|x-x-|\nSD|----o-------o---|o---|\nBD|----|" + seventy + "|\n");
+  const Osnova& u = *uneven.Document;
+  ASSERT_EQ(u.BarCount, 3);
+  EXPECT_EQ(u.Bar(0).Length, 16);
+  EXPECT_EQ(u.Bar(1).Length, 64);
+  EXPECT_EQ(u.Bar(2).Length, 6);
+  EXPECT_EQ(RowText(u, 2, RowBass), "-o----");
+  EXPECT_EQ(RowText(u, 1, RowHiHat).substr(0, 5), "x-x--");
+  ASSERT_EQ(uneven.Warnings.size(), 2u) << Joined(uneven.Warnings);
+  EXPECT_EQ(uneven.Warnings[0],
+            "Line 1: the rows of this tab disagree on the length of a bar; the longest is used.");
+  EXPECT_EQ(
+      uneven.Warnings[1],
+      "Line 1: a bar of 70 positions is longer than 64; it is split into bars of 64 positions.");
+}
+
+TEST(TextTabImport, RepeatsSystems) {
+  auto times = Import("HH|x-x-|x---| x3\nSD|--o-|o---|\n\nHH|xxxx|\n");
+  ASSERT_EQ(times.Document->BarCount, 7);
+  for (int b : {0, 2, 4}) EXPECT_EQ(RowText(*times.Document, b, RowSnare), "--o-") << b;
+  for (int b : {1, 3, 5}) EXPECT_EQ(RowText(*times.Document, b, RowHiHat), "x---") << b;
+  EXPECT_EQ(RowText(*times.Document, 6, RowHiHat), "xxxx");
+
+  // "|:" ... ":|" repeats only the marked bars, twice unless a count follows.
+  auto marked = Import("HH|o---|:x-x-|xx--:|x---|\n");
+  ASSERT_EQ(marked.Document->BarCount, 6);
+  const char* hats[] = {"o---", "x-x-", "xx--", "x-x-", "xx--", "x---"};
+  for (int b = 0; b < 6; ++b) EXPECT_EQ(RowText(*marked.Document, b, RowHiHat), hats[b]) << b;
+  auto four = Import("BD|:o---:| (x4)\n");
+  EXPECT_EQ(four.Document->BarCount, 4);
+}
+
+TEST(TextTabImport, FindsTheTabAmongProseAndChords) {
+  const std::string text =
+      "Here is the groove from the second verse | it took me ages.\n"
+      "Am          G         F  | C\n"
+      "   1 e + a 2 e + a 3 e + a 4 e + a\n"
+      "HH |x-x-x-x-x-x-x-x-|x-x-x-x-x-x-x-x-|\n"
+      "Cowbell|o---o---o---o---|o---o---o---o---|\n"
+      "SN |----o-------o---|----o-------o-o-|\n"
+      "BD |o-------o-o-----|o-------o-o-----|\n"
+      "HF |--x---x---x---x-|--x---x---x---x-|\n"
+      "\n"
+      "Then the fill, play it like this:\n"
+      "  Count: |1 e + a 2 e + a 3 e + a 4 e + a |\n"
+      "T1 |o-o-o-o---------|\n"
+      "FT |--------o-o-o-o-|\n"
+      "Tempo: 96 bpm\n"
+      "Artist: Nobody in particular\n";
+  auto result = Import(text);
+  const Osnova& doc = *result.Document;
+  ASSERT_EQ(doc.BarCount, 3);
+  EXPECT_EQ(RowText(doc, 1, RowSnare), "----o-------o-o-");
+  EXPECT_EQ(RowText(doc, 2, RowFloor), "--------o-o-o-o-");
+  EXPECT_EQ(doc.Tempo, 96);
+  EXPECT_EQ(doc.Artist, "Nobody in particular");
+  ASSERT_EQ(result.Warnings.size(), 2u) << Joined(result.Warnings);
+  EXPECT_EQ(result.Warnings[0], "Line 5: unknown instrument \"Cowbell\"; the line is left out.");
+  EXPECT_EQ(result.Warnings[1], "Line 8: unknown instrument \"HF\"; the line is left out.");
+
+  auto foot = Import("Hi-hat foot |--x---x-|\nHH|x-x-x-x-|\n");
+  ASSERT_EQ(foot.Warnings.size(), 1u) << Joined(foot.Warnings);
+  EXPECT_EQ(foot.Warnings[0], "Line 1: unknown instrument \"Hi-hat foot\"; the line is left out.");
+}
+
+TEST(TextTabImport, RefusesTextWithoutATab) {
+  for (const char* text : {"", "Just some words.\nAnd | a bar line in prose.\n",
+                           "Cowbell|o---o---|\n", "   1 e + a 2 e + a\n", "| Am | G | C |\n"}) {
+    ImportResult result = ImportTextTab(text);
+    EXPECT_FALSE(result.Document) << text;
+    EXPECT_EQ(result.Error, "No drum tab found in the text.") << text;
+  }
+}
+
+TEST(TextTabImport, ReadsTheSongInformationOfTheExport) {
+  auto result = Import(
+      "\xEF\xBB\xBF"
+      "Artist :   Band\r\nSong :     Tune\r\nAlbum :    \r\nDrummer :  Joe\r\n"
+      "Timing  :  4/4\r\nTempo :    2000\r\n\r\nTabbed by: Me\r\nE-mail:    me@example.org\r\n\r\n"
+      "BD|o---|\r\n");
+  const Osnova& doc = *result.Document;
+  EXPECT_EQ(doc.Artist, "Band");
+  EXPECT_EQ(doc.Song, "Tune");
+  EXPECT_EQ(doc.Album, "");
+  EXPECT_EQ(doc.Drummer, "Joe");
+  EXPECT_EQ(doc.TabAuthor, "Me");
+  EXPECT_EQ(doc.Email, "me@example.org");
+  EXPECT_EQ(doc.Tempo, kMaxTempo);
+
+  // A UTF-8 text comes in as the model's Windows-1252; a 1252 text stays as it is.
+  auto utf8 = Import("Artist: Mot\xC3\xB6rhead \xE2\x80\x93 \xE6\x97\xA5\nBD|o---|\n");
+  EXPECT_EQ(utf8.Document->Artist, "Mot\xF6rhead \x96 ?");
+  auto cp1252 = Import("Artist: Mot\xF6rhead\nBD|o---|\n");
+  EXPECT_EQ(cp1252.Document->Artist, "Mot\xF6rhead");
+}
+
+// The program's own text export of random songs reads back to the same bars, notes, texts and
+// tempo, as far as the text holds them: bars up to the last with content, parts and comments cut
+// to their bars.
+TEST(TextTabImport, OwnExportRoundTrip) {
+  for (unsigned seed = 1; seed <= 40; ++seed) {
+    std::mt19937 rng(seed);
+    auto doc = random_song::Make(rng, 24, true);
+    const TBar& first = doc->Bar(0);
+    ExportBoxes boxes{std::to_string(NumeratorFromLength(first.Length, first.Denominator)),
+                      std::to_string(first.Denominator), std::to_string(doc->Tempo)};
+    ImportResult result = ImportTextTab(TextExportBytes(*doc, boxes));
+    ASSERT_TRUE(result.Document) << seed;
+    EXPECT_TRUE(result.Warnings.empty()) << seed << Joined(result.Warnings);
+    const Osnova& back = *result.Document;
+    const int n = LastContentBar(*doc, 0, doc->BarCount - 1) + 1;
+    ASSERT_EQ(back.BarCount, n) << seed << TextExportBytes(*doc, boxes);
+    EXPECT_EQ(back.Tempo, doc->Tempo);
+    EXPECT_EQ(back.Artist, doc->Artist);
+    EXPECT_EQ(back.Song, doc->Song);
+    EXPECT_EQ(back.Drummer, doc->Drummer);
+    EXPECT_EQ(back.TabAuthor, doc->TabAuthor);
+    EXPECT_EQ(back.Email, doc->Email);
+    std::vector<TSongPart> parts;
+    for (TSongPart part : doc->SongParts) {
+      if (part.StartBar >= n) continue;
+      std::string name = part.Name.substr(0, doc->Bar(part.StartBar).Length);
+      while (!name.empty() && name.back() == ' ') name.pop_back();
+      if (name.empty()) continue;
+      part.Name = name;
+      parts.push_back(part);
+    }
+    EXPECT_EQ(back.SongParts, parts) << seed;
+    for (int b = 0; b < n; ++b) {
+      const TBar& want = doc->Bar(b);
+      const TBar& got = back.Bar(b);
+      ASSERT_EQ(got.Length, want.Length) << seed << " bar " << b;
+      EXPECT_EQ(got.Denominator, want.Denominator) << seed << " bar " << b;
+      std::string comment = want.Comment.substr(0, want.Length);
+      while (!comment.empty() && comment.back() == ' ') comment.pop_back();
+      EXPECT_EQ(got.Comment, comment) << seed << " bar " << b;
+      for (int r = RowCymbals; r <= RowBass; ++r)
+        EXPECT_EQ(got.Rows[static_cast<std::size_t>(r)], want.Rows[static_cast<std::size_t>(r)])
+            << seed << " bar " << b << " row " << r;
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <string>
+#include <tuple>
+
+#include "midi/midi_container.h"
+#include "midi/midi_out_file.h"
+#include "midi/midi_to_tab.h"
+#include "midi/tab_to_midi.h"
+#include "tests/random_song.h"
+
+namespace {
+
+// Builds Standard MIDI Files byte by byte.
+std::string Big(uint32_t v, int size) {
+  std::string out;
+  for (int i = size - 1; i >= 0; --i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+  return out;
+}
+std::string Header(int format, int tracks, int division) {
+  return "MThd" + Big(6, 4) + Big(static_cast<uint32_t>(format), 2) +
+         Big(static_cast<uint32_t>(tracks), 2) + Big(static_cast<uint32_t>(division), 2);
+}
+std::string Track(const std::string& events) {
+  const std::string body = events + std::string("\x00\xFF\x2F\x00", 4);
+  return "MTrk" + Big(static_cast<uint32_t>(body.size()), 4) + body;
+}
+std::string Bytes(std::initializer_list<int> bytes) {
+  std::string out;
+  for (int b : bytes) out += static_cast<char>(b);
+  return out;
+}
+
+// (absolute sixteenth, row, variant, accent) of every note within its bar.
+using Note = std::tuple<int, int, int, int>;
+std::set<Note> NotesOf(const Osnova& doc, bool withAccents) {
+  std::set<Note> notes;
+  int start = 0;
+  for (const auto& bar : doc.Bars) {
+    for (int r = RowCymbals; r <= RowBass; ++r)
+      for (int p = 0; p < bar->Length; ++p)
+        if (bar->Rows[static_cast<std::size_t>(r)].Has(p)) {
+          const TNoteCell& cell = bar->Rows[static_cast<std::size_t>(r)].Cells[static_cast<std::size_t>(p)];
+          notes.emplace(start + p, r, cell.Variant, withAccents ? cell.Accent : 0);
+        }
+    start += bar->Length;
+  }
+  return notes;
+}
+
+std::string OwnExport(const Osnova& doc) {
+  TMIDI_Container container;
+  Convert_Tab(container, doc.Bars, doc.Tempo);
+  TMIDI_Out_File writer;
+  std::string error;
+  EXPECT_TRUE(writer.Write_File(container, error)) << error;
+  return writer.Bytes();
+}
+
+TEST(MidiImport, OwnExportRoundTrip) {
+  for (unsigned seed = 1; seed <= 30; ++seed) {
+    std::mt19937 rng(seed);
+    auto doc = random_song::Make(rng, 30, false);
+    ImportResult result = ImportMidiFile(OwnExport(*doc));
+    const bool empty = NotesOf(*doc, false).empty();
+    if (empty) {
+      EXPECT_FALSE(result.Document) << seed;
+      continue;
+    }
+    ASSERT_TRUE(result.Document) << seed << ": " << result.Error;
+    EXPECT_TRUE(result.Warnings.empty()) << seed;
+    // The export writes every note at velocity 96 in 4/4 bars: the notes come back on the same
+    // sixteenths, unaccented.
+    EXPECT_EQ(NotesOf(*result.Document, true), NotesOf(*doc, false)) << seed;
+    EXPECT_EQ(result.Document->Tempo, doc->Tempo) << seed;
+    for (const auto& bar : result.Document->Bars) EXPECT_EQ(bar->Length, 16);
+    EXPECT_TRUE(result.Document->Modified);
+  }
+}
+
+// Format 0, 96 ticks a quarter, running status, note-offs both ways, a sysex and a text event,
+// notes off the grid.
+TEST(MidiImport, ReadsFormatZeroWithRunningStatusAndQuantises) {
+  const std::string events =
+      Bytes({0x00, 0xF0, 0x03, 0x7E, 0x09, 0xF7}) +             // sysex, skipped
+      Bytes({0x00, 0xFF, 0x01, 0x04, 'g', 'r', 'o', 'v'}) +     // text, skipped
+      Bytes({0x00, 0x99, 36, 120}) +                            // bass, accented, tick 0
+      Bytes({0x00, 42, 109}) +                                  // hi-hat, running status
+      Bytes({0x17, 42, 0}) +                                    // note-off by velocity 0
+      Bytes({0x00, 38, 64}) +                                   // snare at tick 23: sixteenth 1
+      Bytes({0x0B, 0x89, 38, 0}) +                              // note-off, tick 34
+      Bytes({0x0E, 0x99, 46, 110}) +                            // open hi-hat at 48: sixteenth 2
+      Bytes({0x24, 37, 100}) +                                  // rim at 84: 3.5 rounds to 4
+      Bytes({0x81, 0x48, 0xC9, 0x05}) +                         // program change at 284
+      Bytes({0x00, 0x99, 49, 90});                              // crash at 284: 11.83 -> 12
+  ImportResult result = ImportMidiFile(Header(0, 1, 96) + Track(events));
+  ASSERT_TRUE(result.Document) << result.Error;
+  EXPECT_TRUE(result.Warnings.empty());
+  const std::set<Note> expected = {{0, RowBass, 0, 1},  {0, RowHiHat, 0, 0}, {1, RowSnare, 0, 0},
+                                   {2, RowHiHat, 1, 1}, {4, RowSnare, 1, 0}, {12, RowCymbals, 0, 0}};
+  EXPECT_EQ(NotesOf(*result.Document, true), expected);
+  EXPECT_EQ(result.Document->BarCount, 1);
+  EXPECT_EQ(result.Document->Tempo, 120);  // no tempo event
+}
+
+// Format 1: time signatures make the bars, the first tempo counts, keys outside the map go to
+// their nearest row or into one warning.
+TEST(MidiImport, ReadsFormatOneWithMetersTempoAndKeyMap) {
+  const std::string conductor =
+      Bytes({0x00, 0xFF, 0x58, 0x04, 3, 2, 24, 8}) +            // 3/4 at 0
+      Bytes({0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}) +       // 1000000 us: 60 bpm
+      Bytes({0x08, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}) +       // later tempo, ignored
+      Bytes({0x10, 0xFF, 0x58, 0x04, 6, 3, 24, 8}) +            // 6/8 at tick 24, after one bar
+      Bytes({0x18, 0xFF, 0x58, 0x04, 17, 2, 24, 8});            // 17/4 after one 6/8 bar
+  // 8 ticks a quarter: 2 ticks a sixteenth.
+  const std::string drums =
+      Bytes({0x00, 0x99, 35, 100}) + Bytes({0x00, 57, 100}) + Bytes({0x02, 44, 100}) +
+      Bytes({0x02, 51, 100}) + Bytes({0x02, 41, 100}) + Bytes({0x02, 50, 100}) +
+      Bytes({0x02, 45, 100}) + Bytes({0x02, 40, 100}) + Bytes({0x02, 53, 100}) +
+      Bytes({0x02, 39, 100}) + Bytes({0x00, 39, 100}) + Bytes({0x00, 56, 100}) +
+      Bytes({0x0A, 36, 100}) +                // sixteenth 13: the 6/8 bar
+      Bytes({0x81, 0x18, 36, 100}) +          // sixteenth 89: the second bar of 17/4
+      Bytes({0x00, 0x94, 36, 100});           // channel 5: not a drum note
+  ImportResult result = ImportMidiFile(Header(1, 2, 8) + Track(conductor) + Track(drums));
+  ASSERT_TRUE(result.Document) << result.Error;
+  const Osnova& doc = *result.Document;
+  EXPECT_EQ(doc.Tempo, 60);
+  ASSERT_EQ(doc.BarCount, 4);
+  EXPECT_EQ(doc.Bar(0).Length, 12);
+  EXPECT_EQ(doc.Bar(0).Denominator, 4);
+  EXPECT_EQ(doc.Bar(1).Length, 12);
+  EXPECT_EQ(doc.Bar(1).Denominator, 8);
+  EXPECT_EQ(doc.Bar(2).Length, 64);  // 68 sixteenths of 17/4 need two bars
+  EXPECT_EQ(doc.Bar(3).Length, 4);
+  const std::set<Note> expected = {{0, RowBass, 0, 0},  {0, RowCymbals, 0, 0}, {1, RowHiHat, 0, 0},
+                                   {2, RowRide, 0, 0},  {3, RowFloor, 0, 0},   {4, RowTom1, 0, 0},
+                                   {5, RowTom2, 0, 0},  {6, RowSnare, 0, 0},   {7, RowRide, 0, 0},
+                                   {13, RowBass, 0, 0}, {24 + 64 + 1, RowBass, 0, 0}};
+  EXPECT_EQ(NotesOf(doc, false), expected);
+  ASSERT_EQ(result.Warnings.size(), 2u);
+  EXPECT_EQ(result.Warnings[0], "Bars longer than 64 sixteenths are split into bars of 64 sixteenths.");
+  EXPECT_EQ(result.Warnings[1], "3 notes on drum keys without a row in the tab (keys 39 and 56) left out.");
+}
+
+TEST(MidiImport, PicksTheChannel) {
+  const std::string file = Header(0, 1, 8) + Track(Bytes({0x00, 0x90, 38, 100, 0x00, 0x93, 36, 100}));
+  std::vector<int> channels;
+  ImportResult none = ImportMidiFile(file, 10, &channels);
+  EXPECT_FALSE(none.Document);
+  EXPECT_EQ(none.Error, "No drum notes found on MIDI channel 10. The file has notes on channels 1 and 4.");
+  EXPECT_EQ(channels, (std::vector<int>{1, 4}));
+  ImportResult first = ImportMidiFile(file, 1);
+  ASSERT_TRUE(first.Document);
+  EXPECT_EQ(NotesOf(*first.Document, false), (std::set<Note>{{0, RowSnare, 0, 0}}));
+  EXPECT_EQ(ImportMidiFile(Header(1, 1, 8) + Track("")).Error, "No drum notes found on MIDI channel 10.");
+  // Notes only on keys no row has are nothing to show either.
+  EXPECT_EQ(ImportMidiFile(Header(0, 1, 8) + Track(Bytes({0x00, 0x99, 111, 100, 0x00, 39, 100}))).Error,
+            "No drum notes found on MIDI channel 10: it has only 2 notes on drum keys without a row "
+            "in the tab (keys 39 and 111).");
+}
+
+TEST(MidiImport, RefusesDamagedFiles) {
+  std::mt19937 rng(3);
+  auto doc = random_song::Make(rng, 3, false);
+  doc->Bar(0).Rows[RowBass].Set(0, 0, 0);
+  const std::string exported = OwnExport(*doc);
+  const std::string format0 =
+      Header(0, 1, 96) + Track(Bytes({0x00, 0xF0, 0x02, 0x01, 0xF7, 0x00, 0x99, 36, 100, 0x83, 0x00, 38, 90}));
+  for (const std::string& whole : {exported, format0}) {
+    ASSERT_TRUE(ImportMidiFile(whole).Document);
+    for (std::size_t cut = 0; cut < whole.size(); ++cut) {
+      ImportResult result = ImportMidiFile(whole.substr(0, cut));
+      EXPECT_FALSE(result.Document) << cut;
+      EXPECT_FALSE(result.Error.empty()) << cut;
+    }
+  }
+  auto error = [](const std::string& bytes) { return ImportMidiFile(bytes).Error; };
+  const std::string note = Bytes({0x00, 0x99, 36, 100});
+  EXPECT_EQ(error("RIFF...."), "This is not a MIDI file.");
+  EXPECT_EQ(error(Header(2, 1, 8) + Track(note)),
+            "Cannot read the MIDI file: files of independent patterns (format 2) are not supported.");
+  EXPECT_EQ(error(Header(1, 1, 0xE728) + Track(note)),
+            "Cannot read the MIDI file: files timed in SMPTE frames are not supported.");
+  EXPECT_EQ(error(Header(0, 2, 8) + Track(note) + Track(note)),
+            "Cannot read the MIDI file: a format 0 file must hold one track.");
+  EXPECT_EQ(error(Header(0, 1, 8) + Track(Bytes({0x00, 36, 100}))),
+            "Cannot read the MIDI file: a data byte stands where an event should begin.");
+  EXPECT_EQ(error(Header(0, 1, 8) + Track(Bytes({0x00, 0x99, 0x80, 100}))),
+            "Cannot read the MIDI file: an event's data byte is out of range.");
+  EXPECT_EQ(error(Header(0, 1, 8) + Track(Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x99, 36, 1}))),
+            "Cannot read the MIDI file: a delta time is longer than four bytes.");
+  // A track that stops without its end-of-track event is cut, even if its chunk says it ended.
+  EXPECT_EQ(error(Header(0, 1, 8) + "MTrk" + Big(4, 4) + note),
+            "Cannot read the MIDI file: a track ends early.");
+  // Chunks of unknown kinds are skipped.
+  EXPECT_TRUE(ImportMidiFile(Header(0, 1, 8) + "XFIH" + Big(2, 4) + "ab" + Track(note)).Document);
+}
+
+}  // namespace
