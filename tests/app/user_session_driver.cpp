@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -54,7 +56,11 @@ class SessionDriver : public QObject {
     if (auto* files = qobject_cast<QFileDialog*>(modal)) {
       const QString path = qEnvironmentVariable("GROOVELOOM_SESSION_SAVE");
       std::cout << "file dialog: " << files->windowTitle().toStdString() << std::endl;
-      files->selectFile(path);
+      // Typed into the name box as a user would; selectFile() races the dialog's own folder
+      // loading, which may put the previous name back.
+      const QFileInfo target(path);
+      files->setDirectory(target.absolutePath());
+      if (auto* name = files->findChild<QLineEdit*>("fileNameEdit")) name->setText(target.fileName());
       static_cast<QDialog*>(files)->accept();  // QFileDialog::accept, which takes the name
       return;
     }
