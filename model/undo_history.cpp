@@ -39,8 +39,15 @@ std::optional<UR_Stack::Restored> UR_Stack::Restore(bool undo, const Osnova& liv
   const int slotIndex = undo ? current_ : redoPos_;
   const TUndoSlot& slot = slots_[static_cast<std::size_t>(slotIndex)];
   auto doc = ReadTabBytes(slot.Bytes);
-  if (!doc) return std::nullopt;
+  if (!doc || doc->BarCount < 1) return std::nullopt;
+  // A view outside the restored song is brought into it; one that still shows its current bar
+  // above the first visible one cannot be drawn, and the step is refused as unreadable.
   UndoView view = slot.View;
+  const int lastBar = doc->BarCount - 1;
+  view.CurrentBar = std::clamp(view.CurrentBar, 0, lastBar);
+  view.FirstVisibleBar = std::clamp(view.FirstVisibleBar, 0, lastBar);
+  view.LastVisibleBar = std::clamp(view.LastVisibleBar, view.FirstVisibleBar, lastBar);
+  if (view.FirstVisibleBar > view.CurrentBar) return std::nullopt;
 
   if (undo) {
     if (current_ + 1 == top_ && pending_) {
@@ -59,10 +66,6 @@ std::optional<UR_Stack::Restored> UR_Stack::Restore(bool undo, const Osnova& liv
   doc->FileName = live.FileName;
   doc->Modified = live.Modified;
   doc->HasFile = live.HasFile;
-  const int lastBar = doc->BarCount - 1;
-  view.CurrentBar = std::clamp(view.CurrentBar, 0, lastBar);
-  view.FirstVisibleBar = std::clamp(view.FirstVisibleBar, 0, lastBar);
-  view.LastVisibleBar = std::clamp(view.LastVisibleBar, view.FirstVisibleBar, lastBar);
   doc->CurrentBar = static_cast<uint16_t>(view.CurrentBar);
   doc->FirstVisibleBar = static_cast<uint16_t>(view.FirstVisibleBar);
   doc->LastVisibleBar = static_cast<uint16_t>(view.LastVisibleBar);

@@ -30,7 +30,8 @@ class UR_Stack {
   // Undo (true) or redo (false). Returns the document to show instead of `live`: read back from
   // the slot, with live's FileName, Modified and HasFile, its kit made the GlobalKit, and its
   // CurrentBar and visible range taken from the slot's view. nullopt, with the history unchanged,
-  // when there is no such step or the slot cannot be read.
+  // when there is no such step or the slot cannot be used (unreadable bytes, or a view that
+  // cannot be shown): the caller keeps its live document and may try again.
   struct Restored {
     std::unique_ptr<Osnova> Doc;
     UndoView View;

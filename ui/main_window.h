@@ -143,11 +143,17 @@ class TFmain : public QMainWindow {
 
  private:
   // main_window_controls.cpp
-  void BuildControls(QWidget* client);
+  void BuildControls(QWidget* client);  // the panels below, left to right and top to bottom
+  void BuildFileButtons(QWidget* client);
+  void BuildEditButtons(QWidget* client);
+  void BuildTimingPanel(QWidget* client);
+  void BuildBarNumberPanel(QWidget* client);
+  void BuildBarButtons(QWidget* client);
+  void BuildCommentPanel(QWidget* client);
+  void BuildSongPartPanel(QWidget* client);
+  void BuildTabView(QWidget* client);
+  void BuildInstrumentPanel(QWidget* client);
   void BuildMenus();
-  QToolButton* MakeSpeedButton(QWidget* parent, const char* name, const QString& hint, int x, int y,
-                               int w, int h);
-  QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w, int h);
 
   // main_window.cpp
   void FormCreate();
@@ -237,7 +243,7 @@ class TFmain : public QMainWindow {
   std::vector<LockItem> lockItems_;  // Lock/Unlock in this order
 
  public:
-  // Controls, named as the window design names them (objectName is the same).
+  // Controls; each objectName is the member's name, so tests and the options file find them.
   QFrame* Panel1 = nullptr;  // file buttons
   QFrame* Panel2 = nullptr;  // undo, clipboard and export buttons
   QFrame* Panel3 = nullptr;  // bar buttons

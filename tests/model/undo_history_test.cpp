@@ -65,7 +65,7 @@ TEST(UndoHistory, StartsEmptyAndRefusesStepsItDoesNotHave) {
   EXPECT_FALSE(s.Step(true));
 }
 
-TEST(UndoHistory, FollowsTheWorkedExample) {
+TEST(UndoHistory, UndoStoresTheLiveDocumentSoRedoReturnsToIt) {
   Session s;
   std::vector<std::string> before;
   std::vector<UndoView> viewBefore;
@@ -162,6 +162,20 @@ TEST(UndoHistory, ViewOutsideTheRestoredDocumentIsClamped) {
   EXPECT_EQ(s.view.FirstVisibleBar, 0);
   EXPECT_EQ(s.view.LastVisibleBar, 7);
   EXPECT_EQ(s.doc->CurrentBar, 7);
+}
+
+TEST(UndoHistory, ASnapshotThatCannotBeShownIsRefusedBeforeAnyCounterMoves) {
+  Session s;
+  s.view = UndoView{6, 7, 2, 0, 0};  // first visible bar below the current one
+  s.Edit(1);
+  s.Edit(2);
+  ASSERT_TRUE(s.Step(true));  // back to the state before edit 2, which shows fine
+  const std::string live = s.Bytes();
+  EXPECT_FALSE(s.Step(true)) << "the snapshot taken before edit 1";
+  ExpectCounters(s.history, 0, 3, 2, false);
+  EXPECT_EQ(s.Bytes(), live);
+  EXPECT_TRUE(s.history.CanUndo()) << "the step is not used up";
+  ASSERT_TRUE(s.Step(false));
 }
 
 // The history as users expect it, written without slots or counters: the states before the

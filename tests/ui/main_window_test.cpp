@@ -25,7 +25,7 @@ TEST_F(MainWindowTest, FrameIsFixedWithoutMaximiseAndClientAreaIs800By512) {
   EXPECT_EQ(w.font().pointSize(), 8);
 }
 
-TEST_F(MainWindowTest, ControlGroupsSitWhereTheDesignPutsThem) {
+TEST_F(MainWindowTest, ControlGroupsSitAtTheirFixedPlaces) {
   Window();
   struct Place {
     const char* Name;
