@@ -8,6 +8,7 @@
 #include <QToolButton>
 
 #include "files/tab_file.h"
+#include "midi/step_delay.h"
 #include "model/bar_commands.h"
 #include "model/undo_history.h"
 #include "ui/cp1252.h"
@@ -155,6 +156,7 @@ bool TFmain::OpenDocumentFile(const QString& path) {
   IfUndo(false);
   IfRedo(false);
   ESped->ShowValue(doc_->Tempo);
+  StepDelay = ComputeStepDelay(ESped->value());
   ShowDocument(0);
   return true;
 }
@@ -165,6 +167,7 @@ bool TFmain::WriteDocument(const QString& path) {
         return SaveToTabFile(*doc_, local, error);
       }))
     return false;
+  history_->MarkSaved();
   saveTarget_ = path;
   SetTitleFromDocument();
   return true;
@@ -249,6 +252,7 @@ bool TFmain::Restore(bool undo) {
   IfUndo(history_->CanUndo());
   IfRedo(history_->CanRedo());
   ESped->ShowValue(doc_->Tempo);
+  StepDelay = ComputeStepDelay(ESped->value());
   ShowDocument(doc_->FirstVisibleBar);
   return true;
 }

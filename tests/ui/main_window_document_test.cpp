@@ -294,7 +294,7 @@ TEST_F(MainWindowTest, UndoAndRedoReturnDocumentViewAndCursorButNotTheFileState)
   EXPECT_EQ(w.EAbar->value(), 20);
   EXPECT_EQ(w.ScrollBar1->value(), 21);
   EXPECT_EQ(w.windowTitle(), title);
-  EXPECT_TRUE(w.Document()->Modified) << "the live document's flag, not the snapshot's";
+  EXPECT_FALSE(w.Document()->Modified) << "back at the opened file";
   EXPECT_EQ(w.Document()->FileName, path.toStdString());
   EXPECT_EQ(w.SaveTarget(), path);
   EXPECT_FALSE(w.BUndo->isEnabled());
@@ -341,4 +341,51 @@ TEST_F(MainWindowTest, BarClipboardComesWithTheFirstDocumentAndOutlivesIt) {
   dialogs.OpenAnswers = {path};
   w.OpenDocument();
   EXPECT_EQ(w.Clipboard(), clipboard);
+}
+
+// Save, then Undo: the document differs from the file and quitting must ask; Redo back to the
+// saved state is unmodified again, and an edit that stores nothing new marks nothing.
+TEST_F(MainWindowTest, ModifiedAfterUndoOrRedoUnlessBackAtTheSavedState) {
+  TFmain& w = Window();
+  w.NewDocument();
+  TypeAndLeave(w.ETempo, "140");
+  dialogs.SaveAnswers = {PathIn("song.gvlm")};
+  ASSERT_TRUE(w.SaveDocument());
+  ASSERT_FALSE(w.Document()->Modified);
+
+  w.BUndo->click();
+  EXPECT_TRUE(w.Document()->Modified) << "the tempo the file holds was undone";
+  dialogs.Answers = {false};
+  EXPECT_FALSE(w.close());
+  EXPECT_EQ(dialogs.Questions(), std::vector<QString>{kQuitUnsavedQuestion});
+
+  w.BRedo->click();
+  EXPECT_FALSE(w.Document()->Modified) << "back at the state saved";
+
+  // The timing the bar already has, chosen again; the tempo the document already has.
+  w.ETakt1->activated(w.ETakt1->currentIndex());
+  TypeAndLeave(w.ETempo, "140");
+  EXPECT_FALSE(w.Document()->Modified);
+  w.BUndo->click();
+  w.BUndo->click();
+  EXPECT_FALSE(w.Document()->Modified) << "the steps that changed nothing lead back to the save";
+  w.BUndo->click();
+  EXPECT_TRUE(w.Document()->Modified);
+  EXPECT_EQ(w.Document()->Tempo, 120);
+}
+
+// Undo and Redo show the restored song tempo in the playback tempo box too, and playback takes its
+// step from there.
+TEST_F(MainWindowTest, UndoAndRedoSetThePlaybackTempoBox) {
+  TFmain& w = Window();
+  w.NewDocument();
+  TypeAndLeave(w.ETempo, "200");
+  TypeAndLeave(w.ESped, "90");
+  ASSERT_EQ(w.StepDelay, 167);
+  w.BUndo->click();
+  EXPECT_EQ(w.ESped->value(), 120);
+  EXPECT_EQ(w.StepDelay, 125);
+  w.BRedo->click();
+  EXPECT_EQ(w.ESped->value(), 200);
+  EXPECT_EQ(w.StepDelay, 75);
 }
