@@ -109,7 +109,7 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
   });
   connect(i1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { PopupMenu1->popup(i1->mapToGlobal(pos)); });
-  for (QWidget* w : std::initializer_list<QWidget*>{ETempo, ESped, Ecom, cbSong, Etakt2, Panel7})
+  for (QWidget* w : std::initializer_list<QWidget*>{ETempo, ESped, Ecom, cbSong, Etakt2, Panel7, i1})
     w->installEventFilter(this);
   cbSong->lineEdit()->installEventFilter(this);  // its double click
   connect(cbSong, &QComboBox::activated, this, &TFmain::cbSongSelect);

@@ -2,7 +2,9 @@
 // Unlock) and the window's half of undo and redo.
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QToolButton>
@@ -122,7 +124,10 @@ void TFmain::OpenDocument() {
   OpenDocumentFile(*path);
 }
 
-bool TFmain::OpenDocumentFile(const QString& path) {
+bool TFmain::OpenDocumentFile(const QString& given) {
+  // A relative name (from the command line) is made absolute as the file dialog's are, so the
+  // title names the file and Save writes it wherever the current folder goes later.
+  const QString path = QDir::cleanPath(QFileInfo(given).absoluteFilePath());
   FinishTyping();  // as for New: never onto the opened file's parts
   // Asked before anything changes, so No leaves even a locked window as it was.
   if (!AskUnsavedBeforeReplacing()) return false;

@@ -145,3 +145,72 @@ TEST_F(MainWindowTest, DraggingTheScrollBarMovesTheCursorBarsKeepingItsOffset) {
   EXPECT_EQ(cursor.Column, 2);
   EXPECT_EQ(w.View()->Image(), before) << "the cursor box was hidden before each move";
 }
+
+// The wheel over the tab view moves the bars as the same wheel over the scroll bar does.
+TEST_F(MainWindowTest, WheelOverTheTabScrollsLikeTheScrollBar) {
+  TFmain& w = Window();
+  w.NewDocument();
+  auto wheel = [&](QWidget* target, int delta) {
+    const QPointF at(target->width() / 2.0, target->height() / 2.0);
+    QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &event);
+  };
+  wheel(w.ScrollBar1, -120);  // one notch down
+  const int barByScrollBar = w.Document()->CurrentBar;
+  const QImage pictureByScrollBar = w.View()->Image();
+  ASSERT_GT(barByScrollBar, 0);
+  wheel(w.ScrollBar1, 120);
+  ASSERT_EQ(w.Document()->CurrentBar, 0);
+
+  wheel(w.View(), -120);
+  EXPECT_EQ(w.Document()->CurrentBar, barByScrollBar);
+  EXPECT_EQ(w.ScrollBar1->value(), barByScrollBar + 1);
+  EXPECT_EQ(w.View()->Image(), pictureByScrollBar);
+  wheel(w.View(), 120);
+  EXPECT_EQ(w.Document()->CurrentBar, 0);
+  EXPECT_EQ(w.View()->Image(), ExpectedPicture());
+}
+
+// Dragging the scroll bar to the end of a long song and back ends as the ">>" and "<<" buttons
+// pressed that many times would, picture included.
+TEST_F(MainWindowTest, ScrollBarJumpEndsAsRepeatedBarMoves) {
+  TFmain& w = Window();
+  Osnova song(4, 300, 4);
+  for (int b = 0; b < 300; b += 7) song.Bar(b).Length = static_cast<uint8_t>(1 + b % 16);
+  const QString path = WriteTabFile("long.gvlm", song);
+  auto* next = w.findChild<QToolButton*>("SpeedButton29");
+  auto* previous = w.findChild<QToolButton*>("SpeedButton30");
+  struct End {
+    int Bar, First, Column, Line;
+    QImage Picture;
+    bool operator==(const End&) const = default;
+  };
+  auto end = [&] {
+    const Osnova& doc = *w.Document();
+    return End{doc.CurrentBar, doc.FirstVisibleBar, w.Cursor()->Column, w.Cursor()->Line,
+               w.View()->Image()};
+  };
+  auto start = [&] {  // the song opened, the cursor an offset into bar 1 by a button
+    dialogs.OpenAnswers = {path};
+    w.OpenDocument();
+    next->click();
+    w.View()->ToggleCursorBox(*w.Document(), *w.Cursor());
+    ++w.Cursor()->Column;
+    w.View()->ToggleCursorBox(*w.Document(), *w.Cursor());
+  };
+
+  start();
+  w.ScrollBar1->setValue(300);
+  const End jumpedToEnd = end();
+  EXPECT_EQ(jumpedToEnd.Bar, 299);
+  EXPECT_EQ(jumpedToEnd.Picture, ExpectedPicture());
+  w.ScrollBar1->setValue(2);
+  const End jumpedBack = end();
+
+  start();
+  for (int i = 0; i < 298; ++i) next->click();
+  EXPECT_TRUE(end() == jumpedToEnd);
+  for (int i = 0; i < 298; ++i) previous->click();
+  EXPECT_TRUE(end() == jumpedBack);
+}

@@ -389,3 +389,20 @@ TEST_F(MainWindowTest, UndoAndRedoSetThePlaybackTempoBox) {
   EXPECT_EQ(w.ESped->value(), 200);
   EXPECT_EQ(w.StepDelay, 75);
 }
+
+// `grooveloom song.gvlm`: the title and the save target name the file absolutely, as after the
+// Open dialog, and stay right when the current folder changes.
+TEST_F(MainWindowTest, FileOpenedByARelativeNameIsShownAndSavedByItsAbsolutePath) {
+  const QString absolute = WriteTabFile("song.gvlm", Osnova(4, 2, 4));
+  const QString before = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(folder.path()));
+  TFmain& w = Window();
+  const bool opened = w.OpenDocumentFile("./sub/../song.gvlm");
+  QDir::setCurrent(before);
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0 - [ " + absolute + " ]");
+  EXPECT_EQ(w.SaveTarget(), absolute);
+  TypeAndLeave(w.ETempo, "99");
+  ASSERT_TRUE(w.SaveDocument());
+  EXPECT_EQ(ReadBack(absolute)->Tempo, 99);
+}
