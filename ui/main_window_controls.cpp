@@ -14,6 +14,7 @@
 #include <QStyle>
 #include <QToolButton>
 
+#include "ui/cp1252.h"
 #include "ui/main_window.h"
 #include "ui/main_window_widgets.h"
 #include "ui/tab_view.h"
@@ -196,6 +197,7 @@ void TFmain::BuildSongPartPanel(QWidget* client) {
   cbSong->setEditable(true);
   cbSong->setCompleter(nullptr);
   cbSong->setInsertPolicy(QComboBox::NoInsert);
+  cbSong->setValidator(new Cp1252Validator(cbSong));
   cbSong->setGeometry(68, 1, 177, 23);
   cbSong->setProperty("Tag", 0);
 }

@@ -5,6 +5,8 @@
 #include <QPixmap>
 #include <QValidator>
 
+#include "ui/cp1252.h"
+
 TempoBox::TempoBox(QWidget* parent) : QSpinBox(parent) {
   setButtonSymbols(QAbstractSpinBox::UpDownArrows);
   setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
@@ -27,7 +29,8 @@ QValidator::State TempoBox::validate(QString& input, int& pos) const {
 class CommentLimitValidator : public QValidator {
  public:
   explicit CommentLimitValidator(CommentBox* box) : QValidator(box), box_(box) {}
-  State validate(QString& input, int&) const override {
+  State validate(QString& input, int& pos) const override {
+    Cp1252Validator::Strip(input, pos);
     // A text already longer than the limit (set by a command) may shrink but not grow.
     if (box_->limit_ >= 0 && input.size() > box_->limit_ && input.size() > box_->lastLength_)
       return Invalid;

@@ -23,7 +23,8 @@ class TempoBox : public QSpinBox {
 };
 
 // The comment box: typing stops at a limit (the bar's length), but a comment set by a command is
-// shown in full and never cut, unlike QLineEdit's maxLength which truncates what it holds.
+// shown in full and never cut, unlike QLineEdit's maxLength which truncates what it holds. Only
+// characters of the files' code page can be typed (Cp1252Validator).
 class CommentBox : public QLineEdit {
   Q_OBJECT
 

@@ -2,6 +2,7 @@
 #include <QScrollBar>
 
 #include "tests/ui/main_window_fixture.h"
+#include "ui/cp1252.h"
 #include "ui/tab_view.h"
 
 TEST_F(MainWindowTest, SongTempoRefusesTextAndOutOfRangeValuesAndKeepsTheDocument) {
@@ -213,4 +214,38 @@ TEST_F(MainWindowTest, ScrollBarJumpEndsAsRepeatedBarMoves) {
   EXPECT_TRUE(end() == jumpedToEnd);
   for (int i = 0; i < 298; ++i) previous->click();
   EXPECT_TRUE(end() == jumpedBack);
+}
+
+// Typed characters, any Unicode (Qt Test's key clicks take Latin-1 only).
+void TypeText(QWidget* box, const QString& text) {
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const bool pair = text[i].isHighSurrogate() && i + 1 < text.size();
+    const QString ch = text.mid(i, pair ? 2 : 1);
+    if (pair) ++i;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, ch);
+    QApplication::sendEvent(box, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, ch);
+    QApplication::sendEvent(box, &release);
+  }
+}
+
+// The comment and song-part boxes take only what the files can store: what they show is what is
+// saved and drawn, typed or pasted.
+TEST_F(MainWindowTest, TextBoxesTakeOnlyCharactersTheFilesCanStore) {
+  TFmain& w = Window();
+  w.NewDocument();
+  Enter(w.Ecom);
+  TypeText(w.Ecom, QString::fromUtf8("Grüße € Ω"));
+  EXPECT_EQ(w.Ecom->text(), QString::fromUtf8("Grüße € "));
+  EXPECT_EQ(w.Document()->Bar(0).Comment, "Gr\xFC\xDF" "e \x80 ");
+  w.Ecom->insert(QString::fromUtf8("\xCE\xB1x"));  // a paste: α dropped, x kept
+  EXPECT_EQ(w.Ecom->text(), QString::fromUtf8("Grüße € x"));
+  QTest::keyClick(w.Ecom, Qt::Key_Return);
+
+  Enter(w.cbSong);
+  TypeText(w.cbSong, QString::fromUtf8("Café ☕ Ω"));
+  EXPECT_EQ(w.cbSong->currentText(), QString::fromUtf8("Café  "));
+  QTest::keyClick(w.cbSong, Qt::Key_Return);
+  ASSERT_EQ(w.Document()->SongParts.size(), 1u);
+  EXPECT_EQ(FromCp1252(w.Document()->SongParts[0].Name).trimmed(), QString::fromUtf8("Café"));
 }
