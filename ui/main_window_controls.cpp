@@ -67,6 +67,7 @@ QToolButton* MakeSpeedButton(QWidget* parent, const char* name, const QString& h
 QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w, int h) {
   auto* label = new QLabel(text, parent);
   label->setGeometry(x, y, w, h);
+  FitCaption(label);
   return label;
 }
 
@@ -262,6 +263,8 @@ void TFmain::BuildInstrumentPanel(QWidget* client) {
   chLoop = new QCheckBox("Loop", Panel7);
   chLoop->setObjectName("chLoop");
   chLoop->setGeometry(203, 69, 50, 18);
+  FitCaption(chAccent);
+  FitCaption(chLoop);
   MakeLabel(Panel7, "Tempo", 274, 49, 38, 13);
   ESped = new TempoBox(Panel7);
   ESped->setObjectName("ESped");
