@@ -47,7 +47,7 @@ struct ExportBoxes;
 class TempoBox;
 class CommentBox;
 class QKeyEvent;
-class QtNoteOffScheduler;
+class NoteOffScheduler;
 struct BarEdit;
 struct CursorMove;
 
@@ -136,6 +136,8 @@ class TFmain : public QMainWindow {
   int32_t TextEditBar = -1;
   // Playback step in milliseconds, from the playback tempo box.
   uint16_t StepDelay = 125;
+  // The clock of the audition's note-off (a Qt timer unless set; tests run it by hand).
+  void SetNoteOffScheduler(std::unique_ptr<NoteOffScheduler> scheduler);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -229,7 +231,7 @@ class TFmain : public QMainWindow {
   QString saveTarget_;  // Save1's file name: where Save writes once the document has a file
   bool locked_ = true;
   std::vector<std::string> deviceNames_;
-  std::unique_ptr<QtNoteOffScheduler> noteOff_;  // the audition's delayed note-off
+  std::unique_ptr<NoteOffScheduler> noteOff_;  // the audition's delayed note-off
   std::unique_ptr<QObject> keyPreview_;         // application event filter feeding PreviewKey
 
   TFOpt* options_ = nullptr;

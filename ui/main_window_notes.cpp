@@ -98,6 +98,10 @@ void TFmain::FormKeyDown(const QKeyEvent& key) {
   }
 }
 
+void TFmain::SetNoteOffScheduler(std::unique_ptr<NoteOffScheduler> scheduler) {
+  noteOff_ = std::move(scheduler);
+}
+
 void TFmain::PaceKey(bool greater) {
   const int index = RPace->currentIndex();
   const int next =

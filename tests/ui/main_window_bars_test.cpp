@@ -94,7 +94,7 @@ TEST_F(MainWindowTest, EveryWayToABarCommandRunsIt) {
   Press(Qt::Key_V, Qt::ControlModifier);
   Press(Qt::Key_Insert, Qt::ShiftModifier);
   EXPECT_EQ(w.Document()->BarCount, bars += 2);
-  EXPECT_TRUE(dialogs.Log.empty());
+  EXPECT_TRUE(dialogs.Log().empty());
 }
 
 TEST_F(MainWindowTest, TheOnlyBarCannotBeRemovedOrCut) {
@@ -108,7 +108,7 @@ TEST_F(MainWindowTest, TheOnlyBarCannotBeRemovedOrCut) {
   EXPECT_EQ(dialogs.Messages(),
             (std::vector<QString>{kCannotDeleteAllBarsMessage, kCannotCutAllBarsMessage,
                                   kCannotCutAllBarsMessage}));
-  for (const auto& shown : dialogs.Log) {
+  for (const auto& shown : dialogs.Log()) {
     if (shown.What == ScriptedDialogService::Shown::Kind::Message) {
       EXPECT_EQ(shown.BoxIcon, DialogService::Icon::Warning);
     }

@@ -25,7 +25,7 @@ TEST_F(MainWindowTest, SongTempoAcceptedIsRecordedForUndoAndMarksTheDocument) {
   TFmain& w = Window();
   w.NewDocument();
   TypeAndLeave(w.ETempo, "1024");
-  EXPECT_TRUE(dialogs.Log.empty());
+  EXPECT_TRUE(dialogs.Log().empty());
   EXPECT_NE(QApplication::focusWidget(), w.ETempo) << "Enter leaves the box";
   EXPECT_EQ(w.Document()->Tempo, 1024);
   EXPECT_TRUE(w.Document()->Modified);
@@ -44,7 +44,7 @@ TEST_F(MainWindowTest, SongTempoBeforeAnyDocumentOnlyKeepsItsValue) {
   EXPECT_EQ(w.ETempo->value(), 77);
   EXPECT_EQ(w.Document(), nullptr);
   EXPECT_FALSE(w.History().CanUndo());
-  EXPECT_TRUE(dialogs.Log.empty());
+  EXPECT_TRUE(dialogs.Log().empty());
 }
 
 TEST_F(MainWindowTest, PlaybackTempoSetsTheStepDelayWithinTheBoxRange) {
@@ -57,7 +57,7 @@ TEST_F(MainWindowTest, PlaybackTempoSetsTheStepDelayWithinTheBoxRange) {
     EXPECT_EQ(w.StepDelay, delay) << typed;
   }
   EXPECT_EQ(w.ESped->value(), 1);
-  EXPECT_TRUE(dialogs.Log.empty());
+  EXPECT_TRUE(dialogs.Log().empty());
 
   TypeAndLeave(w.ETempo, "150");
   TypeAndLeave(w.ESped, "x1");

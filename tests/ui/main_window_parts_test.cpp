@@ -145,9 +145,9 @@ TEST_F(SongPartBoxTest, APartOutsideTheSongIsReportedAndAllPartsAreDropped) {
   w.cbSong->setCurrentIndex(3);
   emit w.cbSong->activated(3);
   EXPECT_EQ(dialogs.Messages(), (std::vector<QString>{kDamagedPartsWarning, kPartsLostInformation}));
-  ASSERT_EQ(dialogs.Log.size(), 3u);  // the open dialog, then the two boxes
-  EXPECT_EQ(dialogs.Log[1].BoxIcon, DialogService::Icon::Warning);
-  EXPECT_EQ(dialogs.Log[2].BoxIcon, DialogService::Icon::Information);
+  ASSERT_EQ(dialogs.Log().size(), 3u);  // the open dialog, then the two boxes
+  EXPECT_EQ(dialogs.Log()[1].BoxIcon, DialogService::Icon::Warning);
+  EXPECT_EQ(dialogs.Log()[2].BoxIcon, DialogService::Icon::Information);
   EXPECT_TRUE(w.Document()->SongParts.empty());
   EXPECT_EQ(w.cbSong->count(), 0);
   EXPECT_EQ(w.cbSong->currentText(), "");

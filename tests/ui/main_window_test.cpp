@@ -205,7 +205,7 @@ TEST_F(MainWindowTest, StartUpListsTheDevicesAndOpensTheOneInUse) {
   EXPECT_EQ(w.ComboBox2->itemText(2), "Midi Mapper");
   EXPECT_EQ(w.ComboBox2->currentIndex(), 1);
   EXPECT_EQ(midi.Opened, std::vector<int>{1});
-  EXPECT_TRUE(dialogs.Log.empty());
+  EXPECT_TRUE(dialogs.Log().empty());
 }
 
 TEST_F(MainWindowTest, StartUpWithTheMapperSelectsTheLastEntry) {
@@ -219,7 +219,7 @@ TEST_F(MainWindowTest, DeviceThatDoesNotOpenIsReportedOnceAndTheWindowComesUp) {
   midi.OpenSucceeds = false;
   TFmain& w = Window();
   EXPECT_EQ(dialogs.Messages(), std::vector<QString>{"Error on opening Midi Device"});
-  EXPECT_EQ(dialogs.Log[0].BoxIcon, DialogService::Icon::Plain);
+  EXPECT_EQ(dialogs.Log()[0].BoxIcon, DialogService::Icon::Plain);
   EXPECT_TRUE(w.isVisible());
 }
 
@@ -317,8 +317,8 @@ TEST_F(MainWindowTest, TextExportAsksForAFileWithItsOwnDialog) {
   w.NewDocument();
   dialogs.SaveAnswers = {std::nullopt};
   w.SpeedButton7->click();
-  ASSERT_EQ(dialogs.Log.size(), 1u);
-  EXPECT_EQ(dialogs.Log[0].Title, "Export your drum tab to a text file");
+  ASSERT_EQ(dialogs.Log().size(), 1u);
+  EXPECT_EQ(dialogs.Log()[0].Title, "Export your drum tab to a text file");
 }
 
 TEST_F(MainWindowTest, MidiExportFillsAndShowsTheDemoWindowWithTheSongTempo) {
