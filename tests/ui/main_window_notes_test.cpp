@@ -392,3 +392,26 @@ TEST_F(MainWindowTest, NotesEnteredAppearInTheMidiLog) {
   const QString noteOn = QString("%1").arg(NoteOn(RowSnare, 0, 127), 8, 16, QChar('0')).toUpper();
   EXPECT_TRUE(text.contains(" " + noteOn)) << text.toStdString();
 }
+
+// Keys as a German keyboard under X11 delivers them (keycode, keysym, state): the key labelled Z
+// enters the bass drum, the one labelled Y the second tom, and AltGr+Q ('@') nothing.
+TEST_F(MainWindowTest, NoteKeysFollowTheLabelsOfTheKeyboardLayout) {
+  TFmain& w = Window();
+  w.NewDocument();
+  auto press = [&](int qtKey, quint32 keycode, quint32 keysym, quint32 state, const QString& text) {
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &w;
+    QKeyEvent down(QEvent::KeyPress, qtKey, Qt::NoModifier, keycode, keysym, state, text);
+    QApplication::sendEvent(target, &down);
+    QKeyEvent up(QEvent::KeyRelease, qtKey, Qt::NoModifier, keycode, keysym, state, text);
+    QApplication::sendEvent(target, &up);
+  };
+  const TBar& bar = w.Document()->Bar(0);
+  press(Qt::Key_Z, 29, 'z', 0, "z");  // where the US Y is
+  EXPECT_EQ(bar.Rows[RowBass].Cells[0], (TNoteCell{0, 0}));
+  press(Qt::Key_Y, 52, 'y', 0, "y");  // where the US Z is
+  EXPECT_EQ(bar.Rows[RowTom2].Cells[0], (TNoteCell{0, 0}));
+  const std::vector<uint32_t> sounded = NoteOns();
+  press(Qt::Key_At, 24, '@', 0x80, "@");  // AltGr+Q
+  EXPECT_EQ(bar.Rows[RowHiHat].Cells[0], (TNoteCell{}));
+  EXPECT_EQ(NoteOns(), sounded);
+}
