@@ -199,11 +199,14 @@ BarEdit ChangeTimingCommand(Osnova& doc, int numerator, int denominator,
   if (!IsTiming(numerator, denominator)) return Refused("This is not a bar timing.");
   Call(push);
   TBar& bar = doc.Current();
+  BarEdit r;
+  r.Done = true;
+  // The timing the bar already has stores nothing new: a step to undo, but no change to save.
+  if (bar.Length == LengthFromTiming(numerator, denominator) && bar.Denominator == denominator)
+    return r;
   bar.Length = LengthFromTiming(numerator, denominator);
   bar.Denominator = static_cast<uint8_t>(denominator);
   doc.Modified = true;
-  BarEdit r;
-  r.Done = true;
   return r;
 }
 

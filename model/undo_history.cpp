@@ -13,7 +13,10 @@ void UR_Stack::Reset() {
   redoPos_ = 0;
   top_ = 0;
   pending_ = false;
-  for (auto& slot : slots_) std::string().swap(slot.Bytes);
+  for (auto& slot : slots_) {
+    std::string().swap(slot.Bytes);
+    slot.Saved = false;
+  }
 }
 
 void UR_Stack::Push(const Osnova& doc, const UndoView& view) {
@@ -27,7 +30,15 @@ void UR_Stack::Push(const Osnova& doc, const UndoView& view) {
   TUndoSlot& slot = slots_[static_cast<std::size_t>(current_)];
   WriteTabBytesInto(doc, slot.Bytes);
   slot.View = view;
+  slot.Saved = !doc.Modified;
   pending_ = true;
+}
+
+void UR_Stack::MarkSaved() {
+  // After Undo or Redo the live document is the slot above Current; after an edit it is in none
+  // until the next Push stores it.
+  for (TUndoSlot& slot : slots_) slot.Saved = false;
+  if (!pending_ && current_ + 1 < top_) slots_[static_cast<std::size_t>(current_ + 1)].Saved = true;
 }
 
 std::optional<UR_Stack::Restored> UR_Stack::Restore(bool undo, const Osnova& live,
@@ -39,8 +50,15 @@ std::optional<UR_Stack::Restored> UR_Stack::Restore(bool undo, const Osnova& liv
   const int slotIndex = undo ? current_ : redoPos_;
   const TUndoSlot& slot = slots_[static_cast<std::size_t>(slotIndex)];
   auto doc = ReadTabBytes(slot.Bytes);
-  if (!doc) return std::nullopt;
+  if (!doc || doc->BarCount < 1) return std::nullopt;
+  // A view outside the restored song is brought into it; one that still shows its current bar
+  // above the first visible one cannot be drawn, and the step is refused as unreadable.
   UndoView view = slot.View;
+  const int lastBar = doc->BarCount - 1;
+  view.CurrentBar = std::clamp(view.CurrentBar, 0, lastBar);
+  view.FirstVisibleBar = std::clamp(view.FirstVisibleBar, 0, lastBar);
+  view.LastVisibleBar = std::clamp(view.LastVisibleBar, view.FirstVisibleBar, lastBar);
+  if (view.FirstVisibleBar > view.CurrentBar) return std::nullopt;
 
   if (undo) {
     if (current_ + 1 == top_ && pending_) {
@@ -57,12 +75,9 @@ std::optional<UR_Stack::Restored> UR_Stack::Restore(bool undo, const Osnova& liv
   pending_ = false;
 
   doc->FileName = live.FileName;
-  doc->Modified = live.Modified;
+  // Without a pending edit the live document is the slot above Current.
+  doc->Modified = !slots_[static_cast<std::size_t>(current_ + 1)].Saved;
   doc->HasFile = live.HasFile;
-  const int lastBar = doc->BarCount - 1;
-  view.CurrentBar = std::clamp(view.CurrentBar, 0, lastBar);
-  view.FirstVisibleBar = std::clamp(view.FirstVisibleBar, 0, lastBar);
-  view.LastVisibleBar = std::clamp(view.LastVisibleBar, view.FirstVisibleBar, lastBar);
   doc->CurrentBar = static_cast<uint16_t>(view.CurrentBar);
   doc->FirstVisibleBar = static_cast<uint16_t>(view.FirstVisibleBar);
   doc->LastVisibleBar = static_cast<uint16_t>(view.LastVisibleBar);

@@ -24,13 +24,15 @@ class UR_Stack {
  public:
   explicit UR_Stack(int slotCount = 10);
 
-  // Snapshot of the live document, taken before an edit changes it.
+  // Snapshot of the live document, taken before an edit changes it. An unmodified document is the
+  // saved state, and its slot is marked as such.
   void Push(const Osnova& doc, const UndoView& view);
 
   // Undo (true) or redo (false). Returns the document to show instead of `live`: read back from
-  // the slot, with live's FileName, Modified and HasFile, its kit made the GlobalKit, and its
+  // the slot, with live's FileName and HasFile, Modified unless it is the state last saved, its kit made the GlobalKit, and its
   // CurrentBar and visible range taken from the slot's view. nullopt, with the history unchanged,
-  // when there is no such step or the slot cannot be read.
+  // when there is no such step or the slot cannot be used (unreadable bytes, or a view that
+  // cannot be shown): the caller keeps its live document and may try again.
   struct Restored {
     std::unique_ptr<Osnova> Doc;
     UndoView View;
@@ -39,8 +41,10 @@ class UR_Stack {
 
   bool CanUndo() const { return current_ >= 0; }
   bool CanRedo() const { return !pending_ && redoPos_ < top_; }
-  // Forgets everything (New, Open).
+  // Forgets everything (New, Open); the live document is the saved state.
   void Reset();
+  // The live document was just saved: Undo or Redo back to it restores an unmodified document.
+  void MarkSaved();
 
   int Current() const { return current_; }
   int Top() const { return top_; }
@@ -52,6 +56,7 @@ class UR_Stack {
   struct TUndoSlot {
     std::string Bytes;
     UndoView View;
+    bool Saved = false;  // the state last opened or saved
   };
   std::vector<TUndoSlot> slots_;
   int current_ = -1;  // slot the next Undo restores

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(g++ make cmake pkg-config qt6-base-dev qt6-pdf-dev librtmidi-dev libfluidsynth-dev
           timgm6mb-soundfont fonts-dejavu-core fonts-liberation2
-          libgtest-dev googletest libbenchmark-dev xdg-utils python3 "$@")
+          libxcb1-dev libgtest-dev googletest libbenchmark-dev xdg-utils python3 "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -6,7 +6,7 @@
 
 class QLabel;
 
-// What this build runs on, shown where the original program named its Windows version.
+// What this build runs on, shown under the version.
 inline constexpr const char* kPlatformRequirement = "Linux with Qt 6.4 or later";
 
 class TFAbout : public QDialog {

@@ -46,3 +46,23 @@ bool FitsCp1252(const QString& text) {
   }
   return true;
 }
+
+void Cp1252Validator::Strip(QString& input, int& pos) {
+  if (FitsCp1252(input)) return;
+  QString kept;
+  kept.reserve(input.size());
+  int keptPos = pos;
+  for (qsizetype i = 0; i < input.size(); ++i) {
+    if (FitsCp1252(QString(input[i])))
+      kept.append(input[i]);
+    else if (i < pos)
+      --keptPos;
+  }
+  input = kept;
+  pos = std::max(keptPos, 0);
+}
+
+QValidator::State Cp1252Validator::validate(QString& input, int& pos) const {
+  Strip(input, pos);
+  return Acceptable;
+}

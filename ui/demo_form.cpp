@@ -1,7 +1,6 @@
 #include "ui/demo_form.h"
 
 #include <QCloseEvent>
-#include <QFile>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -57,13 +56,9 @@ void TDemo_Form::ExportTab(const Osnova& doc, uint16_t tempo) {
 void TDemo_Form::Save_ButtonClick() {
   auto chosen = dialogs_.SaveFile(this, SaveDialogSpec());
   if (!chosen) return;
-  // File names go to the system in its own encoding, not the document's code page.
-  std::string path = QFile::encodeName(*chosen).toStdString();
-  std::string error;
-  if (!WriteMidiFile(container_, path, error))
-    dialogs_.Message(this, DialogService::Icon::Error, QStringLiteral("Grooveloom demo"),
-                     QStringLiteral("Cannot write \"%1\": %2")
-                         .arg(*chosen, QString::fromLocal8Bit(error.c_str())));
+  WriteFileOrReport(this, dialogs_, *chosen, [this](const std::string& path, std::string& error) {
+    return WriteMidiFile(container_, path, error);
+  });
 }
 
 void TDemo_Form::closeEvent(QCloseEvent* event) {

@@ -1,10 +1,21 @@
 #include "ui/dialogs.h"
 
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 
+bool WriteFileOrReport(QWidget* parent, DialogService& dialogs, const QString& path,
+                       const FileWriter& write) {
+  // File names go to the system in its own encoding, not the document's code page.
+  std::string error;
+  if (write(QFile::encodeName(path).toStdString(), error)) return true;
+  dialogs.Message(parent, DialogService::Icon::Error, QStringLiteral("Error"),
+                  QStringLiteral("Cannot write \"%1\": %2")
+                      .arg(path, QString::fromLocal8Bit(error.c_str())));
+  return false;
+}
 
 void QtDialogService::Message(QWidget* parent, Icon icon, const QString& title, const QString& text) {
   QMessageBox::Icon qicon = QMessageBox::NoIcon;

@@ -4,7 +4,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
+#include <string>
 
 class QPrinter;
 class QWidget;
@@ -38,6 +40,13 @@ class DialogService {
   // holds the chosen device, paper and page range). Services without a print dialog cancel.
   virtual bool Print(QWidget* parent, QPrinter& printer);
 };
+
+// Every file the program's windows write goes through here: `write` gets the path in the system's
+// encoding and fills `error` on failure, which is shown in one error box naming the file. True
+// when the file was written.
+using FileWriter = std::function<bool(const std::string& localPath, std::string& error)>;
+bool WriteFileOrReport(QWidget* parent, DialogService& dialogs, const QString& path,
+                       const FileWriter& write);
 
 // The real dialogs (QMessageBox, QFileDialog).
 class QtDialogService : public DialogService {

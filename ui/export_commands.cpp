@@ -1,7 +1,5 @@
 #include "ui/export_commands.h"
 
-#include <QFile>
-
 #include <string>
 
 namespace {
@@ -13,13 +11,9 @@ void RunExport(QWidget* parent, DialogService& dialogs, const FileDialogSpec& re
                ExportFunction write, const Osnova& doc, const ExportBoxes& boxes) {
   auto chosen = dialogs.SaveFile(parent, request);
   if (!chosen) return;
-  // File names go to the system in its own encoding, not the document's code page.
-  std::string path = QFile::encodeName(*chosen).toStdString();
-  std::string error;
-  if (!write(doc, path, boxes, error))
-    dialogs.Message(parent, DialogService::Icon::Error, QStringLiteral("Grooveloom demo"),
-                    QStringLiteral("Cannot write \"%1\": %2")
-                        .arg(*chosen, QString::fromLocal8Bit(error.c_str())));
+  WriteFileOrReport(parent, dialogs, *chosen, [&](const std::string& path, std::string& error) {
+    return write(doc, path, boxes, error);
+  });
 }
 
 }  // namespace

@@ -3,11 +3,56 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 
+#include <cstdlib>
+#include <xcb/xcb.h>
+
 namespace {
 
-bool HasXKeycodes() {
-  const QString platform = QGuiApplication::platformName();
-  return platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"));
+// X modifier state: AltGr is ISO_Level3_Shift, on Mod5 in the standard keymaps; the layout group
+// in use is bits 13-14.
+constexpr quint32 kAltGrMask = 0x80;
+constexpr int kGroupShift = 13;
+
+int LatinLetter(quint32 keysym) {
+  if (keysym >= 'a' && keysym <= 'z') return static_cast<int>(keysym - 'a' + 'A');
+  if (keysym >= 'A' && keysym <= 'Z') return static_cast<int>(keysym);
+  return 0;
+}
+
+// The symbols with a code of their own on every Windows layout.
+int LayoutIndependentPunctuation(quint32 keysym) {
+  switch (keysym) {
+    case ',': return 188;
+    case '.': return 190;
+    case '-': return 189;
+    case '+': return 187;
+    default: return 0;
+  }
+}
+
+// The symbol the key gives without Shift in the layout group in use, from the X server's current
+// keyboard mapping (one short round trip per key press, and never stale after a layout switch).
+// Without an X connection, the event's own keysym, which is the unshifted one unless Shift is held
+// (and for a letter Shift only changes the case).
+quint32 UnshiftedKeysym(const QKeyEvent& event) {
+  const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  if (xcb_connection_t* connection = x11 ? x11->connection() : nullptr) {
+    const auto keycode = static_cast<xcb_keycode_t>(event.nativeScanCode());
+    xcb_get_keyboard_mapping_reply_t* reply = xcb_get_keyboard_mapping_reply(
+        connection, xcb_get_keyboard_mapping(connection, keycode, 1), nullptr);
+    if (reply) {
+      const int perKey = reply->keysyms_per_keycode;
+      const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(reply);
+      // The core mapping lists group 1 levels 1-2, then group 2 levels 1-2.
+      const int group = static_cast<int>((event.nativeModifiers() >> kGroupShift) & 3);
+      int index = 2 * group < perKey ? 2 * group : 0;
+      quint32 sym = perKey > 0 ? syms[index] : 0;
+      if (sym == 0 && perKey > 0) sym = syms[0];
+      std::free(reply);
+      if (sym != 0) return sym;
+    }
+  }
+  return event.nativeVirtualKey();
 }
 
 }  // namespace
@@ -86,10 +131,20 @@ int VirtualKeyFromQtKey(int key, bool keypad) {
   return 0;
 }
 
+int VirtualKeyFromLayout(quint32 keycode, quint32 unshiftedKeysym, quint32 nativeModifiers) {
+  const int byPlace = VirtualKeyFromXKeycode(keycode);
+  if (byPlace == 0 || (nativeModifiers & kAltGrMask)) return 0;
+  if (keycode >= 10 && keycode <= 19) return byPlace;  // the number row
+  if (const int letter = LatinLetter(unshiftedKeysym)) return letter;
+  if (const int punctuation = LayoutIndependentPunctuation(unshiftedKeysym)) return punctuation;
+  return byPlace;
+}
+
 int VirtualKeyOf(const QKeyEvent& event) {
   const bool keypad = event.modifiers().testFlag(Qt::KeypadModifier);
-  if (!keypad && HasXKeycodes()) {
-    if (int code = VirtualKeyFromXKeycode(event.nativeScanCode())) return code;
-  }
+  // X11 and Wayland give the X keycode (evdev code + 8); offscreen and synthetic events give 0.
+  if (!keypad && VirtualKeyFromXKeycode(event.nativeScanCode()) != 0)
+    return VirtualKeyFromLayout(event.nativeScanCode(), UnshiftedKeysym(event),
+                                event.nativeModifiers());
   return VirtualKeyFromQtKey(event.key(), keypad);
 }

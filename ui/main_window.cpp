@@ -52,7 +52,7 @@ class KeyPreviewFilter : public QObject {
 TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs) {
   setObjectName("Fmain");
   setWindowTitle(kMainCaption);
-  // "MS Sans Serif" 8 pt of the design does not exist here: the desktop's sans at 8 pt instead.
+  // The desktop's sans at 8 pt: the control positions are laid out for a font of that size.
   QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
   font.setPointSize(8);
   setFont(font);
@@ -110,7 +110,7 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
   });
   connect(i1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { PopupMenu1->popup(i1->mapToGlobal(pos)); });
-  for (QWidget* w : std::initializer_list<QWidget*>{ETempo, ESped, Ecom, cbSong, Etakt2, Panel7})
+  for (QWidget* w : std::initializer_list<QWidget*>{ETempo, ESped, Ecom, cbSong, Etakt2, Panel7, i1})
     w->installEventFilter(this);
   cbSong->lineEdit()->installEventFilter(this);  // its double click
   connect(cbSong, &QComboBox::activated, this, &TFmain::cbSongSelect);
@@ -182,7 +182,7 @@ void TFmain::FormCreate() {
   // The play clock and the playback engine are created here once playback exists.
   history_ = std::make_unique<UR_Stack>(10);
 
-  // No document yet: the controls marked off in the design stay disabled until New or Open.
+  // No document yet: the controls that act on one stay disabled until New or Open.
   Lock();
   // Paste waits for the first copied bar; the context menu's item is there from the start.
   Bpaste->setEnabled(false);

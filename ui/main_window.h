@@ -47,7 +47,7 @@ struct ExportBoxes;
 class TempoBox;
 class CommentBox;
 class QKeyEvent;
-class QtNoteOffScheduler;
+class NoteOffScheduler;
 struct BarEdit;
 struct CursorMove;
 struct ImportResult;
@@ -137,6 +137,8 @@ class TFmain : public QMainWindow {
   int32_t TextEditBar = -1;
   // Playback step in milliseconds, from the playback tempo box.
   uint16_t StepDelay = 125;
+  // The clock of the audition's note-off (a Qt timer unless set; tests run it by hand).
+  void SetNoteOffScheduler(std::unique_ptr<NoteOffScheduler> scheduler);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -144,11 +146,17 @@ class TFmain : public QMainWindow {
 
  private:
   // main_window_controls.cpp
-  void BuildControls(QWidget* client);
+  void BuildControls(QWidget* client);  // the panels below, left to right and top to bottom
+  void BuildFileButtons(QWidget* client);
+  void BuildEditButtons(QWidget* client);
+  void BuildTimingPanel(QWidget* client);
+  void BuildBarNumberPanel(QWidget* client);
+  void BuildBarButtons(QWidget* client);
+  void BuildCommentPanel(QWidget* client);
+  void BuildSongPartPanel(QWidget* client);
+  void BuildTabView(QWidget* client);
+  void BuildInstrumentPanel(QWidget* client);
   void BuildMenus();
-  QToolButton* MakeSpeedButton(QWidget* parent, const char* name, const QString& hint, int x, int y,
-                               int w, int h);
-  QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w, int h);
 
   // main_window.cpp
   void FormCreate();
@@ -229,7 +237,7 @@ class TFmain : public QMainWindow {
   QString saveTarget_;  // Save1's file name: where Save writes once the document has a file
   bool locked_ = true;
   std::vector<std::string> deviceNames_;
-  std::unique_ptr<QtNoteOffScheduler> noteOff_;  // the audition's delayed note-off
+  std::unique_ptr<NoteOffScheduler> noteOff_;  // the audition's delayed note-off
   std::unique_ptr<QObject> keyPreview_;         // application event filter feeding PreviewKey
 
   TFOpt* options_ = nullptr;
@@ -243,7 +251,7 @@ class TFmain : public QMainWindow {
   std::vector<LockItem> lockItems_;  // Lock/Unlock in this order
 
  public:
-  // Controls, named as the window design names them (objectName is the same).
+  // Controls; each objectName is the member's name, so tests and the options file find them.
   QFrame* Panel1 = nullptr;  // file buttons
   QFrame* Panel2 = nullptr;  // undo, clipboard and export buttons
   QFrame* Panel3 = nullptr;  // bar buttons

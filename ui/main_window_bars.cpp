@@ -34,12 +34,14 @@ void TFmain::EnablePaste() {
 }
 
 void TFmain::InsertBarClick() {
+  FinishTyping();  // a name being typed goes to its own bar before the bars move
   if (!DocumentShown() || !cursor_) return;
   if (Refused(InsertBarCommand(*doc_, [this] { Push(); }))) return;
   ShowBarsAfterChange(false);
 }
 
 void TFmain::RemoveBarClick() {
+  FinishTyping();
   if (!DocumentShown() || !cursor_) return;
   const BarEdit edit = RemoveBarCommand(*doc_, [this] { Push(); });
   if (Refused(edit)) return;
@@ -47,6 +49,7 @@ void TFmain::RemoveBarClick() {
 }
 
 void TFmain::ClearBarClick() {
+  FinishTyping();
   if (!DocumentShown() || !cursor_) return;
   if (Refused(ClearBarCommand(*doc_, [this] { Push(); }))) return;
   // Hidden first: the box's right edge lies on the bar line, which the redraw paints again.
@@ -57,6 +60,7 @@ void TFmain::ClearBarClick() {
 }
 
 void TFmain::ChangeTiming() {
+  FinishTyping();
   if (!DocumentShown() || !cursor_) return;
   const int numerator = ETakt1->currentIndex() + 1;
   const int denominator = Etakt2->currentText().toInt();
@@ -71,12 +75,14 @@ void TFmain::ChangeTiming() {
 }
 
 void TFmain::CopyBarClick(bool fromKeyboard) {
+  FinishTyping();
   if (!DocumentShown() || !cursor_ || !clipboard_) return;
   if (Refused(CopyBarCommand(*clipboard_, *doc_, fromKeyboard))) return;
   EnablePaste();
 }
 
 void TFmain::CutBarClick() {
+  FinishTyping();
   if (!DocumentShown() || !cursor_ || !clipboard_) return;
   const BarEdit edit = CutBarCommand(*clipboard_, *doc_, [this] { Push(); });
   if (Refused(edit)) return;
@@ -85,6 +91,7 @@ void TFmain::CutBarClick() {
 }
 
 void TFmain::PasteBarClick() {
+  FinishTyping();
   if (!DocumentShown() || !cursor_ || !clipboard_) return;
   if (Refused(PasteBarCommand(*clipboard_, *doc_, [this] { Push(); }))) return;
   ShowBarsAfterChange(false);

@@ -1,6 +1,7 @@
 // The handlers of the window's own boxes: the two tempo boxes, the comment box, the focus of the
 // boxes, the scroll bar, and the refresh of the bar controls after the current bar changed.
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -57,6 +58,13 @@ bool TFmain::eventFilter(QObject* watched, QEvent* event) {
       }
       break;
     }
+    case QEvent::Wheel:
+      // The wheel over the tab scrolls it as over its scroll bar, by the same bar steps.
+      if (watched == i1) {
+        if (ScrollBar1->isEnabled()) QCoreApplication::sendEvent(ScrollBar1, event);
+        return true;
+      }
+      break;
     case QEvent::MouseButtonPress:
       if (watched == Panel7) NoControl();
       break;
@@ -165,7 +173,7 @@ void TFmain::ScrollBar1Change(int position) {
   const int d = (position - 1) - doc_->CurrentBar;
   if (d == 0) return;
   ToggleCursorBox();  // hidden while the cursor moves
-  for (int i = 0; i < std::abs(d); ++i) MoveBar(*doc_, *cursor_, *i1, d > 0);
+  MoveBars(*doc_, *cursor_, *i1, d);  // a drag to the end of a long song repaints once
   RefreshBarControls();
   NoControl();
 }

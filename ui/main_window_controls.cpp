@@ -1,4 +1,4 @@
-// Building the main window's controls and menus at the positions of the window design.
+// Building the main window's controls and menus at fixed positions, panel by panel.
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -14,6 +14,7 @@
 #include <QStyle>
 #include <QToolButton>
 
+#include "ui/cp1252.h"
 #include "ui/main_window.h"
 #include "ui/main_window_widgets.h"
 #include "ui/tab_view.h"
@@ -51,30 +52,48 @@ QMenu* MakeMenu(QWidget* parent, const char* name, const QString& title) {
   return menu;
 }
 
-}  // namespace
-
-QToolButton* TFmain::MakeSpeedButton(QWidget* parent, const char* name, const QString& hint, int x,
-                                     int y, int w, int h) {
+QToolButton* MakeSpeedButton(QWidget* parent, const char* name, const QString& hint, int x, int y,
+                             int w, int h) {
   auto* button = new QToolButton(parent);
   button->setObjectName(name);
   button->setToolTip(hint);
   button->setAutoRaise(true);  // flat
   button->setGeometry(x, y, w, h);
-  button->setFocusPolicy(Qt::NoFocus);  // like the design's speed buttons, never takes the focus
+  button->setFocusPolicy(Qt::NoFocus);  // a tool button never takes the focus from the tab
   button->setIconSize(QSize(16, 16));
   return button;
 }
 
-QLabel* TFmain::MakeLabel(QWidget* parent, const QString& text, int x, int y, int w, int h) {
+QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w, int h) {
   auto* label = new QLabel(text, parent);
   label->setGeometry(x, y, w, h);
+  FitCaption(label);
   return label;
 }
 
-void TFmain::BuildControls(QWidget* client) {
-  QStyle* st = style();
+}  // namespace
 
-  // File buttons.
+void TFmain::BuildControls(QWidget* client) {
+  BuildFileButtons(client);
+  BuildEditButtons(client);
+  BuildTimingPanel(client);
+  BuildBarNumberPanel(client);
+  BuildBarButtons(client);
+  BuildCommentPanel(client);
+  BuildSongPartPanel(client);
+  BuildTabView(client);
+  BuildInstrumentPanel(client);
+
+  // The device list is kept in a box that is never shown; Options > Midi shows the choice.
+  ComboBox2 = new QComboBox(client);
+  ComboBox2->setObjectName("ComboBox2");
+  ComboBox2->setGeometry(519, 105, 170, 21);
+  ComboBox2->hide();
+}
+
+// File buttons.
+void TFmain::BuildFileButtons(QWidget* client) {
+  QStyle* st = style();
   Panel1 = MakePanel(client, "Panel1", 0, 0, 75, 25);
   SpeedButton2 = MakeSpeedButton(Panel1, "SpeedButton2", "New", 0, 0, 25, 25);
   SpeedButton2->setIcon(st->standardIcon(QStyle::SP_FileIcon));
@@ -82,8 +101,11 @@ void TFmain::BuildControls(QWidget* client) {
   SpeedButton1->setIcon(st->standardIcon(QStyle::SP_DialogOpenButton));
   BSave = MakeSpeedButton(Panel1, "BSave", "Save", 50, 0, 25, 25);
   BSave->setIcon(st->standardIcon(QStyle::SP_DialogSaveButton));
+}
 
-  // Undo, clipboard and export buttons.
+// Undo, clipboard and export buttons.
+void TFmain::BuildEditButtons(QWidget* client) {
+  QStyle* st = style();
   Panel2 = MakePanel(client, "Panel2", 75, 0, 202, 25);
   BUndo = MakeSpeedButton(Panel2, "BUndo", "Undo", 1, 0, 25, 25);
   BUndo->setIcon(st->standardIcon(QStyle::SP_ArrowBack));
@@ -101,8 +123,10 @@ void TFmain::BuildControls(QWidget* client) {
   SpeedButton7->setIcon(GlyphIcon("TXT", Qt::black));
   SpeedButton8 = MakeSpeedButton(Panel2, "SpeedButton8", "Export to HTML...", 176, 0, 25, 25);
   SpeedButton8->setIcon(GlyphIcon("HTM", Qt::darkCyan));
+}
 
-  // Timing.
+// Timing.
+void TFmain::BuildTimingPanel(QWidget* client) {
   Panel5 = MakePanel(client, "Panel5", 276, 0, 149, 25);
   MakeLabel(Panel5, "Timing", 2, 6, 38, 13);
   QStringList numerators;
@@ -111,14 +135,16 @@ void TFmain::BuildControls(QWidget* client) {
   ETakt1->setMaxVisibleItems(16);
   MakeLabel(Panel5, "/", 88, 6, 6, 13);
   Etakt2 = MakeList(Panel5, "Etakt2", {"4", "8", "16"}, 96, 2, 50);
+}
 
-  // Bar number, pace, song tempo.
+// Bar number, pace, song tempo.
+void TFmain::BuildBarNumberPanel(QWidget* client) {
   Panel4 = MakePanel(client, "Panel4", 425, 0, 265, 25);
   MakeLabel(Panel4, "Bar", 4, 6, 18, 13);
   EAbar = new QSpinBox(Panel4);
   EAbar->setObjectName("EAbar");
   EAbar->setGeometry(24, 2, 50, 21);
-  // The design's 0..9999 would show a wrong number from bar 10000 on; a song has up to 65535 bars.
+  // A song has up to 65535 bars, numbered from 0.
   EAbar->setRange(0, kMaxBarCount - 1);
   EAbar->setReadOnly(true);
   EAbar->setButtonSymbols(QAbstractSpinBox::NoButtons);
@@ -131,8 +157,10 @@ void TFmain::BuildControls(QWidget* client) {
   ETempo->setGeometry(203, 2, 60, 21);
   ETempo->setRange(1, kMaxTempo);
   ETempo->setValue(120);
+}
 
-  // Bar buttons.
+// Bar buttons.
+void TFmain::BuildBarButtons(QWidget* client) {
   Panel3 = MakePanel(client, "Panel3", 690, 0, 111, 25);
   MakeLabel(Panel3, "Bar:", 4, 6, 24, 13);
   SpeedButton11 = MakeSpeedButton(Panel3, "SpeedButton11", "Clear bar", 30, 0, 25, 25);
@@ -141,8 +169,10 @@ void TFmain::BuildControls(QWidget* client) {
   SpeedButton10->setIcon(GlyphIcon("+", Qt::darkGreen));
   SpeedButton9 = MakeSpeedButton(Panel3, "SpeedButton9", "Remove bar", 80, 0, 25, 25);
   SpeedButton9->setIcon(GlyphIcon("-", Qt::darkRed));
+}
 
-  // Comment.
+// Comment.
+void TFmain::BuildCommentPanel(QWidget* client) {
   Panel6 = MakePanel(client, "Panel6", 0, 25, 552, 25);
   MakeLabel(Panel6, "Comment", 2, 6, 54, 13);
   Ecom = new CommentBox(Panel6);
@@ -157,8 +187,10 @@ void TFmain::BuildControls(QWidget* client) {
   SpeedButton12 = MakeSpeedButton(Panel6, "SpeedButton12", QString(), 478, 1, 60, 23);
   SpeedButton12->setText("Clear");
   SpeedButton12->setToolButtonStyle(Qt::ToolButtonTextOnly);
+}
 
-  // Song part.
+// Song part.
+void TFmain::BuildSongPartPanel(QWidget* client) {
   Panel8 = MakePanel(client, "Panel8", 552, 25, 249, 25);
   MakeLabel(Panel8, "Song Part", 4, 6, 60, 13);
   cbSong = new QComboBox(Panel8);
@@ -166,10 +198,13 @@ void TFmain::BuildControls(QWidget* client) {
   cbSong->setEditable(true);
   cbSong->setCompleter(nullptr);
   cbSong->setInsertPolicy(QComboBox::NoInsert);
+  cbSong->setValidator(new Cp1252Validator(cbSong));
   cbSong->setGeometry(68, 1, 177, 23);
   cbSong->setProperty("Tag", 0);
+}
 
-  // The tab view and its scroll bar.
+// The tab view and its scroll bar.
+void TFmain::BuildTabView(QWidget* client) {
   i1 = new TabView(client);
   i1->setObjectName("i1");
   i1->setGeometry(-8, 48, view::kWidth, view::kHeight);
@@ -181,8 +216,11 @@ void TFmain::BuildControls(QWidget* client) {
   ScrollBar1->setPageStep(4);
   ScrollBar1->setSingleStep(1);
   ScrollBar1->setFocusPolicy(Qt::NoFocus);
+}
 
-  // Instruments and playback.
+// Instruments and playback.
+void TFmain::BuildInstrumentPanel(QWidget* client) {
+  QStyle* st = style();
   Panel7 = MakePanel(client, "Panel7", 1, 419, 416, 92);
   struct Instrument {
     const char* Name;
@@ -225,6 +263,8 @@ void TFmain::BuildControls(QWidget* client) {
   chLoop = new QCheckBox("Loop", Panel7);
   chLoop->setObjectName("chLoop");
   chLoop->setGeometry(203, 69, 50, 18);
+  FitCaption(chAccent);
+  FitCaption(chLoop);
   MakeLabel(Panel7, "Tempo", 274, 49, 38, 13);
   ESped = new TempoBox(Panel7);
   ESped->setObjectName("ESped");
@@ -268,12 +308,6 @@ void TFmain::BuildControls(QWidget* client) {
     p.setColor(QPalette::Inactive, QPalette::ButtonText, Qt::blue);
     b->setPalette(p);
   }
-
-  // The device list is kept in a box that is never shown, as the window design has it.
-  ComboBox2 = new QComboBox(client);
-  ComboBox2->setObjectName("ComboBox2");
-  ComboBox2->setGeometry(519, 105, 170, 21);
-  ComboBox2->hide();
 }
 
 void TFmain::BuildMenus() {

@@ -2,13 +2,16 @@
 // Unlock) and the window's half of undo and redo.
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QToolButton>
 
 #include "files/import_file.h"
 #include "files/tab_file.h"
+#include "midi/step_delay.h"
 #include "model/bar_commands.h"
 #include "model/undo_history.h"
 #include "ui/cp1252.h"
@@ -90,25 +93,28 @@ void TFmain::NewDocument() {
     }
     doc_ = std::make_unique<Osnova>(static_cast<uint8_t>(numerator), 12,
                                     static_cast<uint8_t>(denominator));
-    cbSong->clear();
     history_->Reset();
     IfUndo(false);
     IfRedo(false);
   }
   Unlock();
   if (!cursor_) cursor_ = TCursor{0, 0, PaceOfBox()};
-
-  SetScrollBar(doc_->BarCount, 1);
-  i1->RepaintView(*doc_, 0);
   cursor_->Column = 0;
   cursor_->Line = 0;
-  SetTitleFromDocument();
+  ShowDocument(0);  // the playback tempo box keeps its value
+}
 
-  EAbar->setValue(0);
+void TFmain::ShowDocument(uint16_t firstVisible) {
+  SetTitleFromDocument();
+  EAbar->setValue(doc_->CurrentBar);
+  SetScrollBar(doc_->BarCount, doc_->CurrentBar + 1);
   ShowTimingOf(doc_->Current());
-  ETempo->ShowValue(doc_->Tempo);  // the playback tempo box keeps its value
+  ETempo->ShowValue(doc_->Tempo);
   SetCommentBox(doc_->Current().Comment);
+  cbSong->clear();
+  FillSongPartItems();
   SongPart(doc_->CurrentBar);
+  i1->RepaintView(*doc_, firstVisible);
   ToggleCursorBox();
   NoControl();
 }
@@ -119,7 +125,10 @@ void TFmain::OpenDocument() {
   OpenDocumentFile(*path);
 }
 
-bool TFmain::OpenDocumentFile(const QString& path) {
+bool TFmain::OpenDocumentFile(const QString& given) {
+  // A relative name (from the command line) is made absolute as the file dialog's are, so the
+  // title names the file and Save writes it wherever the current folder goes later.
+  const QString path = QDir::cleanPath(QFileInfo(given).absoluteFilePath());
   if (ImportKindOf(LocalPath(path)) != ImportKind::None) return ImportDocumentFile(path);
   FinishTyping();  // as for New: never onto the opened file's parts
   // Asked before anything changes, so No leaves even a locked window as it was.
@@ -150,32 +159,22 @@ bool TFmain::OpenDocumentFile(const QString& path) {
   doc_ = std::move(loaded);
   saveTarget_ = path;
   // The kit page of the options dialog takes the (new) global kit flags here once it exists.
-  SetTitleFromDocument();
-  SetScrollBar(doc_->BarCount, doc_->CurrentBar + 1);
-  ShowTimingOf(doc_->Bar(0));
-  ETempo->ShowValue(doc_->Tempo);
-  ESped->ShowValue(doc_->Tempo);
-  SetCommentBox(doc_->Current().Comment);
-  FillSongPartItems();
-  SongPart(doc_->CurrentBar);
-  i1->RepaintView(*doc_, 0);
-  ToggleCursorBox();
   history_->Reset();
   IfUndo(false);
   IfRedo(false);
-  NoControl();
+  ESped->ShowValue(doc_->Tempo);
+  StepDelay = ComputeStepDelay(ESped->value());
+  ShowDocument(0);
   return true;
 }
 
 bool TFmain::WriteDocument(const QString& path) {
-  std::string error;
-  if (!SaveToTabFile(*doc_, LocalPath(path), error)) {
-    // Nothing changed: the old file, the document's flags, its name, the title and the target.
-    dialogs_.Message(this, DialogService::Icon::Error, "Error",
-                     QString("Cannot save file \"%1\": %2.")
-                         .arg(path, QString::fromLocal8Bit(error.c_str())));
+  // On failure nothing changes: the old file, the document's flags, its name, the title, the target.
+  if (!WriteFileOrReport(this, dialogs_, path, [this](const std::string& local, std::string& error) {
+        return SaveToTabFile(*doc_, local, error);
+      }))
     return false;
-  }
+  history_->MarkSaved();
   saveTarget_ = path;
   SetTitleFromDocument();
   return true;
@@ -248,40 +247,19 @@ bool TFmain::Restore(bool undo) {
   if (undo ? !history_->CanUndo() : !history_->CanRedo()) return false;
 
   std::optional<UR_Stack::Restored> restored = history_->Restore(undo, *doc_, CurrentUndoView());
-  const bool usable = restored && restored->Doc && restored->View.CurrentBar >= 0 &&
-                      restored->View.CurrentBar < restored->Doc->BarCount &&
-                      restored->View.FirstVisibleBar >= 0 &&
-                      restored->View.FirstVisibleBar <= restored->View.CurrentBar;
-  if (!usable) {
-    // The live document stays; the counters keep what they reached.
+  if (!restored) {
+    // The history refused the snapshot before moving: the live document and the steps stay.
     dialogs_.Message(this, DialogService::Icon::Error, "Error", kUndoErrorMessage);
-    IfUndo(history_->CanUndo());
-    IfRedo(history_->CanRedo());
     return false;
   }
 
-  const UndoView v = restored->View;
-  doc_ = std::move(restored->Doc);
-  cbSong->clear();
-  doc_->CurrentBar = static_cast<uint16_t>(v.CurrentBar);
-  EAbar->setValue(doc_->CurrentBar);
-  cursor_->Column = v.Column;
-  cursor_->Line = v.Line;
-
-  doc_->FirstVisibleBar = static_cast<uint16_t>(v.FirstVisibleBar);
-  doc_->LastVisibleBar = static_cast<uint16_t>(v.LastVisibleBar);
-  SetScrollBar(doc_->BarCount, doc_->CurrentBar + 1);
-  ShowTimingOf(doc_->Current());
-  ETempo->ShowValue(doc_->Tempo);
-  ESped->ShowValue(doc_->Tempo);
-  SetCommentBox(doc_->Current().Comment);
-  FillSongPartItems();
-  SongPart(doc_->CurrentBar);
-  i1->RepaintView(*doc_, doc_->FirstVisibleBar);
-  ToggleCursorBox();
-
+  doc_ = std::move(restored->Doc);  // its current bar and visible range are the snapshot's
+  cursor_->Column = restored->View.Column;
+  cursor_->Line = restored->View.Line;
   IfUndo(history_->CanUndo());
   IfRedo(history_->CanRedo());
-  NoControl();
+  ESped->ShowValue(doc_->Tempo);
+  StepDelay = ComputeStepDelay(ESped->value());
+  ShowDocument(doc_->FirstVisibleBar);
   return true;
 }

@@ -29,6 +29,17 @@ KeyModifiers ModifiersOf(const QKeyEvent& key) {
                       m.testFlag(Qt::AltModifier)};
 }
 
+// Ctrl+keypad plus / minus, the Bar menu's Insert and Remove: Qt under X11 never matches a keypad
+// shortcut (the key arrives as Key_Plus with Ctrl and Keypad), so the window handles them itself,
+// wherever the focus is, as a menu shortcut would. 1 insert, -1 remove, 0 another key.
+int KeypadBarCommand(const QKeyEvent& key) {
+  const Qt::KeyboardModifiers m = key.modifiers() & ~Qt::KeypadModifier;
+  if (!key.modifiers().testFlag(Qt::KeypadModifier) || m != Qt::ControlModifier) return 0;
+  if (key.key() == Qt::Key_Plus) return 1;
+  if (key.key() == Qt::Key_Minus) return -1;
+  return 0;
+}
+
 }  // namespace
 
 bool TFmain::KeysGoToWindow() const {
@@ -44,8 +55,13 @@ bool TFmain::PreviewKey(QObject* watched, QEvent* event) {
   auto* widget = static_cast<QWidget*>(watched);
   // Only this window's controls; the menu bar keeps its own keyboard navigation.
   if (widget->window() != this || Within(menuBar(), widget)) return false;
-  if (!KeysGoToWindow()) return false;
   const auto& key = *static_cast<QKeyEvent*>(event);
+  if (const int bar = KeypadBarCommand(key)) {
+    event->accept();  // a shortcut that did match on some platform must not run it twice
+    if (type == QEvent::KeyPress) bar > 0 ? InsertBarClick() : RemoveBarClick();
+    return true;
+  }
+  if (!KeysGoToWindow()) return false;
 
   if (type == QEvent::ShortcutOverride) {
     // Ctrl+C, Ctrl+X and Ctrl+V are menu shortcuts too; the key handler takes them so that a
@@ -80,6 +96,10 @@ void TFmain::FormKeyDown(const QKeyEvent& key) {
     case KeyAction::Cut: CutBarClick(); break;
     case KeyAction::FocusComment: Ecom->setFocus(Qt::TabFocusReason); break;
   }
+}
+
+void TFmain::SetNoteOffScheduler(std::unique_ptr<NoteOffScheduler> scheduler) {
+  noteOff_ = std::move(scheduler);
 }
 
 void TFmain::PaceKey(bool greater) {

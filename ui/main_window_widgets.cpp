@@ -1,9 +1,17 @@
 #include "ui/main_window_widgets.h"
 
+#include <algorithm>
+
+#include <QCheckBox>
 #include <QFont>
+#include <QLabel>
+#include <QStyle>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPixmap>
 #include <QValidator>
+
+#include "ui/cp1252.h"
 
 TempoBox::TempoBox(QWidget* parent) : QSpinBox(parent) {
   setButtonSymbols(QAbstractSpinBox::UpDownArrows);
@@ -27,7 +35,8 @@ QValidator::State TempoBox::validate(QString& input, int& pos) const {
 class CommentLimitValidator : public QValidator {
  public:
   explicit CommentLimitValidator(CommentBox* box) : QValidator(box), box_(box) {}
-  State validate(QString& input, int&) const override {
+  State validate(QString& input, int& pos) const override {
+    Cp1252Validator::Strip(input, pos);
     // A text already longer than the limit (set by a command) may shrink but not grow.
     if (box_->limit_ >= 0 && input.size() > box_->limit_ && input.size() > box_->lastLength_)
       return Invalid;
@@ -56,16 +65,60 @@ void CommentBox::ShowText(const QString& text) {
   lastLength_ = static_cast<int>(text.size());
 }
 
-QIcon GlyphIcon(const QString& text, const QColor& color, bool bold) {
-  QPixmap pixmap(16, 16);
+namespace {
+
+// The text's ink scaled down (never up) to fit a 16 x 16 icon with a pixel to spare on each side,
+// centred, at `ratio` device pixels per icon pixel.
+QPixmap GlyphPixmap(const QString& text, const QColor& color, bool bold, int ratio) {
+  const int side = 16 * ratio;
+  QPixmap pixmap(side, side);
   pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
   QFont font;
-  font.setPixelSize(text.size() > 1 ? 9 : 13);
+  font.setPixelSize((text.size() > 1 ? 9 : 13) * ratio);
   font.setBold(bold);
-  painter.setFont(font);
-  painter.setPen(color);
-  painter.drawText(pixmap.rect(), Qt::AlignCenter, text);
+  QPainterPath path;
+  path.addText(0, 0, font, text);
+  const QRectF ink = path.boundingRect();
+  const qreal room = side - 2.0 * ratio;
+  const qreal scale = std::min({1.0, room / ink.width(), room / ink.height()});
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.translate(side / 2.0, side / 2.0);
+  painter.scale(scale, scale);
+  painter.translate(-ink.center());
+  painter.fillPath(path, color);
   painter.end();
-  return QIcon(pixmap);
+  pixmap.setDevicePixelRatio(ratio);
+  return pixmap;
+}
+
+}  // namespace
+
+QIcon GlyphIcon(const QString& text, const QColor& color, bool bold) {
+  QIcon icon;
+  icon.addPixmap(GlyphPixmap(text, color, bold, 1));
+  icon.addPixmap(GlyphPixmap(text, color, bold, 2));
+  return icon;
+}
+
+int CaptionWidth(const QWidget* caption) {
+  if (const auto* box = qobject_cast<const QCheckBox*>(caption)) {
+    const QStyle* style = box->style();
+    return style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box) +
+           style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box) +
+           box->fontMetrics().horizontalAdvance(box->text());
+  }
+  if (const auto* label = qobject_cast<const QLabel*>(caption))
+    return label->fontMetrics().horizontalAdvance(label->text()) + 2 * label->margin();
+  return 0;
+}
+
+void FitCaption(QWidget* caption, int gap) {
+  QFont font = caption->font();
+  qreal size = font.pointSizeF();
+  while (CaptionWidth(caption) > caption->width() - gap && size > 5.0) {
+    size -= 0.25;
+    font.setPointSizeF(size);
+    caption->setFont(font);
+  }
 }

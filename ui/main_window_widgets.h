@@ -23,7 +23,8 @@ class TempoBox : public QSpinBox {
 };
 
 // The comment box: typing stops at a limit (the bar's length), but a comment set by a command is
-// shown in full and never cut, unlike QLineEdit's maxLength which truncates what it holds.
+// shown in full and never cut, unlike QLineEdit's maxLength which truncates what it holds. Only
+// characters of the files' code page can be typed (Cp1252Validator).
 class CommentBox : public QLineEdit {
   Q_OBJECT
 
@@ -41,5 +42,13 @@ class CommentBox : public QLineEdit {
   int lastLength_ = 0;  // length of the text before the change being validated
 };
 
-// Simple drawn pictures for tool buttons that have no standard icon: a short text in a colour.
+// Simple drawn pictures for tool buttons that have no standard icon: a short text in a colour,
+// narrowed to fit 16 x 16 whole, at 1x and 2x device pixel ratio.
 QIcon GlyphIcon(const QString& text, const QColor& color, bool bold = true);
+
+// Pixels a caption (QLabel or QCheckBox) needs for its text, a check box's indicator included.
+int CaptionWidth(const QWidget* caption);
+// The captions sit at fixed places laid out for an 8 pt font; the desktop's may be wider. Shrinks
+// this caption's font (only) until its text fits its width with `gap` pixels to spare, so it never
+// runs into its neighbour; its place stays.
+void FitCaption(QWidget* caption, int gap = 2);

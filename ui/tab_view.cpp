@@ -10,7 +10,8 @@
 
 namespace {
 
-// The bitmap is 96 dpi, so point sizes give the pixel sizes of the original design.
+// The bitmap is 96 dpi, so a point size gives the same pixel size on every screen and the view
+// geometry (in pixels) fits the fonts.
 constexpr int kDotsPerMeter96Dpi = 3780;
 
 // The counting strip of a view line (rows relative to its top): the count text starts at row 29
@@ -27,8 +28,8 @@ constexpr int kCellRight = 8;
 constexpr int kMaxCountChars = 2;
 
 QFont ViewFont(int pointSize, bool bold) {
-  // "lucida console" of the original design does not exist on Linux; DejaVu Sans Mono is the
-  // monospaced family of fonts-dejavu-core. No antialiasing: the picture stays pure black on
+  // DejaVu Sans Mono (fonts-dejavu-core) is a monospaced face every Debian desktop has, so the
+  // letters sit in their columns whatever else is installed. No antialiasing: the picture stays pure black on
   // white, so erase boxes cover every inked pixel and the cursor box inverts cleanly.
   QFont font(QStringLiteral("DejaVu Sans Mono"));
   font.setStyleHint(QFont::Monospace);

@@ -25,7 +25,7 @@ std::unique_ptr<Osnova> MakeDoc(int bars, int numerator = 4, int denominator = 4
   return doc;
 }
 
-// The document both exports are specified against.
+// A two-bar song with every kind of text and note, which both exports are checked against.
 std::unique_ptr<Osnova> ExampleSong() {
   auto doc = MakeDoc(2);
   doc->Artist = "Band";

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <utility>
 
-// The delays the playback tempo box must give; 16 and 48 are the cases where plain double
+// Milliseconds of one sixteenth at a tempo; 16 and 48 are the cases where plain double
 // arithmetic (or an exact fraction) rounds the other way.
-TEST(StepDelay, ReproducesTheTempoTable) {
+TEST(StepDelay, GivesTheNearestMillisecondsPerSixteenth) {
   const std::pair<int, int> table[] = {
       {1, 15000}, {7, 2143}, {16, 937}, {48, 312}, {60, 250}, {80, 188}, {100, 150},
       {120, 125}, {140, 107}, {160, 94}, {240, 62}, {300, 50}, {400, 38}, {1024, 15}};

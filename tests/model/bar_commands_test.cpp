@@ -210,6 +210,11 @@ TEST(BarCommands, ShortenedBarShowsItsNotesAgainWhenLengthened) {
     EXPECT_FALSE(ChangeTimingCommand(*doc, n, d, push.Fn()).Done) << n << "/" << d;
   EXPECT_EQ(push.count, 3);
   EXPECT_EQ(doc->Bar(1).Length, 14);
+
+  // The timing the bar already has changes nothing to save.
+  doc->Modified = false;
+  EXPECT_TRUE(ChangeTimingCommand(*doc, 7, 8, push.Fn()).Done);
+  EXPECT_FALSE(doc->Modified);
 }
 
 TEST(BarCommands, ClearEmptiesTheBarButKeepsItsLength) {

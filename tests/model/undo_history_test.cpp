@@ -16,6 +16,7 @@ class Session {
 
   void Edit(int id) {
     history.Push(*doc, view);
+    doc->Modified = true;
     doc->Artist = "edit " + std::to_string(id);
     doc->Bar(id % 8).Rows[RowSnare].Set(id % 16, 0, id % 2);
     view = UndoView{id % 4, id % 4 + 3, id % 8, static_cast<uint8_t>(id % 64), static_cast<uint8_t>(id % 2)};
@@ -65,7 +66,7 @@ TEST(UndoHistory, StartsEmptyAndRefusesStepsItDoesNotHave) {
   EXPECT_FALSE(s.Step(true));
 }
 
-TEST(UndoHistory, FollowsTheWorkedExample) {
+TEST(UndoHistory, UndoStoresTheLiveDocumentSoRedoReturnsToIt) {
   Session s;
   std::vector<std::string> before;
   std::vector<UndoView> viewBefore;
@@ -132,7 +133,8 @@ TEST(UndoHistory, UndoUndoRedoRedoReturnsToTheSameDocumentAndView) {
 
   ASSERT_TRUE(s.Step(true));
   EXPECT_EQ(GlobalKit[RowRide], 1);  // the snapshot's kit became the program's
-  s.doc->Modified = false;           // as after a save between the steps
+  s.doc->Modified = false;           // saved between the steps
+  s.history.MarkSaved();
   ASSERT_TRUE(s.Step(true));
   // The view taken when edit 3 began, that is the one edit 2 left.
   EXPECT_EQ(s.view, (UndoView{2, 5, 2, 2, 0}));
@@ -146,10 +148,10 @@ TEST(UndoHistory, UndoUndoRedoRedoReturnsToTheSameDocumentAndView) {
   EXPECT_EQ(s.view, liveView);
   EXPECT_EQ(s.doc->CurrentBar, 4);
   EXPECT_EQ(GlobalKit[RowRide], 0);
-  // The file state is the live document's at each step, never the snapshot's.
+  // The file's name is the live document's at each step, never the snapshot's.
   EXPECT_EQ(s.doc->FileName, "/songs/a.gvlm");
   EXPECT_TRUE(s.doc->HasFile);
-  EXPECT_FALSE(s.doc->Modified);
+  EXPECT_TRUE(s.doc->Modified) << "two steps away from the state saved";
   GlobalKit = savedKit;
 }
 
@@ -162,6 +164,64 @@ TEST(UndoHistory, ViewOutsideTheRestoredDocumentIsClamped) {
   EXPECT_EQ(s.view.FirstVisibleBar, 0);
   EXPECT_EQ(s.view.LastVisibleBar, 7);
   EXPECT_EQ(s.doc->CurrentBar, 7);
+}
+
+// Modified after every step unless the step lands on the state last opened or saved, wherever
+// that state is: the live document, a slot below or above, overwritten or dropped.
+TEST(UndoHistory, ModifiedUnlessBackAtTheStateLastSaved) {
+  Session s;
+  auto step = [&](bool undo) {
+    EXPECT_TRUE(s.Step(undo));
+    return s.doc->Modified;
+  };
+  auto save = [&] {
+    s.doc->Modified = false;
+    s.history.MarkSaved();
+  };
+  s.Edit(1);
+  s.Edit(2);
+  EXPECT_TRUE(step(true));
+  EXPECT_FALSE(step(true)) << "back at the opened document";
+  EXPECT_TRUE(step(false));
+  EXPECT_TRUE(step(false));
+
+  s.Edit(20);
+  save();  // with the edit pending: the live document is in no slot yet
+  EXPECT_TRUE(step(true));
+  EXPECT_FALSE(step(false));
+
+  EXPECT_TRUE(step(true));
+  save();  // after an Undo: the live document is a slot
+  EXPECT_TRUE(step(false));
+  EXPECT_FALSE(step(true));
+
+  s.Edit(3);  // the saved slot is stored again before the edit, not lost
+  EXPECT_FALSE(step(true));
+  EXPECT_TRUE(step(false));
+
+  EXPECT_FALSE(step(true));
+  EXPECT_TRUE(step(true));
+  s.Edit(4);  // a new branch overwrites the saved state above Current
+  EXPECT_TRUE(step(true));
+  EXPECT_TRUE(step(false));
+
+  save();
+  for (int i = 5; i < 16; ++i) s.Edit(i);  // the saved state drops out of the ten slots
+  while (s.history.CanUndo()) EXPECT_TRUE(step(true));
+}
+
+TEST(UndoHistory, ASnapshotThatCannotBeShownIsRefusedBeforeAnyCounterMoves) {
+  Session s;
+  s.view = UndoView{6, 7, 2, 0, 0};  // first visible bar below the current one
+  s.Edit(1);
+  s.Edit(2);
+  ASSERT_TRUE(s.Step(true));  // back to the state before edit 2, which shows fine
+  const std::string live = s.Bytes();
+  EXPECT_FALSE(s.Step(true)) << "the snapshot taken before edit 1";
+  ExpectCounters(s.history, 0, 3, 2, false);
+  EXPECT_EQ(s.Bytes(), live);
+  EXPECT_TRUE(s.history.CanUndo()) << "the step is not used up";
+  ASSERT_TRUE(s.Step(false));
 }
 
 // The history as users expect it, written without slots or counters: the states before the

@@ -1,6 +1,7 @@
 // The bar commands through the real window: tool buttons, menus, context menu and keys, with the
 // refusals, the bar clipboard across documents, song parts following their bars and the picture.
 #include <QMenu>
+#include <QShortcutEvent>
 #include <QScrollBar>
 
 #include "model/bar_commands.h"
@@ -93,7 +94,7 @@ TEST_F(MainWindowTest, EveryWayToABarCommandRunsIt) {
   Press(Qt::Key_V, Qt::ControlModifier);
   Press(Qt::Key_Insert, Qt::ShiftModifier);
   EXPECT_EQ(w.Document()->BarCount, bars += 2);
-  EXPECT_TRUE(dialogs.Log.empty());
+  EXPECT_TRUE(dialogs.Log().empty());
 }
 
 TEST_F(MainWindowTest, TheOnlyBarCannotBeRemovedOrCut) {
@@ -107,7 +108,7 @@ TEST_F(MainWindowTest, TheOnlyBarCannotBeRemovedOrCut) {
   EXPECT_EQ(dialogs.Messages(),
             (std::vector<QString>{kCannotDeleteAllBarsMessage, kCannotCutAllBarsMessage,
                                   kCannotCutAllBarsMessage}));
-  for (const auto& shown : dialogs.Log) {
+  for (const auto& shown : dialogs.Log()) {
     if (shown.What == ScriptedDialogService::Shown::Kind::Message) {
       EXPECT_EQ(shown.BoxIcon, DialogService::Icon::Warning);
     }
@@ -280,4 +281,39 @@ TEST_F(MainWindowTest, TimingChangeThatPushesTheBarOutOfViewMakesTheLastVisibleB
   EXPECT_EQ(w.Cursor()->Column, doc.Current().EndCol);
   EXPECT_EQ(w.EAbar->value(), doc.CurrentBar);
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
+}
+
+// Qt under X11 never matches a keypad shortcut; offscreen it does. This filter makes the test
+// platform behave like X11, so the keys must work without the menu's shortcuts.
+class NoKeypadShortcuts : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() != QEvent::Shortcut) return false;
+    const QKeySequence key = static_cast<QShortcutEvent*>(event)->key();
+    return !key.isEmpty() && key[0].keyboardModifiers().testFlag(Qt::KeypadModifier);
+  }
+};
+
+// The Bar menu's Ctrl+keypad plus and minus, pressed as keys: from the tab, and from a box being
+// typed into, where a menu shortcut works too.
+TEST_F(MainWindowTest, CtrlKeypadPlusAndMinusInsertAndRemoveABar) {
+  NoKeypadShortcuts likeX11;
+  qApp->installEventFilter(&likeX11);
+  TFmain& w = Window();
+  w.NewDocument();
+  const Qt::KeyboardModifiers ctrlKeypad = Qt::ControlModifier | Qt::KeypadModifier;
+  Press(Qt::Key_Plus, ctrlKeypad);
+  EXPECT_EQ(w.Document()->BarCount, 13);
+  Press(Qt::Key_Minus, ctrlKeypad);
+  Press(Qt::Key_Minus, ctrlKeypad);
+  EXPECT_EQ(w.Document()->BarCount, 11);
+  Enter(w.Ecom);
+  Press(Qt::Key_Plus, ctrlKeypad);
+  EXPECT_EQ(w.Document()->BarCount, 12);
+  EXPECT_EQ(w.Ecom->text(), "") << "the key typed nothing";
+  // The main block's plus and minus with Ctrl are not the bar commands.
+  Press(Qt::Key_Plus, Qt::ControlModifier);
+  Press(Qt::Key_Minus, Qt::ControlModifier);
+  EXPECT_EQ(w.Document()->BarCount, 12);
+  EXPECT_EQ(w.Insert1->shortcut().toString(QKeySequence::NativeText), "Ctrl+Num++");
 }

@@ -2,6 +2,7 @@
 #include <QScrollBar>
 
 #include "tests/ui/main_window_fixture.h"
+#include "ui/cp1252.h"
 #include "ui/tab_view.h"
 
 TEST_F(MainWindowTest, SongTempoRefusesTextAndOutOfRangeValuesAndKeepsTheDocument) {
@@ -24,7 +25,7 @@ TEST_F(MainWindowTest, SongTempoAcceptedIsRecordedForUndoAndMarksTheDocument) {
   TFmain& w = Window();
   w.NewDocument();
   TypeAndLeave(w.ETempo, "1024");
-  EXPECT_TRUE(dialogs.Log.empty());
+  EXPECT_TRUE(dialogs.Log().empty());
   EXPECT_NE(QApplication::focusWidget(), w.ETempo) << "Enter leaves the box";
   EXPECT_EQ(w.Document()->Tempo, 1024);
   EXPECT_TRUE(w.Document()->Modified);
@@ -43,7 +44,7 @@ TEST_F(MainWindowTest, SongTempoBeforeAnyDocumentOnlyKeepsItsValue) {
   EXPECT_EQ(w.ETempo->value(), 77);
   EXPECT_EQ(w.Document(), nullptr);
   EXPECT_FALSE(w.History().CanUndo());
-  EXPECT_TRUE(dialogs.Log.empty());
+  EXPECT_TRUE(dialogs.Log().empty());
 }
 
 TEST_F(MainWindowTest, PlaybackTempoSetsTheStepDelayWithinTheBoxRange) {
@@ -56,7 +57,7 @@ TEST_F(MainWindowTest, PlaybackTempoSetsTheStepDelayWithinTheBoxRange) {
     EXPECT_EQ(w.StepDelay, delay) << typed;
   }
   EXPECT_EQ(w.ESped->value(), 1);
-  EXPECT_TRUE(dialogs.Log.empty());
+  EXPECT_TRUE(dialogs.Log().empty());
 
   TypeAndLeave(w.ETempo, "150");
   TypeAndLeave(w.ESped, "x1");
@@ -144,4 +145,107 @@ TEST_F(MainWindowTest, DraggingTheScrollBarMovesTheCursorBarsKeepingItsOffset) {
   EXPECT_EQ(w.Document()->CurrentBar, 0);
   EXPECT_EQ(cursor.Column, 2);
   EXPECT_EQ(w.View()->Image(), before) << "the cursor box was hidden before each move";
+}
+
+// The wheel over the tab view moves the bars as the same wheel over the scroll bar does.
+TEST_F(MainWindowTest, WheelOverTheTabScrollsLikeTheScrollBar) {
+  TFmain& w = Window();
+  w.NewDocument();
+  auto wheel = [&](QWidget* target, int delta) {
+    const QPointF at(target->width() / 2.0, target->height() / 2.0);
+    QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &event);
+  };
+  wheel(w.ScrollBar1, -120);  // one notch down
+  const int barByScrollBar = w.Document()->CurrentBar;
+  const QImage pictureByScrollBar = w.View()->Image();
+  ASSERT_GT(barByScrollBar, 0);
+  wheel(w.ScrollBar1, 120);
+  ASSERT_EQ(w.Document()->CurrentBar, 0);
+
+  wheel(w.View(), -120);
+  EXPECT_EQ(w.Document()->CurrentBar, barByScrollBar);
+  EXPECT_EQ(w.ScrollBar1->value(), barByScrollBar + 1);
+  EXPECT_EQ(w.View()->Image(), pictureByScrollBar);
+  wheel(w.View(), 120);
+  EXPECT_EQ(w.Document()->CurrentBar, 0);
+  EXPECT_EQ(w.View()->Image(), ExpectedPicture());
+}
+
+// Dragging the scroll bar to the end of a long song and back ends as the ">>" and "<<" buttons
+// pressed that many times would, picture included.
+TEST_F(MainWindowTest, ScrollBarJumpEndsAsRepeatedBarMoves) {
+  TFmain& w = Window();
+  Osnova song(4, 300, 4);
+  for (int b = 0; b < 300; b += 7) song.Bar(b).Length = static_cast<uint8_t>(1 + b % 16);
+  const QString path = WriteTabFile("long.gvlm", song);
+  auto* next = w.findChild<QToolButton*>("SpeedButton29");
+  auto* previous = w.findChild<QToolButton*>("SpeedButton30");
+  struct End {
+    int Bar, First, Column, Line;
+    QImage Picture;
+    bool operator==(const End&) const = default;
+  };
+  auto end = [&] {
+    const Osnova& doc = *w.Document();
+    return End{doc.CurrentBar, doc.FirstVisibleBar, w.Cursor()->Column, w.Cursor()->Line,
+               w.View()->Image()};
+  };
+  auto start = [&] {  // the song opened, the cursor an offset into bar 1 by a button
+    dialogs.OpenAnswers = {path};
+    w.OpenDocument();
+    next->click();
+    w.View()->ToggleCursorBox(*w.Document(), *w.Cursor());
+    ++w.Cursor()->Column;
+    w.View()->ToggleCursorBox(*w.Document(), *w.Cursor());
+  };
+
+  start();
+  w.ScrollBar1->setValue(300);
+  const End jumpedToEnd = end();
+  EXPECT_EQ(jumpedToEnd.Bar, 299);
+  EXPECT_EQ(jumpedToEnd.Picture, ExpectedPicture());
+  w.ScrollBar1->setValue(2);
+  const End jumpedBack = end();
+
+  start();
+  for (int i = 0; i < 298; ++i) next->click();
+  EXPECT_TRUE(end() == jumpedToEnd);
+  for (int i = 0; i < 298; ++i) previous->click();
+  EXPECT_TRUE(end() == jumpedBack);
+}
+
+// Typed characters, any Unicode (Qt Test's key clicks take Latin-1 only).
+void TypeText(QWidget* box, const QString& text) {
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const bool pair = text[i].isHighSurrogate() && i + 1 < text.size();
+    const QString ch = text.mid(i, pair ? 2 : 1);
+    if (pair) ++i;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, ch);
+    QApplication::sendEvent(box, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, ch);
+    QApplication::sendEvent(box, &release);
+  }
+}
+
+// The comment and song-part boxes take only what the files can store: what they show is what is
+// saved and drawn, typed or pasted.
+TEST_F(MainWindowTest, TextBoxesTakeOnlyCharactersTheFilesCanStore) {
+  TFmain& w = Window();
+  w.NewDocument();
+  Enter(w.Ecom);
+  TypeText(w.Ecom, QString::fromUtf8("Grüße € Ω"));
+  EXPECT_EQ(w.Ecom->text(), QString::fromUtf8("Grüße € "));
+  EXPECT_EQ(w.Document()->Bar(0).Comment, "Gr\xFC\xDF" "e \x80 ");
+  w.Ecom->insert(QString::fromUtf8("\xCE\xB1x"));  // a paste: α dropped, x kept
+  EXPECT_EQ(w.Ecom->text(), QString::fromUtf8("Grüße € x"));
+  QTest::keyClick(w.Ecom, Qt::Key_Return);
+
+  Enter(w.cbSong);
+  TypeText(w.cbSong, QString::fromUtf8("Café ☕ Ω"));
+  EXPECT_EQ(w.cbSong->currentText(), QString::fromUtf8("Café  "));
+  QTest::keyClick(w.cbSong, Qt::Key_Return);
+  ASSERT_EQ(w.Document()->SongParts.size(), 1u);
+  EXPECT_EQ(FromCp1252(w.Document()->SongParts[0].Name).trimmed(), QString::fromUtf8("Café"));
 }

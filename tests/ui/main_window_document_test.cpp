@@ -99,8 +99,8 @@ TEST_F(MainWindowTest, FirstSaveAsksForANameAndLaterSavesWriteThereWithoutADialo
   const QString path = PathIn("song.gvlm");
   dialogs.SaveAnswers = {path};
   Item("File_3")->trigger();
-  ASSERT_EQ(dialogs.Log.size(), 1u);
-  const FileDialogSpec& request = dialogs.Log[0].Request;
+  ASSERT_EQ(dialogs.Log().size(), 1u);
+  const FileDialogSpec& request = dialogs.Log()[0].Request;
   EXPECT_EQ(request.Title, "Save your drum tab to file");
   EXPECT_EQ(request.Filter, "Grooveloom File (*.gvlm);;All Files (*)");
   EXPECT_EQ(request.DefaultSuffix, "gvlm");
@@ -138,8 +138,8 @@ TEST_F(MainWindowTest, OpenThenSaveOverwritesTheOpenedFile) {
   EXPECT_EQ(w.cbSong->itemText(0), "Verse");
   EXPECT_EQ(w.ScrollBar1->maximum(), 5);
   EXPECT_EQ(w.SaveTarget(), path);
-  EXPECT_EQ(dialogs.Log[0].Request.Title, "Open a drum tab file...");
-  EXPECT_TRUE(dialogs.Log[0].Request.MustExist);
+  EXPECT_EQ(dialogs.Log()[0].Request.Title, "Open a drum tab file...");
+  EXPECT_TRUE(dialogs.Log()[0].Request.MustExist);
 
   TypeAndLeave(w.ETempo, "96");
   w.BSave->click();
@@ -219,7 +219,7 @@ class FailedSaveTest : public MainWindowTest {
     const QString message = dialogs.Messages()[0];
     EXPECT_TRUE(message.contains(target)) << message.toStdString();
     EXPECT_TRUE(message.contains(reason)) << message.toStdString();
-    EXPECT_EQ(dialogs.Log.back().BoxIcon, DialogService::Icon::Error);
+    EXPECT_EQ(dialogs.Log().back().BoxIcon, DialogService::Icon::Error);
     EXPECT_TRUE(w.Document()->Modified);
     EXPECT_TRUE(w.Document()->HasFile);
     EXPECT_EQ(w.Document()->FileName, good.toStdString());
@@ -243,7 +243,7 @@ TEST_F(FailedSaveTest, SaveAsIntoAFolderThatDoesNotExist) {
   // The next Save still goes to the file the document came from.
   dialogs.Clear();
   EXPECT_TRUE(Window().SaveDocument());
-  EXPECT_TRUE(dialogs.Log.empty());
+  EXPECT_TRUE(dialogs.Log().empty());
   EXPECT_EQ(ReadBack(good)->Tempo, 150);
 }
 
@@ -294,7 +294,7 @@ TEST_F(MainWindowTest, UndoAndRedoReturnDocumentViewAndCursorButNotTheFileState)
   EXPECT_EQ(w.EAbar->value(), 20);
   EXPECT_EQ(w.ScrollBar1->value(), 21);
   EXPECT_EQ(w.windowTitle(), title);
-  EXPECT_TRUE(w.Document()->Modified) << "the live document's flag, not the snapshot's";
+  EXPECT_FALSE(w.Document()->Modified) << "back at the opened file";
   EXPECT_EQ(w.Document()->FileName, path.toStdString());
   EXPECT_EQ(w.SaveTarget(), path);
   EXPECT_FALSE(w.BUndo->isEnabled());
@@ -333,12 +333,75 @@ TEST_F(MainWindowTest, BarClipboardComesWithTheFirstDocumentAndOutlivesIt) {
   std::string error;
   ASSERT_TRUE(clipboard->CopyBar(*w.Document(), 3, error)) << error;
 
-  dialogs.Answers = {true};
-  w.NewDocument();
+  w.NewDocument();  // nothing was edited: no question
   EXPECT_EQ(w.Clipboard(), clipboard);
   EXPECT_EQ(w.Clipboard()->Bar.Comment, "copied");
   const QString path = WriteTabFile("b.gvlm", Osnova(4, 2, 4));
   dialogs.OpenAnswers = {path};
   w.OpenDocument();
   EXPECT_EQ(w.Clipboard(), clipboard);
+}
+
+// Save, then Undo: the document differs from the file and quitting must ask; Redo back to the
+// saved state is unmodified again, and an edit that stores nothing new marks nothing.
+TEST_F(MainWindowTest, ModifiedAfterUndoOrRedoUnlessBackAtTheSavedState) {
+  TFmain& w = Window();
+  w.NewDocument();
+  TypeAndLeave(w.ETempo, "140");
+  dialogs.SaveAnswers = {PathIn("song.gvlm")};
+  ASSERT_TRUE(w.SaveDocument());
+  ASSERT_FALSE(w.Document()->Modified);
+
+  w.BUndo->click();
+  EXPECT_TRUE(w.Document()->Modified) << "the tempo the file holds was undone";
+  dialogs.Answers = {false};
+  EXPECT_FALSE(w.close());
+  EXPECT_EQ(dialogs.Questions(), std::vector<QString>{kQuitUnsavedQuestion});
+
+  w.BRedo->click();
+  EXPECT_FALSE(w.Document()->Modified) << "back at the state saved";
+
+  // The timing the bar already has, chosen again; the tempo the document already has.
+  w.ETakt1->activated(w.ETakt1->currentIndex());
+  TypeAndLeave(w.ETempo, "140");
+  EXPECT_FALSE(w.Document()->Modified);
+  w.BUndo->click();
+  w.BUndo->click();
+  EXPECT_FALSE(w.Document()->Modified) << "the steps that changed nothing lead back to the save";
+  w.BUndo->click();
+  EXPECT_TRUE(w.Document()->Modified);
+  EXPECT_EQ(w.Document()->Tempo, 120);
+}
+
+// Undo and Redo show the restored song tempo in the playback tempo box too, and playback takes its
+// step from there.
+TEST_F(MainWindowTest, UndoAndRedoSetThePlaybackTempoBox) {
+  TFmain& w = Window();
+  w.NewDocument();
+  TypeAndLeave(w.ETempo, "200");
+  TypeAndLeave(w.ESped, "90");
+  ASSERT_EQ(w.StepDelay, 167);
+  w.BUndo->click();
+  EXPECT_EQ(w.ESped->value(), 120);
+  EXPECT_EQ(w.StepDelay, 125);
+  w.BRedo->click();
+  EXPECT_EQ(w.ESped->value(), 200);
+  EXPECT_EQ(w.StepDelay, 75);
+}
+
+// `grooveloom song.gvlm`: the title and the save target name the file absolutely, as after the
+// Open dialog, and stay right when the current folder changes.
+TEST_F(MainWindowTest, FileOpenedByARelativeNameIsShownAndSavedByItsAbsolutePath) {
+  const QString absolute = WriteTabFile("song.gvlm", Osnova(4, 2, 4));
+  const QString before = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(folder.path()));
+  TFmain& w = Window();
+  const bool opened = w.OpenDocumentFile("./sub/../song.gvlm");
+  QDir::setCurrent(before);
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0 - [ " + absolute + " ]");
+  EXPECT_EQ(w.SaveTarget(), absolute);
+  TypeAndLeave(w.ETempo, "99");
+  ASSERT_TRUE(w.SaveDocument());
+  EXPECT_EQ(ReadBack(absolute)->Tempo, 99);
 }

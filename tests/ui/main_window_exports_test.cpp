@@ -44,7 +44,7 @@ TEST_F(MainWindowTest, TextAndHtmlExportsWriteTheSongWithTheBoxesTimingAndTempo)
     const std::string expected = route.Html ? HtmlExportBytes(*w.Document(), boxes)
                                             : TextExportBytes(*w.Document(), boxes);
     EXPECT_EQ(Contents(path).toStdString(), expected) << "route " << n;
-    EXPECT_EQ(dialogs.Log.back().Title, route.Html ? "Export your drum tab to a nice HTML file"
+    EXPECT_EQ(dialogs.Log().back().Title, route.Html ? "Export your drum tab to a nice HTML file"
                                                    : "Export your drum tab to a text file")
         << "route " << n;
   }

@@ -23,6 +23,7 @@
 #include "midi/midi_output.h"
 #include "model/undo_history.h"
 #include "tests/ui/scripted_dialogs.h"
+#include "tests/ui/wait.h"
 #include "ui/main_window.h"
 #include "ui/main_window_widgets.h"
 #include "ui/tab_view.h"
@@ -56,6 +57,7 @@ class MainWindowTest : public ::testing::Test {
   }
   void TearDown() override {
     window.reset();
+    dialogs.VerifyAllExpected();
     SetMidiDeviceLayer(nullptr);
     MidiDeviceIndex = 0;
     gFailWritesAfterBytes = -1;
@@ -67,7 +69,7 @@ class MainWindowTest : public ::testing::Test {
       window = std::make_unique<TFmain>(dialogs);
       window->show();
       window->activateWindow();
-      EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+      EXPECT_TRUE(WaitUntil([this] { return window->isActiveWindow(); }));
     }
     return *window;
   }

@@ -145,9 +145,9 @@ TEST_F(SongPartBoxTest, APartOutsideTheSongIsReportedAndAllPartsAreDropped) {
   w.cbSong->setCurrentIndex(3);
   emit w.cbSong->activated(3);
   EXPECT_EQ(dialogs.Messages(), (std::vector<QString>{kDamagedPartsWarning, kPartsLostInformation}));
-  ASSERT_EQ(dialogs.Log.size(), 3u);  // the open dialog, then the two boxes
-  EXPECT_EQ(dialogs.Log[1].BoxIcon, DialogService::Icon::Warning);
-  EXPECT_EQ(dialogs.Log[2].BoxIcon, DialogService::Icon::Information);
+  ASSERT_EQ(dialogs.Log().size(), 3u);  // the open dialog, then the two boxes
+  EXPECT_EQ(dialogs.Log()[1].BoxIcon, DialogService::Icon::Warning);
+  EXPECT_EQ(dialogs.Log()[2].BoxIcon, DialogService::Icon::Information);
   EXPECT_TRUE(w.Document()->SongParts.empty());
   EXPECT_EQ(w.cbSong->count(), 0);
   EXPECT_EQ(w.cbSong->currentText(), "");
@@ -208,4 +208,35 @@ TEST_F(SongPartBoxTest, ANameBeingTypedStaysWithItsDocumentWhenNewOrOpenReplaces
   EXPECT_EQ(BoxItems(w.cbSong), QStringList{"Verse"});
   EXPECT_EQ(w.cbSong->currentText(), "Verse");
   EXPECT_EQ(w.TextEditBar, -1);
+}
+
+// A name typed without Enter belongs to the bar it was typed on, whatever bar command runs next
+// (the tool buttons leave the focus in the box).
+TEST_F(SongPartBoxTest, ANameBeingTypedGoesToItsOwnBarBeforeABarCommand) {
+  TFmain& w = Window();
+  w.NewDocument();
+  GoToBar(3);
+  Enter(w.cbSong);
+  QTest::keyClicks(w.cbSong, "Bridge");
+  w.SpeedButton10->click();  // Insert bar: the named bar becomes bar 4
+  EXPECT_EQ(w.Document()->SongParts, Parts({{4, "Bridge"}}));
+  EXPECT_EQ(w.TextEditBar, -1);
+  w.BUndo->click();
+  EXPECT_EQ(w.Document()->SongParts, Parts({{3, "Bridge"}})) << "the insert is its own step";
+
+  GoToBar(w.Document()->BarCount - 1);
+  Enter(w.cbSong);
+  QTest::keyClicks(w.cbSong, "Outro");
+  w.SpeedButton9->click();  // Remove the last bar: its part goes with it, as a step of its own
+  EXPECT_EQ(w.Document()->SongParts, Parts({{3, "Bridge"}}));
+  w.BUndo->click();
+  EXPECT_EQ(w.Document()->SongParts, Parts({{3, "Bridge"}, {11, "Outro"}}));
+
+  GoToBar(5);
+  Enter(w.cbSong);
+  QTest::keyClicks(w.cbSong, "Solo");
+  w.BCut->click();
+  EXPECT_EQ(w.Document()->SongParts, Parts({{3, "Bridge"}, {10, "Outro"}})) << "cut with its bar";
+  w.BUndo->click();
+  EXPECT_EQ(w.Document()->SongParts, Parts({{3, "Bridge"}, {5, "Solo"}, {11, "Outro"}}));
 }

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QUrl>
 
 #include "tests/ui/main_window_fixture.h"
@@ -25,7 +26,7 @@ TEST_F(MainWindowTest, FrameIsFixedWithoutMaximiseAndClientAreaIs800By512) {
   EXPECT_EQ(w.font().pointSize(), 8);
 }
 
-TEST_F(MainWindowTest, ControlGroupsSitWhereTheDesignPutsThem) {
+TEST_F(MainWindowTest, ControlGroupsSitAtTheirFixedPlaces) {
   Window();
   struct Place {
     const char* Name;
@@ -204,7 +205,7 @@ TEST_F(MainWindowTest, StartUpListsTheDevicesAndOpensTheOneInUse) {
   EXPECT_EQ(w.ComboBox2->itemText(2), "Midi Mapper");
   EXPECT_EQ(w.ComboBox2->currentIndex(), 1);
   EXPECT_EQ(midi.Opened, std::vector<int>{1});
-  EXPECT_TRUE(dialogs.Log.empty());
+  EXPECT_TRUE(dialogs.Log().empty());
 }
 
 TEST_F(MainWindowTest, StartUpWithTheMapperSelectsTheLastEntry) {
@@ -218,7 +219,7 @@ TEST_F(MainWindowTest, DeviceThatDoesNotOpenIsReportedOnceAndTheWindowComesUp) {
   midi.OpenSucceeds = false;
   TFmain& w = Window();
   EXPECT_EQ(dialogs.Messages(), std::vector<QString>{"Error on opening Midi Device"});
-  EXPECT_EQ(dialogs.Log[0].BoxIcon, DialogService::Icon::Plain);
+  EXPECT_EQ(dialogs.Log()[0].BoxIcon, DialogService::Icon::Plain);
   EXPECT_TRUE(w.isVisible());
 }
 
@@ -316,8 +317,8 @@ TEST_F(MainWindowTest, TextExportAsksForAFileWithItsOwnDialog) {
   w.NewDocument();
   dialogs.SaveAnswers = {std::nullopt};
   w.SpeedButton7->click();
-  ASSERT_EQ(dialogs.Log.size(), 1u);
-  EXPECT_EQ(dialogs.Log[0].Title, "Export your drum tab to a text file");
+  ASSERT_EQ(dialogs.Log().size(), 1u);
+  EXPECT_EQ(dialogs.Log()[0].Title, "Export your drum tab to a text file");
 }
 
 TEST_F(MainWindowTest, MidiExportFillsAndShowsTheDemoWindowWithTheSongTempo) {
@@ -344,4 +345,62 @@ TEST_F(MainWindowTest, ChoosingAnotherDeviceOpensItAndTheLastEntryMeansTheMapper
   EXPECT_FALSE(w.ComboBox2Change(1));
   EXPECT_EQ(MidiDeviceIndex, 1) << "keeps the id that failed";
   EXPECT_EQ(dialogs.Messages(), std::vector<QString>{"Error on opening Midi Device"});
+}
+
+// The captions keep their places, but none runs into its neighbour or touches its box: each
+// one's text fits its width with two pixels to spare, in whatever font the desktop gives.
+TEST_F(MainWindowTest, CaptionsFitTheirPlaces) {
+  TFmain& w = Window();
+  int checked = 0;
+  for (QWidget* caption : w.centralWidget()->findChildren<QWidget*>()) {
+    QString text;
+    int needed = 0;
+    if (auto* box = qobject_cast<QCheckBox*>(caption)) {
+      text = box->text();
+      needed = box->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box) +
+               box->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box) +
+               QFontMetrics(box->font()).horizontalAdvance(text);
+    } else if (auto* label = qobject_cast<QLabel*>(caption)) {
+      text = label->text();
+      needed = QFontMetrics(label->font()).horizontalAdvance(text);
+    } else {
+      continue;
+    }
+    if (text.isEmpty() || caption == w.LTime) continue;
+    ++checked;
+    EXPECT_LE(needed, caption->width() - 2) << text.toStdString();
+    EXPECT_GE(caption->font().pointSizeF(), 5.0) << text.toStdString();
+  }
+  EXPECT_EQ(checked, 11);
+  EXPECT_EQ(w.chAccent->geometry(), QRect(203, 46, 70, 18));
+  // Only captions that needed it are narrowed.
+  for (QLabel* label : w.centralWidget()->findChildren<QLabel*>()) {
+    if (label == w.LTime) continue;
+    if (QFontMetrics(w.font()).horizontalAdvance(label->text()) <= label->width() - 2) {
+      EXPECT_EQ(label->font().pointSizeF(), w.font().pointSizeF()) << label->text().toStdString();
+    }
+  }
+}
+
+// "MID", "TXT", "HTM": the whole text inside the 16 x 16 icon, at 1x and 2x, no ink on the edge
+// (where a clipped glyph would end).
+TEST_F(MainWindowTest, ExportButtonGlyphsFitTheirIconsAtEachPixelRatio) {
+  TFmain& w = Window();
+  for (QToolButton* button : {w.SpeedButton6, w.SpeedButton7, w.SpeedButton8}) {
+    for (const qreal ratio : {1.0, 2.0}) {
+      const QImage image = button->icon().pixmap(QSize(16, 16), ratio).toImage();
+      const int side = static_cast<int>(16 * ratio);
+      ASSERT_EQ(image.size(), QSize(side, side)) << "drawn for the ratio, not scaled";
+      int inkLeft = side, inkRight = -1;
+      for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+          if (qAlpha(image.pixel(x, y)) == 0) continue;
+          const bool onEdge = x == 0 || y == 0 || x == side - 1 || y == side - 1;
+          EXPECT_FALSE(onEdge) << button->objectName().toStdString() << " at " << ratio << "x";
+          inkLeft = std::min(inkLeft, x);
+          inkRight = std::max(inkRight, x);
+        }
+      EXPECT_GT(inkRight - inkLeft, side / 2) << "three letters span the icon";
+    }
+  }
 }

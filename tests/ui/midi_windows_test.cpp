@@ -36,6 +36,7 @@ class MidiWindows : public ::testing::Test {
   void TearDown() override {
     form.reset();
     fs::remove_all(dir);
+    dialogs.VerifyAllExpected();
   }
 
   QStringList Row(int row) {
@@ -137,7 +138,7 @@ TEST_F(MidiWindows, SaveWritesTheFileThroughTheSaveDialog) {
   dialogs.SaveAnswers.push_back(QString::fromStdString(target.string()));
   QTest::mouseClick(SaveButton(), Qt::LeftButton);
   ASSERT_EQ(dialogs.Count(ScriptedDialogService::Shown::Kind::SaveFile), 1);
-  const FileDialogSpec& request = dialogs.Log[0].Request;
+  const FileDialogSpec& request = dialogs.Log()[0].Request;
   EXPECT_EQ(request.Filter, "Midi file (*.mid);;Any file (*)");
   EXPECT_EQ(request.DefaultSuffix, "mid");
   EXPECT_EQ(request.InitialFolder, ".");
@@ -164,7 +165,7 @@ TEST_F(MidiWindows, FailedSaveNamesTheFileAndTheReasonAndKeepsTheOldFile) {
   dialogs.SaveAnswers.push_back(QString::fromStdString(missing.string()));
   form->Save_ButtonClick();
   ASSERT_EQ(dialogs.Messages().size(), 1u);
-  EXPECT_EQ(dialogs.Log.back().BoxIcon, DialogService::Icon::Error);
+  EXPECT_EQ(dialogs.Log().back().BoxIcon, DialogService::Icon::Error);
   EXPECT_EQ(dialogs.Messages()[0], QString("Cannot write \"%1\": No such file or directory")
                                        .arg(QString::fromStdString(missing.string())));
 

@@ -1,6 +1,7 @@
 // A DialogService for tests: answers come from queues the test fills beforehand, and every box and
 // file dialog shown is recorded. An unscripted question or file dialog fails the test (and answers
-// No / cancel) instead of blocking on a real dialog.
+// No / cancel) instead of blocking on a real dialog; VerifyAllExpected (the fixtures' TearDown)
+// fails it for an answer left unused or a message box the test never looked at.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -29,14 +30,19 @@ class ScriptedDialogService : public DialogService {
   // Print dialogs: a PDF file the printer then prints into, or nothing for Cancel.
   std::deque<std::optional<QString>> PrintAnswers;
 
-  std::vector<Shown> Log;
+  // What was shown, in order. Reading it (or Messages, Questions, Count) counts as looking at
+  // every box shown so far.
+  const std::vector<Shown>& Log() const {
+    seen_ = log_.size();
+    return log_;
+  }
 
   void Message(QWidget*, Icon icon, const QString& title, const QString& text) override {
-    Log.push_back({Shown::Kind::Message, icon, title, text, {}});
+    log_.push_back({Shown::Kind::Message, icon, title, text, {}});
   }
 
   bool Question(QWidget*, const QString& title, const QString& text) override {
-    Log.push_back({Shown::Kind::Question, Icon::Warning, title, text, {}});
+    log_.push_back({Shown::Kind::Question, Icon::Warning, title, text, {}});
     if (Answers.empty()) {
       ADD_FAILURE() << "unscripted question: " << text.toStdString();
       return false;
@@ -71,27 +77,41 @@ class ScriptedDialogService : public DialogService {
   // Texts of the message boxes shown (not questions), in order.
   std::vector<QString> Messages() const {
     std::vector<QString> texts;
-    for (const Shown& s : Log)
+    for (const Shown& s : Log())
       if (s.What == Shown::Kind::Message) texts.push_back(s.Text);
     return texts;
   }
   std::vector<QString> Questions() const {
     std::vector<QString> texts;
-    for (const Shown& s : Log)
+    for (const Shown& s : Log())
       if (s.What == Shown::Kind::Question) texts.push_back(s.Text);
     return texts;
   }
   int Count(Shown::Kind kind) const {
     int n = 0;
-    for (const Shown& s : Log) n += s.What == kind;
+    for (const Shown& s : Log()) n += s.What == kind;
     return n;
   }
+  // Fails the test for every scripted answer left unused and every message box shown after the
+  // test last looked at the log: a box nobody expected is a fault, not noise.
+  void VerifyAllExpected() const {
+    for (bool a : Answers) ADD_FAILURE() << "unused answer to a question: " << (a ? "Yes" : "No");
+    for (const auto& f : OpenAnswers)
+      ADD_FAILURE() << "unused open-dialog answer: " << f.value_or("(cancel)").toStdString();
+    for (const auto& f : SaveAnswers)
+      ADD_FAILURE() << "unused save-dialog answer: " << f.value_or("(cancel)").toStdString();
+    for (std::size_t i = seen_; i < log_.size(); ++i)
+      if (log_[i].What == Shown::Kind::Message)
+        ADD_FAILURE() << "unexpected message box: " << log_[i].Text.toStdString();
+  }
+
   // Every scripted answer was used.
   bool Drained() const {
     return Answers.empty() && OpenAnswers.empty() && SaveAnswers.empty() && PrintAnswers.empty();
   }
   void Clear() {
-    Log.clear();
+    log_.clear();
+    seen_ = 0;
     Answers.clear();
     OpenAnswers.clear();
     SaveAnswers.clear();
@@ -99,9 +119,12 @@ class ScriptedDialogService : public DialogService {
   }
 
  private:
+  std::vector<Shown> log_;
+  mutable std::size_t seen_ = 0;
+
   std::optional<QString> NextFile(Shown::Kind kind, const FileDialogSpec& request,
                                   std::deque<std::optional<QString>>& queue) {
-    Log.push_back({kind, Icon::Plain, request.Title, {}, request});
+    log_.push_back({kind, Icon::Plain, request.Title, {}, request});
     if (queue.empty()) {
       ADD_FAILURE() << "unscripted file dialog: " << request.Title.toStdString();
       return std::nullopt;

@@ -1,6 +1,7 @@
 #include "ui/layout/cursor_moves.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -97,6 +98,22 @@ CursorMove PreviousBar(Osnova& doc, TCursor& cursor, TabViewSink& view) {
 
 CursorMove MoveBar(Osnova& doc, TCursor& cursor, TabViewSink& view, bool forward) {
   return forward ? NextBar(doc, cursor, view) : PreviousBar(doc, cursor, view);
+}
+
+CursorMove MoveBars(Osnova& doc, TCursor& cursor, TabViewSink& view, int count) {
+  struct LayOutOnly : TabViewSink {
+    void RepaintView(Osnova& d, uint16_t first) override { LayOutView(d, first); }
+  } layout;
+  CursorMove m;
+  const bool forward = count > 0;
+  for (int i = 0; i < std::abs(count); ++i) {
+    const CursorMove step = MoveBar(doc, cursor, layout, forward);
+    m.BarChanged = m.BarChanged || step.BarChanged;
+    m.Repainted = m.Repainted || step.Repainted;
+  }
+  // The last layout was from FirstVisibleBar; painting from there gives the same fields again.
+  if (m.Repainted) view.RepaintView(doc, doc.FirstVisibleBar);
+  return m;
 }
 
 CursorMove StepRight(Osnova& doc, TCursor& cursor, TabViewSink& view) {

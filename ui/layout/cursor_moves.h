@@ -24,6 +24,11 @@ CursorMove PreviousBar(Osnova& doc, TCursor& cursor, TabViewSink& view);
 // The pair as one operation (true = towards later bars), for the scroll bar and the ">>"/"<<" buttons.
 CursorMove MoveBar(Osnova& doc, TCursor& cursor, TabViewSink& view, bool forward);
 
+// `count` bars later (count > 0) or earlier, ending exactly as that many NextBar or PreviousBar
+// calls would, layout fields of every bar included; but the steps only lay the view out, and the
+// view is repainted once at the end when any step scrolled it (the scroll bar's jumps).
+CursorMove MoveBars(Osnova& doc, TCursor& cursor, TabViewSink& view, int count);
+
 // By cursor.Pace sixteenths; a step past the bar's end carries on into the next bar. Nothing moves at
 // the ends of the song.
 CursorMove StepRight(Osnova& doc, TCursor& cursor, TabViewSink& view);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "ui/layout/cursor_moves.h"
@@ -284,4 +286,42 @@ TEST(MouseClicks, ClicksSelectTheBarUnderTheBand) {
   EXPECT_FALSE(PlaceCursorAt(*doc, c, view::CursorLeft(30), 180 + 45));
   EXPECT_EQ(doc->CurrentBar, 5);
   EXPECT_EQ(c.Column, 9);
+}
+
+// A jump of many bars (the scroll bar) ends exactly where that many single moves end, every bar's
+// layout included, with at most one repaint, from the view's final first bar.
+TEST(BarMoves, ManyBarsAtOnceEndAsSingleMovesWithOneRepaint) {
+  std::mt19937 rng(11);
+  std::uniform_int_distribution<int> len(1, 64);
+  for (int round = 0; round < 30; ++round) {
+    std::vector<int> lengths(60);
+    for (int& l : lengths) l = round % 3 ? 1 + len(rng) % 16 : len(rng);
+    auto single = Doc(lengths);
+    auto jumped = Doc(lengths);
+    LayoutSink singleView, jumpView;
+    TCursor a = At(*single, 0, 0), b = At(*jumped, 0, 0);
+    std::uniform_int_distribution<int> jump(-70, 70);
+    for (int k = 0; k < 6; ++k) {
+      const int count = jump(rng);
+      for (int i = 0; i < std::abs(count); ++i) MoveBar(*single, a, singleView, count > 0);
+      jumpView.Repaints.clear();
+      const CursorMove m = MoveBars(*jumped, b, jumpView, count);
+      ASSERT_LE(jumpView.Repaints.size(), 1u);
+      if (m.Repainted) {
+        EXPECT_EQ(jumpView.Repaints[0], jumped->FirstVisibleBar);
+      }
+      ASSERT_EQ(jumped->CurrentBar, single->CurrentBar) << round << " " << count;
+      EXPECT_EQ(jumped->FirstVisibleBar, single->FirstVisibleBar);
+      EXPECT_EQ(jumped->LastVisibleBar, single->LastVisibleBar);
+      EXPECT_EQ(b.Column, a.Column);
+      EXPECT_EQ(b.Line, a.Line);
+      for (int bar = 0; bar < 60; ++bar) {
+        const TBar& x = jumped->Bar(bar);
+        const TBar& y = single->Bar(bar);
+        ASSERT_EQ(std::tie(x.StartCol, x.EndCol, x.ViewLine, x.SlotInLine),
+                  std::tie(y.StartCol, y.EndCol, y.ViewLine, y.SlotInLine))
+            << "bar " << bar;
+      }
+    }
+  }
 }
