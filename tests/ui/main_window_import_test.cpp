@@ -46,7 +46,7 @@ TEST_F(MainWindowTest, ImportTextTabAsksFirstThenShowsANewUnnamedModifiedSongAnd
   dialogs.Answers = {true};
   Item("ImportText1")->trigger();
   ASSERT_TRUE(dialogs.Drained());
-  EXPECT_EQ(dialogs.Log[0].Request.Title, "Import a text drum tab");
+  EXPECT_EQ(dialogs.Log()[0].Request.Title, "Import a text drum tab");
   Osnova& doc = *w.Document();
   ASSERT_EQ(doc.BarCount, 2);
   EXPECT_TRUE(doc.Bar(1).Rows[RowHiHat].Has(12));
@@ -86,7 +86,7 @@ TEST_F(MainWindowTest, PasteTabMakesASongFromTheClipboardOrSaysThereIsNone) {
       "Tempo: 92\r\n  Hi-Hat: |x-x-x-x-x-x-|\r\n   Snare: |----O-----o-|\r\n");
   Item("PasteTab1")->trigger();
   ASSERT_NE(w.Document(), nullptr);
-  EXPECT_TRUE(dialogs.Log.empty());  // no warnings, no box
+  EXPECT_TRUE(dialogs.Log().empty());  // no warnings, no box
   EXPECT_EQ(w.Document()->Bar(0).Length, 12);
   EXPECT_EQ(w.ETakt1->currentText(), "3");
   EXPECT_EQ(w.Etakt2->currentText(), "4");
@@ -117,7 +117,7 @@ TEST_F(MainWindowTest, ImportMidiReadsTheDrumChannelOrOffersAnother) {
   dialogs.OpenAnswers = {WriteFile(PathIn("song.mid"), writer.Bytes())};
   Item("ImportMidi1")->trigger();
   ASSERT_NE(w.Document(), nullptr);
-  EXPECT_EQ(dialogs.Log[0].Request.Title, "Import a MIDI file");
+  EXPECT_EQ(dialogs.Log()[0].Request.Title, "Import a MIDI file");
   EXPECT_EQ(w.Document()->BarCount, 2);
   EXPECT_EQ(w.Document()->Bar(1).Rows[RowBass], song.Bar(1).Rows[RowBass]);
   EXPECT_EQ(w.Document()->Bar(0).Rows[RowCymbals], song.Bar(0).Rows[RowCymbals]);

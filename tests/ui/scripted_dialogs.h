@@ -61,7 +61,7 @@ class ScriptedDialogService : public DialogService {
   }
 
   bool Print(QWidget*, QPrinter& printer) override {
-    Log.push_back({Shown::Kind::Print, Icon::Plain, {}, {}, {}});
+    log_.push_back({Shown::Kind::Print, Icon::Plain, {}, {}, {}});
     if (PrintAnswers.empty()) {
       ADD_FAILURE() << "unscripted print dialog";
       return false;
@@ -100,6 +100,8 @@ class ScriptedDialogService : public DialogService {
       ADD_FAILURE() << "unused open-dialog answer: " << f.value_or("(cancel)").toStdString();
     for (const auto& f : SaveAnswers)
       ADD_FAILURE() << "unused save-dialog answer: " << f.value_or("(cancel)").toStdString();
+    for (const auto& f : PrintAnswers)
+      ADD_FAILURE() << "unused print-dialog answer: " << f.value_or("(cancel)").toStdString();
     for (std::size_t i = seen_; i < log_.size(); ++i)
       if (log_[i].What == Shown::Kind::Message)
         ADD_FAILURE() << "unexpected message box: " << log_[i].Text.toStdString();

@@ -139,9 +139,9 @@ TEST_F(MainWindowTest, PdfExportWritesTheFileAndAFailedWriteKeepsTheOldOne) {
   const QString path = PathIn("song.pdf");
   dialogs.SaveAnswers = {path};
   w.PDFFile1->trigger();
-  EXPECT_EQ(dialogs.Log.back().What, ScriptedDialogService::Shown::Kind::SaveFile);
-  EXPECT_EQ(dialogs.Log.back().Title, "Export your drum tab to a PDF file");
-  EXPECT_EQ(dialogs.Log.back().Request.DefaultSuffix, "pdf");
+  EXPECT_EQ(dialogs.Log().back().What, ScriptedDialogService::Shown::Kind::SaveFile);
+  EXPECT_EQ(dialogs.Log().back().Title, "Export your drum tab to a PDF file");
+  EXPECT_EQ(dialogs.Log().back().Request.DefaultSuffix, "pdf");
   const QByteArray written = Contents(path);
   PdfFile file(written);
   ASSERT_EQ(file.pdf.status(), QPdfDocument::Status::Ready);
