@@ -9,6 +9,7 @@
 #include "midi/midi_container.h"
 #include "midi/midi_out_file.h"
 #include "midi/tab_to_midi.h"
+#include "model/timing_boxes.h"
 
 namespace {
 
@@ -21,11 +22,10 @@ struct OutputFormat {
 };
 
 // The exports take the timing and tempo the window's boxes show right after Open: bar 0's timing
-// and the document's tempo.
+// (an empty box where the box cannot show it) and the document's tempo.
 ExportBoxes BoxesAfterOpen(const Osnova& doc) {
   const TBar& first = doc.Bar(0);
-  return {std::to_string(NumeratorFromLength(first.Length, first.Denominator)),
-          std::to_string(first.Denominator), std::to_string(doc.Tempo)};
+  return {NumeratorBoxText(first), DenominatorBoxText(first), std::to_string(doc.Tempo)};
 }
 
 bool WriteText(Osnova& doc, const std::string& path, std::string& error) {
