@@ -6,9 +6,7 @@
 
 #include "files/tab_export.h"
 #include "files/tab_file.h"
-#include "midi/midi_container.h"
-#include "midi/midi_out_file.h"
-#include "midi/tab_to_midi.h"
+#include "midi/tab_midi_file.h"
 #include "model/timing_boxes.h"
 
 namespace {
@@ -36,11 +34,10 @@ bool WriteHtml(Osnova& doc, const std::string& path, std::string& error) {
   return ExportHtml(doc, path, BoxesAfterOpen(doc), error);
 }
 
-// What the "MIDI Demo" window's "Save MIDI file" writes after one export of the document.
+// What the "MIDI Demo" window's "Save MIDI file" writes after one export of the document, written
+// without the window's event list, which a long song would not fit in memory.
 bool WriteMidi(Osnova& doc, const std::string& path, std::string& error) {
-  TMIDI_Container container;
-  Convert_Tab(container, doc.Bars, doc.Tempo);
-  return WriteMidiFile(container, path, error);
+  return ExportTabMidiFile(doc.Bars, doc.Tempo, path, error);
 }
 
 // One line per format.
