@@ -16,7 +16,7 @@ if(NOT CMAKE_SCRIPT_MODE_FILE)
                 unwritable_midi_log fifo_midi_log fifo_file_argument)
   if(APP_TEST_SEED)
     list(APPEND app_cases converts_tab_file converts_to_exports write_protected_output
-                          output_through_symlink pipe_input)
+                          output_through_symlink pipe_input non_utf8_names)
   endif()
   foreach(case IN LISTS app_cases)
     add_test(NAME app_${case}
@@ -177,6 +177,18 @@ elseif(CASE STREQUAL "write_protected_output")
   if(NOT kept STREQUAL "old contents")
     message(FATAL_ERROR "a write-protected output was replaced")
   endif()
+
+elseif(CASE STREQUAL "non_utf8_names")
+  # A name of the bytes FF FE, which are no UTF-8: opened by the window, converted by -o.
+  execute_process(COMMAND sh -c "name=$(printf '\\377\\376.gvlm'); cp '${SEED}' \"$name\" &&
+                                 exec '${CMAKE_COMMAND}' -E env QT_QPA_PLATFORM=offscreen GROOVELOOM_EXIT_AFTER_SHOW=1 '${BIN}' \"$name\""
+                  WORKING_DIRECTORY ${WORK} TIMEOUT 60 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  expect_status(0)
+  expect_not_in("${err}" "${DAMAGED}")
+  expect_in("${out}" "title: Grooveloom 1.0 - [ ")
+  execute_process(COMMAND sh -c "name=$(printf '\\377\\376'); '${BIN}' -o \"$name.mid\" \"$name.gvlm\" && test -s \"$name.mid\""
+                  WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  expect_status(0)
 
 elseif(CASE STREQUAL "output_through_symlink")
   file(MAKE_DIRECTORY ${WORK}/real)
