@@ -9,7 +9,10 @@
 #include <QScrollBar>
 #include <QUrl>
 
+#include <thread>
+
 #include "tests/ui/main_window_fixture.h"
+#include "tests/ui/wait.h"
 #include "ui/about_box.h"
 #include "ui/demo_form.h"
 #include "ui/options_dialog.h"
@@ -344,4 +347,25 @@ TEST_F(MainWindowTest, ChoosingAnotherDeviceOpensItAndTheLastEntryMeansTheMapper
   EXPECT_FALSE(w.ComboBox2Change(1));
   EXPECT_EQ(MidiDeviceIndex, 1) << "keeps the id that failed";
   EXPECT_EQ(dialogs.Messages(), std::vector<QString>{"Error on opening Midi Device"});
+}
+
+// The built-in synthesizer loads its soundfont in the background: a font that fails there is shown
+// in a box when it fails, however late, and the report cannot outlive the window.
+TEST_F(MainWindowTest, SoundFontThatFailsToLoadInTheBackgroundIsShownInABox) {
+  class BackgroundFailureLayer : public WindowTestMidiLayer {
+   public:
+    std::function<void(const std::string&)> Report;
+    void SetLoadFailureHandler(std::function<void(const std::string&)> handler) override { Report = std::move(handler); }
+  } layer;
+  SetMidiDeviceLayer(&layer);
+  Window();
+  ASSERT_TRUE(layer.Report);
+  const std::string message = "Cannot load the soundfont /fonts/gm.sf2: SoundFont file size mismatch";
+  std::thread loader([&] { layer.Report(message); });
+  loader.join();
+  ASSERT_TRUE(WaitUntil([&] { return !dialogs.Messages().empty(); }));
+  EXPECT_EQ(dialogs.Messages(), std::vector<QString>{QString::fromStdString(message)});
+  window.reset();
+  EXPECT_FALSE(layer.Report);
+  SetMidiDeviceLayer(&midi);
 }
