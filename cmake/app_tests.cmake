@@ -13,7 +13,7 @@ if(NOT CMAKE_SCRIPT_MODE_FILE)
   endif()
   set(app_cases help wrong_arguments refuses_non_tab refuses_missing_input unknown_extension
                 unwritable_output refusal_keeps_old_output opens_file_argument refused_file_argument
-                unwritable_midi_log fifo_midi_log fifo_file_argument)
+                unwritable_midi_log fifo_midi_log fifo_file_argument huge_damaged_input)
   if(APP_TEST_SEED)
     list(APPEND app_cases converts_tab_file converts_to_exports write_protected_output
                           output_through_symlink pipe_input non_utf8_names)
@@ -153,6 +153,17 @@ elseif(CASE STREQUAL "fifo_file_argument")
   run_window(${WORK}/song.fifo)
   expect_status(0)
   expect_in("${err}" "${DAMAGED}")
+
+elseif(CASE STREQUAL "huge_damaged_input")
+  # 2 GB of the magic and then zeros (a sparse file): refused from its first bytes, so even under
+  # a 1 GB memory limit the answer is the message, not an abort.
+  file(WRITE ${WORK}/huge.gvlm "xx$#GVLM")
+  execute_process(COMMAND truncate -s 2G ${WORK}/huge.gvlm)
+  execute_process(COMMAND sh -c "ulimit -v 1000000 && exec '${BIN}' -o out.gvlm huge.gvlm"
+                  WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  expect_status(1)
+  expect_in("${err}" "${DAMAGED}")
+  expect_no_file(${WORK}/out.gvlm)
 
 elseif(CASE STREQUAL "pipe_input")
   execute_process(COMMAND sh -c "cat '${SEED}' | '${BIN}' -o out.gvlm /dev/stdin"
