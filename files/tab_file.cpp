@@ -383,8 +383,12 @@ std::unique_ptr<Osnova> ReadTab(ByteReader& in) {
     }
   }
   if (!in.Marker(kFieldMarker)) return nullptr;
-  std::string_view kit;
-  if (!in.Take(kRowCount, kit) || !in.Marker(kHeaderEnd)) return nullptr;
+  std::string_view kitBytes;
+  if (!in.Take(kRowCount, kitBytes)) return nullptr;
+  // Copied before the next read, which may refill the buffer the view points into.
+  std::array<bool, kRowCount> kit{};
+  for (int r = 0; r < kRowCount; ++r) kit[static_cast<std::size_t>(r)] = kitBytes[static_cast<std::size_t>(r)] != 0;
+  if (!in.Marker(kHeaderEnd)) return nullptr;
 
   // Bars are built as they are read, each while it is still in the cache.
   auto doc = std::make_unique<Osnova>(numerator, 1, 4);
@@ -396,7 +400,7 @@ std::unique_ptr<Osnova> ReadTab(ByteReader& in) {
   doc->TabAuthor = std::move(texts[4]);
   doc->Email = std::move(texts[5]);
   doc->SongParts = std::move(parts);
-  for (int r = 0; r < kRowCount; ++r) doc->Kit[static_cast<std::size_t>(r)] = kit[static_cast<std::size_t>(r)] != 0;
+  for (int r = 0; r < kRowCount; ++r) doc->Kit[static_cast<std::size_t>(r)] = kit[static_cast<std::size_t>(r)];
   // The counting line is always shown; the view has no layout without it.
   doc->Kit[RowCount] = 1;
   RecomputeLineOfRow(*doc);
