@@ -20,6 +20,7 @@
 #include "ui/about_box.h"
 #include "ui/demo_form.h"
 #include "ui/dialogs.h"
+#include "ui/local_path.h"
 #include "ui/main_window.h"
 #include "ui/options_dialog.h"
 #include "ui/tab_printer.h"
@@ -154,7 +155,10 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(kApplicationTitle);
-  QStringList files = QApplication::arguments().mid(1);  // Qt has taken its own options out
+  // Qt has taken its own options out of argv. The rest keep their bytes: a file name need not be
+  // valid UTF-8, which QApplication::arguments() would damage.
+  QStringList files;
+  for (int i = 1; i < argc; ++i) files << PathFromLocalBytes(QByteArray(argv[i]));
   for (const QString& arg : files) {
     if (arg.startsWith('-')) {
       std::cerr << "grooveloom: unknown option " << arg.toStdString() << '\n';

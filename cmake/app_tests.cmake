@@ -16,9 +16,14 @@ if(NOT CMAKE_SCRIPT_MODE_FILE)
   set(app_cases help wrong_arguments refuses_non_tab refuses_missing_input unknown_extension
                 unwritable_output refusal_keeps_old_output opens_file_argument refused_file_argument
                 unwritable_midi_log refuses_non_tab_to_pdf imports_text_tab refuses_text_without_tab
-                opens_import_argument midi_channel_option)
+                opens_import_argument midi_channel_option fifo_midi_log fifo_file_argument)
+  # A sanitizer's shadow memory does not fit under a memory limit.
+  if(NOT GROOVELOOM_SANITIZE)
+    list(APPEND app_cases huge_damaged_input)
+  endif()
   if(APP_TEST_SEED)
-    list(APPEND app_cases converts_tab_file converts_to_exports converts_to_pdf imports_own_midi)
+    list(APPEND app_cases converts_tab_file converts_to_exports converts_to_pdf imports_own_midi
+                          write_protected_output output_through_symlink pipe_input non_utf8_names)
   endif()
   foreach(case IN LISTS app_cases)
     add_test(NAME app_${case}
@@ -102,6 +107,13 @@ endfunction()
 
 file(WRITE ${WORK}/not_a_tab.gvlm "just some text\n")
 
+# Permissions do not bind root: a root test run checks them as nobody.
+execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE)
+set(AS_USER "")
+if(uid STREQUAL "0")
+  set(AS_USER setpriv --reuid=65534 --regid=65534 --clear-groups)
+endif()
+
 if(CASE STREQUAL "help")
   run_headless(--help)
   expect_status(0)
@@ -183,6 +195,82 @@ elseif(CASE STREQUAL "unwritable_midi_log")
   expect_status(0)
   expect_in("${err}" "MIDI log")
   expect_in("${err}" "no_such_folder/midi.log")
+
+elseif(CASE STREQUAL "fifo_midi_log")
+  # Nothing reads from the FIFO: start-up must not wait for a reader.
+  execute_process(COMMAND mkfifo ${WORK}/log.fifo)
+  set(WINDOW_ENV GROOVELOOM_MIDI_LOG=${WORK}/log.fifo)
+  run_window()
+  expect_status(0)
+  expect_in("${err}" "MIDI log")
+  expect_in("${err}" "log.fifo")
+
+elseif(CASE STREQUAL "fifo_file_argument")
+  execute_process(COMMAND mkfifo ${WORK}/song.fifo)
+  run_window(${WORK}/song.fifo)
+  expect_status(0)
+  expect_in("${err}" "${DAMAGED}")
+
+elseif(CASE STREQUAL "huge_damaged_input")
+  # 2 GB of the magic and then zeros (a sparse file): refused from its first bytes, so even under
+  # a 1 GB memory limit the answer is the message, not an abort.
+  file(WRITE ${WORK}/huge.gvlm "xx$#GVLM")
+  execute_process(COMMAND truncate -s 2G ${WORK}/huge.gvlm)
+  execute_process(COMMAND sh -c "ulimit -v 1000000 && exec '${BIN}' -o out.gvlm huge.gvlm"
+                  WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  expect_status(1)
+  expect_in("${err}" "${DAMAGED}")
+  expect_no_file(${WORK}/out.gvlm)
+
+elseif(CASE STREQUAL "pipe_input")
+  execute_process(COMMAND sh -c "cat '${SEED}' | '${BIN}' -o out.gvlm /dev/stdin"
+                  WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  expect_status(0)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${SEED} ${WORK}/out.gvlm RESULT_VARIABLE same)
+  if(NOT same EQUAL 0)
+    message(FATAL_ERROR "a tab file read from a pipe came out different")
+  endif()
+
+elseif(CASE STREQUAL "write_protected_output")
+  file(WRITE ${WORK}/out.gvlm "old contents")
+  file(CHMOD ${WORK}/out.gvlm PERMISSIONS OWNER_READ GROUP_READ WORLD_READ)
+  file(CHMOD ${WORK} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_WRITE
+       GROUP_EXECUTE WORLD_READ WORLD_WRITE WORLD_EXECUTE)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=no-such-platform
+                          ${AS_USER} ${BIN} -o ${WORK}/out.gvlm ${SEED}
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  expect_status(1)
+  expect_in("${err}" "Permission denied")
+  file(READ ${WORK}/out.gvlm kept)
+  if(NOT kept STREQUAL "old contents")
+    message(FATAL_ERROR "a write-protected output was replaced")
+  endif()
+
+elseif(CASE STREQUAL "non_utf8_names")
+  # A name of the bytes FF FE, which are no UTF-8: opened by the window, converted by -o.
+  execute_process(COMMAND sh -c "name=$(printf '\\377\\376.gvlm'); cp '${SEED}' \"$name\" &&
+                                 exec '${CMAKE_COMMAND}' -E env QT_QPA_PLATFORM=offscreen GROOVELOOM_EXIT_AFTER_SHOW=1 '${BIN}' \"$name\""
+                  WORKING_DIRECTORY ${WORK} TIMEOUT 60 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  expect_status(0)
+  expect_not_in("${err}" "${DAMAGED}")
+  expect_in("${out}" "title: Grooveloom 1.0 - [ ")
+  execute_process(COMMAND sh -c "name=$(printf '\\377\\376'); '${BIN}' -o \"$name.mid\" \"$name.gvlm\" && test -s \"$name.mid\""
+                  WORKING_DIRECTORY ${WORK} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  expect_status(0)
+
+elseif(CASE STREQUAL "output_through_symlink")
+  file(MAKE_DIRECTORY ${WORK}/real)
+  file(WRITE ${WORK}/real/song.gvlm "old contents")
+  file(CREATE_LINK real/song.gvlm ${WORK}/link.gvlm SYMBOLIC)
+  run_headless(-o ${WORK}/link.gvlm ${SEED})
+  expect_status(0)
+  if(NOT IS_SYMLINK ${WORK}/link.gvlm)
+    message(FATAL_ERROR "saving through the link replaced the link")
+  endif()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${SEED} ${WORK}/real/song.gvlm RESULT_VARIABLE same)
+  if(NOT same EQUAL 0)
+    message(FATAL_ERROR "the link's target did not get the new content")
+  endif()
 
 elseif(CASE STREQUAL "refuses_non_tab")
   run_headless(-o ${WORK}/out.gvlm ${WORK}/not_a_tab.gvlm)

@@ -1,13 +1,23 @@
 // Writers never harm the old file: the bytes go to a temporary file in the target's folder, which
 // is flushed to disk and then renamed over the target.
+//
+// The edges of rename-based saving are handled as a user expects from "save": a symbolic link is
+// followed and its target written, the replaced file's permission bits are kept, a file the user
+// may not write is refused ("Permission denied") as an in-place write would be, and where a rename
+// cannot be used (the folder is not writable, or the file has other hard links that must keep
+// seeing the new content) the file is rewritten in place from the complete new content.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-// Writes `bytes` to `path`. On failure returns false, leaves any existing file untouched, removes
-// the temporary file and sets `error` to the system's reason (e.g. "No such file or directory").
+// Writes `bytes` to `path`. On failure returns false, leaves any existing file untouched (except
+// when an in-place rewrite fails part-way, which space reserved up front makes unlikely), leaves
+// no temporary file and sets `error` to the system's reason (e.g. "No such file or directory").
+// The temporary file has no name while it is written (O_TMPFILE) where the file system allows,
+// so a killed save leaves nothing; elsewhere it is named ".grooveloom-XXXXXX" and such files left
+// by a killed save of this program are removed by the next save into that folder.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string& error);
 
 // Reads a whole file. On failure returns false with the system's reason in `error`.
@@ -16,3 +26,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& err
 // Test seam: when >= 0, the next writes fail with EIO once this many bytes have been written to
 // the temporary file (a disk that fills up part-way). -1 (the default) turns it off.
 extern int64_t gFailWritesAfterBytes;
+// Test seam: with gFailWritesAfterBytes, end the process there instead (a save killed part-way).
+extern bool gExitAtWriteFailure;
+// Test seam: false forces the named temporary file even where O_TMPFILE works.
+extern bool gUseUnnamedTemporary;

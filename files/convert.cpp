@@ -7,10 +7,9 @@
 #include "files/tab_export.h"
 #include "files/import_file.h"
 #include "files/tab_file.h"
-#include "midi/midi_container.h"
-#include "midi/midi_out_file.h"
 #include "midi/midi_to_tab.h"
-#include "midi/tab_to_midi.h"
+#include "midi/tab_midi_file.h"
+#include "model/timing_boxes.h"
 
 namespace {
 
@@ -30,11 +29,10 @@ bool WriteHtml(Osnova& doc, const std::string& path, std::string& error) {
   return ExportHtml(doc, path, BoxesAfterOpen(doc), error);
 }
 
-// What the "MIDI Demo" window's "Save MIDI file" writes after one export of the document.
+// What the "MIDI Demo" window's "Save MIDI file" writes after one export of the document, written
+// without the window's event list, which a long song would not fit in memory.
 bool WriteMidi(Osnova& doc, const std::string& path, std::string& error) {
-  TMIDI_Container container;
-  Convert_Tab(container, doc.Bars, doc.Tempo);
-  return WriteMidiFile(container, path, error);
+  return ExportTabMidiFile(doc.Bars, doc.Tempo, path, error);
 }
 
 // One line per format.
@@ -55,10 +53,10 @@ std::string LowerExtension(const std::string& path) {
 
 }  // namespace
 
+// Bar 0's timing as the window's boxes show it (an empty box where the box cannot show it).
 ExportBoxes BoxesAfterOpen(const Osnova& doc) {
   const TBar& first = doc.Bar(0);
-  return {std::to_string(NumeratorFromLength(first.Length, first.Denominator)),
-          std::to_string(first.Denominator), std::to_string(doc.Tempo)};
+  return {NumeratorBoxText(first), DenominatorBoxText(first), std::to_string(doc.Tempo)};
 }
 
 std::vector<std::string> ConversionExtensions(std::span<const ExtraFormat> extra) {

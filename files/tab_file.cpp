@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <fstream>
+#include <new>
 
 #include "common/atomic_file.h"
+#include "common/input_file.h"
 
 const char* const kDamagedTabFileMessage =
     "Cannot open file! This is not a GLM file, or the file is corrupted.";
@@ -105,37 +106,41 @@ class LetterTable {
   std::array<uint8_t, kRowCount * 256 * 2> table_{};
 };
 
+// Reads from memory, or from a stream through a buffer that holds the bytes not yet taken: the
+// reader pulls only as much input as it has checked, so a damaged header is refused before the
+// rest of a large file is read, and a pipe can be read like a file.
 class ByteReader {
  public:
-  explicit ByteReader(std::string_view bytes) : bytes_(bytes) {}
-  std::size_t Left() const { return bytes_.size() - pos_; }
+  explicit ByteReader(std::string_view bytes) : data_(bytes.data()), end_(bytes.size()) {}
+  explicit ByteReader(ByteSource& source) : source_(&source) {}
+  // `out` stays valid until the next call.
   bool Take(std::size_t n, std::string_view& out) {
-    if (Left() < n) return false;
-    out = bytes_.substr(pos_, n);
+    if (!Need(n)) return false;
+    out = std::string_view(data_ + pos_, n);
     pos_ += n;
     return true;
   }
   bool U8(uint8_t& v) {
-    if (Left() < 1) return false;
-    v = static_cast<uint8_t>(bytes_[pos_++]);
+    if (!Need(1)) return false;
+    v = static_cast<uint8_t>(data_[pos_++]);
     return true;
   }
   bool U16(uint16_t& v) {
-    if (Left() < 2) return false;
+    if (!Need(2)) return false;
     v = static_cast<uint16_t>(Byte(0) | Byte(1) << 8);
     pos_ += 2;
     return true;
   }
   bool I32(int32_t& v) {
-    if (Left() < 4) return false;
+    if (!Need(4)) return false;
     v = static_cast<int32_t>(Byte(0) | Byte(1) << 8 | Byte(2) << 16 | Byte(3) << 24);
     pos_ += 4;
     return true;
   }
   bool Marker(std::string_view marker) {
-    if (Left() < marker.size()) return false;
+    if (!Need(marker.size())) return false;
     for (std::size_t i = 0; i < marker.size(); ++i)
-      if (bytes_[pos_ + i] != marker[i]) return false;
+      if (data_[pos_ + i] != marker[i]) return false;
     pos_ += marker.size();
     return true;
   }
@@ -153,7 +158,35 @@ class ByteReader {
   }
 
  private:
-  uint32_t Byte(std::size_t i) const { return static_cast<uint8_t>(bytes_[pos_ + i]); }
+  static constexpr std::size_t kChunk = std::size_t{64} << 10;
+
+  uint32_t Byte(std::size_t i) const { return static_cast<uint8_t>(data_[pos_ + i]); }
+  bool Need(std::size_t n) { return end_ - pos_ >= n || Fill(n); }
+  // Moves the bytes not yet taken to the buffer's front and reads until `n` are there.
+  bool Fill(std::size_t n) {
+    if (!source_ || ended_) return false;
+    const std::size_t left = end_ - pos_;
+    const std::size_t size = std::max(n, kChunk);
+    if (buffer_.size() < size) {
+      std::string larger(size, '\0');
+      if (left) std::memcpy(larger.data(), data_ + pos_, left);
+      buffer_.swap(larger);
+    } else if (left) {
+      std::memmove(buffer_.data(), data_ + pos_, left);
+    }
+    data_ = buffer_.data();
+    pos_ = 0;
+    end_ = left;
+    while (end_ < n) {
+      const std::size_t got = source_->Read(buffer_.data() + end_, buffer_.size() - end_);
+      if (got == 0) {
+        ended_ = true;
+        break;
+      }
+      end_ += got;
+    }
+    return end_ >= n;
+  }
   bool Chars(int32_t length, std::string& text) {
     if (length <= 0) {
       text.clear();
@@ -165,8 +198,12 @@ class ByteReader {
     return true;
   }
 
-  std::string_view bytes_;
+  const char* data_ = nullptr;
   std::size_t pos_ = 0;
+  std::size_t end_ = 0;
+  ByteSource* source_ = nullptr;
+  std::string buffer_;
+  bool ended_ = false;
 };
 
 // LetterToCell for every row and byte.
@@ -307,8 +344,9 @@ void WriteTabBytesInto(const Osnova& doc, std::string& out) {
   w.Finish();
 }
 
-std::unique_ptr<Osnova> ReadTabBytes(std::string_view bytes) {
-  ByteReader in(bytes);
+namespace {
+
+std::unique_ptr<Osnova> ReadTab(ByteReader& in) {
   uint16_t barCount = 0, tempo = 0;
   uint8_t numerator = 0;
   if (!in.Marker(kMagic) || !in.Marker(kFieldMarker)) return nullptr;
@@ -325,13 +363,11 @@ std::unique_ptr<Osnova> ReadTabBytes(std::string_view bytes) {
   if (!in.I32(partCount) || partCount < -1 || partCount > kMaxPartCount) return nullptr;
   std::vector<TSongPart> parts;
   if (partCount > 0) {
-    // Check the size before reserving, so a damaged count cannot ask for memory the file lacks.
-    if (in.Left() / kPartRecordSize < static_cast<std::size_t>(partCount)) return nullptr;
-    parts.reserve(static_cast<std::size_t>(partCount));
+    // Grown as the records arrive, so a damaged count cannot ask for memory the file lacks.
     int64_t previous = -1;
     for (int32_t i = 0; i < partCount; ++i) {
       std::string_view record;
-      in.Take(kPartRecordSize, record);
+      if (!in.Take(kPartRecordSize, record)) return nullptr;
       ByteReader r(record);
       TSongPart part;
       uint8_t nameLength = 0;
@@ -347,11 +383,12 @@ std::unique_ptr<Osnova> ReadTabBytes(std::string_view bytes) {
     }
   }
   if (!in.Marker(kFieldMarker)) return nullptr;
-  std::string_view kit;
-  if (!in.Take(kRowCount, kit) || !in.Marker(kHeaderEnd)) return nullptr;
-
-  // A file too short for its bars is refused before 65535 bars are built for it.
-  if (in.Left() / kMinBarBlockSize < barCount) return nullptr;
+  std::string_view kitBytes;
+  if (!in.Take(kRowCount, kitBytes)) return nullptr;
+  // Copied before the next read, which may refill the buffer the view points into.
+  std::array<bool, kRowCount> kit{};
+  for (int r = 0; r < kRowCount; ++r) kit[static_cast<std::size_t>(r)] = kitBytes[static_cast<std::size_t>(r)] != 0;
+  if (!in.Marker(kHeaderEnd)) return nullptr;
 
   // Bars are built as they are read, each while it is still in the cache.
   auto doc = std::make_unique<Osnova>(numerator, 1, 4);
@@ -363,7 +400,7 @@ std::unique_ptr<Osnova> ReadTabBytes(std::string_view bytes) {
   doc->TabAuthor = std::move(texts[4]);
   doc->Email = std::move(texts[5]);
   doc->SongParts = std::move(parts);
-  for (int r = 0; r < kRowCount; ++r) doc->Kit[static_cast<std::size_t>(r)] = kit[static_cast<std::size_t>(r)] != 0;
+  for (int r = 0; r < kRowCount; ++r) doc->Kit[static_cast<std::size_t>(r)] = kit[static_cast<std::size_t>(r)];
   // The counting line is always shown; the view has no layout without it.
   doc->Kit[RowCount] = 1;
   RecomputeLineOfRow(*doc);
@@ -376,8 +413,29 @@ std::unique_ptr<Osnova> ReadTabBytes(std::string_view bytes) {
     doc->Bars.push_back(std::move(bar));
   }
   doc->BarCount = barCount;
-  // Whatever follows the last bar is not part of the document.
+  // Whatever follows the last bar is not part of the document, and is not read.
   return doc;
+}
+
+// Memory running out on a large song is a refusal like any other, never an abort.
+std::unique_ptr<Osnova> ReadTabGuarded(ByteReader& in) {
+  try {
+    return ReadTab(in);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<Osnova> ReadTabBytes(std::string_view bytes) {
+  ByteReader in(bytes);
+  return ReadTabGuarded(in);
+}
+
+std::unique_ptr<Osnova> ReadTabStream(ByteSource& source) {
+  ByteReader in(source);
+  return ReadTabGuarded(in);
 }
 
 bool SaveToTabFile(Osnova& doc, const std::string& path, std::string& error) {
@@ -389,19 +447,12 @@ bool SaveToTabFile(Osnova& doc, const std::string& path, std::string& error) {
 }
 
 std::unique_ptr<Osnova> LoadFromTabFile(const std::string& path, std::string& error) {
-  // Look at the magic first, so that opening some large unrelated file by mistake does not
-  // read all of it into memory.
-  {
-    std::ifstream probe(path, std::ios::binary);
-    char magic[kMagic.size()] = {};
-    if (!probe.read(magic, sizeof magic) || std::string_view(magic, sizeof magic) != kMagic) {
-      error = kDamagedTabFileMessage;
-      return nullptr;
-    }
-  }
-  std::string bytes, readError;
+  // Opened once and read as one stream: a pipe cannot be opened twice, and the reader takes only
+  // what it has checked, so a large unrelated file is refused after its first bytes.
+  InputFile file;
+  std::string openError;
   std::unique_ptr<Osnova> doc;
-  if (ReadWholeFile(path, bytes, readError)) doc = ReadTabBytes(bytes);
+  if (file.Open(path, openError)) doc = ReadTabStream(file);
   if (!doc) {
     error = kDamagedTabFileMessage;
     return nullptr;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/input_file.h"
 #include "model/tab_document.h"
 
 extern const char* const kDamagedTabFileMessage;
@@ -23,6 +24,9 @@ void WriteTabBytesInto(const Osnova& doc, std::string& out);
 // has LineOfRow computed and the defaults of a new document for everything the file does not
 // hold (FileName "Unnamed", Modified and HasFile false, CurrentBar 0). Touches no global.
 std::unique_ptr<Osnova> ReadTabBytes(std::string_view bytes);
+// The same from a stream, read only as far as the document goes: damage is refused as soon as it
+// is read. Running out of memory is a refusal too.
+std::unique_ptr<Osnova> ReadTabStream(ByteSource& source);
 
 // Writes the file atomically. On success: Modified false, HasFile true, FileName = path. On
 // failure returns false with the system's reason in `error`; the document and any old file are

@@ -1,5 +1,9 @@
 #include "midi/midi_output.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -37,9 +41,22 @@ struct MessageLog {
   bool OpenLocked(const std::string& path, std::string& error) {
     CloseLocked();
     Configured = true;
-    File = std::fopen(path.c_str(), "a");
+    // Never waits: a FIFO without a reader would otherwise hold up the program's start.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) {
+      const int err = errno;
+      error = "Cannot open the MIDI log file \"" + path + "\": " +
+              (err == ENXIO ? std::string("it is a FIFO that nothing reads from") : std::strerror(err));
+      return false;
+    }
+    // A regular file is written as usual; a pipe or device stays non-blocking, so a reader that
+    // stops reading costs log lines, never the sound.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    File = ::fdopen(fd, "a");
     if (!File) {
       error = "Cannot open the MIDI log file \"" + path + "\": " + std::strerror(errno);
+      ::close(fd);
       return false;
     }
     return true;

@@ -26,6 +26,10 @@ class MidiDeviceLayer {
   virtual void Close() = 0;
   // Why the last Open failed, for diagnostics; the user sees kMidiOpenErrorMessage.
   virtual std::string LastError() const { return {}; }
+  // A device that finishes opening in the background (the built-in synthesizer loading its
+  // soundfont) reports a failure there through this, from another thread, with a message for the
+  // user. Empty turns it off.
+  virtual void SetLoadFailureHandler(std::function<void(const std::string& message)>) {}
 };
 
 // Not owned. Null (the default) means no devices at all: the list holds only the mapper and opening

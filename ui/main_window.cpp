@@ -160,6 +160,7 @@ TFmain::~TFmain() {
   keyPreview_.reset();  // no key reaches a window that is going
   // FormDestroy: the device first, then the options file. The owned objects (document, cursor,
   // clipboard, history) go with their members.
+  if (MidiDeviceLayer* layer = CurrentMidiDeviceLayer()) layer->SetLoadFailureHandler({});
   CloseMidiDevice(MidiOut);
   SaveOptionsShowingErrors(dialogs_, nullptr);  // the window is going: the box stands alone
 }
@@ -168,6 +169,15 @@ void TFmain::FormCreate() {
   // The options file (key map, kit, MIDI device), before the device is listed and opened.
   LoadOptionsShowingMessages(dialogs_, this);
 
+  // A soundfont that fails to load in the background is reported when the load fails.
+  if (MidiDeviceLayer* layer = CurrentMidiDeviceLayer())
+    layer->SetLoadFailureHandler([this](const std::string& message) {
+      QMetaObject::invokeMethod(
+          this, [this, text = QString::fromStdString(message)] {
+            dialogs_.Message(this, DialogService::Icon::Error, kApplicationTitle, text);
+          },
+          Qt::QueuedConnection);
+    });
   // Devices into the hidden list, select the one in use, open it.
   const MidiStartup midi = StartMidiOutput(deviceNames_);
   for (const std::string& name : deviceNames_) ComboBox2->addItem(QString::fromStdString(name));

@@ -11,6 +11,7 @@
 #include <QSpinBox>
 
 #include "midi/step_delay.h"
+#include "model/timing_boxes.h"
 #include "ui/cp1252.h"
 #include "ui/dialogs.h"
 #include "ui/layout/cursor_moves.h"
@@ -181,9 +182,8 @@ void TFmain::ScrollBar1Change(int position) {
 void TFmain::ShowTimingOf(const TBar& bar) {
   const QSignalBlocker blockNumerator(ETakt1);
   const QSignalBlocker blockDenominator(Etakt2);
-  ETakt1->setCurrentIndex(NumeratorFromLength(bar.Length, bar.Denominator) - 1);
-  const uint8_t denominator = DenominatorIndex(bar.Denominator);
-  Etakt2->setCurrentIndex(denominator == 255 ? -1 : denominator);
+  ETakt1->setCurrentIndex(NumeratorBoxIndex(bar));
+  Etakt2->setCurrentIndex(DenominatorBoxIndex(bar));
 }
 
 void TFmain::RefreshBarControls() {

@@ -17,13 +17,15 @@
 #include "ui/cp1252.h"
 #include "ui/dialogs.h"
 #include "ui/layout/key_map.h"
+#include "ui/local_path.h"
 #include "ui/main_window.h"
 #include "ui/main_window_widgets.h"
 #include "ui/tab_view.h"
 
 namespace {
 
-std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+// Names that are not valid UTF-8 keep their bytes (see ui/local_path.h).
+std::string LocalPath(const QString& path) { return LocalPathString(path); }
 
 // What stands in for the document after a file was refused: one blank bar, nothing to save.
 std::unique_ptr<Osnova> EmptyDocument() { return std::make_unique<Osnova>(4, 1, 4); }

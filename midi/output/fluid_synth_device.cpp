@@ -15,6 +15,15 @@ bool Readable(const std::string& path) {
   return std::filesystem::is_regular_file(path, ec) && ::access(path.c_str(), R_OK) == 0;
 }
 
+// FluidSynth's first error while loading says what is wrong with the file ("SoundFont file size
+// mismatch"); its later ones are about the fallback loaders it tried next.
+std::string LoadFailureReason(std::size_t messagesBefore) {
+  constexpr std::string_view kError = "fluidsynth error: ";
+  for (const std::string& message : LibraryMessagesSince(messagesBefore))
+    if (message.starts_with(kError)) return message.substr(kError.size());
+  return "the file is damaged";
+}
+
 // PulseAudio first (PipeWire serves it too), then ALSA, then JACK. Never "file": it "succeeds" and
 // writes a WAV in real time.
 const char* const kDrivers[] = {"pulseaudio", "alsa", "jack"};
@@ -159,16 +168,27 @@ void FluidSynthDevice::Load(std::string path) {
   // set nothing but this thread touches the synth's fonts.
   // Checked first so a file of another kind gets a clear reason, not a loader's console noise.
   const bool isSoundFont = fluid_is_soundfont(path.c_str());
+  const std::size_t messagesBefore = LibraryMessageCount();
   const int id = isSoundFont ? fluid_synth_sfload(synth_, path.c_str(), 1) : FLUID_FAILED;
   std::lock_guard<std::mutex> guard(lock_);
   if (id == FLUID_FAILED) {
-    loadError_ = (isSoundFont ? "Cannot load the soundfont " : "Not a SoundFont 2 file: ") + path;
+    loadError_ = isSoundFont ? "Cannot load the soundfont " + path + ": " + LoadFailureReason(messagesBefore)
+                             : "Not a SoundFont 2 file: " + path;
     NoteLibraryMessage(loadError_);
+    if (loadFailureHandler_ && loadError_ != reportedFailure_) {
+      reportedFailure_ = loadError_;
+      loadFailureHandler_(loadError_);
+    }
   } else {
     loaded_ = true;
   }
   loadFinished_ = true;
   loadDone_.notify_all();
+}
+
+void FluidSynthDevice::SetLoadFailureHandler(LoadFailureHandler handler) {
+  std::lock_guard<std::mutex> guard(lock_);
+  loadFailureHandler_ = std::move(handler);
 }
 
 bool FluidSynthDevice::WaitUntilLoaded(std::chrono::milliseconds timeout) {

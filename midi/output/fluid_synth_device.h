@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -36,6 +37,12 @@ class FluidSynthDevice {
 
   // Thread-safe.
   void Send(uint32_t packedShortMessage);
+
+  // Called on the loading thread when a soundfont fails to load, with its path and the reason; a
+  // failure already reported for the same soundfont is not reported again. The handler must not
+  // wait for the UI thread (post, don't block). Thread-safe; an empty handler turns it off.
+  using LoadFailureHandler = std::function<void(const std::string& message)>;
+  void SetLoadFailureHandler(LoadFailureHandler handler);
 
   // True once the soundfont is in; false at the timeout or when loading failed (see LoadError).
   bool WaitUntilLoaded(std::chrono::milliseconds timeout);
@@ -70,4 +77,6 @@ class FluidSynthDevice {
   std::atomic<bool> loaded_{false};
   bool loadFinished_ = false;  // under lock_
   std::string loadError_;      // under lock_
+  LoadFailureHandler loadFailureHandler_;  // under lock_
+  std::string reportedFailure_;            // under lock_: the last message handed to it
 };

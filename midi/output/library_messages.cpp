@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <fluidsynth.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <deque>
@@ -14,6 +15,7 @@ constexpr std::size_t kKeptMessages = 64;
 
 std::mutex gLock;
 std::deque<std::string> gMessages;
+std::size_t gNoted = 0;  // every message ever noted, kept or not
 
 void FluidLog(int level, const char* message, void*) {
   if (level == FLUID_DBG || !message) return;
@@ -55,10 +57,23 @@ void NoteLibraryMessage(std::string message) {
   while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
   std::lock_guard<std::mutex> guard(gLock);
   gMessages.push_back(std::move(message));
+  ++gNoted;
   if (gMessages.size() > kKeptMessages) gMessages.pop_front();
 }
 
 std::vector<std::string> RecentLibraryMessages() {
   std::lock_guard<std::mutex> guard(gLock);
   return {gMessages.begin(), gMessages.end()};
+}
+
+std::size_t LibraryMessageCount() {
+  std::lock_guard<std::mutex> guard(gLock);
+  return gNoted;
+}
+
+std::vector<std::string> LibraryMessagesSince(std::size_t count) {
+  std::lock_guard<std::mutex> guard(gLock);
+  const std::size_t since = gNoted > count ? gNoted - count : 0;
+  const std::size_t kept = std::min(since, gMessages.size());
+  return {gMessages.end() - static_cast<std::ptrdiff_t>(kept), gMessages.end()};
 }

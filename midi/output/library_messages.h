@@ -10,3 +10,7 @@ void CaptureLibraryMessages();
 void NoteLibraryMessage(std::string message);
 // The most recent messages, oldest first (a few dozen at most).
 std::vector<std::string> RecentLibraryMessages();
+// How many messages have been noted so far, and the kept ones noted since that count was taken:
+// what a library said during one call.
+std::size_t LibraryMessageCount();
+std::vector<std::string> LibraryMessagesSince(std::size_t count);

@@ -2,9 +2,11 @@
 // sequencer's output ports. One lock around everything, so a playback thread may send as well.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "midi/midi_output.h"
@@ -21,6 +23,9 @@ class SystemDeviceLayer : public MidiDeviceLayer {
   void Send(uint32_t packedShortMessage) override;
   void Close() override;
   std::string LastError() const override;
+  void SetLoadFailureHandler(std::function<void(const std::string& message)> handler) override {
+    synth_.SetLoadFailureHandler(std::move(handler));
+  }
 
   // The built-in synthesizer, for its driver name and load state.
   FluidSynthDevice& Synth() { return synth_; }

@@ -60,6 +60,27 @@ TEST_F(ConvertFormats, TextAndHtmlUseBarZeroTimingAndTheDocumentTempo) {
   }
 }
 
+TEST_F(ConvertFormats, TimingTheBoxesCannotShowIsPrintedEmptyAsTheWindowDoes) {
+  struct Case {
+    uint8_t Length, Denominator;
+    const char* Line;
+  };
+  const Case cases[] = {{3, 4, "Timing  :  /4\r\n"},     // no whole quarter
+                        {64, 8, "Timing  :  /8\r\n"},    // 32 eighths: past the box's 16
+                        {64, 4, "Timing  :  16/4\r\n"},
+                        {5, 16, "Timing  :  5/16\r\n"}};
+  std::string error, message;
+  for (const Case& c : cases) {
+    Osnova doc(4, 1, 4);
+    doc.Bar(0).Length = c.Length;
+    doc.Bar(0).Denominator = c.Denominator;
+    const auto in = (dir / "odd.gvlm").string(), out = (dir / "odd.tab").string();
+    ASSERT_TRUE(SaveToTabFile(doc, in, error)) << error;
+    ASSERT_EQ(ConvertTabFile(in, out, message), 0) << message;
+    EXPECT_NE(Read(out).find(c.Line), std::string::npos) << c.Line;
+  }
+}
+
 TEST_F(ConvertFormats, MidiIsOneExportOfTheSongAtItsTempo) {
   std::string message, error;
   const auto out = (dir / "song.mid").string();

@@ -1,7 +1,9 @@
 // Fuzz entry point for the tab file reader. Besides crashes and sanitizer reports it checks
 // that every accepted document keeps the model's limits and survives a save and reload
 // unchanged, so a reader that lets a bad value through fails here too.
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -40,11 +42,34 @@ void CheckLimits(const Osnova& doc) {
   }
 }
 
+// Hands the input out in pieces of varying size, as a pipe does.
+class PieceSource : public ByteSource {
+ public:
+  explicit PieceSource(std::string_view bytes) : bytes_(bytes) {}
+  std::size_t Read(char* buffer, std::size_t n) override {
+    const std::size_t piece = std::min({n, bytes_.size() - pos_, std::size_t{1} + (pos_ * 7 + calls_++) % 977});
+    std::memcpy(buffer, bytes_.data() + pos_, piece);
+    pos_ += piece;
+    return piece;
+  }
+
+ private:
+  std::string_view bytes_;
+  std::size_t pos_ = 0;
+  std::size_t calls_ = 0;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  auto doc = ReadTabBytes(std::string_view(reinterpret_cast<const char*>(data), size));
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  auto doc = ReadTabBytes(bytes);
+  // The stream reader must come to the same verdict and document as the reader of memory.
+  PieceSource source(bytes);
+  auto streamed = ReadTabStream(source);
+  Check((doc == nullptr) == (streamed == nullptr), "stream and memory readers disagree");
   if (!doc) return 0;
+  Check(WriteTabBytes(*streamed) == WriteTabBytes(*doc), "stream and memory readers read different documents");
   CheckLimits(*doc);
   const std::string saved = WriteTabBytes(*doc);
   auto again = ReadTabBytes(saved);

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <string>
 #include <utility>
@@ -317,6 +319,24 @@ TEST_F(MidiOutputTest, LogFollowsTheEnvironmentAndReportsAnUnwritablePath) {
   ::unsetenv("GROOVELOOM_MIDI_LOG");
   EXPECT_TRUE(StartMidiLogFromEnvironment(error));
   std::filesystem::remove(path);
+}
+
+TEST_F(MidiOutputTest, LogNamingAFifoWithoutReaderIsRefusedWithoutWaiting) {
+  const auto fifo = TempPath("log_fifo");
+  std::filesystem::remove(fifo);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // In a child the kernel ends after a while: an open that waits for a reader fails the test.
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::alarm(20);
+    std::string error;
+    const bool refused = !StartMidiLog(fifo.string(), error) && error.find(fifo.string()) != std::string::npos;
+    ::_exit(refused ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  std::filesystem::remove(fifo);
 }
 
 }  // namespace

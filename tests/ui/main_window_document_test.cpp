@@ -1,8 +1,11 @@
 // New, Open, Save and Save As through the window, failed opens and saves, and undo and redo.
+#include <QFile>
 #include <QScrollBar>
+#include <filesystem>
 
 #include "model/bar_commands.h"
 #include "tests/ui/main_window_fixture.h"
+#include "ui/local_path.h"
 #include "ui/tab_view.h"
 
 namespace {
@@ -148,6 +151,34 @@ TEST_F(MainWindowTest, OpenThenSaveOverwritesTheOpenedFile) {
   ASSERT_NE(saved, nullptr);
   EXPECT_EQ(saved->Tempo, 96);
   EXPECT_EQ(saved->Bar(2).Comment, "bridge");
+}
+
+TEST_F(MainWindowTest, FileNameThatIsNotUtf8IsOpenedAndSavedUnderItsOwnBytes) {
+  // The folder's name, then the bytes FF FE, which no UTF-8 text holds.
+  const std::string local = LocalPathString(folder.path()) + "/\xff\xfe song.gvlm";
+  Osnova doc(4, 2, 4);
+  std::string error;
+  ASSERT_TRUE(SaveToTabFile(doc, local, error)) << error;
+  const QString path = PathFromLocalBytes(QByteArray::fromStdString(local));
+  EXPECT_EQ(LocalPathString(path), local);
+  // Valid UTF-8 (and an overlong form, which is not) decodes as Qt decodes names.
+  const QByteArray valid("Gr\xc3\xbc\xc3\x9f" "e \xf0\x9f\x98\x80"), overlong("\xc0\xaf");
+  EXPECT_EQ(PathFromLocalBytes(valid), QFile::decodeName(valid));
+  EXPECT_EQ(LocalPathBytes(PathFromLocalBytes(overlong)), overlong);
+  TFmain& w = Window();
+  ASSERT_TRUE(w.OpenDocumentFile(path));
+  EXPECT_TRUE(dialogs.Messages().empty());
+  EXPECT_EQ(w.Document()->FileName, local);
+  TypeAndLeave(w.ETempo, "77");
+  w.BSave->click();
+  std::string bytes;
+  ASSERT_TRUE(ReadWholeFile(local, bytes, error)) << error;
+  auto saved = ReadTabBytes(bytes);
+  ASSERT_NE(saved, nullptr);
+  EXPECT_EQ(saved->Tempo, 77);
+  // No second file of a damaged name.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(LocalPathString(folder.path())), {}), 1);
+  std::filesystem::remove(local);  // QTemporaryDir cannot name it
 }
 
 TEST_F(MainWindowTest, RefusedFileLocksTheWindowResetsHistoryAndKeepsTheTitle) {

@@ -2,6 +2,7 @@
 // the timing and tempo the boxes show.
 #include <QScrollBar>
 
+#include "files/convert.h"
 #include "files/tab_export.h"
 // GCC 12 at -O2 sees an uninitialised QString inside std::optional in the scripted dialogs' queue
 // in this file only (a false positive of its inliner).
@@ -49,6 +50,24 @@ TEST_F(MainWindowTest, TextAndHtmlExportsWriteTheSongWithTheBoxesTimingAndTempo)
         << "route " << n;
   }
   EXPECT_TRUE(dialogs.Messages().empty());
+}
+
+TEST_F(MainWindowTest, TextExportOfABarTheBoxesCannotShowMatchesTheCommandLine) {
+  TFmain& w = Window();
+  Osnova song(4, 2, 4);
+  song.Bar(0).Length = 3;  // three sixteenths in quarters: the numerator box stays empty
+  song.Bar(0).Rows[RowSnare].Set(1, 0, 0);
+  const QString in = WriteTabFile("odd.gvlm", song);
+  dialogs.OpenAnswers = {in};
+  w.OpenDocument();
+  const QString windowOut = PathIn("window.tab");
+  dialogs.SaveAnswers.push_back(windowOut);
+  w.TextFile1->trigger();
+  std::string message;
+  const QString lineOut = PathIn("line.tab");
+  ASSERT_EQ(ConvertTabFile(in.toStdString(), lineOut.toStdString(), message), 0) << message;
+  EXPECT_TRUE(Contents(windowOut).contains("Timing  :  /4\r\n"));
+  EXPECT_EQ(Contents(lineOut), Contents(windowOut));
 }
 
 TEST_F(MainWindowTest, MidiExportButtonRunsTheDemoWindowsExport) {

@@ -10,7 +10,10 @@
 #include <QStyle>
 #include <QUrl>
 
+#include <thread>
+
 #include "tests/ui/main_window_fixture.h"
+#include "tests/ui/wait.h"
 #include "ui/about_box.h"
 #include "ui/demo_form.h"
 #include "ui/options_dialog.h"
@@ -403,4 +406,25 @@ TEST_F(MainWindowTest, ExportButtonGlyphsFitTheirIconsAtEachPixelRatio) {
       EXPECT_GT(inkRight - inkLeft, side / 2) << "three letters span the icon";
     }
   }
+}
+
+// The built-in synthesizer loads its soundfont in the background: a font that fails there is shown
+// in a box when it fails, however late, and the report cannot outlive the window.
+TEST_F(MainWindowTest, SoundFontThatFailsToLoadInTheBackgroundIsShownInABox) {
+  class BackgroundFailureLayer : public WindowTestMidiLayer {
+   public:
+    std::function<void(const std::string&)> Report;
+    void SetLoadFailureHandler(std::function<void(const std::string&)> handler) override { Report = std::move(handler); }
+  } layer;
+  SetMidiDeviceLayer(&layer);
+  Window();
+  ASSERT_TRUE(layer.Report);
+  const std::string message = "Cannot load the soundfont /fonts/gm.sf2: SoundFont file size mismatch";
+  std::thread loader([&] { layer.Report(message); });
+  loader.join();
+  ASSERT_TRUE(WaitUntil([&] { return !dialogs.Messages().empty(); }));
+  EXPECT_EQ(dialogs.Messages(), std::vector<QString>{QString::fromStdString(message)});
+  window.reset();
+  EXPECT_FALSE(layer.Report);
+  SetMidiDeviceLayer(&midi);
 }

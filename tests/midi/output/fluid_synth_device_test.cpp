@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <mutex>
 
 namespace {
 
@@ -106,6 +108,52 @@ TEST(FluidSynthDeviceTest, MissingOrBrokenFontFailsCleanlyWhetherLoadedNowOrInTh
   synth.Send(0x007F2699);  // open but silent
   synth.Close();
   std::filesystem::remove(junk);
+}
+
+// Readable files that are no usable soundfont: each failed background load is handed to the
+// handler once, with the file's path and what is wrong with it.
+TEST(FluidSynthDeviceTest, SoundFontThatFailsInTheBackgroundIsReportedOnceWithPathAndReason) {
+  const auto dir = std::filesystem::temp_directory_path() / ("grooveloom_fonts_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  std::string font;
+  {
+    std::ifstream in(InstalledSoundFont(), std::ios::binary);
+    font.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  ASSERT_GT(font.size(), 4096u);
+  std::string corrupted = font;  // whole, with its chunk headers damaged
+  for (std::size_t i = 12; i < 4096; i += 5) corrupted[i] = static_cast<char>(i * 37);
+  struct Case {
+    const char* Name;
+    std::string Bytes;
+    const char* Reason;
+  };
+  const Case cases[] = {{"empty.sf2", "", "Not a SoundFont 2 file"},
+                        {"truncated.sf2", font.substr(0, font.size() / 2), "SoundFont file size mismatch"},
+                        {"corrupted.sf2", corrupted, ": "}};
+  for (const Case& c : cases) {
+    const auto path = (dir / c.Name).string();
+    std::ofstream(path, std::ios::binary) << c.Bytes;
+    FluidSynthDevice synth;
+    std::mutex lock;
+    std::vector<std::string> reported;
+    synth.SetLoadFailureHandler([&](const std::string& message) {
+      std::lock_guard<std::mutex> guard(lock);
+      reported.push_back(message);
+    });
+    std::string error;
+    ASSERT_TRUE(synth.OpenOffline(path, error, true)) << c.Name << ": " << error;
+    EXPECT_FALSE(synth.WaitUntilLoaded(std::chrono::seconds(10))) << c.Name;
+    // The same font failing again (opened anew) is not a new report.
+    ASSERT_TRUE(synth.OpenOffline(path, error, true)) << error;
+    EXPECT_FALSE(synth.WaitUntilLoaded(std::chrono::seconds(10)));
+    synth.Close();
+    std::lock_guard<std::mutex> guard(lock);
+    ASSERT_EQ(reported.size(), 1u) << c.Name;
+    EXPECT_NE(reported[0].find(path), std::string::npos) << reported[0];
+    EXPECT_NE(reported[0].find(c.Reason), std::string::npos) << reported[0];
+  }
+  std::filesystem::remove_all(dir);
 }
 
 TEST(FluidSynthDeviceTest, SoundFontOrderPrefersTheVariableThenTheCandidatesInTurn) {

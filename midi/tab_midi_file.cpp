@@ -1,0 +1,209 @@
+#include "midi/tab_midi_file.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "common/atomic_file.h"
+#include "midi/drum_map.h"
+#include "midi/midi_events.h"
+#include "midi/midi_out_file.h"
+#include "midi/tab_to_midi.h"
+
+namespace {
+
+constexpr uint8_t kNoteStatus = 0x90 + kDrumChannel - 1;  // note-on, and note-off as velocity 0
+// Positions past a bar's end that its note-offs still reach: 20 ticks at 2 a position.
+constexpr int kOffPositions = kExportNoteTicks / 2;
+
+struct NoteEvent {
+  int64_t Time;
+  uint8_t Key;
+  uint8_t Velocity;
+};
+
+// Writes into memory reserved up front; the bound is checked by the caller's sizing.
+class Cursor {
+ public:
+  explicit Cursor(char* at) : at_(at) {}
+  void Byte(uint8_t v) { *at_++ = static_cast<char>(v); }
+  void Bytes(std::string_view b) {
+    std::memcpy(at_, b.data(), b.size());
+    at_ += b.size();
+  }
+  void Long(uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) Byte(static_cast<uint8_t>(v >> shift));
+  }
+  void VarLen(uint32_t v) {
+    char groups[5];
+    int n = 0;
+    do {
+      groups[n++] = static_cast<char>(v & 0x7F);
+      v >>= 7;
+    } while (v != 0);
+    for (int i = n - 1; i > 0; --i) Byte(static_cast<uint8_t>(groups[i] | 0x80));
+    Byte(static_cast<uint8_t>(groups[0]));
+  }
+  char* At() const { return at_; }
+
+ private:
+  char* at_;
+};
+
+// The three time-0 events every row of every bar begins with (track name, instrument name,
+// program change, in the order the list holds them), each with its zero delta.
+std::string RowHeadBytes(uint8_t row, bool firstRow) {
+  std::string out;
+  const std::string track = firstRow ? std::string("Drum Tab MIDI made with ") + kExportProgramName : "x";
+  const std::string instrument = firstRow ? "Instrument " + std::to_string(DrumNoteOf(row, 0)) : "0";
+  out.push_back(0);
+  TMeta_Text_Event(0, kDrumChannel, 3, track).Write_Event(out);
+  out.push_back(0);
+  TMeta_Text_Event(0, kDrumChannel, 4, instrument).Write_Event(out);
+  out.push_back(0);
+  TPatch(0, -1, kDrumChannel, 0xC0, 0, 0).Write_Event(out);
+  return out;
+}
+
+// DrumNoteOf for every row and variant, looked up instead of called per note.
+class KeyTable {
+ public:
+  KeyTable() {
+    for (int row = 0; row < kRowCount; ++row)
+      for (int variant = 0; variant < 256; ++variant)
+        table_[static_cast<std::size_t>(row * 256 + variant)] =
+            DrumNoteOf(static_cast<uint8_t>(row), static_cast<uint8_t>(variant));
+  }
+  uint8_t Of(uint8_t row, uint8_t variant) const { return table_[static_cast<std::size_t>(row * 256 + variant)]; }
+
+ private:
+  std::array<uint8_t, kRowCount * 256> table_{};
+};
+
+uint64_t WrittenNotes(const TBar& bar, uint8_t row) {
+  const int length = std::min<int>(bar.Length, kMaxPositions);
+  const uint64_t mask = length >= 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
+  return bar.Rows[row].Notes & mask;
+}
+
+}  // namespace
+
+std::string TabMidiFileBytes(const BarArray& bars, uint16_t tempo) {
+  // Sizing: every note is two events of a delta and three bytes. A delta takes one byte more for
+  // each factor of 128, and the deltas add up to the song's length in ticks, so the extra bytes
+  // are at most 3 x (ticks / 128 + 1).
+  uint64_t notes = 0, ticks = 0;
+  for (const auto& bar : bars) {
+    for (uint8_t row = 1; row < kRowCount; ++row) notes += static_cast<uint64_t>(std::popcount(WrittenNotes(*bar, row)));
+    ticks += 2 * uint64_t{bar->Length};
+  }
+  ticks += kExportNoteTicks;
+  const std::string otherRows = RowHeadBytes(1, false);
+  const std::string firstRow = RowHeadBytes(1, true);
+  const uint64_t rowCount = bars.size() * (kRowCount - 1);
+  const std::size_t bound = 64 + firstRow.size() + rowCount * otherRows.size() + notes * 2 * 4 +
+                            3 * (ticks / 128 + 1);
+  std::string out(bound, '\0');
+  Cursor w(out.data());
+
+  // Header and the tempo track: 4/4 and the tempo, as the export sets them.
+  w.Bytes("MThd");
+  w.Long(6);
+  w.Byte(0), w.Byte(1);                     // format 1
+  w.Byte(0), w.Byte(bars.empty() ? 1 : 2);  // tracks
+  w.Byte(0), w.Byte(TMIDI_Out_File::kTicksPerQuarter);
+  const uint32_t microseconds = TMIDI_Out_File::MicrosecondsPerQuarter(tempo);
+  const uint8_t tempoTrack[] = {0, 0xFF, 0x58, 4, 4, 2, 24, 8, 0, 0xFF, 0x51, 3,
+                                static_cast<uint8_t>(microseconds >> 16), static_cast<uint8_t>(microseconds >> 8),
+                                static_cast<uint8_t>(microseconds), 0, 0xFF, 0x2F, 0};
+  w.Bytes("MTrk");
+  w.Long(sizeof tempoTrack);
+  w.Bytes(std::string_view(reinterpret_cast<const char*>(tempoTrack), sizeof tempoTrack));
+  if (bars.empty()) {
+    out.resize(static_cast<std::size_t>(w.At() - out.data()));
+    return out;
+  }
+
+  w.Bytes("MTrk");
+  char* const lengthAt = w.At();
+  w.Long(0);
+  char* const trackStart = w.At();
+  // Each row's time-0 events go before every earlier one, so the list starts with the last
+  // bar's last row and ends with the first row of bar 0.
+  for (uint64_t i = 1; i < rowCount; ++i) w.Bytes(otherRows);
+  w.Bytes(firstRow);
+
+  // The notes in time order; at equal times in the order the export adds them (bar, row, position,
+  // note-on before its note-off). Within a bar that order comes straight from walking the
+  // positions; note-offs that reach into later bars wait in `pending` and, being older, go first.
+  static const KeyTable keys;
+  std::vector<NoteEvent> pending, later, merged;
+  int64_t previous = 0;
+  auto emit = [&](int64_t time, uint8_t key, uint8_t velocity) {
+    w.VarLen(static_cast<uint32_t>(time - previous));
+    w.Byte(kNoteStatus), w.Byte(key), w.Byte(velocity);
+    previous = time;
+  };
+  int64_t barTime = 0;
+  for (const auto& barPtr : bars) {
+    const TBar& bar = *barPtr;
+    const int length = std::min<int>(bar.Length, kMaxPositions);
+    // Every later bar starts at or after this bar's end: what lies before it is final.
+    const int64_t nextBar = barTime + 2 * int64_t{bar.Length};
+    uint64_t rowNotes[kRowCount] = {};
+    for (uint8_t row = 1; row < kRowCount; ++row) rowNotes[row] = WrittenNotes(bar, row);
+    std::size_t waiting = 0;  // pending events already written
+    later.clear();
+    for (int slot = 0; slot < length + kOffPositions; ++slot) {
+      const int64_t time = barTime + 2 * slot;
+      while (waiting < pending.size() && pending[waiting].Time <= time && pending[waiting].Time < nextBar) {
+        emit(pending[waiting].Time, pending[waiting].Key, pending[waiting].Velocity);
+        ++waiting;
+      }
+      const int offOf = slot - kOffPositions;
+      for (uint8_t row = 1; row < kRowCount; ++row) {
+        const uint64_t set = rowNotes[row];
+        if (offOf >= 0 && ((set >> offOf) & 1u)) {
+          const uint8_t key = keys.Of(row, bar.Rows[row].Cells[static_cast<std::size_t>(offOf)].Variant);
+          if (time < nextBar) emit(time, key, 0);
+          else later.push_back({time, key, 0});
+        }
+        if (slot < length && ((set >> slot) & 1u)) {
+          const uint8_t key = keys.Of(row, bar.Rows[row].Cells[static_cast<std::size_t>(slot)].Variant);
+          if (time < nextBar) emit(time, key, kExportVelocity);
+          else later.push_back({time, key, kExportVelocity});
+        }
+      }
+    }
+    // Older events still waiting, then this bar's, merged by time with the older first.
+    while (waiting < pending.size() && pending[waiting].Time < nextBar) {
+      emit(pending[waiting].Time, pending[waiting].Key, pending[waiting].Velocity);
+      ++waiting;
+    }
+    merged.clear();
+    std::merge(pending.begin() + static_cast<std::ptrdiff_t>(waiting), pending.end(), later.begin(), later.end(),
+               std::back_inserter(merged), [](const NoteEvent& a, const NoteEvent& b) { return a.Time < b.Time; });
+    pending.swap(merged);
+    barTime = nextBar;
+  }
+  for (const NoteEvent& e : pending) emit(e.Time, e.Key, e.Velocity);
+  w.Byte(0), w.Byte(0xFF), w.Byte(0x2F), w.Byte(0);
+  const auto trackLength = static_cast<uint32_t>(w.At() - trackStart);
+  Cursor(lengthAt).Long(trackLength);
+  out.resize(static_cast<std::size_t>(w.At() - out.data()));
+  return out;
+}
+
+bool ExportTabMidiFile(const BarArray& bars, uint16_t tempo, const std::string& path, std::string& error) {
+  std::string bytes;
+  try {
+    bytes = TabMidiFileBytes(bars, tempo);
+  } catch (const std::bad_alloc&) {
+    error = "Not enough memory for the MIDI file.";
+    return false;
+  }
+  return WriteFileAtomically(path, bytes, error);
+}

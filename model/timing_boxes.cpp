@@ -1,0 +1,28 @@
+#include "model/timing_boxes.h"
+
+namespace {
+
+constexpr int kNumeratorItems = 16;                   // "1" .. "16"
+constexpr const char* kDenominatorItems[] = {"4", "8", "16"};
+
+}  // namespace
+
+int NumeratorBoxIndex(const TBar& bar) {
+  const int numerator = NumeratorFromLength(bar.Length, bar.Denominator);
+  return numerator >= 1 && numerator <= kNumeratorItems ? numerator - 1 : -1;
+}
+
+int DenominatorBoxIndex(const TBar& bar) {
+  const uint8_t index = DenominatorIndex(bar.Denominator);
+  return index == 255 ? -1 : index;
+}
+
+std::string NumeratorBoxText(const TBar& bar) {
+  const int index = NumeratorBoxIndex(bar);
+  return index < 0 ? std::string() : std::to_string(index + 1);
+}
+
+std::string DenominatorBoxText(const TBar& bar) {
+  const int index = DenominatorBoxIndex(bar);
+  return index < 0 ? std::string() : kDenominatorItems[index];
+}
