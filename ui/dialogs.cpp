@@ -6,11 +6,13 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
+#include "ui/local_path.h"
+
 bool WriteFileOrReport(QWidget* parent, DialogService& dialogs, const QString& path,
                        const FileWriter& write) {
   // File names go to the system in its own encoding, not the document's code page.
   std::string error;
-  if (write(QFile::encodeName(path).toStdString(), error)) return true;
+  if (write(LocalPathString(path), error)) return true;
   dialogs.Message(parent, DialogService::Icon::Error, QStringLiteral("Error"),
                   QStringLiteral("Cannot write \"%1\": %2")
                       .arg(path, QString::fromLocal8Bit(error.c_str())));

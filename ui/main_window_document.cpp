@@ -130,7 +130,9 @@ void TFmain::OpenDocument() {
 bool TFmain::OpenDocumentFile(const QString& given) {
   // A relative name (from the command line) is made absolute as the file dialog's are, so the
   // title names the file and Save writes it wherever the current folder goes later.
-  const QString path = QDir::cleanPath(QFileInfo(given).absoluteFilePath());
+  // Done on the string: QFileInfo would re-encode a name that is not valid UTF-8 and lose its bytes.
+  const QString path =
+      QDir::cleanPath(QDir::isAbsolutePath(given) ? given : QDir::currentPath() + u'/' + given);
   if (ImportKindOf(LocalPath(path)) != ImportKind::None) return ImportDocumentFile(path);
   FinishTyping();  // as for New: never onto the opened file's parts
   // Asked before anything changes, so No leaves even a locked window as it was.

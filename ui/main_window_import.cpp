@@ -17,6 +17,7 @@
 #include "model/undo_history.h"
 #include "ui/cp1252.h"
 #include "ui/dialogs.h"
+#include "ui/local_path.h"
 #include "ui/main_window.h"
 #include "ui/main_window_widgets.h"
 #include "ui/tab_view.h"
@@ -31,7 +32,6 @@ QAction* NewItem(QMenu* menu, const char* name, const QString& text) {
   return action;
 }
 
-std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 FileDialogSpec ImportSpec(const QString& title, const QString& filter) {
   FileDialogSpec request;
@@ -70,10 +70,10 @@ void TFmain::ImportTextClick() {
   if (!AskUnsavedBeforeReplacing()) return;
   std::string bytes, error;
   ImportResult result;
-  if (ReadWholeFile(LocalPath(*path), bytes, error))
+  if (ReadWholeFile(LocalPathString(*path), bytes, error))
     result = ImportTextTab(bytes);
   else
-    result.Error = "Cannot open \"" + LocalPath(*path) + "\": " + error + ".";
+    result.Error = "Cannot open \"" + LocalPathString(*path) + "\": " + error + ".";
   ShowImport(std::move(result));
 }
 
@@ -85,8 +85,8 @@ void TFmain::ImportMidiClick() {
   if (!AskUnsavedBeforeReplacing()) return;
   ImportResult result;
   std::string bytes, error;
-  if (!ReadWholeFile(LocalPath(*path), bytes, error)) {
-    result.Error = "Cannot open \"" + LocalPath(*path) + "\": " + error + ".";
+  if (!ReadWholeFile(LocalPathString(*path), bytes, error)) {
+    result.Error = "Cannot open \"" + LocalPathString(*path) + "\": " + error + ".";
     ShowImport(std::move(result));
     return;
   }
@@ -114,7 +114,7 @@ void TFmain::PasteTabClick() {
 bool TFmain::ImportDocumentFile(const QString& path) {
   FinishTyping();
   if (!AskUnsavedBeforeReplacing()) return false;
-  ImportResult result = ImportFile(LocalPath(path), kDefaultDrumChannel);
+  ImportResult result = ImportFile(LocalPathString(path), kDefaultDrumChannel);
   return ShowImport(std::move(result));
 }
 

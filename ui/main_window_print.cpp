@@ -8,6 +8,7 @@
 #include "files/tab_export.h"
 #include "ui/cp1252.h"
 #include "ui/dialogs.h"
+#include "ui/local_path.h"
 #include "ui/main_window.h"
 #include "ui/tab_printer.h"
 
@@ -23,7 +24,7 @@ void TFmain::PDFFile1Click() {
   auto chosen = dialogs_.SaveFile(this, SavePdfSpec());
   if (!chosen) return;
   std::string error;
-  if (!ExportPdf(*doc_, BoxesForExport(), DefaultPaper(), QFile::encodeName(*chosen).toStdString(),
+  if (!ExportPdf(*doc_, BoxesForExport(), DefaultPaper(), LocalPathString(*chosen),
                  error))
     dialogs_.Message(this, DialogService::Icon::Error, QString::fromLatin1(kApplicationTitle),
                      QStringLiteral("Cannot write \"%1\": %2")
