@@ -27,6 +27,7 @@
 #include "ui/export_commands.h"
 #include "ui/layout/cursor_moves.h"
 #include "ui/layout/key_map.h"
+#include "ui/main_window_playback.h"
 #include "ui/main_window_widgets.h"
 #include "ui/note_off_timer.h"
 #include "ui/options_dialog.h"
@@ -156,6 +157,7 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
 
 TFmain::~TFmain() {
   keyPreview_.reset();  // no key reaches a window that is going
+  StopPlaying();
   // FormDestroy: the device first; the options file is written here once it exists. The owned
   // objects (document, cursor, clipboard, history) go with their members.
   CloseMidiDevice(MidiOut);
@@ -175,7 +177,7 @@ void TFmain::FormCreate() {
   Etakt2->setCurrentIndex(0);  // "4"
   RPace->setCurrentIndex(2);   // "1/4"
 
-  // The play clock and the playback engine are created here once playback exists.
+  CreatePlayback();
   history_ = std::make_unique<UR_Stack>(10);
 
   // No document yet: the controls marked off in the design stay disabled until New or Open.
@@ -209,6 +211,7 @@ bool TFmain::FormCloseQuery() {
 }
 
 void TFmain::closeEvent(QCloseEvent* event) {
+  StopPlaying();
   if (FormCloseQuery())
     event->accept();
   else

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,6 +51,11 @@ class QKeyEvent;
 class QtNoteOffScheduler;
 struct BarEdit;
 struct CursorMove;
+struct WindowPlayback;
+struct PlaybackStep;
+class PlayClock;
+class TMetronom;
+class TClock;
 
 inline constexpr const char* kMainCaption = "Grooveloom 1.0";
 inline constexpr const char* kApplicationTitle = "Grooveloom demo";
@@ -137,6 +143,16 @@ class TFmain : public QMainWindow {
   // Playback step in milliseconds, from the playback tempo box.
   uint16_t StepDelay = 125;
 
+  // --- Playback (main_window_playback.cpp).
+  void PlayCommand(uint8_t mode);  // Play (2), Play bar (1), Play song (0); ignored while playing
+  void StopCommand();
+  void StopPlaying();  // Stop, if playing: before New, Open and closing
+  TMetronom& Metronom();
+  TClock& Clock();
+  std::mutex& DocumentLock();  // held by every change of the bars, which playback reads
+  // Tests: the clock playback keeps time on, and the clock label's tick.
+  void SetPlayClock(std::unique_ptr<PlayClock> clock, int tickMilliseconds = 1000);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -215,6 +231,12 @@ class TFmain : public QMainWindow {
   void ToggleCursorBox();
   void DrawCurrentComment();
 
+  // main_window_playback.cpp
+  void CreatePlayback();
+  void GoToFirstBar();
+  void ApplyPlaybackStep(const PlaybackStep& step);
+  void FollowUserCursor();  // a cursor moved during playback: playback goes on from there
+
   DialogService& dialogs_;
   std::unique_ptr<Osnova> doc_;
   std::optional<TCursor> cursor_;
@@ -225,6 +247,7 @@ class TFmain : public QMainWindow {
   std::vector<std::string> deviceNames_;
   std::unique_ptr<QtNoteOffScheduler> noteOff_;  // the audition's delayed note-off
   std::unique_ptr<QObject> keyPreview_;         // application event filter feeding PreviewKey
+  std::unique_ptr<WindowPlayback> playback_;    // after doc_: stopped before the document goes
 
   TFOpt* options_ = nullptr;
   TDemo_Form* demo_ = nullptr;

@@ -14,6 +14,7 @@
 #include "ui/dialogs.h"
 #include "ui/layout/cursor_moves.h"
 #include "ui/main_window.h"
+#include "ui/main_window_playback.h"
 #include "ui/main_window_widgets.h"
 #include "ui/tab_view.h"
 
@@ -106,6 +107,7 @@ void TFmain::ESpedExit() {
   }
   ESped->ShowValue(value);  // kept within 1..1024 by the box
   StepDelay = ComputeStepDelay(ESped->value());
+  Metronom().SetStepDelay(StepDelay);  // a running playback from its next column
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -190,4 +192,5 @@ void TFmain::RefreshBarControls() {
 
 void TFmain::ToggleCursorBox() {
   if (doc_ && cursor_) i1->ToggleCursorBox(*doc_, *cursor_);
+  FollowUserCursor();
 }

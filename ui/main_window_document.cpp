@@ -70,6 +70,7 @@ void TFmain::Unlock() {
 }
 
 void TFmain::NewDocument() {
+  StopPlaying();
   // A name being typed belongs to the document it was typed in, not to the next one; committed
   // now, it also counts as an unsaved change for the question below.
   FinishTyping();
@@ -113,12 +114,14 @@ void TFmain::NewDocument() {
 }
 
 void TFmain::OpenDocument() {
+  StopPlaying();
   const std::optional<QString> path = dialogs_.OpenFile(this, Open1Spec());
   if (!path) return;
   OpenDocumentFile(*path);
 }
 
 bool TFmain::OpenDocumentFile(const QString& path) {
+  StopPlaying();
   FinishTyping();  // as for New: never onto the opened file's parts
   // Asked before anything changes, so No leaves even a locked window as it was.
   if (!AskUnsavedBeforeReplacing()) return false;
@@ -259,7 +262,10 @@ bool TFmain::Restore(bool undo) {
   }
 
   const UndoView v = restored->View;
-  doc_ = std::move(restored->Doc);
+  {
+    const std::lock_guard<std::mutex> edit(DocumentLock());  // playback may be reading the bars
+    doc_ = std::move(restored->Doc);
+  }
   cbSong->clear();
   doc_->CurrentBar = static_cast<uint16_t>(v.CurrentBar);
   EAbar->setValue(doc_->CurrentBar);
