@@ -34,8 +34,12 @@ class FluidSynthDevice {
   void Close();  // waits for a soundfont load still running
   bool IsOpen() const { return synth_ != nullptr; }
 
-  // Thread-safe.
+  // Thread-safe. Note-offs on the drum channel (10) are not passed on: playback sends each note-off
+  // right after its note-on, and the synthesizer would cut the drum sounds (cymbals most) short.
+  // Drum samples end by themselves. Only this synthesizer does so; ALSA ports get every message.
   void Send(uint32_t packedShortMessage);
+  // Passes drum note-offs on after all, for comparing the two in tests.
+  void SetDrumNoteOffs(bool passedOn);
 
   // True once the soundfont is in; false at the timeout or when loading failed (see LoadError).
   bool WaitUntilLoaded(std::chrono::milliseconds timeout);
@@ -69,5 +73,6 @@ class FluidSynthDevice {
   std::thread loader_;
   std::atomic<bool> loaded_{false};
   bool loadFinished_ = false;  // under lock_
+  bool drumNoteOffs_ = false;  // under lock_
   std::string loadError_;      // under lock_
 };
