@@ -1,7 +1,23 @@
 #include "midi/playback.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <algorithm>
 #include <chrono>
+
+namespace {
+
+// Like an audio thread: on a busy machine a thread of normal priority can wake several milliseconds
+// after its deadline. Real-time priority needs the right to it (rtprio limit or CAP_SYS_NICE);
+// without it playback runs at normal priority.
+bool RaiseThreadPriority() {
+  sched_param param{};
+  param.sched_priority = std::max(sched_get_priority_min(SCHED_FIFO), 10);
+  return pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
+}
+
+}  // namespace
 
 TMetronom::TMetronom(PlayClock& clock, std::mutex& documentLock, DocumentSource document,
                      ColumnSender send, StepPoster post)
@@ -105,6 +121,7 @@ TMetronom::Next TMetronom::Following(const Osnova& doc, PlayPosition at) const {
 }
 
 void TMetronom::Run() {
+  realTime_ = RaiseThreadPriority();
   std::unique_lock<std::mutex> lock(lock_);
   next_ = clock_.Now();
   while (!stop_) {

@@ -75,6 +75,8 @@ class TMetronom {
   // before carry an older serial. Returns the new serial.
   uint64_t Reposition(PlayPosition at);
   uint64_t Serial() const { return serial_.load(); }
+  // Whether the last run got real-time priority for its thread (the system decides).
+  bool RealTimePriority() const { return realTime_.load(); }
 
   // One column as playback sounds it: the rows switched off in the global kit stay silent.
   static DrumColumn ColumnAt(const TBar& bar, int position);
@@ -99,6 +101,7 @@ class TMetronom {
   std::thread thread_;
   std::atomic<bool> running_{false};
   std::atomic<uint64_t> serial_{0};
+  std::atomic<bool> realTime_{false};
   bool stop_ = false;
   uint8_t mode_ = PlayFromCursor;
   bool loop_ = false;
