@@ -17,6 +17,8 @@ bool RaiseThreadPriority() {
   return pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
 }
 
+constexpr std::chrono::milliseconds kStall{100};
+
 }  // namespace
 
 TMetronom::TMetronom(PlayClock& clock, std::mutex& documentLock, DocumentSource document,
@@ -130,9 +132,11 @@ void TMetronom::Run() {
       clock_.WaitUntil(lock, wake_, next_);
       continue;
     }
-    // More than a whole step late (the machine stalled): a new grid from now, rather than a burst of
-    // the missed columns.
-    if (sounded_ && now - next_ > std::chrono::milliseconds(stepDelay_)) next_ = now;
+    // A late wake-up keeps the grid: the missed columns follow at once and the song stays in time.
+    // Only a stall (the machine suspended or swapping) starts a new grid from now, rather than a long
+    // burst of missed columns.
+    if (sounded_ && now - next_ > std::max<std::chrono::milliseconds>(std::chrono::milliseconds(stepDelay_), kStall))
+      next_ = now;
 
     const PlayPosition wanted = position_;
     const StepKind kind = kind_;

@@ -144,6 +144,21 @@ TEST_F(PlaybackTest, ALateWakeUpDoesNotShiftTheColumnsAfterIt) {
   EXPECT_EQ(IntervalsMs(), (std::vector<long>{125, 125, 165, 85, 125, 125}));
 }
 
+TEST_F(PlaybackTest, AfterAStallLongerThanAStepANewGridStartsInsteadOfABurst) {
+  clock.Grant(1);
+  ASSERT_TRUE(engine.Play(PlayFromCursor, {0, 0}, 15, false));
+  ASSERT_TRUE(clock.WaitParked());
+  clock.Advance(60ms);  // four steps late: caught up at once, on the grid
+  clock.Grant(2);
+  ASSERT_TRUE(clock.WaitParked());
+  EXPECT_EQ(IntervalsMs(), (std::vector<long>{15, 60, 0, 0, 0, 15, 15}));
+  clock.Advance(1s);  // a stall
+  clock.Grant(2);
+  ASSERT_TRUE(clock.WaitParked());
+  const auto i = IntervalsMs();
+  EXPECT_EQ(std::vector<long>(i.end() - 3, i.end()), (std::vector<long>{1000, 15, 15}));
+}
+
 TEST_F(PlaybackTest, SongAndFromCursorLoopBackToTheFirstBar) {
   clock.Grant(49);
   ASSERT_TRUE(engine.Play(PlaySong, {0, 0}, 125, true));
