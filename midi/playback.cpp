@@ -135,8 +135,8 @@ void TMetronom::Run() {
     // A late wake-up keeps the grid: the missed columns follow at once and the song stays in time.
     // Only a stall (the machine suspended or swapping) starts a new grid from now, rather than a long
     // burst of missed columns.
-    if (sounded_ && now - next_ > std::max<std::chrono::milliseconds>(std::chrono::milliseconds(stepDelay_), kStall))
-      next_ = now;
+    const auto step = std::chrono::milliseconds(stepDelay_);
+    if (sounded_ && now - next_ > std::max<std::chrono::milliseconds>(step, kStall)) next_ = now;
 
     const PlayPosition wanted = position_;
     const StepKind kind = kind_;
@@ -150,9 +150,10 @@ void TMetronom::Run() {
     {
       std::lock_guard<std::mutex> document(documentLock_);
       const Osnova* doc = document_();
-      if (doc && doc->BarCount > 0 && !doc->Bars.empty()) {
+      const int bars = doc ? std::min<int>(doc->BarCount, static_cast<int>(doc->Bars.size())) : 0;
+      if (bars > 0) {
         // Bars may have been removed or shortened since the position was chosen.
-        at.Bar = std::min<uint16_t>(at.Bar, static_cast<uint16_t>(doc->BarCount - 1));
+        at.Bar = static_cast<uint16_t>(std::min<int>(at.Bar, bars - 1));
         const TBar& bar = doc->Bar(at.Bar);
         at.Position = static_cast<uint8_t>(std::min<int>(at.Position, std::max(bar.Length - 1, 0)));
         column = ColumnAt(bar, at.Position);

@@ -78,6 +78,7 @@ void TFmain::PlayCommand(uint8_t mode) {
                           static_cast<uint8_t>(std::clamp(cursor_->Column - bar.StartCol, 0, bar.Length - 1))};
   pb.Out = MidiOut;
   pb.Engine->Play(mode, pb.Shown, StepDelay, chLoop->isChecked());
+  pb.RunSerial = pb.Engine->Serial();
 }
 
 void TFmain::StopCommand() {
@@ -108,8 +109,12 @@ void TFmain::GoToFirstBar() {
 
 void TFmain::ApplyPlaybackStep(const PlaybackStep& step) {
   WindowPlayback& pb = *playback_;
-  if (!pb.Engine->Running() || step.Serial != pb.Engine->Serial() || !DocumentShown() || !cursor_)
+  if (!pb.Engine->Running() || step.Serial < pb.RunSerial) return;  // from a run already stopped
+  if (step.Serial != pb.Engine->Serial() || !DocumentShown() || !cursor_) {
+    // The cursor was moved after this column was chosen; but a run that ended has ended.
+    if (step.Finished) StopCommand();
     return;
+  }
   pb.Applying = true;
   PlayPosition at = step.At;
   at.Bar = std::min<uint16_t>(at.Bar, static_cast<uint16_t>(doc_->BarCount - 1));

@@ -34,6 +34,7 @@ struct WindowPlayback {
   QTimer* Time;
   QtClockTimer TimeTicks;
   PlayPosition Shown;    // where playback last put the cursor
+  uint64_t RunSerial = 0;  // the engine's serial as the current run started
   bool Applying = false;  // the cursor moves for playback, not for the user
 };
 

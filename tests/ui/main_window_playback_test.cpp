@@ -129,10 +129,23 @@ TEST_F(PlaybackWindowTest, APlayCommandWhilePlayingIsIgnoredAndNewStopsPlayback)
   EXPECT_EQ(Cursor(), (Where{2, 2}));
   EXPECT_EQ(w.Metronom().Mode(), PlayFromCursor);
 
+  // The playback tempo box changes the delay of the running playback.
+  TypeAndLeave(w.ESped, "60");
+  EXPECT_EQ(w.Metronom().StepDelay(), 250);
+  EXPECT_TRUE(w.Metronom().Running());
+
   Item("New1")->trigger();
   EXPECT_FALSE(w.Metronom().Running());
   EXPECT_EQ(Cursor(), (Where{0, 0}));
   EXPECT_EQ(w.Cursor()->Pace, 4);
+
+  // Closing stops it before asking, even when the answer keeps the window open.
+  w.BPLay->click();
+  ASSERT_TRUE(w.Metronom().Running());
+  dialogs.Answers.push_back(false);
+  w.close();
+  EXPECT_FALSE(w.Metronom().Running());
+  EXPECT_TRUE(w.isVisible());
 }
 
 TEST_F(PlaybackWindowTest, ANoteEnteredWhilePlayingIsHeardInTheNextColumn) {
