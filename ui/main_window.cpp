@@ -157,7 +157,7 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
 
 TFmain::~TFmain() {
   keyPreview_.reset();  // no key reaches a window that is going
-  StopPlaying();
+  if (playback_ && playback_->Engine) playback_->Engine->Stop();  // before the device and the document
   // FormDestroy: the device first; the options file is written here once it exists. The owned
   // objects (document, cursor, clipboard, history) go with their members.
   CloseMidiDevice(MidiOut);

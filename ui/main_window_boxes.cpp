@@ -107,7 +107,7 @@ void TFmain::ESpedExit() {
   }
   ESped->ShowValue(value);  // kept within 1..1024 by the box
   StepDelay = ComputeStepDelay(ESped->value());
-  Metronom().SetStepDelay(StepDelay);  // a running playback from its next column
+  if (playback_) playback_->Engine->SetStepDelay(StepDelay);  // a running playback: its next column
 }
 
 // ---------------------------------------------------------------------------------------------
