@@ -196,7 +196,9 @@ bool TFmain::ComboBox2Change(int index) {
     const QSignalBlocker block(ComboBox2);
     ComboBox2->setCurrentIndex(index);
   }
-  if (!SelectMidiDevice(deviceNames_, static_cast<std::size_t>(index))) {
+  const bool opened = SelectMidiDevice(deviceNames_, static_cast<std::size_t>(index));
+  PlaybackDeviceChanged();
+  if (!opened) {
     dialogs_.Message(this, DialogService::Icon::Plain, kApplicationTitle, kMidiOpenErrorMessage);
     return false;
   }

@@ -147,6 +147,7 @@ class TFmain : public QMainWindow {
   void PlayCommand(uint8_t mode);  // Play (2), Play bar (1), Play song (0); ignored while playing
   void StopCommand();
   void StopPlaying();  // Stop, if playing: before New, Open and closing
+  void PlaybackDeviceChanged();  // after MidiOut was opened anew: playback goes on there
   TMetronom& Metronom();
   TClock& Clock();
   std::mutex& DocumentLock();  // held by every change of the bars, which playback reads

@@ -45,7 +45,14 @@ void TFmain::SetPlayClock(std::unique_ptr<PlayClock> clock, int tickMilliseconds
   pb.TimeTicks.IntervalOverride = tickMilliseconds == 1000 ? 0 : tickMilliseconds;
   pb.Engine = std::make_unique<TMetronom>(
       *pb.Clock, pb.DocumentLock, [this] { return doc_.get(); },
-      [&pb](const DrumColumn& column) { PlayDrumColumn(pb.Out, column, 0); },
+      [&pb](const DrumColumn& column) {
+        TMidiOut out;
+        {
+          const std::lock_guard<std::mutex> guard(pb.OutLock);
+          out = pb.Out;
+        }
+        PlayDrumColumn(out, column, 0);
+      },
       [this](const PlaybackStep& step) {
         // Queued to the window's thread; dropped if the window is gone by then.
         QMetaObject::invokeMethod(this, [this, step] { ApplyPlaybackStep(step); }, Qt::QueuedConnection);
@@ -76,9 +83,15 @@ void TFmain::PlayCommand(uint8_t mode) {
   const TBar& bar = doc_->Current();
   pb.Shown = PlayPosition{doc_->CurrentBar,
                           static_cast<uint8_t>(std::clamp(cursor_->Column - bar.StartCol, 0, bar.Length - 1))};
-  pb.Out = MidiOut;
+  PlaybackDeviceChanged();
   pb.Engine->Play(mode, pb.Shown, StepDelay, chLoop->isChecked());
   pb.RunSerial = pb.Engine->Serial();
+}
+
+void TFmain::PlaybackDeviceChanged() {
+  if (!playback_) return;
+  const std::lock_guard<std::mutex> guard(playback_->OutLock);
+  playback_->Out = MidiOut;
 }
 
 void TFmain::StopCommand() {

@@ -29,7 +29,8 @@ struct WindowPlayback {
   std::mutex DocumentLock;
   std::unique_ptr<PlayClock> Clock = std::make_unique<SteadyPlayClock>();
   std::unique_ptr<TMetronom> Engine;
-  TMidiOut Out;  // the device handle as playback started
+  std::mutex OutLock;
+  TMidiOut Out;  // the open device, for the playback thread (under OutLock)
   TClock Elapsed;  // the clock of the label LTime
   QTimer* Time;
   QtClockTimer TimeTicks;

@@ -185,6 +185,12 @@ TEST_F(PlaybackWindowTest, ANoteEnteredWhilePlayingIsHeardInTheNextColumn) {
   EXPECT_NE(std::find(next.begin(), next.end(), bass), next.end());
   Play(1);
   EXPECT_EQ(Cursor(), (Where{1, 4}));
+
+  // Another device chosen while playing gets the next column.
+  ASSERT_TRUE(w.ComboBox2Change(1));
+  const std::size_t sent = midi.Sent.size();
+  Play(1);
+  EXPECT_EQ(midi.Sent.size(), sent + 17);
 }
 
 TEST_F(PlaybackWindowTest, BarCommandsUndoAndRedoWhilePlayingKeepPlaybackOnTheCursor) {
