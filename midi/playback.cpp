@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <sys/prctl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -12,6 +13,7 @@ namespace {
 // after its deadline. Real-time priority needs the right to it (rtprio limit or CAP_SYS_NICE);
 // without it playback runs at normal priority.
 bool RaiseThreadPriority() {
+  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);  // wake at the deadline, not up to 50 us later
   sched_param param{};
   param.sched_priority = std::max(sched_get_priority_min(SCHED_FIFO), 10);
   return pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
