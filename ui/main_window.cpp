@@ -27,6 +27,7 @@
 #include "ui/export_commands.h"
 #include "ui/layout/cursor_moves.h"
 #include "ui/layout/key_map.h"
+#include "ui/main_window_playback.h"
 #include "ui/main_window_widgets.h"
 #include "ui/note_off_timer.h"
 #include "ui/options_dialog.h"
@@ -158,6 +159,7 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
 
 TFmain::~TFmain() {
   keyPreview_.reset();  // no key reaches a window that is going
+  if (playback_ && playback_->Engine) playback_->Engine->Stop();  // before the device and the document
   // FormDestroy: the device first, then the options file. The owned objects (document, cursor,
   // clipboard, history) go with their members.
   if (MidiDeviceLayer* layer = CurrentMidiDeviceLayer()) layer->SetLoadFailureHandler({});
@@ -189,7 +191,7 @@ void TFmain::FormCreate() {
   Etakt2->setCurrentIndex(0);  // "4"
   RPace->setCurrentIndex(2);   // "1/4"
 
-  // The play clock and the playback engine are created here once playback exists.
+  CreatePlayback();
   history_ = std::make_unique<UR_Stack>(10);
 
   // No document yet: the controls that act on one stay disabled until New or Open.
@@ -208,7 +210,9 @@ bool TFmain::ComboBox2Change(int index) {
     const QSignalBlocker block(ComboBox2);
     ComboBox2->setCurrentIndex(index);
   }
-  if (!SelectMidiDevice(deviceNames_, static_cast<std::size_t>(index))) {
+  const bool opened = SelectMidiDevice(deviceNames_, static_cast<std::size_t>(index));
+  PlaybackDeviceChanged();
+  if (!opened) {
     dialogs_.Message(this, DialogService::Icon::Plain, kApplicationTitle, kMidiOpenErrorMessage);
     return false;
   }
@@ -223,6 +227,7 @@ bool TFmain::FormCloseQuery() {
 }
 
 void TFmain::closeEvent(QCloseEvent* event) {
+  StopPlaying();
   if (FormCloseQuery())
     event->accept();
   else

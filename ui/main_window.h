@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,6 +52,11 @@ class NoteOffScheduler;
 struct BarEdit;
 struct CursorMove;
 struct ImportResult;
+struct WindowPlayback;
+struct PlaybackStep;
+class PlayClock;
+class TMetronom;
+class TClock;
 
 inline constexpr const char* kMainCaption = "Grooveloom 1.0";
 inline constexpr const char* kApplicationTitle = "Grooveloom demo";
@@ -139,6 +145,17 @@ class TFmain : public QMainWindow {
   uint16_t StepDelay = 125;
   // The clock of the audition's note-off (a Qt timer unless set; tests run it by hand).
   void SetNoteOffScheduler(std::unique_ptr<NoteOffScheduler> scheduler);
+
+  // --- Playback (main_window_playback.cpp).
+  void PlayCommand(uint8_t mode);  // Play (2), Play bar (1), Play song (0); ignored while playing
+  void StopCommand();
+  void StopPlaying();  // Stop, if playing: before New, Open and closing
+  void PlaybackDeviceChanged();  // after MidiOut was opened anew: playback goes on there
+  TMetronom& Metronom();
+  TClock& Clock();
+  std::mutex& DocumentLock();  // held by every change of the bars, which playback reads
+  // Tests: the clock playback keeps time on, and the clock label's tick.
+  void SetPlayClock(std::unique_ptr<PlayClock> clock, int tickMilliseconds = 1000);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -229,6 +246,12 @@ class TFmain : public QMainWindow {
   void ToggleCursorBox();
   void DrawCurrentComment();
 
+  // main_window_playback.cpp
+  void CreatePlayback();
+  void GoToFirstBar();
+  void ApplyPlaybackStep(const PlaybackStep& step);
+  void FollowUserCursor();  // a cursor moved during playback: playback goes on from there
+
   DialogService& dialogs_;
   std::unique_ptr<Osnova> doc_;
   std::optional<TCursor> cursor_;
@@ -239,6 +262,7 @@ class TFmain : public QMainWindow {
   std::vector<std::string> deviceNames_;
   std::unique_ptr<NoteOffScheduler> noteOff_;  // the audition's delayed note-off
   std::unique_ptr<QObject> keyPreview_;         // application event filter feeding PreviewKey
+  std::unique_ptr<WindowPlayback> playback_;    // after doc_: stopped before the document goes
 
   TFOpt* options_ = nullptr;
   TDemo_Form* demo_ = nullptr;

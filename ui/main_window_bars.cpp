@@ -9,6 +9,7 @@
 #include "ui/dialogs.h"
 #include "ui/layout/cursor_moves.h"
 #include "ui/main_window.h"
+#include "ui/main_window_playback.h"
 #include "ui/main_window_widgets.h"
 #include "ui/tab_view.h"
 
@@ -36,14 +37,14 @@ void TFmain::EnablePaste() {
 void TFmain::InsertBarClick() {
   FinishTyping();  // a name being typed goes to its own bar before the bars move
   if (!DocumentShown() || !cursor_) return;
-  if (Refused(InsertBarCommand(*doc_, [this] { Push(); }))) return;
+  if (Refused(LockedEdit(*this, [&](auto push) { return InsertBarCommand(*doc_, push); }))) return;
   ShowBarsAfterChange(false);
 }
 
 void TFmain::RemoveBarClick() {
   FinishTyping();
   if (!DocumentShown() || !cursor_) return;
-  const BarEdit edit = RemoveBarCommand(*doc_, [this] { Push(); });
+  const BarEdit edit = LockedEdit(*this, [&](auto push) { return RemoveBarCommand(*doc_, push); });
   if (Refused(edit)) return;
   ShowBarsAfterChange(edit.PartNamesChanged);
 }
@@ -51,7 +52,7 @@ void TFmain::RemoveBarClick() {
 void TFmain::ClearBarClick() {
   FinishTyping();
   if (!DocumentShown() || !cursor_) return;
-  if (Refused(ClearBarCommand(*doc_, [this] { Push(); }))) return;
+  if (Refused(LockedEdit(*this, [&](auto push) { return ClearBarCommand(*doc_, push); }))) return;
   // Hidden first: the box's right edge lies on the bar line, which the redraw paints again.
   ToggleCursorBox();
   i1->RedrawBar(*doc_, doc_->Current());
@@ -64,7 +65,7 @@ void TFmain::ChangeTiming() {
   if (!DocumentShown() || !cursor_) return;
   const int numerator = ETakt1->currentIndex() + 1;
   const int denominator = Etakt2->currentText().toInt();
-  if (Refused(ChangeTimingCommand(*doc_, numerator, denominator, [this] { Push(); }))) {
+  if (Refused(LockedEdit(*this, [&](auto push) { return ChangeTimingCommand(*doc_, numerator, denominator, push); }))) {
     ShowTimingOf(doc_->Current());
     return;
   }
@@ -84,7 +85,7 @@ void TFmain::CopyBarClick(bool fromKeyboard) {
 void TFmain::CutBarClick() {
   FinishTyping();
   if (!DocumentShown() || !cursor_ || !clipboard_) return;
-  const BarEdit edit = CutBarCommand(*clipboard_, *doc_, [this] { Push(); });
+  const BarEdit edit = LockedEdit(*this, [&](auto push) { return CutBarCommand(*clipboard_, *doc_, push); });
   if (Refused(edit)) return;
   EnablePaste();
   ShowBarsAfterChange(edit.PartNamesChanged);
@@ -93,6 +94,6 @@ void TFmain::CutBarClick() {
 void TFmain::PasteBarClick() {
   FinishTyping();
   if (!DocumentShown() || !cursor_ || !clipboard_) return;
-  if (Refused(PasteBarCommand(*clipboard_, *doc_, [this] { Push(); }))) return;
+  if (Refused(LockedEdit(*this, [&](auto push) { return PasteBarCommand(*clipboard_, *doc_, push); }))) return;
   ShowBarsAfterChange(false);
 }

@@ -16,6 +16,7 @@
 #include "ui/dialogs.h"
 #include "ui/layout/cursor_moves.h"
 #include "ui/main_window.h"
+#include "ui/main_window_playback.h"
 #include "ui/main_window_widgets.h"
 #include "ui/tab_view.h"
 
@@ -115,6 +116,7 @@ void TFmain::ESpedExit() {
   }
   ESped->ShowValue(value);  // kept within 1..1024 by the box
   StepDelay = ComputeStepDelay(ESped->value());
+  if (playback_) playback_->Engine->SetStepDelay(StepDelay);  // a running playback: its next column
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -198,4 +200,5 @@ void TFmain::RefreshBarControls() {
 
 void TFmain::ToggleCursorBox() {
   if (doc_ && cursor_) i1->ToggleCursorBox(*doc_, *cursor_);
+  FollowUserCursor();
 }

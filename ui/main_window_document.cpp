@@ -76,6 +76,7 @@ void TFmain::Unlock() {
 }
 
 void TFmain::NewDocument() {
+  StopPlaying();
   // A name being typed belongs to the document it was typed in, not to the next one; committed
   // now, it also counts as an unsaved change for the question below.
   FinishTyping();
@@ -122,6 +123,7 @@ void TFmain::ShowDocument(uint16_t firstVisible) {
 }
 
 void TFmain::OpenDocument() {
+  StopPlaying();
   const std::optional<QString> path = dialogs_.OpenFile(this, Open1Spec());
   if (!path) return;
   OpenDocumentFile(*path);
@@ -133,6 +135,7 @@ bool TFmain::OpenDocumentFile(const QString& given) {
   // Done on the string: QFileInfo would re-encode a name that is not valid UTF-8 and lose its bytes.
   const QString path =
       QDir::cleanPath(QDir::isAbsolutePath(given) ? given : QDir::currentPath() + u'/' + given);
+  StopPlaying();
   if (ImportKindOf(LocalPath(path)) != ImportKind::None) return ImportDocumentFile(path);
   FinishTyping();  // as for New: never onto the opened file's parts
   // Asked before anything changes, so No leaves even a locked window as it was.
@@ -257,13 +260,17 @@ bool TFmain::Restore(bool undo) {
     return false;
   }
 
-  doc_ = std::move(restored->Doc);  // its current bar and visible range are the snapshot's
+  {
+    const std::lock_guard<std::mutex> edit(DocumentLock());  // playback may be reading the bars
+    doc_ = std::move(restored->Doc);  // its current bar and visible range are the snapshot's
+  }
   cursor_->Column = restored->View.Column;
   cursor_->Line = restored->View.Line;
   IfUndo(history_->CanUndo());
   IfRedo(history_->CanRedo());
   ESped->ShowValue(doc_->Tempo);
   StepDelay = ComputeStepDelay(ESped->value());
+  if (playback_) playback_->Engine->SetStepDelay(StepDelay);  // a running playback: its next column
   ShowDocument(doc_->FirstVisibleBar);
   return true;
 }

@@ -15,6 +15,7 @@
 #include "midi/midi_to_tab.h"
 #include "model/bar_commands.h"
 #include "model/undo_history.h"
+#include "midi/step_delay.h"
 #include "ui/cp1252.h"
 #include "ui/dialogs.h"
 #include "ui/local_path.h"
@@ -125,6 +126,7 @@ bool TFmain::ShowImport(ImportResult result) {
     dialogs_.Message(this, DialogService::Icon::Error, kImportTitle, FromCp1252(result.Error));
     return false;
   }
+  StopPlaying();  // the bars it reads are about to go
   doc_ = std::move(result.Document);
   GlobalKit = doc_->Kit;  // as a loaded file's kit, so the kit page shows what the song shows
   saveTarget_.clear();    // Save asks for a name
@@ -133,22 +135,12 @@ bool TFmain::ShowImport(ImportResult result) {
   if (!clipboard_) clipboard_ = std::make_unique<TClipBord>();
   cursor_->Column = 0;
   cursor_->Line = 0;
-  EAbar->setValue(0);
-  cbSong->clear();
-  SetTitleFromDocument();
-  SetScrollBar(doc_->BarCount, 1);
-  ShowTimingOf(doc_->Bar(0));
-  ETempo->ShowValue(doc_->Tempo);
-  ESped->ShowValue(doc_->Tempo);
-  SetCommentBox(doc_->Current().Comment);
-  FillSongPartItems();
-  SongPart(doc_->CurrentBar);
-  i1->RepaintView(*doc_, 0);
-  ToggleCursorBox();
   history_->Reset();
   IfUndo(false);
   IfRedo(false);
-  NoControl();
+  ESped->ShowValue(doc_->Tempo);
+  StepDelay = ComputeStepDelay(ESped->value());
+  ShowDocument(0);
   if (!result.Warnings.empty()) {
     QString text;
     for (const std::string& warning : result.Warnings)

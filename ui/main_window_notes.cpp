@@ -13,6 +13,7 @@
 #include "ui/layout/cursor_moves.h"
 #include "ui/layout/key_map.h"
 #include "ui/main_window.h"
+#include "ui/main_window_playback.h"
 #include "ui/main_window_widgets.h"
 #include "ui/note_off_timer.h"
 #include "ui/tab_view.h"
@@ -127,8 +128,9 @@ void TFmain::SetNote(int row, int variant, int accent) {
   if (!DocumentShown() || !cursor_) return;
   const int column = cursor_->Column;
   const int line = cursor_->Line;
-  const NoteEntry entry = SetNoteAt(*doc_, doc_->CurrentBar, column - doc_->Current().StartCol, row,
-                                    variant, accent, [this] { Push(); });
+  const NoteEntry entry = LockedEdit(*this, [&](auto push) {
+    return SetNoteAt(*doc_, doc_->CurrentBar, column - doc_->Current().StartCol, row, variant, accent, push);
+  });
   if (entry.Change == NoteChange::None) return;  // hidden row or no such note: nothing happens
 
   // The letter and count cells lie inside the cursor box's outline, so the box stays as it is.

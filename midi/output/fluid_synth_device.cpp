@@ -10,6 +10,8 @@
 
 namespace {
 
+constexpr int kDrumChannel = 9;  // MIDI channel 10
+
 bool Readable(const std::string& path) {
   std::error_code ec;
   return std::filesystem::is_regular_file(path, ec) && ::access(path.c_str(), R_OK) == 0;
@@ -222,6 +224,8 @@ void FluidSynthDevice::Send(uint32_t msg) {
   const int channel = status & 0x0F;
   std::lock_guard<std::mutex> guard(lock_);
   if (!synth_ || !loaded_) return;
+  const bool noteOff = (status & 0xF0) == 0x80 || ((status & 0xF0) == 0x90 && data2 == 0);
+  if (noteOff && channel == kDrumChannel && !drumNoteOffs_) return;  // drums ring out
   switch (status & 0xF0) {
     case 0x80: fluid_synth_noteoff(synth_, channel, data1); break;
     case 0x90:
@@ -235,6 +239,11 @@ void FluidSynthDevice::Send(uint32_t msg) {
     case 0xE0: fluid_synth_pitch_bend(synth_, channel, data1 | (data2 << 7)); break;
     default: break;  // data bytes alone and system messages mean nothing to the synthesizer
   }
+}
+
+void FluidSynthDevice::SetDrumNoteOffs(bool passedOn) {
+  std::lock_guard<std::mutex> guard(lock_);
+  drumNoteOffs_ = passedOn;
 }
 
 bool FluidSynthDevice::Render(int frames, std::vector<float>& left, std::vector<float>& right) {

@@ -35,8 +35,12 @@ class FluidSynthDevice {
   void Close();  // waits for a soundfont load still running
   bool IsOpen() const { return synth_ != nullptr; }
 
-  // Thread-safe.
+  // Thread-safe. Note-offs on the drum channel (10) are not passed on: playback sends each note-off
+  // right after its note-on, and the synthesizer would cut the drum sounds (cymbals most) short.
+  // Drum samples end by themselves. Only this synthesizer does so; ALSA ports get every message.
   void Send(uint32_t packedShortMessage);
+  // Passes drum note-offs on after all, for comparing the two in tests.
+  void SetDrumNoteOffs(bool passedOn);
 
   // Called on the loading thread when a soundfont fails to load, with its path and the reason; a
   // failure already reported for the same soundfont is not reported again. The handler must not
@@ -76,6 +80,7 @@ class FluidSynthDevice {
   std::thread loader_;
   std::atomic<bool> loaded_{false};
   bool loadFinished_ = false;  // under lock_
+  bool drumNoteOffs_ = false;  // under lock_
   std::string loadError_;      // under lock_
   LoadFailureHandler loadFailureHandler_;  // under lock_
   std::string reportedFailure_;            // under lock_: the last message handed to it

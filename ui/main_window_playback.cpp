@@ -1,0 +1,180 @@
+// Playback in the main window: the Playback menu and the four speed buttons, the clock label, and
+// the cursor box following the engine's steps. The engine sounds the columns on its own thread;
+// here, on the window's thread, the cursor and the bar boxes catch up with each posted step.
+#include "ui/main_window_playback.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QSpinBox>
+#include <QToolButton>
+#include <algorithm>
+
+#include "midi/step_delay.h"
+#include "ui/layout/cursor_moves.h"
+#include "ui/main_window_widgets.h"
+#include "ui/tab_view.h"
+
+void TFmain::CreatePlayback() {
+  auto* time = new QTimer(this);
+  time->setObjectName("Time");
+  playback_ = std::make_unique<WindowPlayback>(time);
+  connect(time, &QTimer::timeout, this, [this] {
+    playback_->Elapsed.Tick();
+    LTime->setText(QString::fromStdString(playback_->Elapsed.AsText()));
+  });
+  SetPlayClock(std::make_unique<SteadyPlayClock>());
+
+  for (auto [action, button, mode] : {std::tuple{Play1, BPLay, PlayFromCursor},
+                                      std::tuple{PLaybar1, BPLayBar, PlayBar},
+                                      std::tuple{Playsong1, BPLaySong, PlaySong}}) {
+    const uint8_t m = mode;
+    connect(action, &QAction::triggered, this, [this, m] { PlayCommand(m); });
+    connect(button, &QToolButton::clicked, this, [this, m] { PlayCommand(m); });
+  }
+  connect(Stop1, &QAction::triggered, this, &TFmain::StopCommand);
+  connect(BStop, &QToolButton::clicked, this, &TFmain::StopCommand);
+}
+
+void TFmain::SetPlayClock(std::unique_ptr<PlayClock> clock, int tickMilliseconds) {
+  WindowPlayback& pb = *playback_;
+  if (pb.Engine) pb.Engine->Stop();
+  pb.Engine.reset();
+  pb.Clock = std::move(clock);
+  pb.TimeTicks.IntervalOverride = tickMilliseconds == 1000 ? 0 : tickMilliseconds;
+  pb.Engine = std::make_unique<TMetronom>(
+      *pb.Clock, pb.DocumentLock, [this] { return doc_.get(); },
+      [&pb](const DrumColumn& column) {
+        TMidiOut out;
+        {
+          const std::lock_guard<std::mutex> guard(pb.OutLock);
+          out = pb.Out;
+        }
+        PlayDrumColumn(out, column, 0);
+      },
+      [this](const PlaybackStep& step) {
+        // Queued to the window's thread; dropped if the window is gone by then.
+        QMetaObject::invokeMethod(this, [this, step] { ApplyPlaybackStep(step); }, Qt::QueuedConnection);
+      });
+}
+
+TMetronom& TFmain::Metronom() { return *playback_->Engine; }
+TClock& TFmain::Clock() { return playback_->Elapsed; }
+std::mutex& TFmain::DocumentLock() { return playback_->DocumentLock; }
+
+void TFmain::PlayCommand(uint8_t mode) {
+  WindowPlayback& pb = *playback_;
+  // A play command while playing is ignored rather than starting a second playback.
+  if (!DocumentShown() || !cursor_ || pb.Engine->Running()) return;
+  if (mode == PlayBar) {
+    ToggleCursorBox();
+    cursor_->Column = doc_->Current().StartCol;
+    cursor_->Line = doc_->Current().ViewLine;
+    ToggleCursorBox();
+  } else if (mode == PlaySong) {
+    GoToFirstBar();
+  }
+  cursor_->Pace = 1;
+  pb.Elapsed.Start(pb.TimeTicks, 0, 0);
+  LTime->setText(QString::fromStdString(pb.Elapsed.AsText()));
+
+  StepDelay = ComputeStepDelay(ESped->value());
+  const TBar& bar = doc_->Current();
+  pb.Shown = PlayPosition{doc_->CurrentBar,
+                          static_cast<uint8_t>(std::clamp(cursor_->Column - bar.StartCol, 0, bar.Length - 1))};
+  PlaybackDeviceChanged();
+  pb.Engine->Play(mode, pb.Shown, StepDelay, chLoop->isChecked());
+  pb.RunSerial = pb.Engine->Serial();
+}
+
+void TFmain::PlaybackDeviceChanged() {
+  if (!playback_) return;
+  const std::lock_guard<std::mutex> guard(playback_->OutLock);
+  playback_->Out = MidiOut;
+}
+
+void TFmain::StopCommand() {
+  WindowPlayback& pb = *playback_;
+  pb.Elapsed.Stop(pb.TimeTicks);
+  pb.Engine->Stop();
+  RpaceClick(RPace->currentIndex());
+}
+
+void TFmain::StopPlaying() {
+  if (playback_ && playback_->Engine && playback_->Engine->Running()) StopCommand();
+}
+
+void TFmain::GoToFirstBar() {
+  ToggleCursorBox();
+  doc_->CurrentBar = 0;
+  i1->RepaintView(*doc_, 0);
+  const TBar& bar = doc_->Current();
+  EAbar->setValue(0);
+  ShowTimingOf(bar);
+  SetScrollBar(doc_->BarCount, 1);
+  SetCommentBox(bar.Comment);
+  SongPart(0);
+  cursor_->Column = bar.StartCol;
+  cursor_->Line = bar.ViewLine;
+  ToggleCursorBox();
+}
+
+void TFmain::ApplyPlaybackStep(const PlaybackStep& step) {
+  WindowPlayback& pb = *playback_;
+  if (!pb.Engine->Running() || step.Serial < pb.RunSerial) return;  // from a run already stopped
+  if (step.Serial != pb.Engine->Serial() || !DocumentShown() || !cursor_) {
+    // The cursor was moved after this column was chosen; but a run that ended has ended.
+    if (step.Finished) StopCommand();
+    return;
+  }
+  pb.Applying = true;
+  PlayPosition at = step.At;
+  at.Bar = std::min<uint16_t>(at.Bar, static_cast<uint16_t>(doc_->BarCount - 1));
+  at.Position = static_cast<uint8_t>(std::min<int>(at.Position, doc_->Bar(at.Bar).Length - 1));
+  const TBar& current = doc_->Current();
+  const int offset = cursor_->Column - current.StartCol;
+  if (at.Bar != doc_->CurrentBar || at.Position != offset) {
+    if (step.Kind == StepKind::SongLoop && at == PlayPosition{}) {
+      GoToFirstBar();
+    } else if (at.Bar == doc_->CurrentBar) {
+      // Within the bar only the box moves; the bar boxes stay as they are.
+      ToggleCursorBox();
+      cursor_->Column = current.StartCol + at.Position;
+      cursor_->Line = current.ViewLine;
+      ToggleCursorBox();
+    } else if (at.Bar == doc_->CurrentBar + 1 && at.Position == 0 && cursor_->Column == current.EndCol) {
+      // Into the next bar: the step of the cursor with pace 1, which scrolls and refreshes the boxes.
+      const uint8_t pace = cursor_->Pace;
+      cursor_->Pace = 1;
+      ToggleCursorBox();
+      StepRight(*doc_, *cursor_, *i1);
+      RefreshBarControls();
+      cursor_->Pace = pace;
+    } else {
+      // The document changed under playback: wherever the engine went, the view follows.
+      ToggleCursorBox();
+      doc_->CurrentBar = at.Bar;
+      RepaintKeepingCursor(*doc_, *cursor_, *i1);
+      cursor_->Column = doc_->Current().StartCol + at.Position;
+      cursor_->Line = doc_->Current().ViewLine;
+      RefreshBarControls();
+    }
+  }
+  pb.Shown = at;
+  pb.Applying = false;
+  if (step.Finished) StopCommand();
+}
+
+void TFmain::FollowUserCursor() {
+  if (!playback_ || playback_->Applying || !playback_->Engine || !playback_->Engine->Running()) return;
+  if (!doc_ || !cursor_ || doc_->CurrentBar >= doc_->BarCount) return;
+  const TBar& bar = doc_->Current();
+  const int offset = cursor_->Column - bar.StartCol;
+  if (offset < 0 || offset >= bar.Length) return;  // between a change and its repaint
+  const PlayPosition at{doc_->CurrentBar, static_cast<uint8_t>(offset)};
+  if (at == playback_->Shown) return;
+  // The user (or a command) put the cursor elsewhere: playback goes on from there.
+  playback_->Shown = at;
+  playback_->Engine->Reposition(at);
+}

@@ -1,0 +1,52 @@
+// What the main window keeps for playback: the engine with its clock, the clock label's timer, and
+// the document lock every change of the bars holds while playback may read them.
+#pragma once
+
+#include <QTimer>
+#include <memory>
+#include <mutex>
+
+#include "midi/play_clock.h"
+#include "midi/playback.h"
+#include "ui/main_window.h"
+
+// The one-second timer `Time` as the clock sees it.
+class QtClockTimer : public ClockTimer {
+ public:
+  explicit QtClockTimer(QTimer* timer) : timer_(timer) {}
+  void StartTicking(int intervalMilliseconds) override {
+    timer_->start(IntervalOverride > 0 ? IntervalOverride : intervalMilliseconds);
+  }
+  void StopTicking() override { timer_->stop(); }
+  int IntervalOverride = 0;  // tests count faster
+
+ private:
+  QTimer* timer_;
+};
+
+struct WindowPlayback {
+  explicit WindowPlayback(QTimer* time) : Time(time), TimeTicks(time) {}
+  std::mutex DocumentLock;
+  std::unique_ptr<PlayClock> Clock = std::make_unique<SteadyPlayClock>();
+  std::unique_ptr<TMetronom> Engine;
+  std::mutex OutLock;
+  TMidiOut Out;  // the open device, for the playback thread (under OutLock)
+  TClock Elapsed;  // the clock of the label LTime
+  QTimer* Time;
+  QtClockTimer TimeTicks;
+  PlayPosition Shown;    // where playback last put the cursor
+  uint64_t RunSerial = 0;  // the engine's serial as the current run started
+  bool Applying = false;  // the cursor moves for playback, not for the user
+};
+
+// Runs a document command so that playback never reads a half-changed bar: the undo snapshot (which
+// only reads) is taken unlocked, the change itself under the document lock, released on return
+// before any drawing. `command` gets the push callback to hand to the model command.
+template <class Command>
+auto LockedEdit(TFmain& window, Command command) {
+  std::unique_lock<std::mutex> lock(window.DocumentLock(), std::defer_lock);
+  return command([&] {
+    window.Push();
+    if (!lock.owns_lock()) lock.lock();
+  });
+}
