@@ -19,6 +19,7 @@
 #include "ui/layout/key_map.h"
 #include "ui/local_path.h"
 #include "ui/main_window.h"
+#include "ui/main_window_playback.h"
 #include "ui/main_window_widgets.h"
 #include "ui/tab_view.h"
 
