@@ -1,0 +1,165 @@
+#include "audio/drum_sound_bank.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "midi/output/library_messages.h"
+
+namespace {
+
+// The frames after the last one that is still audible are dropped.
+void TrimSilence(std::vector<float>& samples) {
+  std::size_t end = samples.size();
+  while (end >= 2 && std::fabs(samples[end - 1]) < DrumSoundBank::kInaudible &&
+         std::fabs(samples[end - 2]) < DrumSoundBank::kInaudible)
+    end -= 2;
+  samples.resize(end);
+  samples.shrink_to_fit();
+}
+
+}  // namespace
+
+DrumSoundBank::~DrumSoundBank() {
+  if (synth_) delete_fluid_synth(synth_);
+  if (settings_) delete_fluid_settings(settings_);
+}
+
+bool DrumSoundBank::Open(const std::string& soundFontPath, std::string& error) {
+  CaptureLibraryMessages();
+  settings_ = new_fluid_settings();
+  if (!settings_) {
+    error = "Cannot create the synthesizer settings";
+    return false;
+  }
+  fluid_settings_setnum(settings_, "synth.sample-rate", kSampleRate);
+  // Dry: the drum channel sends nothing to the effects, and without their state a synthesizer whose
+  // voices have ended renders exactly like a fresh one, so one synthesizer serves every sound.
+  fluid_settings_setint(settings_, "synth.reverb.active", 0);
+  fluid_settings_setint(settings_, "synth.chorus.active", 0);
+  fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 1);
+  synth_ = new_fluid_synth(settings_);
+  if (!synth_) {
+    error = "Cannot create the synthesizer";
+    return false;
+  }
+  if (!fluid_is_soundfont(soundFontPath.c_str())) {
+    error = "Not a SoundFont 2 file: " + soundFontPath;
+    return false;
+  }
+  if (fluid_synth_sfload(synth_, soundFontPath.c_str(), 1) == FLUID_FAILED) {
+    error = "Cannot load the soundfont " + soundFontPath;
+    return false;
+  }
+  // The live synthesizer's drum channel: bank 128, kit 0 (Standard).
+  fluid_synth_program_change(synth_, kChannel, 0);
+  return true;
+}
+
+void DrumSoundBank::Render(int64_t frames, std::vector<float>& out) {
+  while (frames > 0) {
+    const int chunk = static_cast<int>(std::min<int64_t>(frames, 4096));
+    const std::size_t at = out.size();
+    out.resize(at + 2 * static_cast<std::size_t>(chunk));
+    fluid_synth_write_float(synth_, chunk, out.data() + at, 0, 2, out.data() + at, 1, 2);
+    frames -= chunk;
+  }
+}
+
+void DrumSoundBank::RenderUntilSilent(std::vector<float>& out) {
+  int64_t frames = 0;
+  while (frames < MaxFrames()) {
+    Render(1024, out);
+    frames += 1024;
+    if (fluid_synth_get_active_voice_count(synth_) == 0) break;
+  }
+  if (fluid_synth_get_active_voice_count(synth_) > 0) {
+    // Still sounding at the limit: fade out over the last 50 ms rather than click.
+    const std::size_t fade = std::min<std::size_t>(out.size() / 2, kSampleRate / 20);
+    for (std::size_t i = 0; i < fade; ++i) {
+      const float gain = static_cast<float>(i) / static_cast<float>(fade);
+      out[out.size() - 2 * (i + 1)] *= gain;
+      out[out.size() - 2 * (i + 1) + 1] *= gain;
+    }
+  }
+}
+
+void DrumSoundBank::Silence() {
+  fluid_synth_all_sounds_off(synth_, -1);
+  std::vector<float> scratch;
+  Render(kBlockFrames, scratch);  // lets the synthesizer free the voices it has stopped
+}
+
+std::shared_ptr<const DrumSound> DrumSoundBank::Sound(uint8_t key, uint8_t velocity) {
+  auto& slot = sounds_[{key, velocity}];
+  if (!slot) {
+    auto sound = std::make_shared<DrumSound>();
+    if (fluid_synth_noteon(synth_, kChannel, key, velocity) == FLUID_OK) RenderUntilSilent(sound->Samples);
+    Silence();
+    TrimSilence(sound->Samples);
+    slot = std::move(sound);
+  }
+  return slot;
+}
+
+int DrumSoundBank::ExclusiveClass(uint8_t key) {
+  auto found = exclusiveClass_.find(key);
+  if (found != exclusiveClass_.end()) return found->second;
+  int exclusive = 0;
+  if (fluid_synth_noteon(synth_, kChannel, key, 127) == FLUID_OK) {
+    fluid_voice_t* voices[64] = {};
+    fluid_synth_get_voicelist(synth_, voices, 64, -1);
+    for (fluid_voice_t* voice : voices) {
+      if (!voice) break;
+      exclusive = std::max(exclusive, static_cast<int>(fluid_voice_gen_get(voice, GEN_EXCLUSIVECLASS)));
+    }
+  }
+  Silence();
+  exclusiveClass_[key] = exclusive;
+  return exclusive;
+}
+
+bool DrumSoundBank::Cuts(uint8_t key, uint8_t nextKey) {
+  if (key == nextKey) return true;
+  const int exclusive = ExclusiveClass(key);
+  return exclusive != 0 && exclusive == ExclusiveClass(nextKey);
+}
+
+std::shared_ptr<const DrumSound> DrumSoundBank::CutSound(uint8_t key, uint8_t velocity, uint8_t nextKey,
+                                                         uint8_t nextVelocity, int blocks) {
+  std::shared_ptr<const DrumSound> alone = Sound(key, velocity);
+  const int64_t cutAt = int64_t{blocks} * kBlockFrames;
+  if (blocks < 0 || cutAt >= alone->Frames()) return alone;  // over before the next note
+  const CutKey id{key, velocity, nextKey, nextVelocity, blocks};
+  if (auto found = cuts_.find(id); found != cuts_.end()) {
+    cutOrder_.splice(cutOrder_.begin(), cutOrder_, found->second);
+    return found->second->second;
+  }
+  // The cut note dies no later than the note alone would.
+  const int64_t after = alone->Frames() - cutAt;
+  auto sound = std::make_shared<DrumSound>();
+  std::vector<float>& pair = sound->Samples;
+  pair.reserve(2 * static_cast<std::size_t>(alone->Frames()));
+  if (fluid_synth_noteon(synth_, kChannel, key, velocity) == FLUID_OK) {
+    Render(cutAt, pair);
+    fluid_synth_noteon(synth_, kChannel, nextKey, nextVelocity);
+    Render(after, pair);
+  }
+  Silence();
+  std::vector<float> next;
+  next.reserve(2 * static_cast<std::size_t>(after));
+  if (fluid_synth_noteon(synth_, kChannel, nextKey, nextVelocity) == FLUID_OK) Render(after, next);
+  Silence();
+  const std::size_t offset = 2 * static_cast<std::size_t>(cutAt);
+  for (std::size_t i = 0; i < next.size() && offset + i < pair.size(); ++i) pair[offset + i] -= next[i];
+  TrimSilence(pair);
+
+  cutBytes_ += pair.size() * sizeof(float);
+  cutOrder_.emplace_front(id, sound);
+  cuts_[id] = cutOrder_.begin();
+  while (cutBytes_ > kCutBudgetBytes && cutOrder_.size() > 1) {
+    cutBytes_ -= cutOrder_.back().second->Samples.size() * sizeof(float);
+    cuts_.erase(cutOrder_.back().first);
+    cutOrder_.pop_back();
+  }
+  return sound;
+}
