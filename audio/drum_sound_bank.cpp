@@ -32,11 +32,9 @@ bool DrumSoundBank::Open(const std::string& soundFontPath, std::string& error) {
     return false;
   }
   fluid_settings_setnum(settings_, "synth.sample-rate", kSampleRate);
-  // Dry: the drum channel sends nothing to the effects, and without their state a synthesizer whose
-  // voices have ended renders exactly like a fresh one, so one synthesizer serves every sound.
+  // Dry: the drum channel sends nothing to the effects.
   fluid_settings_setint(settings_, "synth.reverb.active", 0);
   fluid_settings_setint(settings_, "synth.chorus.active", 0);
-  fluid_settings_setint(settings_, "synth.dynamic-sample-loading", 1);
   synth_ = new_fluid_synth(settings_);
   if (!synth_) {
     error = "Cannot create the synthesizer";
@@ -50,29 +48,45 @@ bool DrumSoundBank::Open(const std::string& soundFontPath, std::string& error) {
     error = "Cannot load the soundfont " + soundFontPath;
     return false;
   }
-  // The live synthesizer's drum channel: bank 128, kit 0 (Standard).
-  fluid_synth_program_change(synth_, kChannel, 0);
-  return true;
+  font_ = fluid_synth_get_sfont(synth_, 0);
+  return font_ != nullptr;
 }
 
-void DrumSoundBank::Render(int64_t frames, std::vector<float>& out) {
+// A synthesizer that has played anything before cuts notes a little differently (its exclusive-class
+// and re-strike releases depend on its past), so every sound is rendered by a fresh one. They share
+// the loaded soundfont, which makes them cheap.
+DrumSoundBank::Fresh::Fresh(fluid_settings_t* settings, fluid_sfont_t* font) : font_(font) {
+  synth_ = new_fluid_synth(settings);
+  if (!synth_) return;
+  fluid_synth_add_sfont(synth_, font_);
+  // The live synthesizer's drum channel: bank 128, kit 0 (Standard).
+  fluid_synth_program_change(synth_, kChannel, 0);
+}
+
+DrumSoundBank::Fresh::~Fresh() {
+  if (!synth_) return;
+  fluid_synth_remove_sfont(synth_, font_);  // the font belongs to the bank's own synthesizer
+  delete_fluid_synth(synth_);
+}
+
+void DrumSoundBank::Render(fluid_synth_t* synth, int64_t frames, std::vector<float>& out) {
   while (frames > 0) {
     const int chunk = static_cast<int>(std::min<int64_t>(frames, 4096));
     const std::size_t at = out.size();
     out.resize(at + 2 * static_cast<std::size_t>(chunk));
-    fluid_synth_write_float(synth_, chunk, out.data() + at, 0, 2, out.data() + at, 1, 2);
+    fluid_synth_write_float(synth, chunk, out.data() + at, 0, 2, out.data() + at, 1, 2);
     frames -= chunk;
   }
 }
 
-void DrumSoundBank::RenderUntilSilent(std::vector<float>& out) {
+void DrumSoundBank::RenderUntilSilent(fluid_synth_t* synth, std::vector<float>& out) {
   int64_t frames = 0;
   while (frames < MaxFrames()) {
-    Render(1024, out);
+    Render(synth, 1024, out);
     frames += 1024;
-    if (fluid_synth_get_active_voice_count(synth_) == 0) break;
+    if (fluid_synth_get_active_voice_count(synth) == 0) break;
   }
-  if (fluid_synth_get_active_voice_count(synth_) > 0) {
+  if (fluid_synth_get_active_voice_count(synth) > 0) {
     // Still sounding at the limit: fade out over the last 50 ms rather than click.
     const std::size_t fade = std::min<std::size_t>(out.size() / 2, kSampleRate / 20);
     for (std::size_t i = 0; i < fade; ++i) {
@@ -83,18 +97,13 @@ void DrumSoundBank::RenderUntilSilent(std::vector<float>& out) {
   }
 }
 
-void DrumSoundBank::Silence() {
-  fluid_synth_all_sounds_off(synth_, -1);
-  std::vector<float> scratch;
-  Render(kBlockFrames, scratch);  // lets the synthesizer free the voices it has stopped
-}
-
 std::shared_ptr<const DrumSound> DrumSoundBank::Sound(uint8_t key, uint8_t velocity) {
   auto& slot = sounds_[{key, velocity}];
   if (!slot) {
     auto sound = std::make_shared<DrumSound>();
-    if (fluid_synth_noteon(synth_, kChannel, key, velocity) == FLUID_OK) RenderUntilSilent(sound->Samples);
-    Silence();
+    Fresh fresh(settings_, font_);
+    if (fresh.Synth() && fluid_synth_noteon(fresh.Synth(), kChannel, key, velocity) == FLUID_OK)
+      RenderUntilSilent(fresh.Synth(), sound->Samples);
     TrimSilence(sound->Samples);
     slot = std::move(sound);
   }
@@ -105,15 +114,15 @@ int DrumSoundBank::ExclusiveClass(uint8_t key) {
   auto found = exclusiveClass_.find(key);
   if (found != exclusiveClass_.end()) return found->second;
   int exclusive = 0;
-  if (fluid_synth_noteon(synth_, kChannel, key, 127) == FLUID_OK) {
+  Fresh fresh(settings_, font_);
+  if (fresh.Synth() && fluid_synth_noteon(fresh.Synth(), kChannel, key, 127) == FLUID_OK) {
     fluid_voice_t* voices[64] = {};
-    fluid_synth_get_voicelist(synth_, voices, 64, -1);
+    fluid_synth_get_voicelist(fresh.Synth(), voices, 64, -1);
     for (fluid_voice_t* voice : voices) {
       if (!voice) break;
       exclusive = std::max(exclusive, static_cast<int>(fluid_voice_gen_get(voice, GEN_EXCLUSIVECLASS)));
     }
   }
-  Silence();
   exclusiveClass_[key] = exclusive;
   return exclusive;
 }
@@ -139,16 +148,21 @@ std::shared_ptr<const DrumSound> DrumSoundBank::CutSound(uint8_t key, uint8_t ve
   auto sound = std::make_shared<DrumSound>();
   std::vector<float>& pair = sound->Samples;
   pair.reserve(2 * static_cast<std::size_t>(alone->Frames()));
-  if (fluid_synth_noteon(synth_, kChannel, key, velocity) == FLUID_OK) {
-    Render(cutAt, pair);
-    fluid_synth_noteon(synth_, kChannel, nextKey, nextVelocity);
-    Render(after, pair);
+  {
+    Fresh fresh(settings_, font_);
+    if (fresh.Synth() && fluid_synth_noteon(fresh.Synth(), kChannel, key, velocity) == FLUID_OK) {
+      Render(fresh.Synth(), cutAt, pair);
+      fluid_synth_noteon(fresh.Synth(), kChannel, nextKey, nextVelocity);
+      Render(fresh.Synth(), after, pair);
+    }
   }
-  Silence();
   std::vector<float> next;
   next.reserve(2 * static_cast<std::size_t>(after));
-  if (fluid_synth_noteon(synth_, kChannel, nextKey, nextVelocity) == FLUID_OK) Render(after, next);
-  Silence();
+  {
+    Fresh fresh(settings_, font_);
+    if (fresh.Synth() && fluid_synth_noteon(fresh.Synth(), kChannel, nextKey, nextVelocity) == FLUID_OK)
+      Render(fresh.Synth(), after, next);
+  }
   const std::size_t offset = 2 * static_cast<std::size_t>(cutAt);
   for (std::size_t i = 0; i < next.size() && offset + i < pair.size(); ++i) pair[offset + i] -= next[i];
   TrimSilence(pair);

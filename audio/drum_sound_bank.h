@@ -57,16 +57,27 @@ class DrumSoundBank {
   static constexpr int64_t MaxFrames() { return int64_t{kMaxRingSeconds} * kSampleRate; }
 
  private:
+  class Fresh {
+   public:
+    Fresh(fluid_settings_t* settings, fluid_sfont_t* font);
+    Fresh(const Fresh&) = delete;
+    Fresh& operator=(const Fresh&) = delete;
+    ~Fresh();
+    fluid_synth_t* Synth() const { return synth_; }
+
+   private:
+    fluid_sfont_t* font_;
+    fluid_synth_t* synth_ = nullptr;
+  };
   // Renders `frames` frames and appends them to `out`.
-  void Render(int64_t frames, std::vector<float>& out);
+  static void Render(fluid_synth_t* synth, int64_t frames, std::vector<float>& out);
   // Renders from a note-on until the synthesizer falls silent or the ring limit.
-  void RenderUntilSilent(std::vector<float>& out);
-  // Ends every voice, so the next sound starts from the state of a fresh synthesizer.
-  void Silence();
+  static void RenderUntilSilent(fluid_synth_t* synth, std::vector<float>& out);
   int ExclusiveClass(uint8_t key);
 
   fluid_settings_t* settings_ = nullptr;
-  fluid_synth_t* synth_ = nullptr;
+  fluid_synth_t* synth_ = nullptr;  // holds the soundfont
+  fluid_sfont_t* font_ = nullptr;
   std::map<std::pair<uint8_t, uint8_t>, std::shared_ptr<const DrumSound>> sounds_;
   std::map<uint8_t, int> exclusiveClass_;
 
