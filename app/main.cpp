@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "audio/audio_convert.h"
 #include "files/convert.h"
 #include "midi/midi_output.h"
 #include "midi/output/system_device_layer.h"
@@ -84,6 +85,7 @@ class ExitAfterFirstPaint : public QObject {
 }  // namespace
 
 int main(int argc, char** argv) {
+  AddAudioConversions();
   // The command-line modes need no display, so they run before any Qt object exists.
   if (argc >= 2) {
     const std::string first = argv[1];

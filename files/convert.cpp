@@ -59,11 +59,21 @@ std::string LowerExtension(const std::string& path) {
   return ext;
 }
 
+std::vector<std::pair<std::string, ConversionWriter>>& AddedFormats() {
+  static std::vector<std::pair<std::string, ConversionWriter>> formats;
+  return formats;
+}
+
 }  // namespace
+
+void AddConversionFormat(const std::string& extension, ConversionWriter write) {
+  AddedFormats().emplace_back(extension, std::move(write));
+}
 
 std::vector<std::string> ConversionExtensions() {
   std::vector<std::string> list;
   for (const auto& format : kFormats) list.emplace_back(format.Extension);
+  for (const auto& format : AddedFormats()) list.push_back(format.first);
   return list;
 }
 
@@ -72,7 +82,14 @@ int ConvertTabFile(const std::string& in, const std::string& out, std::string& m
   const std::string ext = LowerExtension(out);
   auto format = std::find_if(std::begin(kFormats), std::end(kFormats),
                              [&](const OutputFormat& f) { return ext == f.Extension; });
-  if (format == std::end(kFormats)) {
+  ConversionWriter write;
+  if (format != std::end(kFormats)) {
+    write = format->Write;
+  } else {
+    for (const auto& added : AddedFormats())
+      if (ext == added.first) write = added.second;
+  }
+  if (!write) {
     message = "Unknown output format for \"" + out + "\". Known extensions:";
     for (const auto& known : ConversionExtensions()) message += " " + known;
     return 2;
@@ -80,7 +97,7 @@ int ConvertTabFile(const std::string& in, const std::string& out, std::string& m
   auto doc = LoadFromTabFile(in, message);
   if (!doc) return 1;
   std::string error;
-  if (!format->Write(*doc, out, error)) {
+  if (!write(*doc, out, error)) {
     message = "Cannot write \"" + out + "\": " + error;
     return 1;
   }
