@@ -289,6 +289,7 @@ void TFmain::BuildMenus() {
   TextFile1 = MakeItem(Export1, "TextFile1", "&Text File");
   HTMLFille1 = MakeItem(Export1, "HTMLFille1", "&HTML File");
   MIDIFile1 = MakeItem(Export1, "MIDIFile1", "&MIDI File");
+  AudioFile1 = MakeItem(Export1, "AudioFile1", "&Audio file...");
   File1->addMenu(Export1);
   File1->addSeparator();
   End1 = MakeItem(File1, "End1", "E&xit", QKeySequence(Qt::ALT | Qt::Key_X));
