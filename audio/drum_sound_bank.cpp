@@ -24,7 +24,7 @@ DrumSoundBank::~DrumSoundBank() {
   if (settings_) delete_fluid_settings(settings_);
 }
 
-bool DrumSoundBank::Open(const std::string& soundFontPath, std::string& error) {
+bool DrumSoundBank::Open(const std::string& soundFontPath, std::string& error, bool effects) {
   CaptureLibraryMessages();
   settings_ = new_fluid_settings();
   if (!settings_) {
@@ -32,9 +32,11 @@ bool DrumSoundBank::Open(const std::string& soundFontPath, std::string& error) {
     return false;
   }
   fluid_settings_setnum(settings_, "synth.sample-rate", kSampleRate);
-  // Dry: the drum channel sends nothing to the effects.
-  fluid_settings_setint(settings_, "synth.reverb.active", 0);
-  fluid_settings_setint(settings_, "synth.chorus.active", 0);
+  // Reverb and chorus on, as in the live synthesizer: the kit's own sends give a faint room, about
+  // 24 dB below the drums. Their delays are modulated over time, so a sound rendered alone differs
+  // from the same sound inside the song by a trace of that room; dry, the two are exactly equal.
+  fluid_settings_setint(settings_, "synth.reverb.active", effects ? 1 : 0);
+  fluid_settings_setint(settings_, "synth.chorus.active", effects ? 1 : 0);
   synth_ = new_fluid_synth(settings_);
   if (!synth_) {
     error = "Cannot create the synthesizer";
@@ -81,12 +83,20 @@ void DrumSoundBank::Render(fluid_synth_t* synth, int64_t frames, std::vector<flo
 
 void DrumSoundBank::RenderUntilSilent(fluid_synth_t* synth, std::vector<float>& out) {
   int64_t frames = 0;
+  bool ended = false;
   while (frames < MaxFrames()) {
+    const std::size_t from = out.size();
     Render(synth, 1024, out);
     frames += 1024;
-    if (fluid_synth_get_active_voice_count(synth) == 0) break;
+    // Once the voices are over, the effects' tail still has to fade.
+    if (fluid_synth_get_active_voice_count(synth) == 0 &&
+        std::all_of(out.begin() + static_cast<std::ptrdiff_t>(from), out.end(),
+                    [](float s) { return std::fabs(s) < kInaudible; })) {
+      ended = true;
+      break;
+    }
   }
-  if (fluid_synth_get_active_voice_count(synth) > 0) {
+  if (!ended) {
     // Still sounding at the limit: fade out over the last 50 ms rather than click.
     const std::size_t fade = std::min<std::size_t>(out.size() / 2, kSampleRate / 20);
     for (std::size_t i = 0; i < fade; ++i) {
@@ -156,15 +166,19 @@ std::shared_ptr<const DrumSound> DrumSoundBank::CutSound(uint8_t key, uint8_t ve
       Render(fresh.Synth(), after, pair);
     }
   }
+  // The next note alone, started at the same moment of the synthesizer's clock, so that its reverb
+  // (whose delays are modulated over time) takes away exactly.
   std::vector<float> next;
-  next.reserve(2 * static_cast<std::size_t>(after));
+  next.reserve(2 * static_cast<std::size_t>(alone->Frames()));
   {
     Fresh fresh(settings_, font_);
-    if (fresh.Synth() && fluid_synth_noteon(fresh.Synth(), kChannel, nextKey, nextVelocity) == FLUID_OK)
-      Render(fresh.Synth(), after, next);
+    if (fresh.Synth()) {
+      Render(fresh.Synth(), cutAt, next);
+      if (fluid_synth_noteon(fresh.Synth(), kChannel, nextKey, nextVelocity) == FLUID_OK)
+        Render(fresh.Synth(), after, next);
+    }
   }
-  const std::size_t offset = 2 * static_cast<std::size_t>(cutAt);
-  for (std::size_t i = 0; i < next.size() && offset + i < pair.size(); ++i) pair[offset + i] -= next[i];
+  for (std::size_t i = 0; i < next.size() && i < pair.size(); ++i) pair[i] -= next[i];
   TrimSilence(pair);
 
   cutBytes_ += pair.size() * sizeof(float);

@@ -41,8 +41,9 @@ class DrumSoundBank {
   DrumSoundBank& operator=(const DrumSoundBank&) = delete;
   ~DrumSoundBank();
 
-  // Loads the soundfont into an offline synthesizer. False with the reason when it cannot.
-  bool Open(const std::string& soundFontPath, std::string& error);
+  // Loads the soundfont into an offline synthesizer, with reverb and chorus as the live one has them
+  // or, without `effects`, dry. False with the reason when it cannot.
+  bool Open(const std::string& soundFontPath, std::string& error, bool effects = true);
 
   // The note alone, ringing to its natural end.
   std::shared_ptr<const DrumSound> Sound(uint8_t key, uint8_t velocity);

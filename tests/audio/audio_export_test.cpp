@@ -111,9 +111,9 @@ TEST_F(AudioExport, OnsetsLandOnTheirExactFramesAndAccentsAreLouder) {
   EXPECT_NEAR(peaks[0], peaks[1], peaks[0] * 0.01f);
   EXPECT_NEAR(peaks[2], peaks[3], peaks[2] * 0.01f);
   EXPECT_GT(peaks[2], peaks[0] * 1.2f);
-  // The bass drum dies away quickly: the file ends soon after the last beat, well inside 4 s.
+  // The bass drum and its faint room die away quickly: the file ends well inside 4 s of the last beat.
   EXPECT_GT(sound.Frames(), PositionFrame(12, 97) + 20 * kMs);
-  EXPECT_LT(sound.Frames(), PositionFrame(12, 97) + 500 * kMs);
+  EXPECT_LT(sound.Frames(), PositionFrame(12, 97) + 1500 * kMs);
 }
 
 // No drift: a note after 1599 sixteenths at tempo 1024 (14.648 ms each, 15 if rounded) is where the
@@ -224,12 +224,12 @@ TEST_F(AudioExport, FailedWriteKeepsTheOldFileAndSaysWhy) {
 
 // The bank's cut notes are what the synthesizer plays: an open hi-hat closed by a closed one and a
 // crash struck again, rendered directly by FluidSynth, equal the bank's cut sound plus the second
-// note's own sound.
+// note's own sound (dry, where rendering alone is exact).
 TEST(DrumSoundBankTest, CutNotesMatchTheSynthesizerPlayingThePair) {
   std::string font, error;
   ASSERT_TRUE(FluidSynthDevice::FindConfiguredSoundFont(font, error)) << error;
   DrumSoundBank bank;
-  ASSERT_TRUE(bank.Open(font, error)) << error;
+  ASSERT_TRUE(bank.Open(font, error, /*effects=*/false)) << error;
   EXPECT_TRUE(bank.Cuts(46, 42));
   EXPECT_TRUE(bank.Cuts(49, 49));
   EXPECT_FALSE(bank.Cuts(38, 36));
