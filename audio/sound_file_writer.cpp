@@ -121,11 +121,16 @@ bool SoundFileWriter::Write(const float* frames, int64_t count, std::string& err
   if (format_ == AudioFormat::Ogg) {
     written = sf_writef_float(file_, frames, count);
   } else {
-    // 16-bit, rounded to nearest and clipped.
+    // 16-bit, rounded to nearest and clipped. Written so the compiler vectorises it (std::clamp and
+    // std::min/max leave branches): it was a third of the export's time.
     pcm_.resize(2 * static_cast<std::size_t>(count));
-    for (std::size_t i = 0; i < pcm_.size(); ++i) {
-      const float scaled = std::clamp(frames[i] * 32767.0f, -32768.0f, 32767.0f);
-      pcm_[i] = static_cast<short>(static_cast<int>(scaled + 32768.5f) - 32768);
+    short* out = pcm_.data();
+    const std::size_t n = pcm_.size();
+    for (std::size_t i = 0; i < n; ++i) {
+      float offset = frames[i] * 32767.0f + 32768.5f;  // 0..65535.5 in range, so truncation rounds
+      offset = offset > 0.0f ? offset : 0.0f;
+      offset = offset < 65535.0f ? offset : 65535.0f;
+      out[i] = static_cast<short>(static_cast<int>(offset) - 32768);
     }
     written = sf_writef_short(file_, pcm_.data(), count);
   }
