@@ -12,8 +12,10 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "audio/audio_convert.h"
 #include "files/convert.h"
 #include "midi/midi_output.h"
 #include "midi/output/system_device_layer.h"
@@ -27,17 +29,12 @@
 
 namespace {
 
-// Formats whose writers paint with Qt; converting to them starts Qt on the offscreen platform.
-constexpr ExtraFormat kPaintedFormats[] = {{".pdf", WritePdfFile}};
+// The format whose writer paints with Qt; converting to it starts Qt on the offscreen platform.
+constexpr std::string_view kPaintedExtension = ".pdf";
 
 bool IsPaintedFormat(std::string path) {
   for (char& c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  for (const ExtraFormat& format : kPaintedFormats) {
-    const std::string ext = format.Extension;
-    if (path.size() > ext.size() && path.compare(path.size() - ext.size(), ext.size(), ext) == 0)
-      return true;
-  }
-  return false;
+  return path.size() > kPaintedExtension.size() && path.ends_with(kPaintedExtension);
 }
 
 // Qt's offscreen platform warns when the session has no XDG_RUNTIME_DIR, which a conversion never
@@ -51,7 +48,7 @@ void QuietConversionMessages(QtMsgType type, const QMessageLogContext& context, 
 
 void PrintUsage(std::ostream& out) {
   std::string extensions;
-  for (const std::string& ext : ConversionExtensions(kPaintedFormats))
+  for (const std::string& ext : ConversionExtensions())
     extensions += (extensions.empty() ? "" : ", ") + ext;
   out << "Usage:\n"
          "  grooveloom [FILE]         start the editor; FILE (a .gvlm tab) is opened as by File > Open\n"
@@ -102,7 +99,7 @@ int Convert(int argc, char** argv) {
     painting = std::make_unique<QGuiApplication>(qtArgc, argv);
   }
   std::vector<std::string> warnings;
-  const int status = ConvertFile(files[1], files[0], channel, message, warnings, kPaintedFormats);
+  const int status = ConvertFile(files[1], files[0], channel, message, warnings);
   for (const std::string& warning : warnings) std::cerr << "Warning: " << warning << '\n';
   if (!message.empty()) std::cerr << message << '\n';
   return status;
@@ -143,6 +140,8 @@ class ExitAfterFirstPaint : public QObject {
 }  // namespace
 
 int main(int argc, char** argv) {
+  AddAudioConversions();
+  AddConversionFormat(std::string(kPaintedExtension), WritePdfFile);
   // The command-line modes need no display, so they run before any Qt object exists.
   if (argc >= 2) {
     const std::string first = argv[1];

@@ -51,6 +51,11 @@ std::string LowerExtension(const std::string& path) {
   return ext;
 }
 
+std::vector<std::pair<std::string, ConversionWriter>>& AddedFormats() {
+  static std::vector<std::pair<std::string, ConversionWriter>> formats;
+  return formats;
+}
+
 }  // namespace
 
 // Bar 0's timing as the window's boxes show it (an empty box where the box cannot show it).
@@ -59,33 +64,39 @@ ExportBoxes BoxesAfterOpen(const Osnova& doc) {
   return {NumeratorBoxText(first), DenominatorBoxText(first), std::to_string(doc.Tempo)};
 }
 
-std::vector<std::string> ConversionExtensions(std::span<const ExtraFormat> extra) {
+void AddConversionFormat(const std::string& extension, ConversionWriter write) {
+  AddedFormats().emplace_back(extension, std::move(write));
+}
+
+std::vector<std::string> ConversionExtensions() {
   std::vector<std::string> list;
   for (const auto& format : kFormats) list.emplace_back(format.Extension);
-  for (const auto& format : extra) list.emplace_back(format.Extension);
+  for (const auto& format : AddedFormats()) list.push_back(format.first);
   return list;
 }
 
-int ConvertTabFile(const std::string& in, const std::string& out, std::string& message,
-                   std::span<const ExtraFormat> extra) {
+int ConvertTabFile(const std::string& in, const std::string& out, std::string& message) {
   std::vector<std::string> warnings;
-  return ConvertFile(in, out, kDefaultDrumChannel, message, warnings, extra);
+  return ConvertFile(in, out, kDefaultDrumChannel, message, warnings);
 }
 
 int ConvertFile(const std::string& in, const std::string& out, int midiChannel,
-                std::string& message, std::vector<std::string>& warnings,
-                std::span<const ExtraFormat> extra) {
+                std::string& message, std::vector<std::string>& warnings) {
   message.clear();
   warnings.clear();
   const std::string ext = LowerExtension(out);
-  FormatWriter write = nullptr;
-  for (const auto& f : kFormats)
-    if (ext == f.Extension) write = f.Write;
-  for (const auto& f : extra)
-    if (!write && ext == f.Extension) write = f.Write;
+  auto format = std::find_if(std::begin(kFormats), std::end(kFormats),
+                             [&](const OutputFormat& f) { return ext == f.Extension; });
+  ConversionWriter write;
+  if (format != std::end(kFormats)) {
+    write = format->Write;
+  } else {
+    for (const auto& added : AddedFormats())
+      if (ext == added.first) write = added.second;
+  }
   if (!write) {
     message = "Unknown output format for \"" + out + "\". Known extensions:";
-    for (const auto& known : ConversionExtensions(extra)) message += " " + known;
+    for (const auto& known : ConversionExtensions()) message += " " + known;
     return 2;
   }
   std::unique_ptr<Osnova> doc;

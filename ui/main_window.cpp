@@ -22,6 +22,7 @@
 #include "model/bar_commands.h"
 #include "model/undo_history.h"
 #include "ui/about_box.h"
+#include "ui/audio_export_dialog.h"
 #include "ui/demo_form.h"
 #include "ui/dialogs.h"
 #include "ui/export_commands.h"
@@ -92,6 +93,7 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
   connect(SpeedButton8, &QToolButton::clicked, this, &TFmain::HTMLFille1Click);
   connect(MIDIFile1, &QAction::triggered, this, &TFmain::MIDIFile1Click);
   connect(SpeedButton6, &QToolButton::clicked, this, &TFmain::MIDIFile1Click);
+  connect(AudioFile1, &QAction::triggered, this, &TFmain::AudioFile1Click);
   connect(Keymap1, &QAction::triggered, this, [this] { ShowOptionsPage(TFOpt::KeyMapPage); });
   connect(Midi1, &QAction::triggered, this, [this] { ShowOptionsPage(TFOpt::MidiPage); });
   connect(Selectkit1, &QAction::triggered, this, [this] { ShowOptionsPage(TFOpt::KitPage); });

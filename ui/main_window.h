@@ -40,6 +40,7 @@ class TabView;
 class TFOpt;
 class TFAbout;
 class TDemo_Form;
+class AudioExportJob;
 class UR_Stack;
 class TClipBord;
 struct UndoView;
@@ -185,6 +186,7 @@ class TFmain : public QMainWindow {
   void TextFile1Click();
   void HTMLFille1Click();
   void MIDIFile1Click();
+  void AudioFile1Click();  // main_window_audio.cpp
   ExportBoxes BoxesForExport() const;
 
   // main_window_print.cpp: PDF export and printing of the tab.
@@ -263,6 +265,7 @@ class TFmain : public QMainWindow {
   std::unique_ptr<NoteOffScheduler> noteOff_;  // the audition's delayed note-off
   std::unique_ptr<QObject> keyPreview_;         // application event filter feeding PreviewKey
   std::unique_ptr<WindowPlayback> playback_;    // after doc_: stopped before the document goes
+  std::unique_ptr<AudioExportJob> audioExport_;  // the audio export's render, once one has run
 
   TFOpt* options_ = nullptr;
   TDemo_Form* demo_ = nullptr;
@@ -308,6 +311,7 @@ class TFmain : public QMainWindow {
   QAction *New1 = nullptr, *Open2 = nullptr, *File_3 = nullptr, *File_4 = nullptr, *End1 = nullptr;
   QAction *TextFile1 = nullptr, *HTMLFille1 = nullptr, *MIDIFile1 = nullptr;
   QAction *PDFFile1 = nullptr, *Print1 = nullptr;  // File > Export > "PDF file...", File > "Print..."
+  QAction* AudioFile1 = nullptr;
   QAction *EUndo = nullptr, *ERedo = nullptr, *ECopy = nullptr, *ECut = nullptr, *EPaste = nullptr;
   QAction *Clear1 = nullptr, *Insert1 = nullptr, *Remove1 = nullptr;
   QAction *Selectkit1 = nullptr, *Midi1 = nullptr, *Keymap1 = nullptr, *Songinfo1 = nullptr;

@@ -61,6 +61,10 @@ bool FluidSynthDevice::FindSoundFont(const char* fromEnvironment, const std::vec
   return false;
 }
 
+bool FluidSynthDevice::FindConfiguredSoundFont(std::string& path, std::string& error) {
+  return FindSoundFont(std::getenv("GROOVELOOM_SOUNDFONT"), DefaultSoundFonts(), path, error);
+}
+
 bool FluidSynthDevice::CreateSynth(std::string& error) {
   CaptureLibraryMessages();
   settings_ = new_fluid_settings();
@@ -103,7 +107,7 @@ void FluidSynthDevice::DestroyLocked() {
 bool FluidSynthDevice::Open(std::string& error) {
   Close();
   std::string path;
-  if (!FindSoundFont(std::getenv("GROOVELOOM_SOUNDFONT"), DefaultSoundFonts(), path, error)) return false;
+  if (!FindConfiguredSoundFont(path, error)) return false;
   {
     std::lock_guard<std::mutex> guard(lock_);
     if (!CreateSynth(error)) return false;

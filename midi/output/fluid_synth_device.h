@@ -64,6 +64,8 @@ class FluidSynthDevice {
   static bool FindSoundFont(const char* fromEnvironment, const std::vector<std::string>& candidates,
                             std::string& path, std::string& error);
   static const std::vector<std::string>& DefaultSoundFonts();
+  // The soundfont the program plays with: FindSoundFont on the environment and the defaults.
+  static bool FindConfiguredSoundFont(std::string& path, std::string& error);
 
  private:
   bool CreateSynth(std::string& error);

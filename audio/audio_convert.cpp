@@ -1,0 +1,82 @@
+#include "audio/audio_convert.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+#include "audio/audio_export.h"
+#include "audio/drum_sound_bank.h"
+#include "files/convert.h"
+
+namespace {
+
+std::atomic<bool> gInterrupted{false};
+
+extern "C" void OnInterrupt(int) { gInterrupted = true; }
+
+// Restores the previous handlers when the export is over.
+class InterruptCatcher {
+ public:
+  InterruptCatcher() {
+    gInterrupted = false;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &oldInt_);
+    sigaction(SIGTERM, &action, &oldTerm_);
+  }
+  ~InterruptCatcher() {
+    sigaction(SIGINT, &oldInt_, nullptr);
+    sigaction(SIGTERM, &oldTerm_, nullptr);
+  }
+
+ private:
+  struct sigaction oldInt_ {}, oldTerm_ {};
+};
+
+std::string MinutesSeconds(int64_t seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60),
+                static_cast<long long>(seconds % 60));
+  return text;
+}
+
+bool WriteAudio(Osnova& doc, const std::string& path, std::string& error) {
+  AudioExportSettings settings;
+  settings.Tempo = doc.Tempo;
+  settings.Kit = doc.Kit;
+  const bool terminal = ::isatty(STDERR_FILENO) == 1;
+  std::string shown;
+  InterruptCatcher interrupts;
+  auto progress = [&](int64_t done, int64_t total) {
+    if (terminal) {
+      const std::string line = AudioProgressLine(path, done, total, DrumSoundBank::kSampleRate);
+      if (line != shown) {
+        std::fprintf(stderr, "\r%s", line.c_str());
+        std::fflush(stderr);
+        shown = line;
+      }
+    }
+    return !gInterrupted;
+  };
+  const AudioExportResult result = ExportAudio(doc, path, settings, progress, error);
+  if (terminal && !shown.empty()) std::fprintf(stderr, "\n");
+  if (result == AudioExportResult::Cancelled) error = "Cancelled";
+  return result == AudioExportResult::Done;
+}
+
+}  // namespace
+
+std::string AudioProgressLine(const std::string& path, int64_t done, int64_t total, int sampleRate) {
+  const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 0;
+  char text[16];
+  std::snprintf(text, sizeof text, "%3d%%", percent);
+  return "Rendering " + path + ": " + text + " (" + MinutesSeconds(done / sampleRate) + " of " +
+         MinutesSeconds(total / sampleRate) + ")";
+}
+
+void AddAudioConversions() {
+  for (const char* extension : {".wav", ".flac", ".ogg"}) AddConversionFormat(extension, WriteAudio);
+}

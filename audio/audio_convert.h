@@ -1,0 +1,13 @@
+// `grooveloom -o song.wav|.flac|.ogg IN`: the audio export on the command line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Adds .wav, .flac and .ogg to the command-line conversion. The song plays at its own tempo with its
+// own kit. While rendering, a progress line goes to standard error when that is a terminal; Ctrl+C
+// or a termination signal cancels the export cleanly (no file is left behind).
+void AddAudioConversions();
+
+// The progress line: "Rendering song.wav:  42% (1:23 of 3:20)", times of the song's audio.
+std::string AudioProgressLine(const std::string& path, int64_t done, int64_t total, int sampleRate);

@@ -1,0 +1,35 @@
+// Audio export: the song rendered offline with the built-in synthesizer and its soundfont into a
+// WAV (16-bit PCM), FLAC or Ogg Vorbis file, 44.1 kHz stereo, chosen by the file's extension.
+//
+// Every position sounds at its exact frame for the tempo (a sixteenth is 15000 / tempo ms), notes
+// of rows the kit hides are silent, every drum sound rings to its natural end, and the file ends
+// once the last sound has died away: 60 dB below the level of the last notes, at most 4 s after
+// the last note. The audio is streamed to the file in blocks; memory does not grow with the song.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "model/tab_document.h"
+
+struct AudioExportSettings {
+  int Tempo = 120;                                // quarter notes per minute
+  std::array<uint8_t, kRowCount> Kit{1, 1, 1, 1, 1, 1, 1, 1, 1};  // rows shown; the others are silent
+  std::string SoundFont;                          // empty: the one the program plays with
+};
+
+// Called now and then with the frames written and the frames expected in all; returning false
+// cancels the export.
+using AudioProgress = std::function<bool(int64_t done, int64_t total)>;
+
+enum class AudioExportResult { Done, Cancelled, Failed };
+
+inline constexpr const char* kSilentSongMessage = "The song has no notes to play in the rows the kit shows.";
+inline constexpr int kAudioTailSeconds = 4;  // the longest a file runs on after its last note
+
+// Renders `doc` into `path`. Failed comes with the reason in `error`; neither a failure nor a
+// cancel leaves a file behind or changes an existing one.
+AudioExportResult ExportAudio(const Osnova& doc, const std::string& path, const AudioExportSettings& settings,
+                              const AudioProgress& progress, std::string& error);

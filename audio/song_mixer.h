@@ -1,0 +1,69 @@
+// A song's sound, mixed block by block from the drum sounds of the built-in synthesizer: each note
+// of a shown row starts on the exact frame of its position and rings to its natural end.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "audio/drum_sound_bank.h"
+#include "model/tab_document.h"
+
+// The first frame of sixteenth position `position` (counted from the song's start) at `tempo`
+// quarter notes per minute: a sixteenth lasts 15000 / tempo ms, rounded to the nearest frame from
+// the song's start, so nothing drifts.
+int64_t PositionFrame(int64_t position, int tempo, int sampleRate = DrumSoundBank::kSampleRate);
+
+struct AudioNote {
+  int64_t Frame = 0;
+  uint8_t Key = 0;
+  uint8_t Velocity = 0;
+};
+
+// The song's notes in time order, read bar by bar: rows hidden in `kit` and row 0 give none;
+// velocity 94, or 127 when accented.
+class SongNotes {
+ public:
+  SongNotes(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit);
+  bool Next(AudioNote& note);
+  // The frame of the song's last note; -1 when it has none.
+  int64_t LastNoteFrame() const;
+
+ private:
+  const Osnova& doc_;
+  int tempo_;
+  std::array<uint8_t, kRowCount> kit_;
+  std::size_t bar_ = 0;
+  int position_ = 0;
+  int row_ = 1;
+  int64_t barStart_ = 0;  // sixteenths before the current bar
+};
+
+class SongMixer {
+ public:
+  SongMixer(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, DrumSoundBank& bank);
+
+  // Mixes the next `frames` frames into `out` (interleaved stereo, 2 x frames floats, overwritten).
+  void Mix(float* out, int frames);
+  int64_t Position() const { return position_; }
+  int64_t LastNoteFrame() const { return lastNoteFrame_; }
+
+ private:
+  struct Voice {
+    std::shared_ptr<const DrumSound> Sound;
+    int64_t Start = 0;
+  };
+  // Notes are read ahead as far as a sound can ring, to see what cuts each one.
+  void ReadAhead(int64_t until);
+  void Start(const AudioNote& note);
+
+  SongNotes notes_;
+  DrumSoundBank& bank_;
+  int64_t lastNoteFrame_;
+  bool notesLeft_ = true;
+  std::deque<AudioNote> ahead_;
+  std::vector<Voice> voices_;
+  int64_t position_ = 0;
+};
