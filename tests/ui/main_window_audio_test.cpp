@@ -58,8 +58,8 @@ TEST_F(MainWindowAudioTest, ExportsAtTheTempoBoxesTempoWithAProgressDialog) {
   ASSERT_NE(Progress(), nullptr);
   EXPECT_TRUE(Progress()->isVisible());
   EXPECT_TRUE(Progress()->isModal());
-  EXPECT_EQ(dialogs.Log.back().Title, "Export the song to an audio file");
-  EXPECT_EQ(dialogs.Log.back().Request.DefaultSuffix, "wav");
+  EXPECT_EQ(dialogs.Log().back().Title, "Export the song to an audio file");
+  EXPECT_EQ(dialogs.Log().back().Request.DefaultSuffix, "wav");
   ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
   EXPECT_GT(FramesOf(path), 2 * 44100);
   EXPECT_LT(FramesOf(path), 3 * 44100);
@@ -96,7 +96,7 @@ TEST_F(MainWindowAudioTest, RefusalsAndFailuresAreShownAndLeaveOldFiles) {
   w.AudioFile1->trigger();
   ASSERT_TRUE(WaitUntil([&] { return Idle() && !dialogs.Messages().empty(); }));
   EXPECT_EQ(dialogs.Messages().back(), kSilentSongMessage);
-  EXPECT_EQ(dialogs.Log.back().BoxIcon, DialogService::Icon::Warning);
+  EXPECT_EQ(dialogs.Log().back().BoxIcon, DialogService::Icon::Warning);
 
   Press(Qt::Key_S);  // a snare at the cursor
   dialogs.SaveAnswers = {PathIn("song.mp3")};
@@ -113,7 +113,7 @@ TEST_F(MainWindowAudioTest, RefusalsAndFailuresAreShownAndLeaveOldFiles) {
   w.AudioFile1->trigger();
   ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
   EXPECT_EQ(dialogs.Messages().back(), QString("Cannot write \"%1\": Input/output error").arg(PathIn("old.wav")));
-  EXPECT_EQ(dialogs.Log.back().BoxIcon, DialogService::Icon::Error);
+  EXPECT_EQ(dialogs.Log().back().BoxIcon, DialogService::Icon::Error);
   EXPECT_EQ(Contents(PathIn("old.wav")), "old contents");
   EXPECT_EQ(Outputs(), QStringList{"old.wav"});
   EXPECT_TRUE(dialogs.Drained());

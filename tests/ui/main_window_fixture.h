@@ -56,11 +56,11 @@ class MainWindowTest : public ::testing::Test {
     SetMidiDeviceLayer(&midi);
   }
   void TearDown() override {
+    gFailWritesAfterBytes = -1;  // a failing disk is the test's, not the closing window's options file
     window.reset();
     dialogs.VerifyAllExpected();
     SetMidiDeviceLayer(nullptr);
     MidiDeviceIndex = 0;
-    gFailWritesAfterBytes = -1;
   }
 
   // Creates the window, shown and active so that focus moves as it does for a user.
