@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages Grooveloom needs to build, test and run; does nothing when all are present.
 set -euo pipefail
 packages=(g++ make cmake pkg-config qt6-base-dev librtmidi-dev libfluidsynth-dev timgm6mb-soundfont
-          fonts-dejavu-core libgtest-dev googletest libbenchmark-dev xdg-utils python3 "$@")
+          fonts-dejavu-core libgtest-dev googletest libbenchmark-dev xdg-utils python3
+          desktop-file-utils appstream shared-mime-info libglib2.0-bin dpkg-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
