@@ -78,6 +78,7 @@ void TFmain::NewDocument() {
     clipboard_ = std::make_unique<TClipBord>();
   } else {
     if (!AskUnsavedBeforeReplacing()) return;
+    DocumentReplaced();
     int denominator = Etakt2->currentText().toInt();
     int numerator = ETakt1->currentIndex() + 1;
     // A bar read from a file may be a length the boxes cannot show (2 positions in quarters, 64 in
@@ -122,6 +123,7 @@ bool TFmain::OpenDocumentFile(const QString& path) {
   FinishTyping();  // as for New: never onto the opened file's parts
   // Asked before anything changes, so No leaves even a locked window as it was.
   if (!AskUnsavedBeforeReplacing()) return false;
+  DocumentReplaced();
   Unlock();
   if (!cursor_) cursor_ = TCursor{0, 0, PaceOfBox()};
   if (!clipboard_) clipboard_ = std::make_unique<TClipBord>();
@@ -162,6 +164,7 @@ bool TFmain::OpenDocumentFile(const QString& path) {
   IfUndo(false);
   IfRedo(false);
   NoControl();
+  DocumentOpened(path);
   return true;
 }
 
@@ -176,6 +179,7 @@ bool TFmain::WriteDocument(const QString& path) {
   }
   saveTarget_ = path;
   SetTitleFromDocument();
+  DocumentSaved(path);
   return true;
 }
 
@@ -219,6 +223,7 @@ UndoView TFmain::CurrentUndoView() const {
 void TFmain::Push() {
   if (!doc_) return;
   history_->Push(*doc_, CurrentUndoView());
+  DocumentEdited();
   IfUndo(true);
   IfRedo(false);
 }

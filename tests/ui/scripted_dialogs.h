@@ -14,7 +14,7 @@
 class ScriptedDialogService : public DialogService {
  public:
   struct Shown {
-    enum class Kind { Message, Question, OpenFile, SaveFile } What;
+    enum class Kind { Message, Question, OpenFile, SaveFile, Choice } What;
     Icon BoxIcon = Icon::Plain;  // messages only
     QString Title;
     QString Text;                // message and question text
@@ -25,6 +25,8 @@ class ScriptedDialogService : public DialogService {
   std::deque<bool> Answers;
   std::deque<std::optional<QString>> OpenAnswers;
   std::deque<std::optional<QString>> SaveAnswers;
+  std::deque<int> Choices;  // index of the button chosen
+  std::vector<QStringList> ChoiceButtons;  // the buttons of each choice shown
 
   std::vector<Shown> Log;
 
@@ -40,6 +42,18 @@ class ScriptedDialogService : public DialogService {
     }
     const bool answer = Answers.front();
     Answers.pop_front();
+    return answer;
+  }
+
+  int Choose(QWidget*, const QString& title, const QString& text, const QStringList& buttons) override {
+    Log.push_back({Shown::Kind::Choice, Icon::Plain, title, text, {}});
+    ChoiceButtons.push_back(buttons);
+    if (Choices.empty()) {
+      ADD_FAILURE() << "unscripted choice: " << text.toStdString();
+      return static_cast<int>(buttons.size()) - 1;
+    }
+    const int answer = Choices.front();
+    Choices.pop_front();
     return answer;
   }
 
@@ -70,12 +84,15 @@ class ScriptedDialogService : public DialogService {
     return n;
   }
   // Every scripted answer was used.
-  bool Drained() const { return Answers.empty() && OpenAnswers.empty() && SaveAnswers.empty(); }
+  bool Drained() const {
+    return Answers.empty() && OpenAnswers.empty() && SaveAnswers.empty() && Choices.empty();
+  }
   void Clear() {
     Log.clear();
     Answers.clear();
     OpenAnswers.clear();
     SaveAnswers.clear();
+    Choices.clear();
   }
 
  private:
