@@ -15,7 +15,7 @@ if(NOT CMAKE_SCRIPT_MODE_FILE)
                 unwritable_output refusal_keeps_old_output opens_file_argument refused_file_argument
                 unwritable_midi_log)
   if(APP_TEST_SEED)
-    list(APPEND app_cases converts_tab_file converts_to_exports)
+    list(APPEND app_cases converts_tab_file converts_to_exports recovers_after_crash)
   endif()
   foreach(case IN LISTS app_cases)
     add_test(NAME app_${case}
@@ -44,9 +44,11 @@ function(run_headless)
   set(err "${err}" PARENT_SCOPE)
 endfunction()
 
-# The window, offscreen, quitting right after its first paint; boxes go to stderr.
+# The window, offscreen, quitting right after its first paint; boxes go to stderr (questions are
+# answered with their first button). Settings and recovery copies stay in the case's folder.
 function(run_window)
   execute_process(COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ${WINDOW_ENV}
+                          XDG_CONFIG_HOME=${WORK}/config XDG_STATE_HOME=${WORK}/state
                           GROOVELOOM_EXIT_AFTER_SHOW=1 ${BIN} ${ARGN}
                   WORKING_DIRECTORY ${WORK} TIMEOUT 60
                   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -187,6 +189,24 @@ elseif(CASE STREQUAL "opens_file_argument")
     expect_status(0)
     expect_in("${out}" "title: Grooveloom 1.0\n")
   endif()
+
+elseif(CASE STREQUAL "recovers_after_crash")
+  # A copy left by a process that has ended, as a crash leaves it; the next start recovers it.
+  execute_process(COMMAND sh -c "echo $$" OUTPUT_VARIABLE ended OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(recovery ${WORK}/state/grooveloom/recovery)
+  file(MAKE_DIRECTORY ${recovery})
+  file(COPY_FILE ${SEED} ${recovery}/${ended}-1.gvlm)
+  file(WRITE ${recovery}/${ended}-1.info
+       "grooveloom-recovery 1\noriginal=${WORK}/song.gvlm\npid=${ended}\nstart=1\nboot=\n")
+  run_window()
+  expect_status(0)
+  expect_in("${err}" "Grooveloom was not closed properly. Recover the unsaved song \"song.gvlm\" from ")
+  expect_in("${out}" "title: Grooveloom 1.0 - [ ${WORK}/song.gvlm ]")
+  file(GLOB left ${recovery}/*)
+  if(left)
+    message(FATAL_ERROR "recovery copies left after a normal end: ${left}")
+  endif()
+  expect_no_file(${WORK}/song.gvlm)
 
 else()
   message(FATAL_ERROR "unknown case ${CASE}")
