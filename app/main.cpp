@@ -112,6 +112,10 @@ class StderrDialogService : public DialogService {
     std::cerr << title.toStdString() << ": " << text.toStdString() << '\n';
   }
   bool Question(QWidget*, const QString&, const QString&) override { return true; }
+  int Choose(QWidget*, const QString&, const QString& text, const QStringList&) override {
+    std::cerr << text.toStdString() << '\n';
+    return 0;
+  }
   std::optional<QString> OpenFile(QWidget*, const FileDialogSpec&) override { return std::nullopt; }
   std::optional<QString> SaveFile(QWidget*, const FileDialogSpec&) override { return std::nullopt; }
 };
@@ -202,6 +206,7 @@ int main(int argc, char** argv) {
     if (exitAfterShow) fmain.installEventFilter(&exitFilter);
     fmain.show();
     QApplication::setQuitOnLastWindowClosed(true);
+    fmain.OfferRecovery();  // a song left unsaved by a crash comes before the file named here
     if (!files.isEmpty()) fmain.OpenDocumentFile(files.first());
     status = app.exec();
   }

@@ -23,7 +23,8 @@ if(NOT CMAKE_SCRIPT_MODE_FILE)
   endif()
   if(APP_TEST_SEED)
     list(APPEND app_cases converts_tab_file converts_to_exports converts_to_pdf imports_own_midi
-                          write_protected_output output_through_symlink pipe_input non_utf8_names)
+                          write_protected_output output_through_symlink pipe_input non_utf8_names
+                          recovers_after_crash)
   endif()
   if(EXISTS ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/groove_8_bars.gvlm)
     list(APPEND app_cases converts_to_audio)
@@ -65,11 +66,11 @@ function(run_headless)
   set(err "${err}" PARENT_SCOPE)
 endfunction()
 
-# The window, offscreen, quitting right after its first paint; boxes go to stderr. Its options
-# file goes to the case's folder, never to the user's configuration.
+# The window, offscreen, quitting right after its first paint; boxes go to stderr (questions are
+# answered with their first button). Settings and recovery copies stay in the case's folder.
 function(run_window)
   execute_process(COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ${WINDOW_ENV}
-                          XDG_CONFIG_HOME=${WORK}/config
+                          XDG_CONFIG_HOME=${WORK}/config XDG_STATE_HOME=${WORK}/state
                           GROOVELOOM_EXIT_AFTER_SHOW=1 ${BIN} ${ARGN}
                   WORKING_DIRECTORY ${WORK} TIMEOUT 60
                   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -373,6 +374,7 @@ elseif(CASE MATCHES "^user_session_")
     set(expected "@Custom KeyMap\r\n${keys_p}@Custom DrumKit\r\n${kit_saved}@Midi Device = 0\r\n")
   endif()
   execute_process(COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=${config}
+                          XDG_STATE_HOME=${WORK}/state
                           GROOVELOOM_MIDI_LOG=${WORK}/midi.log
                           GROOVELOOM_SESSION_SAVE=${WORK}/song.gvlm ${BIN}
                   WORKING_DIRECTORY ${WORK} TIMEOUT 120
@@ -452,6 +454,23 @@ elseif(CASE STREQUAL "opens_import_argument")
   expect_status(0)
   expect_in("${err}" "Import: Line 2: unknown instrument \"CB\"; the line is left out.")
   expect_in("${out}" "title: Grooveloom 1.0 - [ Unnamed ]")
+elseif(CASE STREQUAL "recovers_after_crash")
+  # A copy left by a process that has ended, as a crash leaves it; the next start recovers it.
+  execute_process(COMMAND sh -c "echo $$" OUTPUT_VARIABLE ended OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(recovery ${WORK}/state/grooveloom/recovery)
+  file(MAKE_DIRECTORY ${recovery})
+  file(COPY_FILE ${SEED} ${recovery}/${ended}-1.gvlm)
+  file(WRITE ${recovery}/${ended}-1.info
+       "grooveloom-recovery 1\noriginal=${WORK}/song.gvlm\npid=${ended}\nstart=1\nboot=\n")
+  run_window()
+  expect_status(0)
+  expect_in("${err}" "Grooveloom was not closed properly. Recover the unsaved song \"song.gvlm\" from ")
+  expect_in("${out}" "title: Grooveloom 1.0 - [ ${WORK}/song.gvlm ]")
+  file(GLOB left ${recovery}/*)
+  if(left)
+    message(FATAL_ERROR "recovery copies left after a normal end: ${left}")
+  endif()
+  expect_no_file(${WORK}/song.gvlm)
 
 else()
   message(FATAL_ERROR "unknown case ${CASE}")

@@ -5,6 +5,9 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
+#include <algorithm>
+#include <vector>
 
 #include "ui/local_path.h"
 
@@ -34,6 +37,20 @@ void QtDialogService::Message(QWidget* parent, Icon icon, const QString& title, 
 bool QtDialogService::Question(QWidget* parent, const QString& title, const QString& text) {
   QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Yes | QMessageBox::No, parent);
   return box.exec() == QMessageBox::Yes;
+}
+
+int QtDialogService::Choose(QWidget* parent, const QString& title, const QString& text,
+                            const QStringList& buttons) {
+  QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+  std::vector<QAbstractButton*> added;
+  for (const QString& caption : buttons)
+    added.push_back(box.addButton(caption, added.empty() ? QMessageBox::AcceptRole : QMessageBox::RejectRole));
+  if (!added.empty()) box.setDefaultButton(static_cast<QPushButton*>(added.front()));
+  box.exec();
+  const auto chosen = std::find(added.begin(), added.end(), box.clickedButton());
+  // Closing the box with Escape or its title bar counts as the last button.
+  return chosen == added.end() ? static_cast<int>(added.size()) - 1
+                               : static_cast<int>(chosen - added.begin());
 }
 
 FileDialogSpec SaveDialogRequest(const QString& title, const QString& filter,

@@ -33,6 +33,12 @@ class DialogService {
   virtual void Message(QWidget* parent, Icon icon, const QString& title, const QString& text) = 0;
   // A warning box with Yes and No; true for Yes.
   virtual bool Question(QWidget* parent, const QString& title, const QString& text) = 0;
+  // A question box with buttons of its own (the first is the default); the index of the one
+  // chosen. Without an override, a Yes/No question: Yes is the first button, No the second.
+  virtual int Choose(QWidget* parent, const QString& title, const QString& text,
+                     const QStringList& /*buttons*/) {
+    return Question(parent, title, text) ? 0 : 1;
+  }
   // The chosen path, or nothing when cancelled.
   virtual std::optional<QString> OpenFile(QWidget* parent, const FileDialogSpec& request) = 0;
   virtual std::optional<QString> SaveFile(QWidget* parent, const FileDialogSpec& request) = 0;
@@ -53,6 +59,8 @@ class QtDialogService : public DialogService {
  public:
   void Message(QWidget* parent, Icon icon, const QString& title, const QString& text) override;
   bool Question(QWidget* parent, const QString& title, const QString& text) override;
+  int Choose(QWidget* parent, const QString& title, const QString& text,
+             const QStringList& buttons) override;
   std::optional<QString> OpenFile(QWidget* parent, const FileDialogSpec& request) override;
   std::optional<QString> SaveFile(QWidget* parent, const FileDialogSpec& request) override;
   bool Print(QWidget* parent, QPrinter& printer) override;  // QPrintDialog

@@ -9,6 +9,7 @@
 #include <QDesktopServices>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QFontDatabase>
 #include <QLineEdit>
 #include <QMenu>
@@ -18,6 +19,7 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include "common/xdg_folders.h"
 #include "midi/midi_output.h"
 #include "model/bar_commands.h"
 #include "model/undo_history.h"
@@ -33,6 +35,7 @@
 #include "ui/note_off_timer.h"
 #include "ui/options_dialog.h"
 #include "ui/options_messages.h"
+#include "ui/recovery.h"
 #include "ui/tab_view.h"
 
 namespace {
@@ -157,6 +160,7 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
   ConnectPrintCommands();
 
   FormCreate();
+  SetUpDesktopIntegration();
 }
 
 TFmain::~TFmain() {
@@ -239,8 +243,14 @@ void TFmain::closeEvent(QCloseEvent* event) {
 void TFmain::End1Click() { close(); }
 
 void TFmain::Help1Click() {
-  // Whatever the desktop makes of it; a missing file is not reported.
-  UrlOpener(QUrl::fromLocalFile(QDir::current().absoluteFilePath("help.html")));
+  // Beside the program (the build folder), else where an install puts it.
+  const std::string help =
+      FindProgramFile(QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString(), "help.html");
+  if (help.empty()) {
+    dialogs_.Message(this, DialogService::Icon::Error, "Error", "The help file help.html cannot be found.");
+    return;
+  }
+  UrlOpener(QUrl::fromLocalFile(QFile::decodeName(help.c_str())));
 }
 
 void TFmain::Credits1Click() {

@@ -58,6 +58,8 @@ struct PlaybackStep;
 class PlayClock;
 class TMetronom;
 class TClock;
+class RecoveryKeeper;
+class RecentFilesMenu;
 
 inline constexpr const char* kMainCaption = "Grooveloom 1.0";
 inline constexpr const char* kApplicationTitle = "Grooveloom demo";
@@ -137,6 +139,13 @@ class TFmain : public QMainWindow {
   bool DocumentShown() const { return doc_ && !locked_; }
   DialogService& Dialogs() { return dialogs_; }
 
+  // --- Recent files and crash recovery (main_window_desktop.cpp).
+  void OfferRecovery();  // at start-up: songs left unsaved by a crash
+  // Opens a recovery copy as the unsaved song of `original` (empty: a song never saved).
+  bool RecoverDocument(const QString& copy, const QString& original);
+  RecoveryKeeper& Recovery() { return *recovery_; }
+  RecentFilesMenu& Recent() { return *recent_; }
+
   // How Help and the About box's links reach the desktop; tests replace it.
   std::function<void(const QUrl&)> UrlOpener;
 
@@ -193,6 +202,13 @@ class TFmain : public QMainWindow {
   void ConnectPrintCommands();
   void PDFFile1Click();
   void Print1Click();
+
+  // main_window_desktop.cpp: what the Recent Files list and the recovery copy hear of.
+  void SetUpDesktopIntegration();
+  void DocumentOpened(const QString& path);
+  void DocumentSaved(const QString& path);
+  void DocumentReplaced();  // New or Open are about to replace the song
+  void DocumentEdited();
 
   // main_window_document.cpp
   void SetTitleFromDocument();
@@ -266,6 +282,9 @@ class TFmain : public QMainWindow {
   std::unique_ptr<QObject> keyPreview_;         // application event filter feeding PreviewKey
   std::unique_ptr<WindowPlayback> playback_;    // after doc_: stopped before the document goes
   std::unique_ptr<AudioExportJob> audioExport_;  // the audio export's render, once one has run
+  std::unique_ptr<RecoveryKeeper> recovery_;
+  RecentFilesMenu* recent_ = nullptr;  // owned by its menu
+  bool recovering_ = false;             // a recovery copy being opened is no recent file
 
   TFOpt* options_ = nullptr;
   TDemo_Form* demo_ = nullptr;
@@ -308,6 +327,7 @@ class TFmain : public QMainWindow {
   // Menus and their items.
   QMenu *File1 = nullptr, *Export1 = nullptr, *Edit = nullptr, *Bar1 = nullptr, *Options1 = nullptr;
   QMenu *Playback = nullptr, *About1 = nullptr, *PopupMenu1 = nullptr;
+  QMenu* RecentFiles1 = nullptr;
   QAction *New1 = nullptr, *Open2 = nullptr, *File_3 = nullptr, *File_4 = nullptr, *End1 = nullptr;
   QAction *TextFile1 = nullptr, *HTMLFille1 = nullptr, *MIDIFile1 = nullptr;
   QAction *PDFFile1 = nullptr, *Print1 = nullptr;  // File > Export > "PDF file...", File > "Print..."

@@ -86,6 +86,7 @@ void TFmain::NewDocument() {
     clipboard_ = std::make_unique<TClipBord>();
   } else {
     if (!AskUnsavedBeforeReplacing()) return;
+    DocumentReplaced();
     int denominator = Etakt2->currentText().toInt();
     int numerator = ETakt1->currentIndex() + 1;
     // A bar read from a file may be a length the boxes cannot show (2 positions in quarters, 64 in
@@ -141,6 +142,7 @@ bool TFmain::OpenDocumentFile(const QString& given) {
   FinishTyping();  // as for New: never onto the opened file's parts
   // Asked before anything changes, so No leaves even a locked window as it was.
   if (!AskUnsavedBeforeReplacing()) return false;
+  DocumentReplaced();
   Unlock();
   if (!cursor_) cursor_ = TCursor{0, 0, PaceOfBox()};
   if (!clipboard_) clipboard_ = std::make_unique<TClipBord>();
@@ -173,6 +175,7 @@ bool TFmain::OpenDocumentFile(const QString& given) {
   ESped->ShowValue(doc_->Tempo);
   StepDelay = ComputeStepDelay(ESped->value());
   ShowDocument(0);
+  DocumentOpened(path);
   return true;
 }
 
@@ -185,6 +188,7 @@ bool TFmain::WriteDocument(const QString& path) {
   history_->MarkSaved();
   saveTarget_ = path;
   SetTitleFromDocument();
+  DocumentSaved(path);
   return true;
 }
 
@@ -228,6 +232,7 @@ UndoView TFmain::CurrentUndoView() const {
 void TFmain::Push() {
   if (!doc_) return;
   history_->Push(*doc_, CurrentUndoView());
+  DocumentEdited();
   IfUndo(true);
   IfRedo(false);
 }

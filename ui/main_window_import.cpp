@@ -127,6 +127,7 @@ bool TFmain::ShowImport(ImportResult result) {
     return false;
   }
   StopPlaying();  // the bars it reads are about to go
+  DocumentReplaced();
   doc_ = std::move(result.Document);
   GlobalKit = doc_->Kit;  // as a loaded file's kit, so the kit page shows what the song shows
   saveTarget_.clear();    // Save asks for a name

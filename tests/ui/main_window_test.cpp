@@ -272,13 +272,17 @@ TEST_F(MainWindowTest, CloseQueryCountsASongPartNameStillBeingTyped) {
   EXPECT_EQ(w.Document()->SongParts[0].Name, "Outro");
 }
 
-TEST_F(MainWindowTest, HelpOpensHelpHtmlInTheCurrentFolder) {
+TEST_F(MainWindowTest, HelpOpensHelpHtmlBesideTheProgram) {
   TFmain& w = Window();
   std::vector<QUrl> opened;
   w.UrlOpener = [&](const QUrl& url) { opened.push_back(url); };
+  const QString previous = QDir::currentPath();
+  QDir::setCurrent(folder.path());  // the current folder plays no part
   Item("Help1")->trigger();
+  QDir::setCurrent(previous);
   ASSERT_EQ(opened.size(), 1u);
-  EXPECT_EQ(opened[0], QUrl::fromLocalFile(QDir::current().absoluteFilePath("help.html")));
+  EXPECT_EQ(opened[0], QUrl::fromLocalFile(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("help.html")));
+  EXPECT_TRUE(dialogs.Messages().empty());
 }
 
 TEST_F(MainWindowTest, CreditsShowTheAboutBoxWithLinksAndThisBuildsPlatform) {

@@ -16,7 +16,7 @@
 class ScriptedDialogService : public DialogService {
  public:
   struct Shown {
-    enum class Kind { Message, Question, OpenFile, SaveFile, Print } What;
+    enum class Kind { Message, Question, OpenFile, SaveFile, Print, Choice } What;
     Icon BoxIcon = Icon::Plain;  // messages only
     QString Title;
     QString Text;                // message and question text
@@ -29,6 +29,8 @@ class ScriptedDialogService : public DialogService {
   std::deque<std::optional<QString>> SaveAnswers;
   // Print dialogs: a PDF file the printer then prints into, or nothing for Cancel.
   std::deque<std::optional<QString>> PrintAnswers;
+  std::deque<int> Choices;  // index of the button chosen
+  std::vector<QStringList> ChoiceButtons;  // the buttons of each choice shown
 
   // What was shown, in order. Reading it (or Messages, Questions, Count) counts as looking at
   // every box shown so far.
@@ -49,6 +51,18 @@ class ScriptedDialogService : public DialogService {
     }
     const bool answer = Answers.front();
     Answers.pop_front();
+    return answer;
+  }
+
+  int Choose(QWidget*, const QString& title, const QString& text, const QStringList& buttons) override {
+    log_.push_back({Shown::Kind::Choice, Icon::Plain, title, text, {}});
+    ChoiceButtons.push_back(buttons);
+    if (Choices.empty()) {
+      ADD_FAILURE() << "unscripted choice: " << text.toStdString();
+      return static_cast<int>(buttons.size()) - 1;
+    }
+    const int answer = Choices.front();
+    Choices.pop_front();
     return answer;
   }
 
@@ -102,6 +116,7 @@ class ScriptedDialogService : public DialogService {
       ADD_FAILURE() << "unused save-dialog answer: " << f.value_or("(cancel)").toStdString();
     for (const auto& f : PrintAnswers)
       ADD_FAILURE() << "unused print-dialog answer: " << f.value_or("(cancel)").toStdString();
+    for (int c : Choices) ADD_FAILURE() << "unused choice answer: button " << c;
     for (std::size_t i = seen_; i < log_.size(); ++i)
       if (log_[i].What == Shown::Kind::Message)
         ADD_FAILURE() << "unexpected message box: " << log_[i].Text.toStdString();
@@ -109,7 +124,8 @@ class ScriptedDialogService : public DialogService {
 
   // Every scripted answer was used.
   bool Drained() const {
-    return Answers.empty() && OpenAnswers.empty() && SaveAnswers.empty() && PrintAnswers.empty();
+    return Answers.empty() && OpenAnswers.empty() && SaveAnswers.empty() && PrintAnswers.empty() &&
+           Choices.empty();
   }
   void Clear() {
     log_.clear();
@@ -118,6 +134,8 @@ class ScriptedDialogService : public DialogService {
     OpenAnswers.clear();
     SaveAnswers.clear();
     PrintAnswers.clear();
+    Choices.clear();
+    ChoiceButtons.clear();
   }
 
  private:

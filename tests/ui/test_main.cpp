@@ -1,4 +1,5 @@
 // Main of the widget tests: one QApplication for every test, headless unless a platform is set.
+// Settings and recovery copies go to a temporary folder, never to the real home.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -30,6 +31,10 @@ int main(int argc, char** argv) {
   QTemporaryDir config(QDir::tempPath() + "/grooveloom-ui-config-XXXXXX");
   if (!config.isValid()) return 1;
   qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+  // Recovery copies likewise go to a folder of the run's own.
+  QTemporaryDir state(QDir::tempPath() + "/grooveloom-ui-state-XXXXXX");
+  if (!state.isValid()) return 1;
+  qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
   ::testing::InitGoogleTest(&argc, argv);
   ::testing::UnitTest::GetInstance()->listeners().Append(new FreshOptions);
   QApplication app(argc, argv);

@@ -1,0 +1,47 @@
+# Installing Grooveloom as a desktop program (`cmake --install`, any prefix, DESTDIR) and packing
+# it as a Debian package (`cpack -G DEB` in the build folder).
+include(GNUInstallDirs)
+
+set(GROOVELOOM_APP_ID org.grooveloom.Grooveloom)
+set(GROOVELOOM_DATA ${CMAKE_SOURCE_DIR}/data)
+
+install(TARGETS grooveloom RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The Help menu looks beside the program, then in ../share/grooveloom/ from it.
+install(FILES ${CMAKE_SOURCE_DIR}/help.html DESTINATION ${CMAKE_INSTALL_DATADIR}/grooveloom)
+install(FILES ${GROOVELOOM_DATA}/${GROOVELOOM_APP_ID}.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${GROOVELOOM_DATA}/${GROOVELOOM_APP_ID}.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${GROOVELOOM_DATA}/${GROOVELOOM_APP_ID}.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps)
+install(FILES ${GROOVELOOM_DATA}/${GROOVELOOM_APP_ID}.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+install(FILES ${GROOVELOOM_DATA}/${GROOVELOOM_APP_ID}.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${GROOVELOOM_DATA}/grooveloom.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The installed tree, checked file by file with the desktop's own validators.
+add_test(NAME install_tree
+  COMMAND ${CMAKE_COMMAND} -DBUILD=${CMAKE_BINARY_DIR} -DAPP_ID=${GROOVELOOM_APP_ID}
+          -DWORK=${CMAKE_BINARY_DIR}/install_test
+          -P ${CMAKE_SOURCE_DIR}/tests/install/install_tree.cmake)
+
+# --- Debian package. The shared-library dependencies come from dpkg-shlibdeps; the soundfont and
+# the font are looked up by name at run time, so they are listed by hand.
+set(CPACK_PACKAGE_NAME grooveloom)
+set(CPACK_PACKAGE_VENDOR "The Grooveloom developers")
+set(CPACK_PACKAGE_CONTACT "The Grooveloom developers <team@grooveloom.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "drum tablature editor")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Grooveloom writes drum tablature bar by bar on nine instrument rows, sounds every note,\n\
+plays the song back through a built-in synthesizer or an ALSA MIDI port, and exports\n\
+plain-text tab, HTML and Standard MIDI Files.")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://grooveloom.org/")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "timgm6mb-soundfont | fluid-soundfont-gm, fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+set(CPACK_GENERATOR DEB)
+include(CPack)

@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <mutex>
+
+#include "common/atomic_file.h"
+#include "files/recovery_copy.h"
+
+namespace fs = std::filesystem;
+
+class RecoveryCopyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("gl-recovery-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  // The pid of a process that has ended (and been reaped).
+  static int64_t EndedProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return child;
+  }
+  std::string Read(const std::string& path) {
+    std::string bytes, error;
+    EXPECT_TRUE(ReadWholeFile(path, bytes, error)) << path << ": " << error;
+    return bytes;
+  }
+  fs::path dir;
+};
+
+TEST_F(RecoveryCopyTest, CompanionRoundTripsAndRefusesGarbage) {
+  RecoveryInfo info{"/songs/odd\\name\nwith break.gvlm", 4242, 123456, "boot-id"};
+  const std::optional<RecoveryInfo> back = ParseRecoveryInfo(FormatRecoveryInfo(info));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->Original, info.Original);
+  EXPECT_EQ(back->Pid, 4242);
+  EXPECT_EQ(back->StartTime, 123456u);
+  EXPECT_EQ(back->BootId, "boot-id");
+  EXPECT_FALSE(ParseRecoveryInfo(""));
+  EXPECT_FALSE(ParseRecoveryInfo("something else\npid=1\n"));
+  EXPECT_FALSE(ParseRecoveryInfo("grooveloom-recovery 1\noriginal=/x\n"));  // no process
+  EXPECT_FALSE(ParseRecoveryInfo("grooveloom-recovery 1\npid=12x\n"));
+}
+
+TEST_F(RecoveryCopyTest, RunningMeansTheSameProcessOfThisBoot) {
+  const RecoveryInfo self = ThisProcess();
+  EXPECT_TRUE(ProcessRunning(self));
+  RecoveryInfo reused = self;  // same pid, started at another time: another process
+  reused.StartTime += 1;
+  EXPECT_FALSE(ProcessRunning(reused));
+  RecoveryInfo earlierBoot = self;
+  earlierBoot.BootId = "not-this-boot";
+  EXPECT_FALSE(ProcessRunning(earlierBoot));
+  RecoveryInfo ended = self;
+  ended.Pid = EndedProcess();
+  EXPECT_FALSE(ProcessRunning(ended));
+}
+
+TEST_F(RecoveryCopyTest, WriterKeepsNewestRequestAndRemovesOnRequest) {
+  std::vector<std::string> failures;
+  {
+    RecoveryWriter writer(dir.string(), [&](const std::string& m) { failures.push_back(m); });
+    for (int i = 0; i < 20; ++i) writer.Write("bytes " + std::to_string(i), "/songs/a.gvlm");
+    writer.WaitIdle();
+    EXPECT_EQ(Read(writer.TabPath()), "bytes 19");
+    const std::optional<RecoveryInfo> info = ParseRecoveryInfo(Read(writer.InfoPath()));
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->Original, "/songs/a.gvlm");
+    EXPECT_EQ(info->Pid, ::getpid());
+    // Its own process runs: nothing here is abandoned.
+    EXPECT_TRUE(FindAbandonedCopies(dir.string()).empty());
+
+    writer.Write("later", "");
+    writer.Remove();  // after a write still waiting, the removal wins
+    writer.WaitIdle();
+    EXPECT_FALSE(fs::exists(writer.TabPath()));
+    EXPECT_FALSE(fs::exists(writer.InfoPath()));
+
+    writer.Write("on quit", "");
+    writer.Remove();
+  }  // destruction finishes the removal
+  EXPECT_TRUE(failures.empty());
+  EXPECT_TRUE(fs::is_empty(dir));
+}
+
+TEST_F(RecoveryCopyTest, FindsCopiesOfEndedProcessesNewestFirst) {
+  fs::create_directories(dir);
+  std::string error;
+  auto leave = [&](const std::string& name, const RecoveryInfo& info, bool withCopy, int age) {
+    ASSERT_TRUE(WriteFileAtomically((dir / (name + ".info")).string(), FormatRecoveryInfo(info), error));
+    if (!withCopy) return;
+    const std::string tab = (dir / (name + ".gvlm")).string();
+    ASSERT_TRUE(WriteFileAtomically(tab, name, error));
+    fs::last_write_time(tab, fs::file_time_type::clock::now() - std::chrono::hours(age));
+  };
+  RecoveryInfo ended{"/songs/old.gvlm", EndedProcess(), 1, ""};
+  leave("old", ended, true, 5);
+  ended.Original = "";
+  leave("new", ended, true, 1);
+  leave("no-copy", ended, false, 0);
+  RecoveryInfo running = ThisProcess();
+  leave("running", running, true, 0);
+  ASSERT_TRUE(WriteFileAtomically((dir / "garbage.info").string(), "not a companion", error));
+
+  const std::vector<AbandonedCopy> found = FindAbandonedCopies(dir.string());
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(Read(found[0].TabPath), "new");
+  EXPECT_EQ(found[0].Info.Original, "");
+  EXPECT_EQ(Read(found[1].TabPath), "old");
+  EXPECT_EQ(found[1].Info.Original, "/songs/old.gvlm");
+  EXPECT_GT(found[0].WrittenAt, found[1].WrittenAt);
+  EXPECT_FALSE(fs::exists(dir / "no-copy.info"));  // tidied up
+  EXPECT_TRUE(fs::exists(dir / "running.gvlm"));
+
+  DeleteCopy(found[1]);
+  EXPECT_FALSE(fs::exists(found[1].TabPath));
+  EXPECT_FALSE(fs::exists(found[1].InfoPath));
+  EXPECT_EQ(FindAbandonedCopies(dir.string()).size(), 1u);
+}
+
+TEST_F(RecoveryCopyTest, UnwritableFolderIsReported) {
+  fs::create_directories(dir);
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically((dir / "plain").string(), "a file, not a folder", error));
+  std::mutex m;
+  std::vector<std::string> failures;
+  RecoveryWriter writer((dir / "plain" / "recovery").string(), [&](const std::string& message) {
+    std::lock_guard lock(m);
+    failures.push_back(message);
+  });
+  writer.Write("x", "");
+  writer.WaitIdle();
+  std::lock_guard lock(m);
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_NE(failures[0].find("Not a directory"), std::string::npos) << failures[0];
+}

@@ -1,0 +1,276 @@
+// File > Recent Files and crash recovery through the real window: the list across runs, the
+// recovery copy written on time and after 50 edits, a real crash (kill -9 of a child process) with
+// Recover and Discard, no copy left after a save or a normal quit, and an unwritable state folder.
+#include <QMenu>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <csignal>
+#include <iostream>
+
+#include "files/recent_files.h"
+#include "files/recovery_copy.h"
+#include "tests/ui/main_window_fixture.h"
+#include "tests/ui/wait.h"
+#include "ui/recent_files_menu.h"
+#include "ui/recovery.h"
+
+namespace {
+
+constexpr const char* kChildVariable = "GROOVELOOM_TEST_CRASH_CHILD";
+
+QStringList MenuTexts(QMenu* menu) {
+  QStringList texts;
+  for (QAction* a : menu->actions()) texts << a->text();
+  return texts;
+}
+
+QStringList FilesIn(const QString& folder) {
+  return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// A few notes over two bars, by the keys a user presses.
+void TypeSomeNotes(const std::function<void(int, Qt::KeyboardModifiers)>& press) {
+  for (int key : {Qt::Key_S, Qt::Key_Right, Qt::Key_Z, Qt::Key_Right, Qt::Key_Q})
+    press(key, Qt::NoModifier);
+  press(Qt::Key_Right, Qt::ControlModifier);
+  press(Qt::Key_1, Qt::ShiftModifier);
+}
+
+}  // namespace
+
+// Each test has its own settings and state folders.
+class DesktopTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    savedConfig = qgetenv("XDG_CONFIG_HOME");
+    savedState = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_CONFIG_HOME", PathIn("config").toLocal8Bit());
+    qputenv("XDG_STATE_HOME", PathIn("state").toLocal8Bit());
+  }
+  void TearDown() override {
+    MainWindowTest::TearDown();
+    qputenv("XDG_CONFIG_HOME", savedConfig);
+    qputenv("XDG_STATE_HOME", savedState);
+  }
+  QString RecoveryDir() const { return PathIn("state/grooveloom/recovery"); }
+  QString RecentFile() const { return PathIn("config/grooveloom/recent-files"); }
+  void PressKey(int key, Qt::KeyboardModifiers m) { Press(key, m); }
+  // The n-th item of File > Recent Files as the menu shows it now.
+  void ChooseRecent(int n) {
+    QMenu* menu = Find<QMenu>("RecentFiles1");
+    ASSERT_LT(n - 1, menu->actions().size());
+    QAction* item = menu->actions()[n - 1];
+    EXPECT_EQ(item->objectName(), QString("RecentFile%1").arg(n));
+    item->trigger();
+  }
+  std::string SongBytes() { return WriteTabBytes(*Window().Document()); }
+
+  QByteArray savedConfig, savedState;
+};
+
+TEST_F(DesktopTest, RecentFilesListOpenedAndSavedSongsAcrossRuns) {
+  TFmain& w = Window();
+  QMenu* recent = Find<QMenu>("RecentFiles1");
+  EXPECT_FALSE(recent->isEnabled()) << "nothing to list yet";
+  EXPECT_EQ(w.File1->actions().indexOf(recent->menuAction()), w.File1->actions().indexOf(w.Open2) + 1);
+
+  Osnova song(4, 3, 4);
+  const QString a = WriteTabFile("a.gvlm", song), b = WriteTabFile("b.gvlm", song);
+  ASSERT_TRUE(w.OpenDocumentFile(a));
+  w.NewDocument();
+  dialogs.SaveAnswers = {PathIn("c.gvlm")};
+  ASSERT_TRUE(w.SaveDocument());
+  ASSERT_TRUE(w.OpenDocumentFile(b));
+  ASSERT_TRUE(w.OpenDocumentFile(a));  // moves up, once
+  const QStringList expected{a, b, PathIn("c.gvlm")};
+  EXPECT_EQ(w.Recent().Paths(), expected);
+  EXPECT_TRUE(recent->isEnabled());
+  EXPECT_EQ(MenuTexts(recent), (QStringList{"&1 " + a, "&2 " + b, "&3 " + PathIn("c.gvlm")}));
+  // A file of its own, one path a line.
+  EXPECT_EQ(Contents(RecentFile()), (expected.join('\n') + '\n').toLocal8Bit());
+
+  // The next run shows the same list; choosing an item opens it.
+  window.reset();
+  TFmain& again = Window();
+  EXPECT_EQ(again.Recent().Paths(), expected);
+  ChooseRecent(2);
+  EXPECT_EQ(again.windowTitle(), "Grooveloom 1.0 - [ " + b + " ]");
+  ASSERT_TRUE(WaitUntil([&] { return again.Recent().Paths().value(0) == b; }));
+  EXPECT_TRUE(dialogs.Messages().empty());
+}
+
+TEST_F(DesktopTest, RecentFilesKeepEightAndDropAMissingFileWhenChosen) {
+  TFmain& w = Window();
+  Osnova song(4, 1, 4);
+  for (int i = 1; i <= 10; ++i) ASSERT_TRUE(w.OpenDocumentFile(WriteTabFile(QString("s%1.gvlm").arg(i), song)));
+  ASSERT_EQ(w.Recent().Paths().size(), 8u);
+  EXPECT_EQ(w.Recent().Paths().front(), PathIn("s10.gvlm"));
+  EXPECT_EQ(w.Recent().Paths().back(), PathIn("s3.gvlm"));
+
+  ASSERT_TRUE(QFile::remove(PathIn("s9.gvlm")));
+  const QString title = w.windowTitle();
+  ChooseRecent(2);
+  EXPECT_EQ(dialogs.Messages(),
+            std::vector<QString>{"The file \"" + PathIn("s9.gvlm") +
+                                 "\" no longer exists. It has been removed from the Recent Files list."});
+  EXPECT_EQ(w.windowTitle(), title) << "the open song stays";
+  EXPECT_FALSE(w.Recent().Paths().contains(PathIn("s9.gvlm")));
+  EXPECT_FALSE(Contents(RecentFile()).contains("s9.gvlm"));
+  EXPECT_EQ(MenuTexts(w.RecentFiles1).size(), 7);
+}
+
+TEST_F(DesktopTest, CopyWrittenOnTimeIsRemovedBySaveNewAndQuit) {
+  TFmain& w = Window();
+  ASSERT_TRUE(w.OpenDocumentFile(WriteTabFile("song.gvlm", Osnova(4, 4, 4))));
+  w.Recovery().SetIntervalMs(20);
+  QTest::qWait(0);
+  EXPECT_TRUE(FilesIn(RecoveryDir()).isEmpty()) << "no unsaved change, no copy";
+
+  TypeSomeNotes([&](int k, Qt::KeyboardModifiers m) { PressKey(k, m); });
+  const std::string bytes = SongBytes();
+  RecoveryWriter& writer = w.Recovery().Writer();
+  const QString copy = QFile::decodeName(writer.TabPath().c_str());
+  ASSERT_TRUE(WaitUntil([&] { return Contents(copy).toStdString() == bytes; }));
+  const std::optional<RecoveryInfo> info =
+      ParseRecoveryInfo(Contents(QFile::decodeName(writer.InfoPath().c_str())).toStdString());
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->Original, PathIn("song.gvlm").toStdString());
+  EXPECT_EQ(info->Pid, QCoreApplication::applicationPid());
+
+  ASSERT_TRUE(w.SaveDocument());
+  writer.WaitIdle();
+  EXPECT_TRUE(FilesIn(RecoveryDir()).isEmpty());
+
+  Press(Qt::Key_S);
+  ASSERT_TRUE(WaitUntil([&] { return QFile::exists(copy); }));
+  dialogs.Answers = {true};  // open a new song anyway
+  w.NewDocument();
+  writer.WaitIdle();
+  EXPECT_TRUE(FilesIn(RecoveryDir()).isEmpty());
+
+  Press(Qt::Key_S);
+  ASSERT_TRUE(WaitUntil([&] { return QFile::exists(copy); }));
+  dialogs.Answers = {true};  // quit without saving
+  EXPECT_TRUE(w.close());
+  window.reset();
+  EXPECT_TRUE(FilesIn(RecoveryDir()).isEmpty());
+}
+
+TEST_F(DesktopTest, EveryFiftiethEditWritesACopyWithoutWaitingForTheInterval) {
+  TFmain& w = Window();
+  w.NewDocument();
+  w.Recovery().SetIntervalMs(3600 * 1000);
+  const QString copy = QFile::decodeName(w.Recovery().Writer().TabPath().c_str());
+  for (int i = 0; i < kAutosaveEdits - 1; ++i) Press(Qt::Key_S);
+  QTest::qWait(0);
+  w.Recovery().Writer().WaitIdle();
+  EXPECT_FALSE(QFile::exists(copy));
+  Press(Qt::Key_S);
+  ASSERT_TRUE(WaitUntil([&] { return Contents(copy).toStdString() == SongBytes(); }));
+}
+
+TEST_F(DesktopTest, UnwritableStateFolderIsReportedOnceAndEditingGoesOn) {
+  ASSERT_TRUE(QFile(PathIn("blocker")).open(QIODevice::WriteOnly));
+  qputenv("XDG_STATE_HOME", PathIn("blocker/state").toLocal8Bit());  // below a plain file
+  TFmain& w = Window();
+  w.NewDocument();
+  w.Recovery().SetIntervalMs(10);
+  Press(Qt::Key_S);
+  ASSERT_TRUE(WaitUntil([&] { return !dialogs.Messages().empty(); }));
+  EXPECT_TRUE(dialogs.Messages()[0].startsWith("Cannot write the recovery copy of the song to \"" +
+                                               PathIn("blocker/state/grooveloom/recovery") + "\""))
+      << dialogs.Messages()[0].toStdString();
+  // More attempts, and more edits: still the one message.
+  for (int i = 0; i < 3; ++i) {
+    Press(Qt::Key_Right);
+    Press(Qt::Key_Z);
+    QTest::qWait(30);
+  }
+  w.Recovery().Writer().WaitIdle();
+  QTest::qWait(30);
+  EXPECT_EQ(dialogs.Messages().size(), 1u);
+  EXPECT_TRUE(w.Document()->Bar(0).Rows[RowBass].Has(12));  // three steps of a quarter
+}
+
+// Runs only inside the child process of the crash test: opens the song, types notes, waits for
+// the recovery copy, says so, and waits to be killed.
+TEST_F(DesktopTest, CrashChild) {
+  const QString song = qEnvironmentVariable(kChildVariable);
+  if (song.isEmpty()) GTEST_SKIP() << "the child process of RecoverAfterAKill";
+  qputenv("XDG_STATE_HOME", qgetenv("GROOVELOOM_TEST_STATE"));
+  TFmain& w = Window();
+  ASSERT_TRUE(w.OpenDocumentFile(song));
+  TypeSomeNotes([&](int k, Qt::KeyboardModifiers m) { PressKey(k, m); });
+  const std::string bytes = SongBytes();
+  const QString copy = QFile::decodeName(w.Recovery().Writer().TabPath().c_str());
+  ASSERT_TRUE(WaitUntil([&] { return Contents(copy).toStdString() == bytes; }));
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically(song.toStdString() + ".expected", bytes, error));
+  std::cout << "READY" << std::endl;
+  WaitUntil([] { return false; }, 120000);  // killed long before
+}
+
+TEST_F(DesktopTest, RecoverAfterAKillGivesBackEveryNoteAndDiscardDeletes) {
+  Osnova original(4, 4, 4);
+  const QString song = WriteTabFile("song.gvlm", original);
+  const QByteArray saved = Contents(song);
+
+  auto crash = [&] {
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(kChildVariable, song);
+    env.insert("GROOVELOOM_TEST_STATE", PathIn("state"));
+    env.insert("GROOVELOOM_AUTOSAVE_SECONDS", "0.05");
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_filter=DesktopTest.CrashChild"});
+    ASSERT_TRUE(child.waitForStarted());
+    ASSERT_TRUE(WaitUntil([&] { return child.readAllStandardOutput().contains("READY") ||
+                                       child.state() == QProcess::NotRunning; }, 60000));
+    ASSERT_EQ(child.state(), QProcess::Running);
+    ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
+    ASSERT_TRUE(child.waitForFinished());
+    EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
+  };
+
+  // Discard deletes the copy.
+  crash();
+  ASSERT_EQ(FilesIn(RecoveryDir()).size(), 2u) << FilesIn(RecoveryDir()).join(' ').toStdString();
+  TFmain& w = Window();
+  dialogs.Choices = {1};
+  w.OfferRecovery();
+  ASSERT_EQ(dialogs.Count(ScriptedDialogService::Shown::Kind::Choice), 1);
+  const ScriptedDialogService::Shown& asked = dialogs.Log.back();
+  EXPECT_TRUE(QRegularExpression("^Grooveloom was not closed properly\\. Recover the unsaved song "
+                                 "\"song\\.gvlm\" from \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d\\?$")
+                  .match(asked.Text)
+                  .hasMatch())
+      << asked.Text.toStdString();
+  EXPECT_EQ(dialogs.ChoiceButtons.back(), (QStringList{"Recover", "Discard"}));
+  EXPECT_TRUE(FilesIn(RecoveryDir()).isEmpty());
+  EXPECT_EQ(w.Document(), nullptr);
+  window.reset();
+
+  // Recover opens the song as it was at the crash, unsaved, under its own name.
+  crash();
+  dialogs.Clear();
+  TFmain& w2 = Window();
+  dialogs.Choices = {0};
+  w2.OfferRecovery();
+  ASSERT_NE(w2.Document(), nullptr);
+  EXPECT_EQ(SongBytes(), Contents(song + ".expected").toStdString()) << "every note is back";
+  EXPECT_TRUE(w2.Document()->Modified);
+  EXPECT_EQ(w2.windowTitle(), "Grooveloom 1.0 - [ " + song + " ]");
+  EXPECT_EQ(Contents(song), saved) << "nothing written to the song's file yet";
+  EXPECT_FALSE(w2.Recent().Paths().contains(QFile::decodeName(w2.Recovery().Writer().TabPath().c_str())));
+  // Only this run's own copy is left; Save writes to the song's own file and removes it.
+  EXPECT_EQ(FilesIn(RecoveryDir()).size(), 2u);
+  ASSERT_TRUE(w2.SaveDocument());
+  EXPECT_EQ(Contents(song).toStdString(), Contents(song + ".expected").toStdString());
+  w2.Recovery().Writer().WaitIdle();
+  EXPECT_TRUE(FilesIn(RecoveryDir()).isEmpty());
+  EXPECT_TRUE(dialogs.Drained());
+}
