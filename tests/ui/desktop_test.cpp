@@ -243,7 +243,7 @@ TEST_F(DesktopTest, RecoverAfterAKillGivesBackEveryNoteAndDiscardDeletes) {
   dialogs.Choices = {1};
   w.OfferRecovery();
   ASSERT_EQ(dialogs.Count(ScriptedDialogService::Shown::Kind::Choice), 1);
-  const ScriptedDialogService::Shown& asked = dialogs.Log.back();
+  const ScriptedDialogService::Shown& asked = dialogs.Log().back();
   EXPECT_TRUE(QRegularExpression("^Grooveloom was not closed properly\\. Recover the unsaved song "
                                  "\"song\\.gvlm\" from \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d\\?$")
                   .match(asked.Text)
