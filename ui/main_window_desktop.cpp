@@ -51,7 +51,7 @@ bool TFmain::RecoverDocument(const QString& copy, const QString& original) {
   const bool opened = OpenDocumentFile(copy);
   recovering_ = false;
   if (!opened) return false;
-  // The song of the original file, with unsaved changes: Save writes to that file.
+  // The song of its own file, with unsaved changes: Save writes to that file.
   doc_->FileName = original.isEmpty() ? std::string("Unnamed") : LocalPathString(original);
   doc_->HasFile = !original.isEmpty();
   doc_->Modified = true;

@@ -125,7 +125,7 @@ TEST_F(DesktopTest, CopyWrittenOnTimeIsRemovedBySaveNewAndQuit) {
   TFmain& w = Window();
   ASSERT_TRUE(w.OpenDocumentFile(WriteTabFile("song.gvlm", Osnova(4, 4, 4))));
   w.Recovery().SetIntervalMs(20);
-  QTest::qWait(0);
+  QCoreApplication::processEvents();
   EXPECT_TRUE(FilesIn(RecoveryDir()).isEmpty()) << "no unsaved change, no copy";
 
   TypeSomeNotes([&](int k, Qt::KeyboardModifiers m) { PressKey(k, m); });
@@ -164,7 +164,7 @@ TEST_F(DesktopTest, EveryFiftiethEditWritesACopyWithoutWaitingForTheInterval) {
   w.Recovery().SetIntervalMs(3600 * 1000);
   const QString copy = QFile::decodeName(w.Recovery().Writer().TabPath().c_str());
   for (int i = 0; i < kAutosaveEdits - 1; ++i) Press(Qt::Key_S);
-  QTest::qWait(0);
+  QCoreApplication::processEvents();
   w.Recovery().Writer().WaitIdle();
   EXPECT_FALSE(QFile::exists(copy));
   Press(Qt::Key_S);
@@ -183,13 +183,14 @@ TEST_F(DesktopTest, UnwritableStateFolderIsReportedOnceAndEditingGoesOn) {
                                                PathIn("blocker/state/grooveloom/recovery") + "\""))
       << dialogs.Messages()[0].toStdString();
   // More attempts, and more edits: still the one message.
+  w.Recovery().SetIntervalMs(3600 * 1000);
   for (int i = 0; i < 3; ++i) {
     Press(Qt::Key_Right);
     Press(Qt::Key_Z);
-    QTest::qWait(30);
+    w.Recovery().WriteNow();
+    w.Recovery().Writer().WaitIdle();
+    QCoreApplication::processEvents();  // the failure's report comes back as a queued call
   }
-  w.Recovery().Writer().WaitIdle();
-  QTest::qWait(30);
   EXPECT_EQ(dialogs.Messages().size(), 1u);
   EXPECT_TRUE(w.Document()->Bar(0).Rows[RowBass].Has(12));  // three steps of a quarter
 }
