@@ -14,9 +14,15 @@ std::string HomeFolder() {
   return "/tmp";
 }
 
+// An unset, empty or relative value counts as unset, as the XDG rules say.
 std::string BaseFolder(const char* variable, const char* fallbackBelowHome) {
-  if (const char* value = std::getenv(variable); value && *value == '/') return value;
-  return HomeFolder() + "/" + fallbackBelowHome;
+  std::string base;
+  if (const char* value = std::getenv(variable); value && *value == '/')
+    base = value;
+  else
+    base = HomeFolder() + "/" + fallbackBelowHome;
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  return base;
 }
 
 }  // namespace

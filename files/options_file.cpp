@@ -1,6 +1,5 @@
 #include "files/options_file.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 #include <optional>
 
 #include "common/atomic_file.h"
+#include "common/xdg_folders.h"
 #include "midi/midi_output.h"
 #include "ui/layout/key_map.h"
 
@@ -62,12 +62,6 @@ std::string UpperAscii(std::string_view text) {
   for (char& c : upper)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   return upper;
-}
-
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
-  return ".";
 }
 
 // mkdir -p; false with the reason in `error`.
@@ -145,12 +139,7 @@ std::vector<std::string> ReadOptionsBytes(std::string_view bytes, StoredOptions&
   return warnings;
 }
 
-std::string OptionsFolder() {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  std::string base = config && config[0] == '/' ? std::string(config) : HomeFolder() + "/.config";
-  while (base.size() > 1 && base.back() == '/') base.pop_back();
-  return base + "/grooveloom";
-}
+std::string OptionsFolder() { return ConfigFolder(); }
 
 std::string OptionsFilePath() { return OptionsFolder() + "/" + kOptionsFileName; }
 
