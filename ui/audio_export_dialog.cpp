@@ -11,6 +11,7 @@
 #include "audio/audio_export.h"
 #include "audio/sound_file_writer.h"
 #include "files/tab_file.h"
+#include "ui/local_path.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ bool AudioExportJob::Start(const Osnova& doc, int tempo, const std::array<uint8_
   if (!chosen) return false;
   path_ = *chosen;
   // File names go to the system in its own encoding, not the document's code page.
-  const std::string path = QFile::encodeName(path_).toStdString();
+  const std::string path = LocalPathString(path_);
   if (!AudioFormatOf(path)) {
     dialogs_.Message(window_, DialogService::Icon::Error, kTitle,
                      QStringLiteral("Cannot write \"%1\": the name must end in .wav, .flac or .ogg").arg(path_));

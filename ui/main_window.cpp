@@ -30,6 +30,7 @@
 #include "ui/export_commands.h"
 #include "ui/layout/cursor_moves.h"
 #include "ui/layout/key_map.h"
+#include "ui/local_path.h"
 #include "ui/main_window_playback.h"
 #include "ui/main_window_widgets.h"
 #include "ui/note_off_timer.h"
@@ -245,7 +246,7 @@ void TFmain::End1Click() { close(); }
 void TFmain::Help1Click() {
   // Beside the program (the build folder), else where an install puts it.
   const std::string help =
-      FindProgramFile(QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString(), "help.html");
+      FindProgramFile(LocalPathString(QCoreApplication::applicationDirPath()), "help.html");
   if (help.empty()) {
     dialogs_.Message(this, DialogService::Icon::Error, "Error", "The help file help.html cannot be found.");
     return;

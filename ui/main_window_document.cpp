@@ -259,7 +259,12 @@ bool TFmain::Restore(bool undo) {
   FinishTyping();
   if (undo ? !history_->CanUndo() : !history_->CanRedo()) return false;
 
-  std::optional<UR_Stack::Restored> restored = history_->Restore(undo, *doc_, CurrentUndoView());
+  std::optional<UR_Stack::Restored> restored;
+  {
+    // Restoring sets the program's kit, which playback reads with the bars.
+    const std::lock_guard<std::mutex> edit(DocumentLock());
+    restored = history_->Restore(undo, *doc_, CurrentUndoView());
+  }
   if (!restored) {
     // The history refused the snapshot before moving: the live document and the steps stay.
     dialogs_.Message(this, DialogService::Icon::Error, "Error", kUndoErrorMessage);

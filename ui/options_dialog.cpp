@@ -42,8 +42,7 @@ class SongInfoCp1252Validator : public QValidator {
   }
 };
 
-// "Times New Roman" 15 px bold in the design; Liberation Serif has its metrics. Without it, the
-// desktop's serif.
+// Times New Roman 15 px bold; Liberation Serif has its metrics. Without it, the desktop's serif.
 QFont LabelFont() {
   QFont font;
   if (QFontDatabase::hasFamily("Liberation Serif"))
@@ -425,21 +424,33 @@ void TFOpt::Button9Click() {
     if (doc.Kit != kit) {
       // A document change like any other: undoable, and asked about before quitting.
       main_->Push();
-      doc.Kit = kit;
-      RecomputeLineOfRow(doc);  // rows switched off keep their old number
+      {
+        const std::lock_guard<std::mutex> edit(main_->DocumentLock());  // playback reads the kit
+        doc.Kit = kit;
+        RecomputeLineOfRow(doc);  // rows switched off keep their old number
+        GlobalKit = kit;
+      }
       doc.Modified = true;
       // The same bars stay in view, so the cursor keeps its column and line.
       main_->View()->RepaintView(doc, doc.FirstVisibleBar);
       main_->RefreshBarControls();  // draws the cursor box again
     }
   }
-  GlobalKit = kit;
+  {
+    std::unique_lock<std::mutex> edit;
+    if (main_) edit = std::unique_lock<std::mutex>(main_->DocumentLock());
+    GlobalKit = kit;
+  }
   SaveOptionsOrWarn();
   QDialog::done(Accepted);
 }
 
 void TFOpt::Button10Click() {
-  GlobalKit.fill(1);
+  {
+    std::unique_lock<std::mutex> edit;
+    if (main_) edit = std::unique_lock<std::mutex>(main_->DocumentLock());  // playback reads the kit
+    GlobalKit.fill(1);
+  }
   for (QCheckBox* box : KitBoxes()) box->setChecked(true);
 }
 
@@ -499,4 +510,7 @@ void TFOpt::Message(const QString& text) {
 
 void TFOpt::SaveOptionsOrWarn() { SaveOptionsShowingErrors(Dialogs(), this); }
 
-void TFOpt::LoadOptionsOrWarn() { LoadOptionsShowingMessages(Dialogs(), this); }
+void TFOpt::LoadOptionsOrWarn() {
+  // Reading the file sets the kit, which playback reads with the bars.
+  LoadOptionsShowingMessages(Dialogs(), this, main_ ? &main_->DocumentLock() : nullptr);
+}

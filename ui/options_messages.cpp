@@ -5,8 +5,13 @@
 #include "files/options_file.h"
 #include "ui/dialogs.h"
 
-void LoadOptionsShowingMessages(DialogService& dialogs, QWidget* parent) {
-  const OptionsLoad load = LoadOptions();
+void LoadOptionsShowingMessages(DialogService& dialogs, QWidget* parent, std::mutex* settingsLock) {
+  OptionsLoad load;
+  {
+    std::unique_lock<std::mutex> edit;
+    if (settingsLock) edit = std::unique_lock<std::mutex>(*settingsLock);
+    load = LoadOptions();
+  }  // the boxes come after, with nothing held
   for (const std::string& warning : load.Warnings)
     dialogs.Message(parent, DialogService::Icon::Warning, "Warning", QString::fromStdString(warning));
   if (!load.Error.empty())

@@ -2,10 +2,14 @@
 // in message boxes. Neither ever stops the program.
 #pragma once
 
+#include <mutex>
+
 class DialogService;
 class QWidget;
 
 // The corruption warning once per wrong heading, or why the file could not be read or created.
-void LoadOptionsShowingMessages(DialogService& dialogs, QWidget* parent);
+// `settingsLock`, when given, is held while the settings change (playback reads the kit under it).
+void LoadOptionsShowingMessages(DialogService& dialogs, QWidget* parent,
+                                std::mutex* settingsLock = nullptr);
 // A failed write is shown with the file and the reason; the old file is left as it was.
 bool SaveOptionsShowingErrors(DialogService& dialogs, QWidget* parent);

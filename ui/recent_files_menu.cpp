@@ -1,12 +1,12 @@
 #include "ui/recent_files_menu.h"
 
 #include <QAction>
-#include <QFile>
-#include <QFileInfo>
 #include <QMenu>
+#include <filesystem>
 #include <iostream>
 
 #include "ui/dialogs.h"
+#include "ui/local_path.h"
 
 RecentFilesMenu::RecentFilesMenu(QMenu* menu, QWidget* window, DialogService& dialogs, Opener open,
                                  std::string file)
@@ -17,7 +17,7 @@ RecentFilesMenu::RecentFilesMenu(QMenu* menu, QWidget* window, DialogService& di
 
 QStringList RecentFilesMenu::Paths() const {
   QStringList paths;
-  for (const std::string& p : list_.Paths()) paths << QFile::decodeName(p.c_str());
+  for (const std::string& p : list_.Paths()) paths << PathFromLocalBytes(QByteArray::fromStdString(p));
   return paths;
 }
 
@@ -55,19 +55,20 @@ void RecentFilesMenu::Store() {
 void RecentFilesMenu::Remember(const QString& path) {
   std::string error;
   list_.Load(file_, error);  // what other copies of the program added meanwhile
-  list_.Add(QFile::encodeName(QFileInfo(path).absoluteFilePath()).toStdString());
+  list_.Add(LocalPathString(path));  // the window passes absolute names
   Store();
   Rebuild();
 }
 
 void RecentFilesMenu::Chosen(const QString& path) {
-  if (QFileInfo(path).isFile()) {
+  std::error_code error;
+  if (std::filesystem::is_regular_file(LocalPathString(path), error)) {
     open_(path);
     return;
   }
-  std::string error;
-  list_.Load(file_, error);
-  list_.Remove(QFile::encodeName(path).toStdString());
+  std::string reason;
+  list_.Load(file_, reason);
+  list_.Remove(LocalPathString(path));
   Store();
   Rebuild();
   dialogs_.Message(window_, DialogService::Icon::Warning, "Warning",

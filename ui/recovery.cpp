@@ -4,11 +4,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaObject>
+#include <filesystem>
 #include <string_view>
 
 #include "files/tab_file.h"
 #include "model/tab_document.h"
 #include "ui/dialogs.h"
+#include "ui/local_path.h"
 
 int AutosaveIntervalMs() {
   bool ok = false;
@@ -64,12 +66,12 @@ void RecoveryKeeper::Failed(const QString& reason) {
   dialogs_.Message(window_, DialogService::Icon::Warning, "Grooveloom",
                    QString("Cannot write the recovery copy of the song to \"%1\": %2. Grooveloom "
                            "goes on, but cannot bring back unsaved changes after a crash.")
-                       .arg(QFile::decodeName(writer_->Folder().c_str()), reason));
+                       .arg(PathFromLocalBytes(QByteArray::fromStdString(writer_->Folder())), reason));
 }
 
 void RecoveryKeeper::Offer(const Recoverer& recover) {
   for (const AbandonedCopy& copy : FindAbandonedCopies(writer_->Folder())) {
-    const QString original = QFile::decodeName(copy.Info.Original.c_str());
+    const QString original = PathFromLocalBytes(QByteArray::fromStdString(copy.Info.Original));
     const QString name = original.isEmpty() ? QString("Unnamed") : QFileInfo(original).fileName();
     const QString time =
         QDateTime::fromSecsSinceEpoch(copy.WrittenAt).toString("yyyy-MM-dd HH:mm");
@@ -82,11 +84,12 @@ void RecoveryKeeper::Offer(const Recoverer& recover) {
       DeleteCopy(copy);
       continue;
     }
-    if (recover(QFile::decodeName(copy.TabPath.c_str()), original)) {
+    if (recover(PathFromLocalBytes(QByteArray::fromStdString(copy.TabPath)), original)) {
       // Our own copy first, so that a crash right now still loses nothing.
       WriteNow();
       writer_->WaitIdle();
-      if (QFileInfo::exists(QFile::decodeName(writer_->TabPath().c_str()))) DeleteCopy(copy);
+      std::error_code error;
+      if (std::filesystem::exists(writer_->TabPath(), error)) DeleteCopy(copy);
       return;
     }
     DeleteCopy(copy);  // unreadable: the reader has said so
