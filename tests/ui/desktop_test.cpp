@@ -6,12 +6,14 @@
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <csignal>
+#include <filesystem>
 #include <iostream>
 
 #include "files/recent_files.h"
 #include "files/recovery_copy.h"
 #include "tests/ui/main_window_fixture.h"
 #include "tests/ui/wait.h"
+#include "ui/local_path.h"
 #include "ui/recent_files_menu.h"
 #include "ui/recovery.h"
 
@@ -274,4 +276,21 @@ TEST_F(DesktopTest, RecoverAfterAKillGivesBackEveryNoteAndDiscardDeletes) {
   w2.Recovery().Writer().WaitIdle();
   EXPECT_TRUE(FilesIn(RecoveryDir()).isEmpty());
   EXPECT_TRUE(dialogs.Drained());
+}
+
+// A name that is not valid UTF-8 is listed, stored and reopened under its own bytes.
+TEST_F(DesktopTest, RecentFileWhoseNameIsNotUtf8KeepsItsBytes) {
+  TFmain& w = Window();
+  const std::string local = LocalPathString(folder.path()) + "/song\xff.gvlm";
+  std::string error;
+  Osnova song(4, 2, 4);
+  ASSERT_TRUE(SaveToTabFile(song, local, error)) << error;
+  const QString path = PathFromLocalBytes(QByteArray::fromStdString(local));
+  ASSERT_TRUE(w.OpenDocumentFile(path));
+  EXPECT_TRUE(Contents(RecentFile()).contains(QByteArray::fromStdString(local)));
+  w.NewDocument();
+  ChooseRecent(1);
+  EXPECT_TRUE(dialogs.Messages().empty()) << "the file is there: no 'no longer exists'";
+  EXPECT_EQ(w.Document()->FileName, local);
+  std::filesystem::remove(local);  // QTemporaryDir cannot name it
 }
