@@ -346,6 +346,7 @@ class TFmain : public QMainWindow {
   QAction *ImportText1 = nullptr, *ImportMidi1 = nullptr, *PasteTab1 = nullptr;
   void ImportTextClick();
   void ImportMidiClick();
+  ImportResult ReadMidiOfferingChannel(const QString& path);  // a question if channel 10 is empty
   void PasteTabClick();
   bool ImportDocumentFile(const QString& path);  // a text tab or MIDI file, by its extension
 

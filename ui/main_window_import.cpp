@@ -84,12 +84,15 @@ void TFmain::ImportMidiClick() {
   if (!path) return;
   FinishTyping();
   if (!AskUnsavedBeforeReplacing()) return;
+  ShowImport(ReadMidiOfferingChannel(*path));
+}
+
+ImportResult TFmain::ReadMidiOfferingChannel(const QString& path) {
   ImportResult result;
   std::string bytes, error;
-  if (!ReadWholeFile(LocalPathString(*path), bytes, error)) {
-    result.Error = "Cannot open \"" + LocalPathString(*path) + "\": " + error + ".";
-    ShowImport(std::move(result));
-    return;
+  if (!ReadWholeFile(LocalPathString(path), bytes, error)) {
+    result.Error = "Cannot open \"" + LocalPathString(path) + "\": " + error + ".";
+    return result;
   }
   std::vector<int> channels;
   result = ImportMidiFile(bytes, kDefaultDrumChannel, &channels);
@@ -103,7 +106,7 @@ void TFmain::ImportMidiClick() {
                               .arg(other)))
       result = ImportMidiFile(bytes, other);
   }
-  ShowImport(std::move(result));
+  return result;
 }
 
 void TFmain::PasteTabClick() {
@@ -115,8 +118,11 @@ void TFmain::PasteTabClick() {
 bool TFmain::ImportDocumentFile(const QString& path) {
   FinishTyping();
   if (!AskUnsavedBeforeReplacing()) return false;
-  ImportResult result = ImportFile(LocalPathString(path), kDefaultDrumChannel);
-  return ShowImport(std::move(result));
+  // Opened by name (File > Open, the command line, Recent Files): a MIDI file offers another
+  // drum channel as File > Import does.
+  if (ImportKindOf(LocalPathString(path)) == ImportKind::Midi)
+    return ShowImport(ReadMidiOfferingChannel(path));
+  return ShowImport(ImportFile(LocalPathString(path), kDefaultDrumChannel));
 }
 
 // Nothing usable keeps the open song as it was; otherwise the new song replaces it, is drawn, and

@@ -145,3 +145,17 @@ TEST_F(MainWindowTest, ImportMidiReadsTheDrumChannelOrOffersAnother) {
       "as drums?");
   EXPECT_TRUE(w.Document()->Bar(0).Rows[RowSnare].Has(0));
 }
+
+// Opened by name (File > Open, the command line, Recent Files), a MIDI file whose drums are on
+// another channel is offered as File > Import offers it.
+TEST_F(MainWindowTest, OpeningAMidiFileByNameOffersAnotherDrumChannel) {
+  TFmain& w = Window();
+  const std::string channel2(
+      "MThd\0\0\0\x06\0\0\0\x01\0\x08MTrk\0\0\0\x08\0\x91\x26\x40\0\xFF\x2F\0", 30);
+  dialogs.Answers = {true};
+  ASSERT_TRUE(w.OpenDocumentFile(WriteFile(PathIn("other.mid"), channel2)));
+  EXPECT_EQ(dialogs.Questions(),
+            std::vector<QString>{"There are no drum notes on MIDI channel 10 in this file. Import "
+                                 "the notes of channel 2 as drums?"});
+  EXPECT_TRUE(w.Document()->Bar(0).Rows[RowSnare].Has(0));
+}
