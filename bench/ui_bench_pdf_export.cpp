@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 
 #include "bench/groove_song.h"
-#include "ui/layout/page_layout.h"
+#include "layout/page_layout.h"
 #include "ui/tab_printer.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "common/atomic_file.h"
 #include "common/xdg_folders.h"
 #include "midi/midi_output.h"
-#include "ui/layout/key_map.h"
+#include "layout/key_map.h"
 
 namespace {
 

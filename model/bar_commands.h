@@ -1,6 +1,6 @@
 // The commands that change the document bar by bar, and the one-bar clipboard. Model changes only:
 // each command returns what happened, and the window repaints, refreshes its controls and places
-// the cursor (ui/layout/cursor_moves.h).
+// the cursor (layout/cursor_moves.h).
 //
 // Every command that changes the document takes a `push` callback (may be empty) that it calls once
 // the command is accepted and before anything changes, so the undo snapshot holds the state before

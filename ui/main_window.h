@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "model/tab_document.h"
-#include "ui/layout/view_layout.h"
+#include "layout/view_layout.h"
 
 class DialogService;
 class QAction;

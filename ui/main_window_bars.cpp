@@ -7,7 +7,7 @@
 #include "model/bar_commands.h"
 #include "model/song_parts.h"
 #include "ui/dialogs.h"
-#include "ui/layout/cursor_moves.h"
+#include "layout/cursor_moves.h"
 #include "ui/main_window.h"
 #include "ui/main_window_playback.h"
 #include "ui/main_window_widgets.h"

@@ -14,7 +14,7 @@
 #include "model/timing_boxes.h"
 #include "ui/cp1252.h"
 #include "ui/dialogs.h"
-#include "ui/layout/cursor_moves.h"
+#include "layout/cursor_moves.h"
 #include "ui/main_window.h"
 #include "ui/main_window_playback.h"
 #include "ui/main_window_widgets.h"

@@ -16,7 +16,7 @@
 #include "model/undo_history.h"
 #include "ui/cp1252.h"
 #include "ui/dialogs.h"
-#include "ui/layout/key_map.h"
+#include "layout/key_map.h"
 #include "ui/local_path.h"
 #include "ui/main_window.h"
 #include "ui/main_window_playback.h"

@@ -8,7 +8,7 @@
 #include "model/song_parts.h"
 #include "ui/cp1252.h"
 #include "ui/dialogs.h"
-#include "ui/layout/cursor_moves.h"
+#include "layout/cursor_moves.h"
 #include "ui/main_window.h"
 #include "ui/main_window_widgets.h"
 #include "ui/tab_view.h"

@@ -12,7 +12,7 @@
 #include <algorithm>
 
 #include "midi/step_delay.h"
-#include "ui/layout/cursor_moves.h"
+#include "layout/cursor_moves.h"
 #include "ui/main_window_widgets.h"
 #include "ui/tab_view.h"
 

@@ -23,7 +23,7 @@
 #include "ui/cp1252.h"
 #include "ui/dialogs.h"
 #include "ui/hot_key_box.h"
-#include "ui/layout/key_map.h"
+#include "layout/key_map.h"
 #include "ui/main_window.h"
 #include "ui/main_window_widgets.h"
 #include "ui/note_off_timer.h"

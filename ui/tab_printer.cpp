@@ -20,7 +20,7 @@
 #include "common/atomic_file.h"
 #include "files/convert.h"
 #include "ui/cp1252.h"
-#include "ui/layout/view_layout.h"
+#include "layout/view_layout.h"
 
 namespace {
 

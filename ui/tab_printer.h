@@ -1,4 +1,4 @@
-// The printed tab: paints the pages of ui/layout/page_layout.h as vectors with QPainter, on a PDF
+// The printed tab: paints the pages of layout/page_layout.h as vectors with QPainter, on a PDF
 // writer (File > Export > "PDF file...", `grooveloom -o song.pdf IN`) or on a printer
 // (File > "Print..."). One painting routine serves both.
 #pragma once
@@ -9,7 +9,7 @@
 
 #include "files/tab_export.h"
 #include "ui/dialogs.h"
-#include "ui/layout/page_layout.h"
+#include "layout/page_layout.h"
 
 class QPainter;
 class QPrinter;

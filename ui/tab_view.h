@@ -1,5 +1,5 @@
 // The tab view `i1`: paints the tab into a 798 x 369 bitmap at the view geometry of
-// ui/layout/view_layout.h and shows that bitmap. It redraws only when asked: a full repaint,
+// layout/view_layout.h and shows that bitmap. It redraws only when asked: a full repaint,
 // one bar, one comment strip, or the small note-entry and cursor changes.
 #pragma once
 
@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "model/tab_document.h"
-#include "ui/layout/view_layout.h"
+#include "layout/view_layout.h"
 
 class QPainter;
 

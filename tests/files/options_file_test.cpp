@@ -9,7 +9,7 @@
 #include "common/atomic_file.h"
 #include "files/options_file.h"
 #include "midi/midi_output.h"
-#include "ui/layout/key_map.h"
+#include "layout/key_map.h"
 
 namespace fs = std::filesystem;
 

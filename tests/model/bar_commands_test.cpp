@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "model/bar_commands.h"
-#include "ui/layout/cursor_moves.h"
+#include "layout/cursor_moves.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "midi/drum_map.h"
 #include "model/note_entry.h"
 #include "tests/ui/main_window_fixture.h"
-#include "ui/layout/key_map.h"
+#include "layout/key_map.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "tests/ui/main_window_fixture.h"
 #include "tests/ui/wait.h"
 #include "ui/hot_key_box.h"
-#include "ui/layout/key_map.h"
+#include "layout/key_map.h"
 #include "ui/options_dialog.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include "tests/ui/main_window_fixture.h"
 #pragma GCC diagnostic pop
-#include "ui/layout/page_layout.h"
+#include "layout/page_layout.h"
 #include "ui/tab_printer.h"
 
 namespace {

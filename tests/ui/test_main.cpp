@@ -9,7 +9,7 @@
 
 #include "files/options_file.h"
 #include "model/tab_document.h"
-#include "ui/layout/key_map.h"
+#include "layout/key_map.h"
 
 namespace {
 

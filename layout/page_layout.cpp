@@ -1,8 +1,8 @@
-#include "ui/layout/page_layout.h"
+#include "layout/page_layout.h"
 
 #include <algorithm>
 
-#include "ui/layout/view_layout.h"
+#include "layout/view_layout.h"
 
 namespace print {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ui/layout/view_layout.h"
+#include "layout/view_layout.h"
 
 namespace {
 Osnova Bars(std::initializer_list<int> lengths) {

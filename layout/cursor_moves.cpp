@@ -1,4 +1,4 @@
-#include "ui/layout/cursor_moves.h"
+#include "layout/cursor_moves.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "model/tab_document.h"
-#include "ui/layout/view_layout.h"
+#include "layout/view_layout.h"
 
 struct CursorMove {
   bool BarChanged = false;  // CurrentBar changed: refresh the bar controls and the song part box

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/layout/page_layout.h"
-#include "ui/layout/view_layout.h"
+#include "layout/page_layout.h"
+#include "layout/view_layout.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ui/layout/key_map.h"
+#include "layout/key_map.h"
 
 namespace {
 using Kit = std::array<uint8_t, kRowCount>;

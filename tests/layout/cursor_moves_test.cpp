@@ -5,7 +5,7 @@
 #include <tuple>
 #include <vector>
 
-#include "ui/layout/cursor_moves.h"
+#include "layout/cursor_moves.h"
 
 namespace {
 

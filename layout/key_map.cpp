@@ -1,4 +1,4 @@
-#include "ui/layout/key_map.h"
+#include "layout/key_map.h"
 
 const KeyMapTable kDefaultKeyMap = {49, 50, 51, 81, 87, 82, 83, 65, 90, 84, 89, 70, 190, 188};
 KeyMapTable KeyMap = kDefaultKeyMap;

@@ -1,4 +1,4 @@
-#include "ui/layout/view_layout.h"
+#include "layout/view_layout.h"
 
 void LayOutBar(Osnova& doc, TBar& bar, int slot, int line) {
   bar.ViewLine = static_cast<uint8_t>(line);
