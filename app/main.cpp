@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
@@ -25,6 +26,7 @@
 #include "ui/local_path.h"
 #include "ui/main_window.h"
 #include "ui/options_dialog.h"
+#include "ui/recovery.h"
 #include "ui/tab_printer.h"
 
 namespace {
@@ -60,6 +62,9 @@ void PrintUsage(std::ostream& out) {
          "                            (.mid, .midi), imported as a new song; FILE too\n"
          "  --channel N               with -o: the MIDI channel (1..16) of the drum notes to\n"
          "                            import, 10 by default\n"
+         "  grooveloom --recover COPY open a recovery copy left by a crash (from the recovery\n"
+         "                            folder) as its unsaved song; the program starts itself so\n"
+         "                            for each further song recovered at start-up\n"
          "  grooveloom --help         show this help\n"
          "\n"
          "Exit status of -o: 0 done; 1 IN refused or OUT not written (OUT is never left partial);\n"
@@ -112,12 +117,15 @@ class StderrDialogService : public DialogService {
     std::cerr << title.toStdString() << ": " << text.toStdString() << '\n';
   }
   bool Question(QWidget*, const QString&, const QString&) override { return true; }
-  int Choose(QWidget*, const QString&, const QString& text, const QStringList&) override {
-    std::cerr << text.toStdString() << '\n';
-    return 0;
-  }
   std::optional<QString> OpenFile(QWidget*, const FileDialogSpec&) override { return std::nullopt; }
   std::optional<QString> SaveFile(QWidget*, const FileDialogSpec&) override { return std::nullopt; }
+
+ protected:
+  int ChooseButton(QWidget*, const QString&, const QString& text, const QStringList&, int defaultButton,
+                   int) override {
+    std::cerr << text.toStdString() << '\n';
+    return defaultButton;
+  }
 };
 
 // Ends the process right after the main window's first paint has been flushed, printing the
@@ -162,6 +170,12 @@ int main(int argc, char** argv) {
   // valid UTF-8, which QApplication::arguments() would damage.
   QStringList files;
   for (int i = 1; i < argc; ++i) files << PathFromLocalBytes(QByteArray(argv[i]));
+  // --recover COPY: a window started by another one to take over a song recovered after a crash.
+  QString recoverCopy;
+  if (files.size() == 2 && files[0] == "--recover") {
+    recoverCopy = files[1];
+    files.clear();
+  }
   for (const QString& arg : files) {
     if (arg.startsWith('-')) {
       std::cerr << "grooveloom: unknown option " << arg.toStdString() << '\n';
@@ -206,8 +220,17 @@ int main(int argc, char** argv) {
     if (exitAfterShow) fmain.installEventFilter(&exitFilter);
     fmain.show();
     QApplication::setQuitOnLastWindowClosed(true);
-    fmain.OfferRecovery();  // a song left unsaved by a crash comes before the file named here
-    if (!files.isEmpty()) fmain.OpenDocumentFile(files.first());
+    fmain.Recovery().OpenInNewWindow = [](const QString& copy) {
+      return QProcess::startDetached(QCoreApplication::applicationFilePath(), {"--recover", copy});
+    };
+    if (!recoverCopy.isEmpty()) {
+      fmain.RecoverCopy(recoverCopy);
+    } else {
+      // A song left unsaved by a crash comes before the file named here; opening that file over
+      // the recovered song asks first, with keeping the song as the answer to Enter.
+      fmain.OfferRecovery();
+      if (!files.isEmpty()) fmain.OpenDocumentFile(files.first());
+    }
     status = app.exec();
   }
   SetMidiDeviceLayer(nullptr);

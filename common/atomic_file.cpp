@@ -238,7 +238,8 @@ mode_t NewFileMode() {
 
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string& error) {
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string& error,
+                         bool ownerOnly) {
   if (path.empty()) {
     error = std::strerror(ENOENT);
     return false;
@@ -252,7 +253,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
   struct stat st {};
   const bool exists = ::stat(target.c_str(), &st) == 0;
   // Keep the permissions an existing target had; a new file gets the usual 0666 & ~umask.
-  const mode_t mode = exists ? (st.st_mode & 07777) : NewFileMode();
+  const mode_t mode = ownerOnly ? mode_t{0600} : exists ? (st.st_mode & 07777) : NewFileMode();
   int existing = -1;
   if (exists && S_ISREG(st.st_mode)) {
     // Refused as an in-place write would be: a write-protected file is not silently replaced.
@@ -282,7 +283,10 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
       }
     }
   }
-  if (inPlace) ok = WriteInPlace(existing, bytes, err);
+  if (inPlace) {
+    ok = WriteInPlace(existing, bytes, err);
+    if (ok && ownerOnly) ::fchmod(existing, 0600);
+  }
   if (existing >= 0 && ::close(existing) != 0 && inPlace && ok) {
     ok = false;
     err = errno;

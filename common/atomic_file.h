@@ -18,7 +18,10 @@
 // The temporary file has no name while it is written (O_TMPFILE) where the file system allows,
 // so a killed save leaves nothing; elsewhere it is named ".grooveloom-XXXXXX" and such files left
 // by a killed save of this program are removed by the next save into that folder.
-bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string& error);
+// `ownerOnly`: the file ends up readable and writable by its owner alone (0600), whatever it was
+// before, for files that hold the user's unsaved work.
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string& error,
+                         bool ownerOnly = false);
 
 // Reads a whole file. On failure returns false with the system's reason in `error`.
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error);

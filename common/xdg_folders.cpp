@@ -1,9 +1,12 @@
 #include "common/xdg_folders.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 namespace {
@@ -38,4 +41,25 @@ std::string FindProgramFile(const std::string& programFolder, const std::string&
     if (fs::is_regular_file(candidate, ec)) return candidate.lexically_normal().string();
   }
   return {};
+}
+
+bool MakeFolders(const std::string& folder, bool ownerOnly, std::string& error) {
+  const mode_t mode = ownerOnly ? 0700 : 0777;
+  std::size_t pos = 0;
+  while (pos != std::string::npos) {
+    pos = folder.find('/', pos + 1);
+    const std::string part = folder.substr(0, pos);
+    if (part.empty()) continue;
+    if (::mkdir(part.c_str(), mode) != 0 && errno != EEXIST) {
+      error = std::strerror(errno);
+      return false;
+    }
+  }
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    error = std::strerror(ENOTDIR);
+    return false;
+  }
+  if (ownerOnly && (st.st_mode & 077) != 0 && st.st_uid == ::geteuid()) ::chmod(folder.c_str(), 0700);
+  return true;
 }

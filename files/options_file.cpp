@@ -1,5 +1,6 @@
 #include "files/options_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,24 +65,40 @@ std::string UpperAscii(std::string_view text) {
   return upper;
 }
 
-// mkdir -p; false with the reason in `error`.
-bool MakeFolders(const std::string& folder, std::string& error) {
-  std::size_t pos = 0;
-  while (pos != std::string::npos) {
-    pos = folder.find('/', pos + 1);
-    const std::string part = folder.substr(0, pos);
-    if (part.empty()) continue;
-    if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
-      error = std::strerror(errno);
-      return false;
-    }
+// What this process last read from the file or wrote to it; nothing before the first load.
+std::optional<StoredOptions> gStored;
+
+enum class ReadResult { Read, Missing, NotRegular, Failed };
+
+// At most kOptionsReadLimit bytes of the file. Opened without waiting, so a FIFO under the name
+// cannot hold up start-up, and refused unless it is a regular file.
+ReadResult ReadOptionsFile(const std::string& path, std::string& bytes, std::string& reason) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    reason = std::strerror(errno);
+    return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
   }
   struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    error = std::strerror(ENOTDIR);
-    return false;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return ReadResult::NotRegular;
   }
-  return true;
+  bytes.assign(kOptionsReadLimit, '\0');
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      reason = std::strerror(errno);
+      ::close(fd);
+      return ReadResult::Failed;
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  bytes.resize(got);
+  return ReadResult::Read;
 }
 
 }  // namespace
@@ -159,31 +176,53 @@ void ApplyOptions(const StoredOptions& options) {
 
 bool SaveOptions(std::string& error) {
   const std::string path = OptionsFilePath();
-  std::string reason;
-  if (!MakeFolders(OptionsFolder(), reason) ||
-      !WriteFileAtomically(path, OptionsBytes(CurrentOptions()), reason)) {
+  const StoredOptions current = CurrentOptions();
+  StoredOptions merged = current;
+  std::string bytes, reason;
+  const ReadResult read = ReadOptionsFile(path, bytes, reason);
+  if (read == ReadResult::NotRegular) {
+    error = "Cannot save the options to \"" + path + "\": it is not a regular file";
+    return false;
+  }
+  if (gStored && read == ReadResult::Read) {
+    // What the file holds now, read over what it held, for the settings left alone here.
+    StoredOptions onDisk = *gStored;
+    ReadOptionsBytes(bytes, onDisk);
+    if (current.Keys == gStored->Keys) merged.Keys = onDisk.Keys;
+    if (current.Kit == gStored->Kit) merged.Kit = onDisk.Kit;
+    if (current.DeviceIndex == gStored->DeviceIndex) merged.DeviceIndex = onDisk.DeviceIndex;
+  }
+  if (!MakeFolders(OptionsFolder(), false, reason) ||
+      !WriteFileAtomically(path, OptionsBytes(merged), reason)) {
     error = "Cannot save the options to \"" + path + "\": " + reason;
     return false;
   }
+  gStored = current;
   return true;
 }
+
+void ForgetStoredOptions() { gStored.reset(); }
 
 OptionsLoad LoadOptions() {
   OptionsLoad result;
   const std::string path = OptionsFilePath();
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) {
-    result.CreatedDefault = SaveOptions(result.Error);
-    return result;
-  }
   std::string bytes;
   std::string reason;
-  if (!ReadWholeFile(path, bytes, reason)) {
-    result.Error = "Cannot read the options from \"" + path + "\": " + reason;
-    return result;
+  switch (ReadOptionsFile(path, bytes, reason)) {
+    case ReadResult::Missing:
+      result.CreatedDefault = SaveOptions(result.Error);
+      return result;
+    case ReadResult::NotRegular:
+      result.Warnings.emplace_back(kOptionsCorruptedWarning);
+      return result;
+    case ReadResult::Failed:
+      result.Error = "Cannot read the options from \"" + path + "\": " + reason;
+      return result;
+    case ReadResult::Read: break;
   }
   StoredOptions options = CurrentOptions();
   result.Warnings = ReadOptionsBytes(bytes, options);
   ApplyOptions(options);
+  gStored = options;
   return result;
 }

@@ -49,7 +49,17 @@ void ApplyOptions(const StoredOptions& options);
 
 // Writes the program-wide settings, creating the folder when missing. The file is replaced
 // atomically: on failure the old file is untouched and `error` names the file and the reason.
+// Another running copy of the program may have written the file since this one read it: of the
+// three settings (key map, kit, device) only those that have changed here since the last load or
+// save are written, the others keep what the file holds now. A file that is not a regular file
+// is not written over.
 bool SaveOptions(std::string& error);
+// Forgets what was last loaded or saved, so that the next save writes every setting.
+void ForgetStoredOptions();
+
+// A valid file is 26 short lines; reading stops after this many bytes, so a huge file costs
+// neither time nor memory (the lines after the 26th are ignored anyway).
+inline constexpr std::size_t kOptionsReadLimit = 4096;
 
 struct OptionsLoad {
   std::vector<std::string> Warnings;  // the corruption warning, once per wrong heading
@@ -57,5 +67,6 @@ struct OptionsLoad {
   bool CreatedDefault = false;        // there was no file: the current settings were written
 };
 // Reads the file into the program-wide settings; when there is none, writes the current settings
-// (SaveOptions) instead.
+// (SaveOptions) instead. Something other than a regular file under the name (a FIFO, a device, a
+// folder) is not read: the corruption warning, and the settings stay as they are.
 OptionsLoad LoadOptions();

@@ -9,7 +9,9 @@
 #include <sstream>
 
 #include "common/atomic_file.h"
+#include "common/input_file.h"
 #include "common/xdg_folders.h"
+#include "files/tab_file.h"
 
 namespace fs = std::filesystem;
 
@@ -156,6 +158,40 @@ void DeleteCopy(const AbandonedCopy& copy) {
   fs::remove(copy.InfoPath, ec);
 }
 
+bool CopyIsReadable(const AbandonedCopy& copy, std::string& error) {
+  // Read aside: the check must not set the program's kit as opening a song does.
+  InputFile file;
+  if (!file.Open(copy.TabPath, error)) return false;
+  if (!ReadTabStream(file)) {
+    error = kDamagedTabFileMessage;
+    return false;
+  }
+  return true;
+}
+
+std::string SetDamagedCopyAside(const AbandonedCopy& copy, std::string& error) {
+  const fs::path folder = fs::path(copy.TabPath).parent_path() / "damaged";
+  if (!MakeFolders(folder.string(), true, error)) return {};
+  const fs::path tab = folder / fs::path(copy.TabPath).filename();
+  std::error_code ec;
+  fs::rename(copy.TabPath, tab, ec);
+  if (ec) {
+    error = ec.message();
+    return {};
+  }
+  fs::rename(copy.InfoPath, folder / fs::path(copy.InfoPath).filename(), ec);
+  if (ec) fs::remove(copy.InfoPath, ec);  // without its copy it would only be tidied up later
+  return tab.string();
+}
+
+std::optional<AbandonedCopy> FindAbandonedCopy(const std::string& folder, const std::string& tabPath) {
+  for (AbandonedCopy& copy : FindAbandonedCopies(folder)) {
+    std::error_code ec;
+    if (fs::equivalent(copy.TabPath, tabPath, ec)) return std::move(copy);
+  }
+  return std::nullopt;
+}
+
 // --- The writer.
 
 namespace {
@@ -228,9 +264,8 @@ void RecoveryWriter::Perform(Job& job) {
     return;
   }
   std::string error;
-  fs::create_directories(folder_, ec);
-  if (ec) {
-    if (onFailure_) onFailure_(ec.message());
+  if (!MakeFolders(folder_, true, error)) {
+    if (onFailure_) onFailure_(error);
     return;
   }
   // The companion before the copy, so that a copy is never found without its original's name.
@@ -238,11 +273,11 @@ void RecoveryWriter::Perform(Job& job) {
   info.Original = std::move(job.Original);
   std::string infoText = FormatRecoveryInfo(info);
   if (infoText != infoOnDisk_) {
-    if (!WriteFileAtomically(infoPath_, infoText, error)) {
+    if (!WriteFileAtomically(infoPath_, infoText, error, true)) {
       if (onFailure_) onFailure_(error);
       return;
     }
     infoOnDisk_ = std::move(infoText);
   }
-  if (!WriteFileAtomically(tabPath_, job.Bytes, error) && onFailure_) onFailure_(error);
+  if (!WriteFileAtomically(tabPath_, job.Bytes, error, true) && onFailure_) onFailure_(error);
 }

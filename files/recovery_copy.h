@@ -1,7 +1,8 @@
 // Crash recovery copies: while a song has unsaved changes the program keeps a copy of it in
 // StateFolder()/recovery/ as a tab file <name>.gvlm, with a companion <name>.info that names the
 // song's own file and the process that wrote the copy. A copy whose process is no longer running
-// was left by a crash, a kill or a power cut, and is offered back at the next start.
+// was left by a crash, a kill or a power cut, and is offered back at the next start. They hold the
+// user's unsaved work: the folder is 0700 and the files 0600.
 #pragma once
 
 #include <condition_variable>
@@ -44,6 +45,14 @@ struct AbandonedCopy {
 std::vector<AbandonedCopy> FindAbandonedCopies(const std::string& folder);
 // Deletes a copy and its companion.
 void DeleteCopy(const AbandonedCopy& copy);
+// Whether the copy reads as a song; false with the reader's message in `error`.
+bool CopyIsReadable(const AbandonedCopy& copy, std::string& error);
+// Moves a copy that cannot be read, and its companion, into the folder's "damaged" subfolder,
+// where it is kept for inspection and never offered again. The copy's new path, or empty with
+// the reason in `error`.
+std::string SetDamagedCopyAside(const AbandonedCopy& copy, std::string& error);
+// The abandoned copy in `folder` whose tab file is `tabPath`, if there is one.
+std::optional<AbandonedCopy> FindAbandonedCopy(const std::string& folder, const std::string& tabPath);
 
 // Writes this process's copy on a thread of its own, so that a large song never holds up the
 // window. Only the newest request matters: a write replaces a write or removal still waiting, a

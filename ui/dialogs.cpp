@@ -39,18 +39,25 @@ bool QtDialogService::Question(QWidget* parent, const QString& title, const QStr
   return box.exec() == QMessageBox::Yes;
 }
 
-int QtDialogService::Choose(QWidget* parent, const QString& title, const QString& text,
-                            const QStringList& buttons) {
+int QtDialogService::ChooseButton(QWidget* parent, const QString& title, const QString& text,
+                                  const QStringList& buttons, int defaultButton, int escapeButton) {
   QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
-  std::vector<QAbstractButton*> added;
-  for (const QString& caption : buttons)
-    added.push_back(box.addButton(caption, added.empty() ? QMessageBox::AcceptRole : QMessageBox::RejectRole));
-  if (!added.empty()) box.setDefaultButton(static_cast<QPushButton*>(added.front()));
+  std::vector<QPushButton*> added;
+  for (const QString& caption : buttons) {
+    const int index = static_cast<int>(added.size());
+    // The roles only place the buttons as the desktop does; what Enter and Escape pick is set below.
+    const QMessageBox::ButtonRole role = index == escapeButton ? QMessageBox::RejectRole
+                                         : index == 0          ? QMessageBox::AcceptRole
+                                                               : QMessageBox::ActionRole;
+    added.push_back(box.addButton(caption, role));
+  }
+  if (defaultButton >= 0 && defaultButton < static_cast<int>(added.size()))
+    box.setDefaultButton(added[static_cast<std::size_t>(defaultButton)]);
+  if (escapeButton >= 0 && escapeButton < static_cast<int>(added.size()))
+    box.setEscapeButton(added[static_cast<std::size_t>(escapeButton)]);
   box.exec();
   const auto chosen = std::find(added.begin(), added.end(), box.clickedButton());
-  // Closing the box with Escape or its title bar counts as the last button.
-  return chosen == added.end() ? static_cast<int>(added.size()) - 1
-                               : static_cast<int>(chosen - added.begin());
+  return chosen == added.end() ? escapeButton : static_cast<int>(chosen - added.begin());
 }
 
 FileDialogSpec SaveDialogRequest(const QString& title, const QString& filter,

@@ -33,11 +33,14 @@ class DialogService {
   virtual void Message(QWidget* parent, Icon icon, const QString& title, const QString& text) = 0;
   // A warning box with Yes and No; true for Yes.
   virtual bool Question(QWidget* parent, const QString& title, const QString& text) = 0;
-  // A question box with buttons of its own (the first is the default); the index of the one
-  // chosen. Without an override, a Yes/No question: Yes is the first button, No the second.
-  virtual int Choose(QWidget* parent, const QString& title, const QString& text,
-                     const QStringList& /*buttons*/) {
-    return Question(parent, title, text) ? 0 : 1;
+  // A question box with buttons of its own; the index of the one chosen. Enter picks button
+  // `defaultButton`; Escape and closing the box count as button `escapeButton` (-1: the last), so
+  // that a box dismissed without reading it takes the answer that loses nothing.
+  int Choose(QWidget* parent, const QString& title, const QString& text, const QStringList& buttons,
+             int defaultButton = 0, int escapeButton = -1) {
+    const int last = static_cast<int>(buttons.size()) - 1;
+    return ChooseButton(parent, title, text, buttons, defaultButton,
+                        escapeButton < 0 || escapeButton > last ? last : escapeButton);
   }
   // The chosen path, or nothing when cancelled.
   virtual std::optional<QString> OpenFile(QWidget* parent, const FileDialogSpec& request) = 0;
@@ -45,6 +48,14 @@ class DialogService {
   // The system's print dialog for `printer`; true when the user chose to print (the printer then
   // holds the chosen device, paper and page range). Services without a print dialog cancel.
   virtual bool Print(QWidget* parent, QPrinter& printer);
+
+ protected:
+  // Choose with the escape button resolved. Without an override, a Yes/No question: Yes is the
+  // first button, No the second.
+  virtual int ChooseButton(QWidget* parent, const QString& title, const QString& text,
+                           const QStringList& /*buttons*/, int /*defaultButton*/, int /*escapeButton*/) {
+    return Question(parent, title, text) ? 0 : 1;
+  }
 };
 
 // Every file the program's windows write goes through here: `write` gets the path in the system's
@@ -59,9 +70,11 @@ class QtDialogService : public DialogService {
  public:
   void Message(QWidget* parent, Icon icon, const QString& title, const QString& text) override;
   bool Question(QWidget* parent, const QString& title, const QString& text) override;
-  int Choose(QWidget* parent, const QString& title, const QString& text,
-             const QStringList& buttons) override;
   std::optional<QString> OpenFile(QWidget* parent, const FileDialogSpec& request) override;
   std::optional<QString> SaveFile(QWidget* parent, const FileDialogSpec& request) override;
   bool Print(QWidget* parent, QPrinter& printer) override;  // QPrintDialog
+
+ protected:
+  int ChooseButton(QWidget* parent, const QString& title, const QString& text,
+                   const QStringList& buttons, int defaultButton, int escapeButton) override;
 };

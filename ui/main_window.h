@@ -140,7 +140,9 @@ class TFmain : public QMainWindow {
   DialogService& Dialogs() { return dialogs_; }
 
   // --- Recent files and crash recovery (main_window_desktop.cpp).
-  void OfferRecovery();  // at start-up: songs left unsaved by a crash
+  // At start-up: songs left unsaved by a crash. True when one was recovered into this window.
+  bool OfferRecovery();
+  bool RecoverCopy(const QString& copy);  // one copy, without asking (--recover)
   // Opens a recovery copy as the unsaved song of `original` (empty: a song never saved).
   bool RecoverDocument(const QString& copy, const QString& original);
   RecoveryKeeper& Recovery() { return *recovery_; }
@@ -209,6 +211,7 @@ class TFmain : public QMainWindow {
   void DocumentSaved(const QString& path);
   void DocumentReplaced();  // New or Open are about to replace the song
   void DocumentEdited();
+  bool AskBeforeReplacingRecovered();  // true to replace the recovered, still unsaved song
 
   // main_window_document.cpp
   void SetTitleFromDocument();
@@ -285,6 +288,7 @@ class TFmain : public QMainWindow {
   std::unique_ptr<RecoveryKeeper> recovery_;
   RecentFilesMenu* recent_ = nullptr;  // owned by its menu
   bool recovering_ = false;             // a recovery copy being opened is no recent file
+  bool recoveredUnsaved_ = false;       // the song shown was recovered and has not been saved
 
   TFOpt* options_ = nullptr;
   TDemo_Form* demo_ = nullptr;

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QMenu>
 
+#include "ui/dialogs.h"
 #include "ui/local_path.h"
 #include "ui/main_window.h"
 #include "ui/recent_files_menu.h"
@@ -34,16 +35,32 @@ void TFmain::DocumentOpened(const QString& path) {
 void TFmain::DocumentSaved(const QString& path) {
   recent_->Remember(path);
   recovery_->Discard();
+  recoveredUnsaved_ = false;
 }
 
-void TFmain::DocumentReplaced() { recovery_->Discard(); }
+void TFmain::DocumentReplaced() {
+  recovery_->Discard();
+  recoveredUnsaved_ = false;
+}
 
 void TFmain::DocumentEdited() { recovery_->EditMade(); }
 
-void TFmain::OfferRecovery() {
-  recovery_->Offer([this](const QString& copy, const QString& original) {
+bool TFmain::OfferRecovery() {
+  return recovery_->Offer([this](const QString& copy, const QString& original) {
     return RecoverDocument(copy, original);
   });
+}
+
+bool TFmain::RecoverCopy(const QString& copy) {
+  return recovery_->RecoverCopy(copy, [this](const QString& tab, const QString& original) {
+    return RecoverDocument(tab, original);
+  });
+}
+
+bool TFmain::AskBeforeReplacingRecovered() {
+  // The only copy of that work is in this window now: keeping it is what Enter and Escape do.
+  return dialogs_.Choose(this, "Warning", kReplaceRecoveredQuestion,
+                         {"Replace", "Keep Recovered Song"}, 1, 1) == 0;
 }
 
 bool TFmain::RecoverDocument(const QString& copy, const QString& original) {
@@ -57,5 +74,6 @@ bool TFmain::RecoverDocument(const QString& copy, const QString& original) {
   doc_->Modified = true;
   saveTarget_ = original;
   SetTitleFromDocument();
+  recoveredUnsaved_ = true;
   return true;
 }

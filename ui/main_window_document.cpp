@@ -56,6 +56,7 @@ void TFmain::SetTitleFromDocument() {
 
 bool TFmain::AskUnsavedBeforeReplacing() {
   if (!doc_ || !doc_->Modified) return true;
+  if (recoveredUnsaved_) return AskBeforeReplacingRecovered();
   return dialogs_.Question(this, "Warning", kOpenUnsavedQuestion);
 }
 

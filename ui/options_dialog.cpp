@@ -233,6 +233,9 @@ void TFOpt::BuildSongPage() {
 
 void TFOpt::ShowPage(int page) {
   page_ = page;
+  // What Cancel puts back: the key page and the kit page act on the live settings.
+  keyMapAtEntry_ = KeyMap;
+  kitAtEntry_ = GlobalKit;
   Page1->setCurrentIndex(page);
   FormActivate();
   open();
@@ -315,12 +318,14 @@ void TFOpt::Button7Click() {
 }
 
 void TFOpt::Button5Click() {
-  // The edits acted on the live settings; the file still holds what was there before. The device
-  // stays the one that is open: a device confirmed on the MIDI page since the file was written
-  // would otherwise be forgotten while it still plays.
-  const int32_t device = MidiDeviceIndex;
-  LoadOptionsOrWarn();
-  MidiDeviceIndex = device;
+  // Exactly what was there when the dialog opened. Not the options file: the kit in use is the
+  // open song's, which the file need not hold, and the device is the one that plays.
+  KeyMap = keyMapAtEntry_;
+  {
+    std::unique_lock<std::mutex> edit;
+    if (main_) edit = std::unique_lock<std::mutex>(main_->DocumentLock());  // playback reads the kit
+    GlobalKit = kitAtEntry_;
+  }
   QDialog::done(Rejected);
 }
 
@@ -336,6 +341,8 @@ void TFOpt::LoadMidiPage() {
   if (MidiDeviceIndex != -1 && (MidiDeviceIndex < 0 || MidiDeviceIndex >= count)) MidiDeviceIndex = 0;
   deviceAtEntry_ = MidiDeviceIndex;
   pendingDevice_ = MidiDeviceIndex;
+  openAtEntry_ = MidiOut.IsOpen;
+  deviceTouched_ = false;
   LDev->setCurrentRow(MidiDeviceIndex == -1 ? count - 1 : MidiDeviceIndex);
   if (QListWidgetItem* item = LDev->currentItem()) EAct->setText(item->text());
   LDev->setFocus(Qt::OtherFocusReason);
@@ -354,6 +361,7 @@ void TFOpt::Button4Click() {
   EAct->setText(LDev->currentItem()->text());
   MidiDeviceIndex = id;
   pendingDevice_ = id;
+  deviceTouched_ = true;
   CloseMidiDevice(MidiOut);
   if (!OpenMidiDevice(MidiOut, id)) {
     Message(kMidiOpenErrorMessage);
@@ -365,6 +373,7 @@ void TFOpt::Button1Click() {
   int32_t id = 0;
   if (!SelectedDevice(id)) return;
   MidiDeviceIndex = id;
+  deviceTouched_ = true;
   CloseMidiDevice(MidiOut);
   if (!OpenMidiDevice(MidiOut, id)) {
     Message(kMidiOpenErrorMessage);
@@ -383,6 +392,12 @@ bool TFOpt::OpenPendingDevice() {
     Message(kChooseAnotherDeviceMessage);
     return false;
   }
+  ShowDeviceInMainWindow();
+  QDialog::done(Accepted);
+  return true;
+}
+
+void TFOpt::ShowDeviceInMainWindow() {
   // The same device in the main window's (hidden) device box: its last entry is the mapper.
   if (main_ && main_->ComboBox2->count() > 0) {
     const int last = main_->ComboBox2->count() - 1;
@@ -392,8 +407,6 @@ bool TFOpt::OpenPendingDevice() {
       main_->ComboBox2->setCurrentIndex(index);
     }
   }
-  QDialog::done(Accepted);
-  return true;
 }
 
 void TFOpt::Button3Click() {
@@ -402,8 +415,15 @@ void TFOpt::Button3Click() {
 }
 
 void TFOpt::Button2Click() {
+  // Cancel always closes the page: on a machine where no device opens, the page would otherwise
+  // hold the program for ever. What was there comes back: the device in use at entry, or silence.
   MidiDeviceIndex = deviceAtEntry_;
-  OpenPendingDevice();
+  if (deviceTouched_) {  // Set or Test has closed the device that was open
+    CloseMidiDevice(MidiOut);
+    if (openAtEntry_ && !OpenMidiDevice(MidiOut, MidiDeviceIndex)) Message(kMidiOpenErrorMessage);
+  }
+  ShowDeviceInMainWindow();
+  QDialog::done(Rejected);
 }
 
 // --- Drum kit.
@@ -509,8 +529,3 @@ void TFOpt::Message(const QString& text) {
 }
 
 void TFOpt::SaveOptionsOrWarn() { SaveOptionsShowingErrors(Dialogs(), this); }
-
-void TFOpt::LoadOptionsOrWarn() {
-  // Reading the file sets the kit, which playback reads with the bars.
-  LoadOptionsShowingMessages(Dialogs(), this, main_ ? &main_->DocumentLock() : nullptr);
-}

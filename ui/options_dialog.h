@@ -84,7 +84,7 @@ class TFOpt : public QDialog {
   void PlaySoundClick(int tag);
   void Button6Click();  // OK.
   void Button7Click();  // Default
-  void Button5Click();  // Cancel (the kit page's too): the stored settings back
+  void Button5Click();  // Cancel (the kit page's too): the settings as they were at opening
   // Midi page.
   bool SelectedDevice(int32_t& id) const;
   void Button4Click();  // Set
@@ -92,6 +92,7 @@ class TFOpt : public QDialog {
   void Button3Click();  // OK.
   void Button2Click();  // Cancel
   bool OpenPendingDevice();
+  void ShowDeviceInMainWindow();
   // Kit page.
   std::array<QCheckBox*, 9> KitBoxes() const;  // by row 0..8
   void Button9Click();   // OK.
@@ -100,7 +101,6 @@ class TFOpt : public QDialog {
   void Button11Click();  // OK.
 
   void SaveOptionsOrWarn();
-  void LoadOptionsOrWarn();
   void Message(const QString& text);
   DialogService& Dialogs();
 
@@ -110,5 +110,9 @@ class TFOpt : public QDialog {
   std::vector<std::string> deviceNames_;
   int32_t pendingDevice_ = 0;
   int32_t deviceAtEntry_ = 0;
+  bool openAtEntry_ = false;    // whether a device played when the MIDI page was opened
+  bool deviceTouched_ = false;  // Set or Test has reopened the device since
+  std::array<uint8_t, 14> keyMapAtEntry_{};
+  std::array<uint8_t, 9> kitAtEntry_{};
   std::unique_ptr<QtNoteOffScheduler> noteOff_;
 };

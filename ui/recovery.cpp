@@ -69,29 +69,94 @@ void RecoveryKeeper::Failed(const QString& reason) {
                        .arg(PathFromLocalBytes(QByteArray::fromStdString(writer_->Folder())), reason));
 }
 
-void RecoveryKeeper::Offer(const Recoverer& recover) {
+namespace {
+
+QString LocalQString(const std::string& path) { return PathFromLocalBytes(QByteArray::fromStdString(path)); }
+
+QString SongName(const AbandonedCopy& copy) {
+  const QString original = LocalQString(copy.Info.Original);
+  return original.isEmpty() ? QString("Unnamed") : QFileInfo(original).fileName();
+}
+
+QString WrittenAt(const AbandonedCopy& copy) {
+  return QDateTime::fromSecsSinceEpoch(copy.WrittenAt).toString("yyyy-MM-dd HH:mm");
+}
+
+}  // namespace
+
+bool RecoveryKeeper::Offer(const Recoverer& recover) {
+  enum { kRecover, kDiscard, kLater };
+  bool recoveredHere = false;
   for (const AbandonedCopy& copy : FindAbandonedCopies(writer_->Folder())) {
-    const QString original = PathFromLocalBytes(QByteArray::fromStdString(copy.Info.Original));
-    const QString name = original.isEmpty() ? QString("Unnamed") : QFileInfo(original).fileName();
-    const QString time =
-        QDateTime::fromSecsSinceEpoch(copy.WrittenAt).toString("yyyy-MM-dd HH:mm");
-    const int choice = dialogs_.Choose(
-        window_, "Grooveloom",
-        QString("Grooveloom was not closed properly. Recover the unsaved song \"%1\" from %2?")
-            .arg(name, time),
-        {"Recover", "Discard"});
-    if (choice != 0) {
-      DeleteCopy(copy);
+    // Checked before asking: a copy that cannot be read is no choice to offer.
+    if (std::string reason; !CopyIsReadable(copy, reason)) {
+      ReportDamaged(copy, reason);
       continue;
     }
-    if (recover(PathFromLocalBytes(QByteArray::fromStdString(copy.TabPath)), original)) {
-      // Our own copy first, so that a crash right now still loses nothing.
-      WriteNow();
-      writer_->WaitIdle();
-      std::error_code error;
-      if (std::filesystem::exists(writer_->TabPath(), error)) DeleteCopy(copy);
-      return;
+    const QString question =
+        QString("Grooveloom was not closed properly. Recover the unsaved song \"%1\" from %2%3?")
+            .arg(SongName(copy), WrittenAt(copy), QString(recoveredHere ? " in a new window" : ""));
+    const int choice = dialogs_.Choose(
+        window_, "Grooveloom", question,
+        {recoveredHere ? "Recover in New Window" : "Recover", "Discard", "Later"}, kRecover, kLater);
+    if (choice == kDiscard) {
+      DeleteCopy(copy);
+    } else if (choice == kRecover && !recoveredHere) {
+      recoveredHere = Recover(copy, recover);
+    } else if (choice == kRecover) {
+      const QString tab = LocalQString(copy.TabPath);
+      if (!OpenInNewWindow || !OpenInNewWindow(tab))
+        dialogs_.Message(window_, DialogService::Icon::Warning, "Grooveloom",
+                         QString("Cannot start a new window of Grooveloom for the unsaved song \"%1\". "
+                                 "Its recovery copy is kept and offered again at the next start.")
+                             .arg(SongName(copy)));
     }
-    DeleteCopy(copy);  // unreadable: the reader has said so
+    // Later (and Escape): the copy stays where it is, for the next start.
   }
+  return recoveredHere;
+}
+
+bool RecoveryKeeper::RecoverCopy(const QString& tabPath, const Recoverer& recover) {
+  const std::optional<AbandonedCopy> copy = FindAbandonedCopy(writer_->Folder(), LocalPathString(tabPath));
+  if (!copy) {
+    dialogs_.Message(window_, DialogService::Icon::Warning, "Grooveloom",
+                     QString("The recovery copy \"%1\" is no longer there: it was recovered or "
+                             "discarded in another window.")
+                         .arg(tabPath));
+    return false;
+  }
+  if (std::string reason; !CopyIsReadable(*copy, reason)) {
+    ReportDamaged(*copy, reason);
+    return false;
+  }
+  return Recover(*copy, recover);
+}
+
+bool RecoveryKeeper::Recover(const AbandonedCopy& copy, const Recoverer& recover) {
+  if (!recover(LocalQString(copy.TabPath), LocalQString(copy.Info.Original))) {
+    // Readable a moment ago: whatever went wrong, the copy is kept.
+    std::string error;
+    SetDamagedCopyAside(copy, error);
+    return false;
+  }
+  // Our own copy first, so that a crash right now still loses nothing.
+  WriteNow();
+  writer_->WaitIdle();
+  std::error_code error;
+  if (std::filesystem::exists(writer_->TabPath(), error)) DeleteCopy(copy);
+  return true;
+}
+
+void RecoveryKeeper::ReportDamaged(const AbandonedCopy& copy, const std::string& reason) {
+  std::string error;
+  const std::string kept = SetDamagedCopyAside(copy, error);
+  QString text = QString("Grooveloom was not closed properly, but the recovery copy of the unsaved "
+                         "song \"%1\" from %2 is damaged and cannot be opened (%3). ")
+                     .arg(SongName(copy), WrittenAt(copy), QString::fromLocal8Bit(reason.c_str()));
+  if (!kept.empty())
+    text += QString("It has been kept as \"%1\".").arg(LocalQString(kept));
+  else
+    text += QString("It stays as \"%1\" (it could not be moved aside: %2).")
+                .arg(LocalQString(copy.TabPath), QString::fromLocal8Bit(error.c_str()));
+  dialogs_.Message(window_, DialogService::Icon::Warning, "Grooveloom", text);
 }

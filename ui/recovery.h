@@ -17,6 +17,11 @@ class DialogService;
 class QWidget;
 class Osnova;
 
+// New and Open over a song recovered after a crash that has not been saved since.
+inline constexpr const char* kReplaceRecoveredQuestion =
+    "You have not saved the song recovered after Grooveloom was not closed properly. Replace it "
+    "anyway? What was recovered will be lost.";
+
 inline constexpr int kAutosaveSeconds = 30;
 inline constexpr int kAutosaveEdits = 50;
 
@@ -34,9 +39,16 @@ class RecoveryKeeper : public QObject {
   void WriteNow();  // a copy now, if the song has unsaved changes the copy does not hold yet
   void Discard();   // the song was saved, or is being replaced
 
-  // At start-up: asks about each copy left by an ended process, newest first, until one is
-  // recovered; Discard deletes a copy. Copies not asked about stay for the next start.
-  void Offer(const Recoverer& recover);
+  // At start-up: each copy left by an ended process, newest first. A copy that cannot be read is
+  // set aside (kept for inspection) and reported; about each other copy the user chooses Recover,
+  // Discard or Later. The first song recovered opens here, each further one in a new window;
+  // Later, Escape or closing the box keeps the copy to be asked about at the next start. True
+  // when a song was recovered into this window.
+  bool Offer(const Recoverer& recover);
+  // Takes over one abandoned copy without asking (a new window started for it by Offer).
+  bool RecoverCopy(const QString& tabPath, const Recoverer& recover);
+  // Starts a new window of the program that recovers `copy`; false when it cannot be started.
+  std::function<bool(const QString& copy)> OpenInNewWindow;
 
   int IntervalMs() const { return timer_.interval(); }
   void SetIntervalMs(int ms) { timer_.start(ms); }
@@ -44,6 +56,8 @@ class RecoveryKeeper : public QObject {
 
  private:
   void Failed(const QString& reason);
+  bool Recover(const AbandonedCopy& copy, const Recoverer& recover);
+  void ReportDamaged(const AbandonedCopy& copy, const std::string& reason);
 
   QWidget* window_;
   DialogService& dialogs_;

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -54,6 +59,7 @@ class OptionsFile : public ::testing::Test {
     if (const char* old = std::getenv("XDG_CONFIG_HOME")) saved = old;
     ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
     ApplyOptions(Defaults());
+    ForgetStoredOptions();
   }
   void TearDown() override {
     if (saved)
@@ -247,4 +253,80 @@ TEST_F(OptionsFile, FailedWritesKeepTheOldFileAndSayWhy) {
   EXPECT_NE(load.Error.find((dir / "config" / "grooveloom").string()), std::string::npos) << load.Error;
   EXPECT_EQ(KeyMap[0], 80);
   EXPECT_FALSE(SaveOptions(error));
+}
+
+TEST_F(OptionsFile, OnlyAsMuchAsAValidFileHoldsIsReadAndAFifoIsRefused) {
+  // A FIFO under the name: the warning at once (no wait for a writer), the settings stay, and
+  // nothing is written over it.
+  fs::create_directories(dir / "config" / "grooveloom");
+  ASSERT_EQ(::mkfifo(OptionsFilePath().c_str(), 0600), 0);
+  KeyMap[0] = 80;
+  OptionsLoad load = LoadOptions();
+  EXPECT_EQ(load.Warnings, std::vector<std::string>{kOptionsCorruptedWarning});
+  EXPECT_EQ(load.Error, "");
+  EXPECT_EQ(KeyMap[0], 80);
+  std::string error;
+  EXPECT_FALSE(SaveOptions(error));
+  EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+  EXPECT_TRUE(fs::is_fifo(OptionsFilePath()));
+  fs::remove(OptionsFilePath());
+
+  // 1 GiB: a valid file followed by zero bytes, and zero bytes alone. Read in a child process
+  // whose address space could never hold the file: only the first few KB may be read.
+  StoredOptions edited = Defaults();
+  edited.Keys[0] = 80;
+  edited.DeviceIndex = 3;
+  for (const std::string& start : {OptionsBytes(edited), std::string()}) {
+    Store(start);
+    ASSERT_EQ(::truncate(OptionsFilePath().c_str(), off_t{1} << 30), 0);
+    ApplyOptions(Defaults());
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+      const rlimit limit{rlim_t{768} << 20, rlim_t{768} << 20};
+      ::setrlimit(RLIMIT_AS, &limit);
+#endif
+      const OptionsLoad got = LoadOptions();
+      const bool expected = start.empty() ? got.Warnings.size() == 2 && CurrentOptions() == Defaults()
+                                          : got.Warnings.empty() && CurrentOptions() == edited;
+      ::_exit(expected ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << (start.empty() ? "zeros" : "valid start") << ": status " << status;
+  }
+}
+
+TEST_F(OptionsFile, SavingKeepsWhatAnotherRunningCopyStoredMeanwhile) {
+  Store(kDefaultFile);
+  LoadOptions();
+  // Another window confirms a key map of its own.
+  StoredOptions other = Defaults();
+  other.Keys[6] = 'P';
+  Store(OptionsBytes(other));
+
+  // This one changed only the device: the other's key map stays in the file.
+  MidiDeviceIndex = 1;
+  std::string error;
+  ASSERT_TRUE(SaveOptions(error)) << error;
+  StoredOptions expected = other;
+  expected.DeviceIndex = 1;
+  EXPECT_EQ(Read(OptionsFilePath()), OptionsBytes(expected));
+  EXPECT_EQ(KeyMap[6], 'S') << "this window's own map is not changed under the user";
+
+  // Quitting with nothing changed since: the file as it is, a kit the other window hid included.
+  other.Kit[RowRide] = 0;
+  other.DeviceIndex = 1;
+  Store(OptionsBytes(other));
+  ASSERT_TRUE(SaveOptions(error)) << error;
+  EXPECT_EQ(Read(OptionsFilePath()), OptionsBytes(other));
+
+  // A key map changed here is written, over the other's.
+  KeyMap[0] = 'J';
+  ASSERT_TRUE(SaveOptions(error)) << error;
+  StoredOptions mine = other;
+  mine.Keys = KeyMap;
+  EXPECT_EQ(Read(OptionsFilePath()), OptionsBytes(mine));
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,6 +9,8 @@
 
 #include "common/atomic_file.h"
 #include "files/recovery_copy.h"
+#include "files/tab_file.h"
+#include "model/tab_document.h"
 
 namespace fs = std::filesystem;
 
@@ -140,4 +143,60 @@ TEST_F(RecoveryCopyTest, UnwritableFolderIsReported) {
   std::lock_guard lock(m);
   ASSERT_EQ(failures.size(), 1u);
   EXPECT_NE(failures[0].find("Not a directory"), std::string::npos) << failures[0];
+}
+
+TEST_F(RecoveryCopyTest, FolderAndCopiesArePrivateToTheUser) {
+  const mode_t oldMask = ::umask(022);
+  {
+    RecoveryWriter writer((dir / "state" / "recovery").string(), nullptr);
+    writer.Write("unsaved work", "/songs/a.gvlm");
+    writer.WaitIdle();
+    for (const fs::path& folder : {dir, dir / "state", dir / "state" / "recovery"})
+      EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all) << folder;
+    for (const std::string& file : {writer.TabPath(), writer.InfoPath()})
+      EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+                fs::perms::owner_read | fs::perms::owner_write)
+          << file;
+  }
+  // A folder an earlier run made readable by others is made private again.
+  fs::permissions(dir / "state" / "recovery", fs::perms::owner_all | fs::perms::group_read |
+                                                  fs::perms::others_read | fs::perms::others_exec);
+  RecoveryWriter writer((dir / "state" / "recovery").string(), nullptr);
+  writer.Write("more", "");
+  writer.WaitIdle();
+  EXPECT_EQ(fs::status(dir / "state" / "recovery").permissions() & fs::perms::all, fs::perms::owner_all);
+  ::umask(oldMask);
+}
+
+TEST_F(RecoveryCopyTest, DamagedCopyIsSetAsideAndAGoodOneReadsWithoutTouchingTheKit) {
+  fs::create_directories(dir);
+  std::string error;
+  const RecoveryInfo ended{"/songs/a.gvlm", EndedProcess(), 1, ""};
+  auto leave = [&](const std::string& name, const std::string& bytes) {
+    ASSERT_TRUE(WriteFileAtomically((dir / (name + ".info")).string(), FormatRecoveryInfo(ended), error));
+    ASSERT_TRUE(WriteFileAtomically((dir / (name + ".gvlm")).string(), bytes, error));
+  };
+  Osnova song(4, 2, 4);
+  song.Kit[RowRide] = 0;
+  leave("good", WriteTabBytes(song));
+  leave("bad", WriteTabBytes(song).substr(0, 40));
+
+  const std::optional<AbandonedCopy> good = FindAbandonedCopy(dir.string(), (dir / "good.gvlm").string());
+  const std::optional<AbandonedCopy> bad = FindAbandonedCopy(dir.string(), (dir / "bad.gvlm").string());
+  ASSERT_TRUE(good && bad);
+  EXPECT_FALSE(FindAbandonedCopy(dir.string(), (dir / "good.info").string()));
+  const auto kit = GlobalKit;
+  EXPECT_TRUE(CopyIsReadable(*good, error)) << error;
+  EXPECT_EQ(GlobalKit, kit) << "a check is not an open";
+  EXPECT_FALSE(CopyIsReadable(*bad, error));
+  EXPECT_EQ(error, kDamagedTabFileMessage);
+
+  const std::string kept = SetDamagedCopyAside(*bad, error);
+  EXPECT_EQ(kept, (dir / "damaged" / "bad.gvlm").string()) << error;
+  EXPECT_EQ(Read(kept), WriteTabBytes(song).substr(0, 40));
+  EXPECT_TRUE(fs::exists(dir / "damaged" / "bad.info"));
+  EXPECT_EQ(fs::status(dir / "damaged").permissions() & fs::perms::all, fs::perms::owner_all);
+  const std::vector<AbandonedCopy> left = FindAbandonedCopies(dir.string());
+  ASSERT_EQ(left.size(), 1u) << "set aside: never offered again";
+  EXPECT_EQ(left[0].TabPath, good->TabPath);
 }

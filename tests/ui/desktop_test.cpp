@@ -1,10 +1,15 @@
 // File > Recent Files and crash recovery through the real window: the list across runs, the
 // recovery copy written on time and after 50 edits, a real crash (kill -9 of a child process) with
 // Recover and Discard, no copy left after a save or a normal quit, and an unwritable state folder.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QMenu>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QTimer>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <iostream>
@@ -68,6 +73,23 @@ class DesktopTest : public MainWindowTest {
     item->trigger();
   }
   std::string SongBytes() { return WriteTabBytes(*Window().Document()); }
+  // A recovery copy as a crashed run leaves it: its process has ended. Written `age` minutes ago.
+  void LeaveCopy(const QString& name, const std::string& bytes, const QString& original, int age) {
+    QDir().mkpath(RecoveryDir());
+    static const int64_t ended = [] {
+      const pid_t child = ::fork();
+      if (child == 0) ::_exit(0);
+      ::waitpid(child, nullptr, 0);
+      return static_cast<int64_t>(child);
+    }();
+    const RecoveryInfo info{LocalPathString(original), ended, 1, ""};
+    const std::string base = LocalPathString(RecoveryDir() + "/" + name);
+    std::string error;
+    ASSERT_TRUE(WriteFileAtomically(base + ".info", FormatRecoveryInfo(info), error)) << error;
+    ASSERT_TRUE(WriteFileAtomically(base + ".gvlm", bytes, error)) << error;
+    std::filesystem::last_write_time(base + ".gvlm", std::filesystem::file_time_type::clock::now() -
+                                                         std::chrono::minutes(age));
+  }
 
   QByteArray savedConfig, savedState;
 };
@@ -252,7 +274,7 @@ TEST_F(DesktopTest, RecoverAfterAKillGivesBackEveryNoteAndDiscardDeletes) {
                   .match(asked.Text)
                   .hasMatch())
       << asked.Text.toStdString();
-  EXPECT_EQ(dialogs.ChoiceButtons.back(), (QStringList{"Recover", "Discard"}));
+  EXPECT_EQ(dialogs.ChoiceButtons.back(), (QStringList{"Recover", "Discard", "Later"}));
   EXPECT_TRUE(FilesIn(RecoveryDir()).isEmpty());
   EXPECT_EQ(w.Document(), nullptr);
   window.reset();
@@ -293,4 +315,126 @@ TEST_F(DesktopTest, RecentFileWhoseNameIsNotUtf8KeepsItsBytes) {
   EXPECT_TRUE(dialogs.Messages().empty()) << "the file is there: no 'no longer exists'";
   EXPECT_EQ(w.Document()->FileName, local);
   std::filesystem::remove(local);  // QTemporaryDir cannot name it
+}
+
+// Escape, closing the box and Later mean "not now": the copy stays and is asked about again.
+TEST_F(DesktopTest, EscapeAtTheRecoveryQuestionKeepsTheCopyForTheNextStart) {
+  Osnova song(4, 3, 4);
+  song.Bar(1).Rows[RowSnare].Set(4, 0, 0);
+  LeaveCopy("1-1", WriteTabBytes(song), PathIn("song.gvlm"), 1);
+  TFmain& w = Window();
+  dialogs.Choices = {ScriptedDialogService::kEscape};
+  EXPECT_FALSE(w.OfferRecovery());
+  EXPECT_EQ(dialogs.ChoiceDefaults.back(), 0) << "Enter recovers";
+  EXPECT_EQ(dialogs.ChoiceButtons.back().value(dialogs.ChoiceEscapes.back()), "Later");
+  EXPECT_EQ(FilesIn(RecoveryDir()), (QStringList{"1-1.gvlm", "1-1.info"}));
+  EXPECT_EQ(w.Document(), nullptr);
+  window.reset();
+
+  dialogs.Clear();
+  TFmain& again = Window();
+  dialogs.Choices = {2};  // Later
+  EXPECT_FALSE(again.OfferRecovery());
+  dialogs.Choices = {ScriptedDialogService::kEnter};
+  EXPECT_TRUE(again.OfferRecovery());
+  EXPECT_EQ(SongBytes(), WriteTabBytes(song));
+  EXPECT_EQ(dialogs.Count(ScriptedDialogService::Shown::Kind::Choice), 2);
+}
+
+// Opening a file (a song double-clicked after a crash) over the recovered song asks, and Enter and
+// Escape keep the recovered song; only the explicit answer replaces it.
+TEST_F(DesktopTest, OpeningAFileOverTheRecoveredSongKeepsItUnlessChosen) {
+  Osnova recovered(4, 3, 4);
+  recovered.Bar(2).Rows[RowBass].Set(0, 0, 1);
+  LeaveCopy("1-1", WriteTabBytes(recovered), PathIn("song.gvlm"), 1);
+  const QString other = WriteTabFile("other.gvlm", Osnova(3, 5, 4));
+  TFmain& w = Window();
+  dialogs.Choices = {ScriptedDialogService::kEnter};
+  ASSERT_TRUE(w.OfferRecovery());
+  for (int answer : {ScriptedDialogService::kEnter, ScriptedDialogService::kEscape}) {
+    dialogs.Choices = {answer};
+    EXPECT_FALSE(w.OpenDocumentFile(other));
+    EXPECT_EQ(dialogs.Log().back().Text, kReplaceRecoveredQuestion);
+    EXPECT_EQ(SongBytes(), WriteTabBytes(recovered));
+    EXPECT_TRUE(w.Document()->Modified);
+    EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0 - [ " + PathIn("song.gvlm") + " ]");
+  }
+  w.Recovery().Writer().WaitIdle();
+  EXPECT_TRUE(QFile::exists(QFile::decodeName(w.Recovery().Writer().TabPath().c_str())))
+      << "the recovered song is still safe from the next crash";
+  dialogs.Choices = {ScriptedDialogService::kEscape};
+  w.NewDocument();  // New asks the same
+  EXPECT_EQ(SongBytes(), WriteTabBytes(recovered));
+
+  dialogs.Choices = {0};  // Replace
+  ASSERT_TRUE(w.OpenDocumentFile(other));
+  EXPECT_EQ(w.Document()->BarCount, 5);
+  // An ordinary unsaved song afterwards gets the ordinary question.
+  Press(Qt::Key_S);
+  dialogs.Answers = {false};
+  EXPECT_FALSE(w.OpenDocumentFile(other));
+  EXPECT_EQ(dialogs.Questions().back(), kOpenUnsavedQuestion);
+}
+
+// A damaged copy is reported as such before any question and kept aside; every other copy is
+// offered, the first recovered here and each further one in a new window.
+TEST_F(DesktopTest, DamagedCopyIsKeptAsideAndEveryCopyIsOffered) {
+  Osnova older(4, 2, 4), newer(4, 4, 4);
+  LeaveCopy("1-1", WriteTabBytes(older), PathIn("older.gvlm"), 30);
+  LeaveCopy("2-1", WriteTabBytes(newer), "", 20);
+  LeaveCopy("3-1", WriteTabBytes(newer).substr(0, 100), PathIn("broken.gvlm"), 10);
+  TFmain& w = Window();
+  QStringList started;
+  w.Recovery().OpenInNewWindow = [&](const QString& copy) {
+    started << copy;
+    return true;
+  };
+  dialogs.Choices = {0, 0};
+  ASSERT_TRUE(w.OfferRecovery());
+
+  const std::vector<QString> messages = dialogs.Messages();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].contains("\"broken.gvlm\"") && messages[0].contains("damaged") &&
+              messages[0].contains("kept as \"" + RecoveryDir() + "/damaged/3-1.gvlm\""))
+      << messages[0].toStdString();
+  EXPECT_EQ(Contents(RecoveryDir() + "/damaged/3-1.gvlm"), QByteArray::fromStdString(WriteTabBytes(newer).substr(0, 100)));
+  ASSERT_EQ(dialogs.ChoiceButtons.size(), 2u) << "no question about the damaged copy";
+  EXPECT_TRUE(dialogs.Log()[1].Text.contains("\"Unnamed\""));
+  EXPECT_EQ(dialogs.ChoiceButtons[1][0], "Recover in New Window");
+  EXPECT_TRUE(dialogs.Log()[2].Text.contains("\"older.gvlm\""));
+  EXPECT_EQ(SongBytes(), WriteTabBytes(newer)) << "the newest recovered here";
+  EXPECT_EQ(started, QStringList{RecoveryDir() + "/1-1.gvlm"});
+  EXPECT_FALSE(QFile::exists(RecoveryDir() + "/2-1.gvlm"));
+  window.reset();
+
+  // The new window (--recover) takes its copy over without asking.
+  dialogs.Clear();
+  TFmain& second = Window();
+  ASSERT_TRUE(second.RecoverCopy(started[0]));
+  EXPECT_EQ(SongBytes(), WriteTabBytes(older));
+  EXPECT_EQ(second.windowTitle(), "Grooveloom 1.0 - [ " + PathIn("older.gvlm") + " ]");
+  EXPECT_FALSE(QFile::exists(started[0]));
+  EXPECT_FALSE(second.RecoverCopy(started[0]));
+  ASSERT_EQ(dialogs.Messages().size(), 1u);
+  EXPECT_TRUE(dialogs.Messages()[0].contains("no longer there"));
+}
+
+// The real box: Enter picks the default button, Escape and the title bar's close the escape one.
+TEST_F(DesktopTest, QuestionBoxKeysPickTheButtonsAsked) {
+  QtDialogService real;
+  auto answer = [&](const std::function<void(QWidget*)>& act) {
+    bool acted = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      QWidget* box = QApplication::activeModalWidget();
+      if (!box || acted) return;
+      acted = true;
+      act(box);
+    });
+    poll.start(5);
+    return real.Choose(nullptr, "t", "question", {"Recover", "Discard", "Later"}, 0, 2);
+  };
+  EXPECT_EQ(answer([](QWidget* box) { QTest::keyClick(box, Qt::Key_Escape); }), 2);
+  EXPECT_EQ(answer([](QWidget* box) { box->close(); }), 2);
+  EXPECT_EQ(answer([](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); }), 0);
 }

@@ -261,15 +261,81 @@ TEST_F(OptionsDialogTest, SwitchingOffRideRemovesItsRowAndRenumbersTheRowsBelow)
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
   EXPECT_NE(ReadOptionsFile().find("\r\nTRUE\r\nTRUE\r\nFALSE\r\nTRUE\r\n"), std::string::npos);
 
-  // Undo brings the row back; Default and Cancel leave the document alone.
+  // Undo brings the row back.
   ASSERT_TRUE(w.BUndoClick());
   EXPECT_EQ(w.Document()->Kit[RowRide], 1);
-  Open("Selectkit1");
-  QTest::mouseClick(d.Button10, Qt::LeftButton);
-  MidiDeviceIndex = 1;  // as if confirmed on the MIDI page since the file was written
+  EXPECT_EQ(GlobalKit[RowRide], 1);
+}
+
+// Cancel puts back what was there when the dialog opened: the open song's kit (which the options
+// file need not hold) and the key map in use (which another window may have stored over).
+TEST_F(OptionsDialogTest, CancelRestoresTheSongsKitAndTheKeyMapInUse) {
+  TFmain& w = Window();
+  Osnova song(4, 2, 4);
+  song.Kit[RowRide] = 0;
+  ASSERT_TRUE(w.OpenDocumentFile(WriteTabFile("no-ride.gvlm", song)));
+  ASSERT_EQ(GlobalKit[RowRide], 0);
+  ASSERT_NE(ReadOptionsFile().find("TRUE\r\nTRUE\r\nTRUE\r\n"), std::string::npos);
+
+  TFOpt& d = Open("Selectkit1");
+  EXPECT_FALSE(d.xr->isChecked());
+  QTest::mouseClick(d.Button10, Qt::LeftButton);  // Default: every row, live
+  EXPECT_EQ(GlobalKit[RowRide], 1);
   QTest::mouseClick(d.Button8, Qt::LeftButton);
-  EXPECT_EQ(GlobalKit[RowRide], 0) << "Cancel reads the stored kit back";
-  EXPECT_EQ(MidiDeviceIndex, 1) << "but keeps the device that is open";
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_EQ(GlobalKit, song.Kit) << "the hidden ride stays silent";
+  Open("Selectkit1");
+  EXPECT_FALSE(d.xr->isChecked());
+  QTest::keyClick(&d, Qt::Key_Escape);  // Escape is Cancel
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_EQ(GlobalKit, song.Kit);
+
+  // Another window stores a key map meanwhile; Cancel here goes back to this window's own.
+  StoredOptions other;
+  other.Keys = {'J', 'K', 'L', 'U', 'I', 'O', 'P', 'H', 'G', 'B', 'N', 'M', 219, 221};
+  other.Kit.fill(1);
+  StoreOptions(other);
+  KeyMap[KeySnare] = 'X';
+  const auto inUse = KeyMap;
+  Open("Keymap1");
+  QTest::mouseClick(d.Button7, Qt::LeftButton);
+  QTest::mouseClick(d.Button5, Qt::LeftButton);
+  EXPECT_EQ(KeyMap, inUse);
+  EXPECT_TRUE(dialogs.Messages().empty());
+}
+
+// With no sound output every device fails to open: OK says so once and stays, Cancel and Escape
+// always close the page, and the program stays silent on the device it had.
+TEST_F(OptionsDialogTest, MidiPageCanAlwaysBeLeftWhenNoDeviceOpens) {
+  midi.OpenSucceeds = false;
+  Window();
+  EXPECT_EQ(dialogs.Messages(), std::vector<QString>{kMidiOpenErrorMessage});  // at start-up
+  ASSERT_FALSE(MidiOut.IsOpen);
+  TFOpt& d = Open("Midi1");
+  d.LDev->setCurrentRow(1);
+  QTest::mouseClick(d.Button3, Qt::LeftButton);
+  EXPECT_TRUE(d.isVisible());
+  EXPECT_EQ(dialogs.Messages().size(), 2u);
+  EXPECT_EQ(dialogs.Messages().back(), kChooseAnotherDeviceMessage);
+  QTest::mouseClick(d.Button4, Qt::LeftButton);  // Set: fails too
+  EXPECT_EQ(dialogs.Messages().size(), 3u);
+
+  QTest::mouseClick(d.Button2, Qt::LeftButton);
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_EQ(dialogs.Messages().size(), 3u) << "Cancel shows nothing more";
+  EXPECT_EQ(MidiDeviceIndex, 0);
+  EXPECT_FALSE(MidiOut.IsOpen);
+  EXPECT_EQ(Window().ComboBox2->currentIndex(), 0);
+
+  Open("Midi1");
+  d.LDev->setCurrentRow(2);
+  QTest::mouseClick(d.Button1, Qt::LeftButton);  // Test: fails
+  EXPECT_EQ(dialogs.Messages().size(), 4u);
+  QTest::keyClick(&d, Qt::Key_Escape);
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_EQ(dialogs.Messages().size(), 4u);
+  EXPECT_EQ(MidiDeviceIndex, 0);
+  EXPECT_FALSE(MidiOut.IsOpen);
 }
 
 TEST_F(OptionsDialogTest, SongInformationOkFillsTheDocumentAndCancelLeavesIt) {

@@ -29,8 +29,11 @@ class ScriptedDialogService : public DialogService {
   std::deque<std::optional<QString>> SaveAnswers;
   // Print dialogs: a PDF file the printer then prints into, or nothing for Cancel.
   std::deque<std::optional<QString>> PrintAnswers;
-  std::deque<int> Choices;  // index of the button chosen
+  std::deque<int> Choices;  // index of the button chosen, or kEnter / kEscape
+  static constexpr int kEnter = -1;   // the box's default button
+  static constexpr int kEscape = -2;  // Escape, or the box closed by its title bar
   std::vector<QStringList> ChoiceButtons;  // the buttons of each choice shown
+  std::vector<int> ChoiceDefaults, ChoiceEscapes;  // which button Enter and Escape pick
 
   // What was shown, in order. Reading it (or Messages, Questions, Count) counts as looking at
   // every box shown so far.
@@ -54,15 +57,20 @@ class ScriptedDialogService : public DialogService {
     return answer;
   }
 
-  int Choose(QWidget*, const QString& title, const QString& text, const QStringList& buttons) override {
+  int ChooseButton(QWidget*, const QString& title, const QString& text, const QStringList& buttons,
+                   int defaultButton, int escapeButton) override {
     log_.push_back({Shown::Kind::Choice, Icon::Plain, title, text, {}});
     ChoiceButtons.push_back(buttons);
+    ChoiceDefaults.push_back(defaultButton);
+    ChoiceEscapes.push_back(escapeButton);
     if (Choices.empty()) {
       ADD_FAILURE() << "unscripted choice: " << text.toStdString();
-      return static_cast<int>(buttons.size()) - 1;
+      return escapeButton;
     }
     const int answer = Choices.front();
     Choices.pop_front();
+    if (answer == kEnter) return defaultButton;
+    if (answer == kEscape) return escapeButton;
     return answer;
   }
 
@@ -136,6 +144,8 @@ class ScriptedDialogService : public DialogService {
     PrintAnswers.clear();
     Choices.clear();
     ChoiceButtons.clear();
+    ChoiceDefaults.clear();
+    ChoiceEscapes.clear();
   }
 
  private:
