@@ -150,9 +150,12 @@ bool RecoveryKeeper::Recover(const AbandonedCopy& copy, const Recoverer& recover
 void RecoveryKeeper::ReportDamaged(const AbandonedCopy& copy, const std::string& reason) {
   std::string error;
   const std::string kept = SetDamagedCopyAside(copy, error);
+  // The reader's own message says no more than "damaged"; a system error (no permission) does.
+  const QString why =
+      reason == kDamagedTabFileMessage ? QString() : " (" + QString::fromLocal8Bit(reason.c_str()) + ")";
   QString text = QString("Grooveloom was not closed properly, but the recovery copy of the unsaved "
-                         "song \"%1\" from %2 is damaged and cannot be opened (%3). ")
-                     .arg(SongName(copy), WrittenAt(copy), QString::fromLocal8Bit(reason.c_str()));
+                         "song \"%1\" from %2 is damaged and cannot be opened%3. ")
+                     .arg(SongName(copy), WrittenAt(copy), why);
   if (!kept.empty())
     text += QString("It has been kept as \"%1\".").arg(LocalQString(kept));
   else

@@ -261,13 +261,15 @@ TEST_F(DesktopTest, RecoverAfterAKillGivesBackEveryNoteAndDiscardDeletes) {
     EXPECT_EQ(child.exitStatus(), QProcess::CrashExit);
   };
 
-  // Discard deletes the copy.
+  // Escape keeps the copy for later; Discard deletes it.
   crash();
   ASSERT_EQ(FilesIn(RecoveryDir()).size(), 2u) << FilesIn(RecoveryDir()).join(' ').toStdString();
   TFmain& w = Window();
-  dialogs.Choices = {1};
+  dialogs.Choices = {ScriptedDialogService::kEscape, 1};
   w.OfferRecovery();
-  ASSERT_EQ(dialogs.Count(ScriptedDialogService::Shown::Kind::Choice), 1);
+  EXPECT_EQ(FilesIn(RecoveryDir()).size(), 2u);
+  w.OfferRecovery();
+  ASSERT_EQ(dialogs.Count(ScriptedDialogService::Shown::Kind::Choice), 2);
   const ScriptedDialogService::Shown& asked = dialogs.Log().back();
   EXPECT_TRUE(QRegularExpression("^Grooveloom was not closed properly\\. Recover the unsaved song "
                                  "\"song\\.gvlm\" from \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d\\?$")
@@ -394,6 +396,7 @@ TEST_F(DesktopTest, DamagedCopyIsKeptAsideAndEveryCopyIsOffered) {
 
   const std::vector<QString> messages = dialogs.Messages();
   ASSERT_EQ(messages.size(), 1u);
+  EXPECT_FALSE(messages[0].contains("Cannot open file!"));
   EXPECT_TRUE(messages[0].contains("\"broken.gvlm\"") && messages[0].contains("damaged") &&
               messages[0].contains("kept as \"" + RecoveryDir() + "/damaged/3-1.gvlm\""))
       << messages[0].toStdString();
