@@ -131,7 +131,7 @@ TEST_F(OptionsDialogTest, HotKeyBoxesRefuseUsedAndUnusableKeysAndTakeFreeOnes) {
   EXPECT_EQ(Window().Document()->Bar(0).Rows[RowCymbals].Cells[0].Variant, 0);
 }
 
-TEST_F(OptionsDialogTest, DefaultRestoresAllKeysAtOnceAndCancelGoesBackToTheFile) {
+TEST_F(OptionsDialogTest, DefaultRestoresAllKeysAtOnceAndCancelGoesBackToTheKeysInUse) {
   StoredOptions stored;
   stored.Keys = {'J', 'K', 'L', 'U', 'I', 'O', 'P', 'H', 'G', 'B', 'N', 'M', 219, 221};
   stored.Kit.fill(1);
@@ -148,7 +148,7 @@ TEST_F(OptionsDialogTest, DefaultRestoresAllKeysAtOnceAndCancelGoesBackToTheFile
   EXPECT_EQ(KeyMap[KeySnare], 'X');
   EXPECT_TRUE(dialogs.Messages().empty());
 
-  // Cancel: the key map the file holds.
+  // Cancel: the key map in use when the page opened (here the one read from the file).
   QTest::mouseClick(d.Button5, Qt::LeftButton);
   EXPECT_FALSE(d.isVisible());
   EXPECT_EQ(KeyMap, stored.Keys);
