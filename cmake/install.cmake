@@ -51,11 +51,12 @@ set(CPACK_PACKAGE_NAME grooveloom)
 set(CPACK_PACKAGE_VENDOR "The Grooveloom developers")
 set(CPACK_PACKAGE_CONTACT "The Grooveloom developers <team@grooveloom.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "drum tablature editor")
+# Lines of at most 79 characters: the control file indents each by one space.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Grooveloom writes drum tablature bar by bar on nine instrument rows, sounds every note,\n\
-plays the song back through a built-in synthesizer or an ALSA MIDI port, and exports\n\
-plain-text tab, HTML, Standard MIDI Files, PDF and audio (WAV, FLAC, Ogg Vorbis), prints\n\
-the tab, and imports text tabs and MIDI files.")
+    "Grooveloom writes drum tablature bar by bar on nine instrument rows, sounds\n\
+every note and plays the song back through a built-in synthesizer or an ALSA\n\
+MIDI port. It exports plain-text tab, HTML, Standard MIDI Files, PDF and audio\n\
+(WAV, FLAC, Ogg Vorbis), prints the tab, and imports text tabs and MIDI files.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://grooveloom.org/")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
