@@ -119,7 +119,7 @@ else
   echo "FAIL window class: $class"
   failures=$((failures + 1))
 fi
-if xprop -id "$main" _NET_WM_ICON | grep -q '= 48, 48'; then
+if xprop -id "$main" _NET_WM_ICON | grep -q 'Icon (48 x 48)'; then
   echo "ok   window carries the program's icon"
 else
   echo "FAIL the window has no icon of its own"
