@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 #include <string>
+#include <unordered_map>
 
 #include "midi/drum_map.h"
 
@@ -17,11 +18,18 @@ struct KeyRow {
 
 std::array<KeyRow, 128> BuildKeyRows() {
   std::array<KeyRow, 128> keys{};
-  // General MIDI drum keys the map does not produce, each to the nearest row.
+  // General MIDI drum keys the map does not produce, each to the nearest row, and the keys
+  // electronic kits send for the edges and rims of their pads (Roland, Alesis, Yamaha): the
+  // hi-hat's edge to the closed or open hi-hat, a rim to its drum.
   const std::pair<uint8_t, KeyRow> others[] = {
-      {35, {RowBass, 0}},  {40, {RowSnare, 0}}, {44, {RowHiHat, 0}},
-      {51, {RowRide, 0}},  {53, {RowRide, 0}},  {57, {RowCymbals, 0}},
-      {41, {RowFloor, 0}}, {45, {RowTom2, 0}},  {50, {RowTom1, 0}},
+      {35, {RowBass, 0}},   {40, {RowSnare, 0}}, {44, {RowHiHat, 0}},
+      {51, {RowRide, 0}},   {53, {RowRide, 0}},  {57, {RowCymbals, 0}},
+      {41, {RowFloor, 0}},  {45, {RowTom2, 0}},  {50, {RowTom1, 0}},
+      {22, {RowHiHat, 0}},  // hi-hat edge, closed
+      {26, {RowHiHat, 1}},  // hi-hat edge, open
+      {23, {RowHiHat, 1}},  // hi-hat half open
+      {21, {RowHiHat, 0}},  // hi-hat foot splash
+      {58, {RowFloor, 0}},  // tom 3 (floor) rim
   };
   for (const auto& [key, row] : others) keys[key] = row;
   // The inverse of the program's own map wins: its keys read back to exactly the note played.
@@ -160,6 +168,8 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel,
         "Bars longer than 64 sixteenths are split into bars of 64 sixteenths.");
 
   bool placed = false;
+  std::unordered_map<uint64_t, uint8_t> loudness;  // cell -> velocity of the note kept there
+  int merged = 0;
   for (const MidiNoteOn& note : file.Notes) {
     int row = 0;
     uint8_t variant = 0;
@@ -174,11 +184,17 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel,
     placed = true;
     TNoteRow& notes = target.Rows[static_cast<std::size_t>(row)];
     const auto accent = static_cast<uint8_t>(note.Velocity >= kAccentVelocity);
-    // Two notes of one row on one sixteenth: the first stays, louder if either was accented.
-    if (notes.Has(static_cast<int>(p)))
-      notes.Cells[p].Accent = std::max(notes.Cells[p].Accent, accent);
-    else
-      notes.Set(static_cast<int>(p), variant, accent);
+    // Two notes of one row on one sixteenth (a flam, a fast roll, an edge and a bow hit at once):
+    // the louder stays, the first of two as loud.
+    const uint64_t cell = (static_cast<uint64_t>(index) * kRowCount + static_cast<uint64_t>(row)) *
+                              kMaxPositions + p;
+    auto [loudest, fresh] = loudness.try_emplace(cell, note.Velocity);
+    if (!fresh) {
+      ++merged;
+      if (note.Velocity <= loudest->second) continue;
+      loudest->second = note.Velocity;
+    }
+    notes.Set(static_cast<int>(p), variant, accent);
   }
 
   if (!placed) {
@@ -187,6 +203,11 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel,
     return nothing;
   }
   if (unmappedNotes > 0) result.Warnings.push_back(unmappedText + " left out.");
+  if (merged > 0)
+    result.Warnings.push_back(
+        std::to_string(merged) + (merged == 1 ? " note" : " notes") +
+        " fell on the same sixteenth as another note of its row (a flam or a fast roll); the "
+        "louder of each is kept.");
 
   auto doc = NewImportedDocument(std::move(bars));
   if (file.FirstTempo) {

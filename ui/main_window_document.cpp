@@ -88,7 +88,7 @@ void TFmain::NewDocument() {
     if (!AskUnsavedBeforeReplacing()) return;
     DocumentReplaced();
     int denominator = Etakt2->currentText().toInt();
-    int numerator = ETakt1->currentIndex() + 1;
+    int numerator = ETakt1->currentText().toInt();
     // A bar read from a file may be a length the boxes cannot show (2 positions in quarters, 64 in
     // sixteenths): the numerator box is then empty, and bars of no positions would make a song
     // that no file can hold. Such a song starts in 4/4 like the first one.

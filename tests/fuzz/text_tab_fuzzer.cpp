@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr int kRoundTripBars = 2000;
+
 void Check(bool ok, const char* what) {
   if (ok) return;
   std::fprintf(stderr, "text tab fuzzer: %s\n", what);
@@ -58,6 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
                 "a note the tab file cannot keep");
     }
   }
+  // Saving and reading back a song of tens of thousands of bars takes longer than all the rest;
+  // the checks above hold such songs to the model's limits, and smaller ones cover the writer.
+  if (doc.BarCount > kRoundTripBars) return 0;
   const std::string saved = WriteTabBytes(doc);
   auto again = ReadTabBytes(saved);
   Check(again != nullptr, "saved document refused");
