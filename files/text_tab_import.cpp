@@ -320,6 +320,7 @@ struct TabLine {
   std::vector<std::string> Bars;
   bool BarLess = false;  // cells without bar lines, cut into bars later
   bool SpacedCells = false;
+  bool Frets = false;  // digits 1-9 in the system's cells: a guitar or bass tab
   int RepeatStart = -1;  // bar index where "|:" stands
   int RepeatEnd = -1;    // bar index that ends with ":|"
   int Repeat = 0;        // trailing "xN"
@@ -490,7 +491,8 @@ std::optional<CellReading> ReadCell(const TabLine& line, char c) {
     case '#': return hit(plain, Mark::Choke);
     default: break;
   }
-  const bool plainHit = lower == 'x' || lower == 'o' || lower == '0' || lower == 'w' ||
+  // A zero among other digits is a guitar's open string, not a hit.
+  const bool plainHit = lower == 'x' || lower == 'o' || (lower == '0' && !line.Frets) || lower == 'w' ||
                         lower == '@' || lower == '+' || lower == '*';
   switch (line.Row) {
     case RowCymbals:
@@ -504,7 +506,7 @@ std::optional<CellReading> ReadCell(const TabLine& line, char c) {
       if (lower == 'b') return hit(0, Mark::Bell);
       return std::nullopt;
     case RowHiHat:
-      if (lower == 'o' || lower == '0') return hit(1);
+      if (lower == 'o' || (lower == '0' && !line.Frets)) return hit(1);
       if (plainHit) return hit(plain);
       return std::nullopt;
     case RowTom1:
@@ -856,13 +858,11 @@ class Reader {
     std::map<std::string, int> rowOf;
     for (const auto& [key, number] : numbered) {
       int row = RowTom2;
-      if (number == lowest)
+      if (highest <= 3)  // up to three: by number, the third the floor tom unless one is named
+        row = number == 1 ? RowTom1 : number == 2 || floor ? RowTom2 : RowFloor;
+      else if (number == lowest)
         row = RowTom1;
-      else if (floor)
-        row = RowTom2;
-      else if (highest <= 3)
-        row = number == 2 ? RowTom2 : RowFloor;
-      else if (number == highest)
+      else if (number == highest && !floor)
         row = RowFloor;
       rowOf[key] = row;
     }
@@ -882,10 +882,12 @@ class Reader {
     for (const auto& [row, labels] : labelsOf) toms += static_cast<int>(labels.size());
     for (const auto& [row, labels] : labelsOf) {
       if (labels.size() < 2) continue;
-      std::string names;
-      for (std::size_t k = 0; k < labels.size(); ++k)
-        names += (k == 0 ? "" : k + 1 == labels.size() ? " and " : ", ") + ("\"" + std::string(labels[k]) + "\"");
-      shared += (shared.empty() ? "" : "; ") + names + " go to " + std::string(kRowNames[row]);
+      if (!shared.empty()) shared += "; ";
+      for (std::size_t k = 0; k < labels.size(); ++k) {
+        if (k > 0) shared += k + 1 == labels.size() ? " and " : ", ";
+        shared.append("\"").append(labels[k]).append("\"");
+      }
+      shared.append(" go to ").append(kRowNames[row]);
     }
     if (!shared.empty())
       Warn("The tab has " + std::to_string(toms) +
@@ -1169,6 +1171,14 @@ class Reader {
       }
       writtenTriplets[b] = grids[b].Triplets;
     }
+    // Fret numbers in any line of the system make it a guitar or bass tab, zeros included.
+    const bool frets = std::any_of(system.begin(), system.end(), [](const TabLine& line) {
+      return !line.IsCount() &&
+             std::any_of(line.Bars.begin(), line.Bars.end(), [](const std::string& cells) {
+               return cells.find_first_of("123456789") != std::string::npos;
+             });
+    });
+    for (TabLine* row : rows) row->Frets = frets;
     for (const TabLine* row : rows) {
       bool warned = false;
       int lost = 0;
