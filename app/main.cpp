@@ -206,10 +206,17 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
+  bool channel = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--") break;
     if (arg == "-o") return Convert(argc, argv);
+    channel = channel || arg == "--channel" || arg.starts_with("--channel=");
+  }
+  if (channel) {  // said here, before a window (and a display) is needed to say it
+    std::cerr << "grooveloom: --channel goes with -o\n";
+    PrintUsage(std::cerr);
+    return 2;
   }
 
   QApplication app(argc, argv);

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -615,13 +616,22 @@ class Reader {
 
     std::vector<bool> inSystem(lines_.size(), false);
     std::vector<TabLine> system;
-    std::size_t systemStart = 0, systemEnd = 0;
+    std::set<std::string> keys;  // the system's labels, normalised; "" stands for its counting line
+    std::size_t systemStart = 0, systemEnd = 0, instruments = 0;
     bool spaced = false;
+    // Whether `line` names a row the system already has (the same label, or a second counting
+    // line). Lines without a label never do.
+    auto repeats = [&](const TabLine& line) {
+      if (!line.IsCount() && line.Key.empty()) return false;
+      return keys.count(line.IsCount() ? std::string() : line.Key) > 0;
+    };
     auto flush = [&] {
       if (system.empty()) return;
       const int repeat = RepeatAfter(systemEnd, inSystem);
       AddSystem(system, systemStart, repeat);
       system.clear();
+      keys.clear();
+      instruments = 0;
       spaced = false;
     };
     for (std::size_t i = 0; i < lines_.size(); ++i) {
@@ -630,9 +640,7 @@ class Reader {
         // the same system when its label is new there and its bar lines stand where the
         // system's do.
         if (!system.empty() && Trim(lines_[i]).empty() && i + 1 < lines_.size() &&
-            parsed[i + 1] &&
-            (spaced || std::count_if(system.begin(), system.end(),
-                                     [](const TabLine& l) { return !l.IsCount(); }) <= 1) && !Repeats(system, *parsed[i + 1]) &&
+            parsed[i + 1] && (spaced || instruments <= 1) && !repeats(*parsed[i + 1]) &&
             Aligned(system, *parsed[i + 1])) {
           spaced = true;
           continue;
@@ -643,10 +651,12 @@ class Reader {
       TabLine& line = *parsed[i];
       // A label met again in one run of lines starts the next system: a second system written
       // right under the first.
-      if (Repeats(system, line)) flush();
+      if (repeats(line)) flush();
       if (system.empty()) systemStart = i;
       systemEnd = i;
       inSystem[i] = true;
+      if (line.IsCount() || !line.Key.empty()) keys.insert(line.IsCount() ? std::string() : line.Key);
+      if (!line.IsCount()) ++instruments;
       system.push_back(std::move(line));
     }
     flush();
@@ -892,14 +902,6 @@ class Reader {
     if (!shared.empty())
       Warn("The tab has " + std::to_string(toms) +
            " toms and the program three tom rows: " + shared + ".");
-  }
-
-  // Whether `line` names a row the system already has (the same label, or a second counting line).
-  static bool Repeats(const std::vector<TabLine>& system, const TabLine& line) {
-    if (!line.IsCount() && line.Key.empty()) return false;
-    return std::any_of(system.begin(), system.end(), [&](const TabLine& other) {
-      return line.IsCount() ? other.IsCount() : !other.IsCount() && other.Key == line.Key;
-    });
   }
 
   // Bar lines at the same columns as the system's first row that has them.
