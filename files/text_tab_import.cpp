@@ -1141,7 +1141,9 @@ class Reader {
       }
       if (!group || group->Beats == 0 || lengths[b] % group->Beats != 0) continue;
       const int perBeat = lengths[b] / group->Beats;
-      if (perBeat == 2 && group->PerBeat <= 2 && lengths[b] * 2 <= kMaxPositions) {
+      // Numbers alone past 4 ("1 2 3 4 5 6") count eighths of a compound bar, not beats.
+      const bool beats = group->PerBeat == 2 || (group->PerBeat == 1 && group->Beats <= 4);
+      if (perBeat == 2 && beats && lengths[b] * 2 <= kMaxPositions) {
         grids[b].Factor = 2;
       } else if (perBeat == 3 && group->PerBeat == 3 && lengths[b] * 2 <= kMaxPositions) {
         // Triplet eighths as the eighths of a compound bar: 12 cells make a 12/8 bar.

@@ -371,6 +371,10 @@ TEST(TextTabImport, ReadsGridsOtherThanSixteenths) {
   EXPECT_EQ(RowText(e, 1, RowSnare), "----o-------o-o-");
   EXPECT_TRUE(eighths.Warnings.empty()) << Joined(eighths.Warnings);
 
+  // Beat numbers alone: up to four they are beats over eighths, beyond they count the eighths.
+  EXPECT_EQ(Import("   1 2 3 4\nHH|xxxxxxxx|\n").Document->Bar(0).Length, 16);
+  EXPECT_EQ(Import("   1 2 3 4 5 6\nHH|x-x-x-x-x-x-|\n").Document->Bar(0).Length, 12);
+
   auto triplets = Import("   1 + a 2 + a 3 + a 4 + a\nRD|x-xx-xx-xx-x|\nBD|o-----o-----|\n");
   const Osnova& t = *triplets.Document;
   ASSERT_EQ(t.BarCount, 1);
