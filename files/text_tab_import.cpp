@@ -592,7 +592,7 @@ struct CountGroup {
 
 class Reader {
  public:
-  explicit Reader(std::string_view text) {
+  Reader(std::string_view text, int maxBars) : maxBars_(maxBars) {
     std::size_t start = 0;
     while (start <= text.size()) {
       std::size_t end = text.find_first_of("\r\n", start);
@@ -1273,7 +1273,7 @@ class Reader {
     // Every bar makes at least one bar of the song, so the order never needs more than the
     // song can hold.
     std::vector<int> once, order;
-    const auto full = [&](const std::vector<int>& v) { return v.size() > static_cast<std::size_t>(kMaxBarCount); };
+    const auto full = [&](const std::vector<int>& v) { return v.size() > static_cast<std::size_t>(maxBars_); };
     for (int b = 0, k = 0; b <= last && !full(once);) {
       if (k < static_cast<int>(ranges.size()) && ranges[static_cast<std::size_t>(k)].First == b) {
         const Range& range = ranges[static_cast<std::size_t>(k++)];
@@ -1293,7 +1293,7 @@ class Reader {
     for (int b : order) {
       const auto k = static_cast<std::size_t>(b);
       if (!written[k].empty()) {
-        if (!names[k].empty() && bars_.size() < static_cast<std::size_t>(kMaxBarCount)) {
+        if (!names[k].empty() && bars_.size() < static_cast<std::size_t>(maxBars_)) {
           TSongPart part;
           part.StartBar = static_cast<int32_t>(bars_.size());
           part.SetName(names[k]);
@@ -1322,9 +1322,10 @@ class Reader {
   // Appends the pieces of one written bar.
   void Append(std::vector<std::unique_ptr<TBar>>&& pieces, bool triplets) {
     for (auto& bar : pieces) {
-      if (bars_.size() >= static_cast<std::size_t>(kMaxBarCount)) {
+      if (bars_.size() >= static_cast<std::size_t>(maxBars_)) {
         if (!tooLongWarned_)
-          Warn("The tab has more than 65535 bars; the bars after 65535 are left out.");
+          Warn("The tab has more than " + std::to_string(maxBars_) + " bars; the bars after " +
+               std::to_string(maxBars_) + " are left out.");
         tooLongWarned_ = true;
         return;
       }
@@ -1412,12 +1413,14 @@ class Reader {
   int timingNumerator_ = 0;
   uint8_t timingDenominator_ = 0;
   bool tooLongWarned_ = false;
+  int maxBars_;
 };
 
 }  // namespace
 
-ImportResult ImportTextTab(std::string_view text) {
+ImportResult ImportTextTab(std::string_view text, int maxBars) {
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a UTF-8 byte order mark
-  if (std::optional<std::string> converted = Cp1252FromUtf8(text)) return Reader(*converted).Read();
-  return Reader(text).Read();
+  if (std::optional<std::string> converted = Cp1252FromUtf8(text))
+    return Reader(*converted, maxBars).Read();
+  return Reader(text, maxBars).Read();
 }

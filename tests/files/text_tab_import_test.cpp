@@ -415,6 +415,13 @@ TEST(TextTabImport, RepeatsAsTabsWriteThem) {
     EXPECT_EQ(result.Document->BarCount, c.Bars) << c.Text;
     EXPECT_TRUE(result.Warnings.empty()) << c.Text << Joined(result.Warnings);
   }
+  // A song keeps at most the bars it may hold.
+  auto many = ImportTextTab("HH|x-|o-| x999\n", 100);
+  ASSERT_TRUE(many.Document);
+  EXPECT_EQ(many.Document->BarCount, 100);
+  ASSERT_EQ(many.Warnings.size(), 1u) << Joined(many.Warnings);
+  EXPECT_EQ(many.Warnings[0], "The tab has more than 100 bars; the bars after 100 are left out.");
+
   // The ruler's bars are repeated in place, the bars after it follow once.
   auto ruler = Import("  |--x2--|\nHH|x-x-|o---|\n");
   ASSERT_EQ(ruler.Document->BarCount, 3);
