@@ -60,6 +60,8 @@ void PrintUsage(std::ostream& out) {
          "                            (.mid, .midi), imported as a new song; FILE too\n"
          "  --channel N               with -o: the MIDI channel (1..16) of the drum notes to\n"
          "                            import, 10 by default\n"
+         "  --no-normalize            with -o to .wav, .flac or .ogg: keep the synthesizer's level\n"
+         "                            (by default the loudest sample is brought to -1 dBFS)\n"
          "  grooveloom --help         show this help\n"
          "\n"
          "Exit status of -o: 0 done; 1 IN refused or OUT not written (OUT is never left partial);\n"
@@ -79,6 +81,8 @@ int Convert(int argc, char** argv) {
         std::cerr << "grooveloom: --channel needs a MIDI channel from 1 to 16\n";
         return 2;
       }
+    } else if (arg == "--no-normalize") {
+      gNormalizeAudio = false;
     } else {
       files.push_back(arg);
     }
