@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "common/atomic_file.h"
 
 namespace {
 

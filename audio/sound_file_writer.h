@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "common/atomic_file.h"
+#include "common/atomic_file_writer.h"
 
 enum class AudioFormat { Wav, Flac, Ogg };
 

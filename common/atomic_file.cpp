@@ -1,4 +1,5 @@
 #include "common/atomic_file.h"
+#include "common/atomic_file_writer.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -65,7 +65,9 @@ FileDialogSpec SaveDialogRequest(const QString& title, const QString& filter,
   return request;
 }
 
-QString FilterSuffix(const QString& filter) {
+// The extension a file-dialog filter names first ("FLAC files (*.flac)" gives "flac"); empty for
+// one without (*).
+static QString FilterSuffix(const QString& filter) {
   static const QRegularExpression pattern(QStringLiteral("\\*\\.([A-Za-z0-9]+)"));
   const QRegularExpressionMatch match = pattern.match(filter);
   return match.hasMatch() ? match.captured(1) : QString();

@@ -21,10 +21,6 @@ struct FileDialogSpec {
   bool MustExist = false;    // open dialogs: path and file must exist
 };
 
-// The extension a file-dialog filter names first ("FLAC files (*.flac)" gives "flac"); empty for
-// one without (*).
-QString FilterSuffix(const QString& filter);
-
 // A save dialog opening in the current folder that asks before overwriting a file.
 FileDialogSpec SaveDialogRequest(const QString& title, const QString& filter,
                                  const QString& defaultSuffix);

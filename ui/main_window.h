@@ -332,7 +332,6 @@ class TFmain : public QMainWindow {
   QAction *TextFile1 = nullptr, *HTMLFille1 = nullptr, *MIDIFile1 = nullptr;
   QAction *PDFFile1 = nullptr, *Print1 = nullptr;  // File > Export > "PDF file...", File > "Print..."
   QAction* AudioFile1 = nullptr;
-  QAction* NormalizeAudio1 = nullptr;  // checkable: audio exports peak at -1 dBFS
   QAction *EUndo = nullptr, *ERedo = nullptr, *ECopy = nullptr, *ECut = nullptr, *EPaste = nullptr;
   QAction *Clear1 = nullptr, *Insert1 = nullptr, *Remove1 = nullptr;
   QAction *Selectkit1 = nullptr, *Midi1 = nullptr, *Keymap1 = nullptr, *Songinfo1 = nullptr;

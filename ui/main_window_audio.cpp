@@ -7,5 +7,6 @@
 void TFmain::AudioFile1Click() {
   if (!DocumentShown()) return;
   if (!audioExport_) audioExport_ = std::make_unique<AudioExportJob>(this, dialogs_);
-  audioExport_->Start(*doc_, ETempo->value(), GlobalKit, !NormalizeAudio1 || NormalizeAudio1->isChecked());
+  const auto* normalize = findChild<QAction*>("NormalizeAudio1");
+  audioExport_->Start(*doc_, ETempo->value(), GlobalKit, !normalize || normalize->isChecked());
 }
