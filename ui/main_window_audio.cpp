@@ -1,5 +1,5 @@
-// File > Export > "Audio file...": the song at the tempo box's tempo, with the kit playback uses,
-// normalised unless "Normalize audio files" is unticked.
+// File > Export > "Audio File": the song at the tempo box's tempo, with the kit playback uses,
+// normalised unless "Normalize Audio Files" is unticked.
 #include "ui/audio_export_dialog.h"
 #include "ui/main_window.h"
 #include "ui/main_window_widgets.h"

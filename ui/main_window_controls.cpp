@@ -323,9 +323,9 @@ void TFmain::BuildMenus() {
   TextFile1 = MakeItem(Export1, "TextFile1", "&Text File");
   HTMLFille1 = MakeItem(Export1, "HTMLFille1", "&HTML File");
   MIDIFile1 = MakeItem(Export1, "MIDIFile1", "&MIDI File");
-  PDFFile1 = MakeItem(Export1, "PDFFile1", "&PDF file...");
-  AudioFile1 = MakeItem(Export1, "AudioFile1", "&Audio file...");
-  QAction* normalize = MakeItem(Export1, "NormalizeAudio1", "&Normalize audio files");
+  PDFFile1 = MakeItem(Export1, "PDFFile1", "&PDF File");
+  AudioFile1 = MakeItem(Export1, "AudioFile1", "&Audio File");
+  QAction* normalize = MakeItem(Export1, "NormalizeAudio1", "&Normalize Audio Files");
   normalize->setCheckable(true);
   normalize->setChecked(true);
   File1->addMenu(Export1);
