@@ -67,6 +67,8 @@ void PrintUsage(std::ostream& out) {
          "                            (.mid, .midi), imported as a new song; FILE too\n"
          "  --channel N               with -o: the MIDI channel (1..16) of the drum notes to\n"
          "                            import, 10 by default; options go in any order\n"
+         "  --no-normalize            with -o to .wav, .flac or .ogg: keep the synthesizer's level\n"
+         "                            (by default the loudest sample is brought to -1 dBFS)\n"
          "  grooveloom --help         show this help\n"
          "  grooveloom --version      show the program's version\n"
          "\n"
@@ -129,6 +131,8 @@ int Convert(int argc, char** argv) {
         std::cerr << "grooveloom: --channel needs a MIDI channel from 1 to 16\n";
         return 2;
       }
+    } else if (options && arg == "--no-normalize") {
+      gNormalizeAudio = false;
     } else if (options && arg.size() > 1 && arg[0] == '-') {
       std::cerr << "grooveloom: unknown option " << arg << '\n';
       PrintUsage(std::cerr);
