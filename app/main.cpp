@@ -69,6 +69,8 @@ void PrintUsage(std::ostream& out) {
          "                            (.mid, .midi), imported as a new song; FILE too\n"
          "  --channel N               with -o: the MIDI channel (1..16) of the drum notes to\n"
          "                            import, 10 by default; options go in any order\n"
+         "  --no-normalize            with -o to .wav, .flac or .ogg: keep the synthesizer's level\n"
+         "                            (by default the loudest sample is brought to -1 dBFS)\n"
          "  grooveloom --recover COPY open a recovery copy left by a crash (from the recovery\n"
          "                            folder) as its unsaved song; the program starts itself so\n"
          "                            for each further song recovered at start-up\n"
@@ -134,6 +136,8 @@ int Convert(int argc, char** argv) {
         std::cerr << "grooveloom: --channel needs a MIDI channel from 1 to 16\n";
         return 2;
       }
+    } else if (options && arg == "--no-normalize") {
+      gNormalizeAudio = false;
     } else if (options && arg.size() > 1 && arg[0] == '-') {
       std::cerr << "grooveloom: unknown option " << arg << '\n';
       PrintUsage(std::cerr);

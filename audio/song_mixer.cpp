@@ -40,8 +40,12 @@ bool SongNotes::Next(AudioNote& note) {
   return false;
 }
 
-int64_t SongNotes::LastNoteFrame() const {
-  int64_t start = 0, last = -1;
+int64_t SongNotes::LastNoteFrame() const { return LastNoteAndEnd().first; }
+
+int64_t SongNotes::MusicalEndFrame() const { return LastNoteAndEnd().second; }
+
+std::pair<int64_t, int64_t> SongNotes::LastNoteAndEnd() const {
+  int64_t start = 0, last = -1, end = -1;
   for (const auto& bar : doc_.Bars) {
     const int length = std::min<int>(bar->Length, kMaxPositions);
     const uint64_t inBar = length == 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
@@ -49,10 +53,13 @@ int64_t SongNotes::LastNoteFrame() const {
     for (int row = 1; row < kRowCount; ++row)
       if (kit_[static_cast<std::size_t>(row)]) any |= bar->Rows[static_cast<std::size_t>(row)].Notes;
     any &= inBar;
-    if (any) last = PositionFrame(start + std::bit_width(any) - 1, tempo_);
+    if (any) {
+      last = PositionFrame(start + std::bit_width(any) - 1, tempo_);
+      end = PositionFrame(start + length, tempo_);
+    }
     start += length;
   }
-  return last;
+  return {last, end};
 }
 
 SongMixer::SongMixer(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, DrumSoundBank& bank)
@@ -82,6 +89,20 @@ void SongMixer::Start(const AudioNote& note) {
     }
   }
   if (sound->Frames() > 0) voices_.push_back({std::move(sound), note.Frame});
+}
+
+void SongMixer::SkipTo(int64_t frame) {
+  if (frame <= position_) return;
+  ReadAhead(frame + DrumSoundBank::MaxFrames());
+  while (!ahead_.empty() && ahead_.front().Frame < frame) {
+    const AudioNote note = ahead_.front();
+    ahead_.pop_front();
+    Start(note);
+  }
+  voices_.erase(std::remove_if(voices_.begin(), voices_.end(),
+                               [frame](const Voice& v) { return v.Start + v.Sound->Frames() <= frame; }),
+                voices_.end());
+  position_ = frame;
 }
 
 void SongMixer::Mix(float* out, int frames) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "files/tab_file.h"
+#include "model/cp1252.h"
 
 const char* const kNoDrumTabMessage = "No drum tab found in the text.";
 
@@ -409,10 +410,7 @@ std::vector<RulerMark> ReadRuler(std::string_view text) {
 // Unicode space a blank, the no-break space its own 1252 byte, zero-width ones dropped). Any
 // other text is taken as 1252 already (the program's own export).
 std::optional<std::string> Cp1252FromUtf8(std::string_view text) {
-  static constexpr char16_t kHigh[32] = {
-      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  const auto& kHigh = kCp1252High;
   if (std::all_of(text.begin(), text.end(),
                   [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
     return std::nullopt;

@@ -63,7 +63,7 @@ FileDialogSpec AudioExportJob::SaveAudioSpec() {
                            QStringLiteral("wav"));
 }
 
-bool AudioExportJob::Start(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit) {
+bool AudioExportJob::Start(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, bool normalize) {
   if (Running()) return false;
   const std::optional<QString> chosen = dialogs_.SaveFile(window_, OfferingSongName(SaveAudioSpec(), doc));
   if (!chosen) return false;
@@ -84,6 +84,7 @@ bool AudioExportJob::Start(const Osnova& doc, int tempo, const std::array<uint8_
   AudioExportSettings settings;
   settings.Tempo = tempo;
   settings.Kit = kit;
+  settings.Normalize = normalize;
   cancel_ = false;
   // The render reads its own copy of the song, made here in a few milliseconds even for a long one.
   worker_ = std::thread([this, snapshot = WriteTabBytes(doc), settings, path] {

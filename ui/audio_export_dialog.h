@@ -24,9 +24,10 @@ class AudioExportJob : public QObject {
   AudioExportJob(QWidget* window, DialogService& dialogs);
   ~AudioExportJob() override;  // cancels a render still running and waits for it
 
-  // Asks for the file and starts rendering `doc` at `tempo` with `kit`; false when nothing started
-  // (the dialog was cancelled, or a render is already running).
-  bool Start(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit);
+  // Asks for the file and starts rendering `doc` at `tempo` with `kit`, its peak brought to -1 dBFS
+  // when `normalize`; false when nothing started (the dialog was cancelled, or a render is already
+  // running).
+  bool Start(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, bool normalize = true);
   bool Running() const { return worker_.joinable(); }
 
   static FileDialogSpec SaveAudioSpec();
