@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstring>
 #include <random>
@@ -92,9 +93,21 @@ std::string RandomTemporaryName(const std::string& folder) {
   return name;
 }
 
+// The umask is read from /proc: setting it to read it back would, for that instant, give files
+// that other threads create (the recovery writer, an export) world-writable permissions.
 mode_t NewFileMode() {
-  mode_t mask = ::umask(0);
-  ::umask(mask);
+  mode_t mask = 022;
+  if (FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, status)) {
+      unsigned value = 0;
+      if (std::sscanf(line, "Umask: %o", &value) == 1) {
+        mask = static_cast<mode_t>(value & 0777);
+        break;
+      }
+    }
+    std::fclose(status);
+  }
   return 0666 & ~mask;
 }
 

@@ -134,6 +134,14 @@ TEST_F(AtomicFile, KeepsPermissionBitsOfTheReplacedFile) {
   }
 }
 
+TEST_F(AtomicFile, NewFileFollowsTheUmaskWithoutChangingIt) {
+  const mode_t before = ::umask(027);
+  std::string error;
+  ASSERT_TRUE(WriteFileAtomically((dir / "new.gvlm").string(), "x", error)) << error;
+  EXPECT_EQ(Mode(dir / "new.gvlm"), 0640u);
+  EXPECT_EQ(::umask(before), 027u);
+}
+
 TEST_F(AtomicFile, HardLinkedFileIsRewrittenForEveryName) {
   Put(dir / "song.gvlm", "old content");
   fs::create_hard_link(dir / "song.gvlm", dir / "other.gvlm");
