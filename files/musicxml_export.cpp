@@ -89,7 +89,7 @@ void AppendInstrumentId(std::string& out, const NotationDrum& drum) {
 bool RowShown(const Osnova& doc, int row) { return row > 0 && row < kRowCount && doc.Kit[static_cast<std::size_t>(row)] != 0; }
 
 void AppendCredit(std::string& out, const char* type, int x, int y, const char* justify, int fontSize,
-                  std::string_view prefix, std::string_view text) {
+                  std::string_view text) {
   if (text.empty()) return;
   out += "  <credit page=\"1\">\n";
   if (type) {
@@ -106,7 +106,6 @@ void AppendCredit(std::string& out, const char* type, int x, int y, const char* 
   out += "\" justify=\"";
   out += justify;
   out += "\" valign=\"top\">";
-  out += prefix;
   AppendText(out, text);
   out += "</credit-words>\n  </credit>\n";
 }
@@ -176,11 +175,14 @@ void AppendHeader(std::string& out, const Osnova& doc) {
   out += "      </page-margins>\n    </page-layout>\n  </defaults>\n";
 
   const int top = kPageHeight - kMargin;
-  AppendCredit(out, "title", kPageWidth / 2, top, "center", 22, "", doc.Song);
-  AppendCredit(out, "subtitle", kPageWidth / 2, top - 45, "center", 14, "", doc.Album);
-  AppendCredit(out, "composer", kPageWidth - kMargin, top - 80, "right", 11, "", doc.Artist);
-  AppendCredit(out, nullptr, kMargin, top - 80, "left", 11, "Drummer: ", doc.Drummer);
-  AppendCredit(out, nullptr, kMargin, top - 105, "left", 11, "Tabbed by: ", doc.TabAuthor);
+  AppendCredit(out, "title", kPageWidth / 2, top, "center", 22, doc.Song);
+  AppendCredit(out, "composer", kPageWidth - kMargin, top - 110, "right", 11, doc.Artist);
+  // The album stays in the identification: as a subtitle it would crowd the title.
+  // Drummer and tab author share one block: notation programs stack one text per corner.
+  std::string people;
+  if (!doc.Drummer.empty()) people = "Drummer: " + doc.Drummer;
+  if (!doc.TabAuthor.empty()) people += (people.empty() ? "" : "\n") + std::string("Tabbed by: ") + doc.TabAuthor;
+  AppendCredit(out, nullptr, kMargin, top - 110, "left", 11, people);
 
   out += "  <part-list>\n    <score-part id=\"";
   out += kPartId;
