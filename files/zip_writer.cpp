@@ -36,10 +36,12 @@ DosTime Now() {
   return dos;
 }
 
-// Raw deflate (no zlib header), as zip method 8 stores it, appended to `out`.
+// Raw deflate (no zlib header), as zip method 8 stores it, appended to `out`. The fastest level:
+// a score's XML repeats itself so much that it still shrinks some fortyfold, at half the time of
+// the default level on long songs.
 bool AppendDeflated(std::string& out, std::string_view data, std::string& error) {
   z_stream stream{};
-  if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+  if (deflateInit2(&stream, 1, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) != Z_OK) {
     error = "the compressor could not be started";
     return false;
   }
