@@ -1,4 +1,4 @@
-// The window's two tab export commands: ask for a file name, write the export, report a failure.
+// The window's text, HTML and MusicXML export commands: ask for a file name, write the export, report a failure.
 #pragma once
 
 #include "files/tab_export.h"
@@ -13,6 +13,11 @@ void TextFile1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc,
 void HTMLFille1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc,
                      const ExportBoxes& boxes);
 
+// File > Export > "MusicXML file...": the song as notation; a name ending in .mxl gets the
+// compressed container, any other the plain score.
+void MusicXMLFile1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc);
+
 // The dialogs' settings, for the window and for tests.
 FileDialogSpec SaveTSpec();
 FileDialogSpec SaveHSpec();
+FileDialogSpec SaveMusicXmlSpec();

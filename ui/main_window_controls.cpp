@@ -324,6 +324,7 @@ void TFmain::BuildMenus() {
   HTMLFille1 = MakeItem(Export1, "HTMLFille1", "&HTML File");
   MIDIFile1 = MakeItem(Export1, "MIDIFile1", "&MIDI File");
   PDFFile1 = MakeItem(Export1, "PDFFile1", "&PDF file...");
+  MusicXMLFile1 = MakeItem(Export1, "MusicXMLFile1", "Music&XML file...");
   AudioFile1 = MakeItem(Export1, "AudioFile1", "&Audio file...");
   File1->addMenu(Export1);
   Print1 = MakeItem(File1, "Print1", "&Print...", QKeySequence(Qt::CTRL | Qt::Key_P));
