@@ -3,18 +3,9 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <cstring>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
-#include <unistd.h>
-
-#include "common/atomic_file.h"
-#include "files/convert.h"
-#include "files/tab_file.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -267,27 +258,6 @@ TEST(MusicXmlExport, CompressedContainerHoldsTheScore) {
   EXPECT_TRUE(Has(entries.at("META-INF/container.xml"), "<rootfile full-path=\"score.musicxml\""));
   EXPECT_EQ(entries.at("score.musicxml"), score);
   EXPECT_LT(zip.size() * 20, score.size());  // deflated, not stored
-}
-
-TEST(MusicXmlExport, CommandLineWritesBothFormsAtomically) {
-  const fs::path dir = fs::temp_directory_path() / ("gl-musicxml-" + std::to_string(::getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  auto doc = Song(2);
-  doc->Bar(1).Rows[RowBass].Set(0, 0, 0);
-  std::string error, message, bytes;
-  const std::string in = (dir / "in.gvlm").string();
-  ASSERT_TRUE(SaveToTabFile(*doc, in, error)) << error;
-  EXPECT_EQ(ConvertTabFile(in, (dir / "song.MusicXML").string(), message), 0) << message;
-  ASSERT_TRUE(ReadWholeFile((dir / "song.MusicXML").string(), bytes, error));
-  EXPECT_EQ(bytes, MusicXmlBytes(*LoadFromTabFile(in, error)));
-  EXPECT_EQ(ConvertTabFile(in, (dir / "song.mxl").string(), message), 0) << message;
-  ASSERT_TRUE(ReadWholeFile((dir / "song.mxl").string(), bytes, error));
-  EXPECT_EQ(bytes.substr(0, 4), "PK\x03\x04");
-  // A folder that does not exist: a message, no file.
-  EXPECT_EQ(ConvertTabFile(in, (dir / "none" / "song.mxl").string(), message), 1);
-  EXPECT_TRUE(Has(message, "none/song.mxl"));
-  fs::remove_all(dir);
 }
 
 }  // namespace
