@@ -305,8 +305,28 @@ void AppendDirection(std::string& out, std::string_view type, std::string_view t
   out += "        </direction-type>\n      </direction>\n";
 }
 
+// The song's parts in bar order, so each bar finds its own in passing (a file may hold thousands).
+class PartsByBar {
+ public:
+  explicit PartsByBar(const std::vector<TSongPart>& parts) {
+    for (const TSongPart& part : parts) sorted_.push_back(&part);
+    std::stable_sort(sorted_.begin(), sorted_.end(),
+                     [](const TSongPart* a, const TSongPart* b) { return a->StartBar < b->StartBar; });
+  }
+  // The parts that start at `bar`; bars must be asked in ascending order.
+  template <typename Visit>
+  void StartingAt(int bar, Visit visit) {
+    while (next_ < sorted_.size() && sorted_[next_]->StartBar < bar) ++next_;
+    for (; next_ < sorted_.size() && sorted_[next_]->StartBar == bar; ++next_) visit(*sorted_[next_]);
+  }
+
+ private:
+  std::vector<const TSongPart*> sorted_;
+  std::size_t next_ = 0;
+};
+
 void AppendBar(std::string& out, const Osnova& doc, int index, const Meter* previous, bool last,
-               Meter& meter) {
+               PartsByBar& parts, Meter& meter) {
   const TBar& bar = doc.Bar(index);
   const int length = std::clamp<int>(bar.Length, 1, kMaxPositions);
   meter = MeterOf(length, bar.Denominator);
@@ -330,8 +350,9 @@ void AppendBar(std::string& out, const Osnova& doc, int index, const Meter* prev
              "        <staff-details>\n          <staff-lines>5</staff-lines>\n        </staff-details>\n";
     out += "      </attributes>\n";
   }
-  for (const TSongPart& part : doc.SongParts)
-    if (part.StartBar == index && !part.Name.empty()) AppendDirection(out, "rehearsal", part.Name);
+  parts.StartingAt(index, [&out](const TSongPart& part) {
+    if (!part.Name.empty()) AppendDirection(out, "rehearsal", part.Name);
+  });
   if (!previous) {
     out += "      <direction placement=\"above\">\n        <direction-type>\n"
            "          <metronome>\n            <beat-unit>quarter</beat-unit>\n            <per-minute>";
@@ -393,9 +414,10 @@ std::string MusicXmlBytes(const Osnova& doc) {
   const int last = bars > 0 ? LastContentBar(doc, 0, bars - 1) : -1;
   out.reserve(8192 + static_cast<std::size_t>(last + 1) * 4096);
   AppendHeader(out, doc);
+  PartsByBar parts(doc.SongParts);
   Meter meter, previous;
   for (int b = 0; b <= last; ++b) {
-    AppendBar(out, doc, b, b == 0 ? nullptr : &previous, b == last, meter);
+    AppendBar(out, doc, b, b == 0 ? nullptr : &previous, b == last, parts, meter);
     previous = meter;
   }
   out += "  </part>\n</score-partwise>\n";

@@ -183,10 +183,12 @@ TEST(MusicXmlExport, TextsAreUtf8EscapedAndTrailingEmptyBarsLeftOut) {
   doc->TabAuthor = "\"Me\"";
   doc->Bar(1).Comment = "fill \x80 here";
   doc->Bar(3).Rows[RowBass].Set(0, 0, 0);
-  TSongPart verse;
+  TSongPart outro, verse;
+  outro.StartBar = 3;  // the parts need not be in bar order
+  outro.SetName("Outro");
   verse.StartBar = 1;
   verse.SetName("Verse's");
-  doc->SongParts.push_back(verse);
+  doc->SongParts = {outro, verse};
   const std::string score = MusicXmlBytes(*doc);
   EXPECT_TRUE(Has(score, "<work-title>Caf\xc3\xa9 \xe2\x80\x93 &lt;Live&gt;</work-title>"));
   EXPECT_TRUE(Has(score, "<creator type=\"artist\">A &amp; B</creator>"));
@@ -197,6 +199,7 @@ TEST(MusicXmlExport, TextsAreUtf8EscapedAndTrailingEmptyBarsLeftOut) {
   EXPECT_TRUE(Has(second, "<rehearsal>Verse&apos;s</rehearsal>"));
   EXPECT_TRUE(Has(second, "<words>fill \xe2\x82\xac here</words>"));
   EXPECT_EQ(Count(score, "<measure "), 4);
+  EXPECT_TRUE(Has(Measure(score, 4), "<rehearsal>Outro</rehearsal>"));
   EXPECT_TRUE(Has(Measure(score, 4), "<bar-style>light-heavy</bar-style>"));
 }
 
