@@ -1,4 +1,5 @@
-// The window's text, HTML and MusicXML export commands: ask for a file name, write the export, report a failure.
+// The window's text, HTML and MusicXML export commands: ask for a file name, write the export,
+// report a failure.
 #pragma once
 
 #include "files/tab_export.h"
@@ -13,7 +14,11 @@ void TextFile1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc,
 void HTMLFille1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc,
                      const ExportBoxes& boxes);
 
-// File > Export > "MusicXML file...": the song as notation; a name ending in .mxl gets the
+// `spec` offering the song's own name with the export's extension (spec.DefaultSuffix): the song
+// file's name in its folder, else the song's title, else nothing.
+FileDialogSpec OfferingSongName(FileDialogSpec spec, const Osnova& doc);
+
+// File > Export > "Music&XML File": the song as notation; a name ending in .mxl gets the
 // compressed container, any other the plain score.
 void MusicXMLFile1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc);
 
