@@ -6,6 +6,7 @@
 
 #include "files/tab_export.h"
 #include "files/import_file.h"
+#include "files/musicxml_export.h"
 #include "files/tab_file.h"
 #include "midi/midi_to_tab.h"
 #include "midi/tab_midi_file.h"
@@ -35,10 +36,19 @@ bool WriteMidi(Osnova& doc, const std::string& path, std::string& error) {
   return ExportTabMidiFile(doc.Bars, doc.Tempo, path, error);
 }
 
+bool WriteMusicXml(Osnova& doc, const std::string& path, std::string& error) {
+  return ExportMusicXml(doc, path, error);
+}
+
+bool WriteMusicXmlContainer(Osnova& doc, const std::string& path, std::string& error) {
+  return ExportMusicXmlContainer(doc, path, error);
+}
+
 // One line per format.
 constexpr OutputFormat kFormats[] = {
     {".gvlm", SaveToTabFile}, {".tab", WriteText}, {".txt", WriteText},
     {".html", WriteHtml},     {".htm", WriteHtml}, {".mid", WriteMidi},
+    {".musicxml", WriteMusicXml}, {".mxl", WriteMusicXmlContainer},
 };
 
 std::string LowerExtension(const std::string& path) {

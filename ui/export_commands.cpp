@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <string>
 
+#include "files/musicxml_export.h"
 #include "ui/cp1252.h"
 
 namespace {
@@ -60,4 +61,19 @@ void TextFile1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc,
 void HTMLFille1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc,
                      const ExportBoxes& boxes) {
   RunExport(parent, dialogs, OfferingSongName(SaveHSpec(), doc), &ExportHtml, doc, boxes);
+}
+
+FileDialogSpec SaveMusicXmlSpec() {
+  return SaveDialogRequest(QStringLiteral("Export your drum tab to a MusicXML file"),
+                           QStringLiteral("MusicXML files (*.musicxml *.mxl);;All Files (*)"),
+                           QStringLiteral("musicxml"));
+}
+
+void MusicXMLFile1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc) {
+  auto chosen = dialogs.SaveFile(parent, OfferingSongName(SaveMusicXmlSpec(), doc));
+  if (!chosen) return;
+  const bool compressed = chosen->endsWith(QStringLiteral(".mxl"), Qt::CaseInsensitive);
+  WriteFileOrReport(parent, dialogs, *chosen, [&](const std::string& path, std::string& error) {
+    return compressed ? ExportMusicXmlContainer(doc, path, error) : ExportMusicXml(doc, path, error);
+  });
 }

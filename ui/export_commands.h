@@ -1,4 +1,5 @@
-// The window's two tab export commands: ask for a file name, write the export, report a failure.
+// The window's text, HTML and MusicXML export commands: ask for a file name, write the export,
+// report a failure.
 #pragma once
 
 #include "files/tab_export.h"
@@ -17,6 +18,11 @@ void HTMLFille1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc,
 // file's name in its folder, else the song's title, else nothing.
 FileDialogSpec OfferingSongName(FileDialogSpec spec, const Osnova& doc);
 
+// File > Export > "Music&XML File": the song as notation; a name ending in .mxl gets the
+// compressed container, any other the plain score.
+void MusicXMLFile1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc);
+
 // The dialogs' settings, for the window and for tests.
 FileDialogSpec SaveTSpec();
 FileDialogSpec SaveHSpec();
+FileDialogSpec SaveMusicXmlSpec();

@@ -98,6 +98,7 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
   connect(MIDIFile1, &QAction::triggered, this, &TFmain::MIDIFile1Click);
   connect(SpeedButton6, &QToolButton::clicked, this, &TFmain::MIDIFile1Click);
   connect(AudioFile1, &QAction::triggered, this, &TFmain::AudioFile1Click);
+  connect(MusicXMLFile1, &QAction::triggered, this, &TFmain::MusicXMLFile1Click);
   connect(Keymap1, &QAction::triggered, this, [this] { ShowOptionsPage(TFOpt::KeyMapPage); });
   connect(Midi1, &QAction::triggered, this, [this] { ShowOptionsPage(TFOpt::MidiPage); });
   connect(Selectkit1, &QAction::triggered, this, [this] { ShowOptionsPage(TFOpt::KitPage); });
@@ -276,6 +277,10 @@ void TFmain::TextFile1Click() {
 
 void TFmain::HTMLFille1Click() {
   if (DocumentShown()) ::HTMLFille1Click(this, dialogs_, *doc_, BoxesForExport());
+}
+
+void TFmain::MusicXMLFile1Click() {
+  if (DocumentShown()) ::MusicXMLFile1Click(this, dialogs_, *doc_);
 }
 
 void TFmain::MIDIFile1Click() {

@@ -198,6 +198,7 @@ class TFmain : public QMainWindow {
   void TextFile1Click();
   void HTMLFille1Click();
   void MIDIFile1Click();
+  void MusicXMLFile1Click();
   void AudioFile1Click();  // main_window_audio.cpp
   ExportBoxes BoxesForExport() const;
 
@@ -337,6 +338,7 @@ class TFmain : public QMainWindow {
   QAction *TextFile1 = nullptr, *HTMLFille1 = nullptr, *MIDIFile1 = nullptr;
   QAction *PDFFile1 = nullptr, *Print1 = nullptr;  // File > Export > "PDF File", File > "Print..."
   QAction* AudioFile1 = nullptr;
+  QAction* MusicXMLFile1 = nullptr;  // File > Export > "MusicXML file..."
   QAction *EUndo = nullptr, *ERedo = nullptr, *ECopy = nullptr, *ECut = nullptr, *EPaste = nullptr;
   QAction *Clear1 = nullptr, *Insert1 = nullptr, *Remove1 = nullptr;
   QAction *Selectkit1 = nullptr, *Midi1 = nullptr, *Keymap1 = nullptr, *Songinfo1 = nullptr;

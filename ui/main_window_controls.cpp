@@ -324,6 +324,7 @@ void TFmain::BuildMenus() {
   HTMLFille1 = MakeItem(Export1, "HTMLFille1", "&HTML File");
   MIDIFile1 = MakeItem(Export1, "MIDIFile1", "&MIDI File");
   PDFFile1 = MakeItem(Export1, "PDFFile1", "&PDF File");
+  MusicXMLFile1 = MakeItem(Export1, "MusicXMLFile1", "Music&XML File");
   AudioFile1 = MakeItem(Export1, "AudioFile1", "&Audio File");
   QAction* normalize = MakeItem(Export1, "NormalizeAudio1", "&Normalize Audio Files");
   normalize->setCheckable(true);

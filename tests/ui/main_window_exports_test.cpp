@@ -2,7 +2,9 @@
 // the timing and tempo the boxes show.
 #include <QScrollBar>
 
+#include "common/atomic_file.h"
 #include "files/convert.h"
+#include "files/musicxml_export.h"
 #include "files/tab_export.h"
 // GCC 12 at -O2 sees an uninitialised QString inside std::optional in the scripted dialogs' queue
 // in this file only (a false positive of its inliner).
@@ -68,6 +70,36 @@ TEST_F(MainWindowTest, TextExportOfABarTheBoxesCannotShowMatchesTheCommandLine) 
   ASSERT_EQ(ConvertTabFile(in.toStdString(), lineOut.toStdString(), message), 0) << message;
   EXPECT_TRUE(Contents(windowOut).contains("Timing  :  /4\r\n"));
   EXPECT_EQ(Contents(lineOut), Contents(windowOut));
+}
+
+TEST_F(MainWindowTest, MusicXmlExportWritesThePlainOrTheCompressedScoreByTheName) {
+  TFmain& w = Window();
+  Osnova song(4, 2, 4);
+  song.Bar(1).Rows[RowSnare].Set(2, 0, 1);
+  dialogs.OpenAnswers = {WriteTabFile("song.gvlm", song)};
+  w.OpenDocument();
+  ASSERT_EQ(w.MusicXMLFile1->text(), "Music&XML File");
+
+  const QString plain = PathIn("song.musicxml"), packed = PathIn("song.MXL");
+  dialogs.SaveAnswers = {plain, packed};
+  w.MusicXMLFile1->trigger();
+  EXPECT_EQ(dialogs.Log().back().Title, "Export your drum tab to a MusicXML file");
+  EXPECT_EQ(dialogs.Log().back().Request.DefaultSuffix, "musicxml");
+  const QByteArray written = Contents(plain);
+  EXPECT_EQ(written.toStdString(), MusicXmlBytes(*w.Document()));
+  w.MusicXMLFile1->trigger();
+  EXPECT_TRUE(Contents(packed).startsWith("PK\x03\x04"));
+  EXPECT_TRUE(dialogs.Messages().empty());
+
+  // A disk that fills up: a message naming the file, and the old file stays as it was.
+  gFailWritesAfterBytes = 100;
+  dialogs.SaveAnswers = {plain};
+  w.MusicXMLFile1->trigger();
+  gFailWritesAfterBytes = -1;
+  ASSERT_EQ(dialogs.Messages().size(), 1u);
+  EXPECT_TRUE(dialogs.Messages()[0].contains(plain));
+  EXPECT_EQ(Contents(plain), written);
+  EXPECT_TRUE(dialogs.Drained());
 }
 
 // An imported 17/16 bar: the numerator box shows 17 (one item past its list, only while needed),

@@ -1,0 +1,26 @@
+#include "common/cp1252.h"
+
+const std::array<char16_t, 32> kCp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char32_t Cp1252CodePoint(unsigned char byte) {
+  return byte >= 0x80 && byte <= 0x9F ? kCp1252High[byte - 0x80] : char32_t{byte};
+}
+
+void AppendCp1252AsUtf8(std::string& out, std::string_view text) {
+  for (char c : text) {
+    const char32_t u = Cp1252CodePoint(static_cast<unsigned char>(c));
+    if (u < 0x80) {
+      out.push_back(static_cast<char>(u));
+    } else if (u < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (u >> 6)));
+      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xE0 | (u >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+    }
+  }
+}
