@@ -15,7 +15,9 @@
 #include <string_view>
 #include <vector>
 
+#include "app/play_command.h"
 #include "audio/audio_convert.h"
+#include "audio/live_mixer.h"
 #include "files/convert.h"
 #include "midi/midi_output.h"
 #include "midi/output/system_device_layer.h"
@@ -60,6 +62,10 @@ void PrintUsage(std::ostream& out) {
          "                            (.mid, .midi), imported as a new song; FILE too\n"
          "  --channel N               with -o: the MIDI channel (1..16) of the drum notes to\n"
          "                            import, 10 by default\n"
+         "  grooveloom --play SONG [--tempo T] [--click quarter|eighth|sixteenth] [--count-in N]\n"
+         "             [--loop-part NAME | --loop-bars A-B] [--trainer FROM%:TO%:STEP%:PASSES]\n"
+         "                            play SONG with the built-in synthesizer without a window,\n"
+         "                            until its end or Ctrl+C, showing the bar and beat\n"
          "  grooveloom --help         show this help\n"
          "\n"
          "Exit status of -o: 0 done; 1 IN refused or OUT not written (OUT is never left partial);\n"
@@ -154,6 +160,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (first == "-o") return Convert(argc, argv);
+    if (first == "--play") return PlayFromCommandLine(argc, argv);
   }
 
   QApplication app(argc, argv);
@@ -185,7 +192,10 @@ int main(int argc, char** argv) {
   if (std::string logError; !StartMidiLogFromEnvironment(logError))
     std::cerr << "grooveloom: " << logError << '\n';
 
-  std::unique_ptr<MidiDeviceLayer> devices = MakeSystemDeviceLayer();
+  // Playback on the built-in synthesizer is mixed into its audio callback; the mixer outlives it.
+  LiveMixer liveMixer({}, FluidSynthDevice::kPeriods * FluidSynthDevice::kPeriodSize);
+  auto devices = std::make_unique<SystemDeviceLayer>();
+  devices->SetSynthPlayback(&liveMixer, &liveMixer);
   SetMidiDeviceLayer(devices.get());
 
   int status = 0;

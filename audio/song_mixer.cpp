@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstddef>
 
 #include "midi/drum_map.h"
 #include "midi/midi_output.h"
@@ -56,54 +57,27 @@ int64_t SongNotes::LastNoteFrame() const {
 }
 
 SongMixer::SongMixer(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, DrumSoundBank& bank)
-    : notes_(doc, tempo, kit), bank_(bank), lastNoteFrame_(notes_.LastNoteFrame()) {}
-
-void SongMixer::ReadAhead(int64_t until) {
-  while (notesLeft_ && (ahead_.empty() || ahead_.back().Frame < until)) {
-    AudioNote note;
-    if (notes_.Next(note))
-      ahead_.push_back(note);
-    else
-      notesLeft_ = false;
-  }
-}
-
-void SongMixer::Start(const AudioNote& note) {
-  std::shared_ptr<const DrumSound> sound = bank_.Sound(note.Key, note.Velocity);
-  const int64_t end = note.Frame + sound->Frames();
-  // The first later note that cuts this one while it still rings (ahead_ holds the notes after it).
-  for (const AudioNote& next : ahead_) {
-    if (next.Frame >= end) break;
-    if (bank_.Cuts(note.Key, next.Key)) {
-      const int64_t gap = next.Frame - note.Frame;
-      const int blocks = static_cast<int>((gap + DrumSoundBank::kBlockFrames / 2) / DrumSoundBank::kBlockFrames);
-      sound = bank_.CutSound(note.Key, note.Velocity, next.Key, next.Velocity, std::max(blocks, 1));
-      break;
-    }
-  }
-  if (sound->Frames() > 0) voices_.push_back({std::move(sound), note.Frame});
-}
+    : notes_(doc, tempo, kit), lastNoteFrame_(notes_.LastNoteFrame()), voicing_(bank) {}
 
 void SongMixer::Mix(float* out, int frames) {
   const int64_t from = position_, to = position_ + frames;
   std::fill(out, out + 2 * static_cast<std::ptrdiff_t>(frames), 0.0f);
-  ReadAhead(to + DrumSoundBank::MaxFrames());
-  while (!ahead_.empty() && ahead_.front().Frame < to) {
-    const AudioNote note = ahead_.front();
-    ahead_.pop_front();
-    Start(note);
+  // Notes are voiced a block ahead of the frames mixed: a note may cut a ringing one half a block
+  // before its own frame (the synthesizer's events fall on block edges).
+  while (notesLeft_) {
+    if (!haveNext_) {
+      haveNext_ = notes_.Next(next_);
+      if (!haveNext_) {
+        notesLeft_ = false;
+        break;
+      }
+    }
+    if (next_.Frame >= to + DrumSoundBank::kBlockFrames) break;
+    commands_.clear();
+    voicing_.Start(next_, commands_);
+    for (const VoiceCommand& command : commands_) voices_.Apply(command);
+    haveNext_ = false;
   }
-  for (const Voice& voice : voices_) {
-    const int64_t begin = std::max(from, voice.Start);
-    const int64_t end = std::min(to, voice.Start + voice.Sound->Frames());
-    if (begin >= end) continue;
-    const float* src = voice.Sound->Samples.data() + 2 * (begin - voice.Start);
-    float* dst = out + 2 * (begin - from);
-    const int64_t n = 2 * (end - begin);
-    for (int64_t i = 0; i < n; ++i) dst[i] += src[i];
-  }
-  voices_.erase(std::remove_if(voices_.begin(), voices_.end(),
-                               [to](const Voice& v) { return v.Start + v.Sound->Frames() <= to; }),
-                voices_.end());
+  voices_.Mix(out, from, frames);
   position_ = to;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "audio/drum_sound_bank.h"
+#include "audio/note_player.h"
 #include "model/tab_document.h"
 
 // The first frame of sixteenth position `position` (counted from the song's start) at `tempo`
@@ -16,11 +17,6 @@
 // the song's start, so nothing drifts.
 int64_t PositionFrame(int64_t position, int tempo, int sampleRate = DrumSoundBank::kSampleRate);
 
-struct AudioNote {
-  int64_t Frame = 0;
-  uint8_t Key = 0;
-  uint8_t Velocity = 0;
-};
 
 // The song's notes in time order, read bar by bar: rows hidden in `kit` and row 0 give none;
 // velocity 94, or 127 when accented.
@@ -51,19 +47,13 @@ class SongMixer {
   int64_t LastNoteFrame() const { return lastNoteFrame_; }
 
  private:
-  struct Voice {
-    std::shared_ptr<const DrumSound> Sound;
-    int64_t Start = 0;
-  };
-  // Notes are read ahead as far as a sound can ring, to see what cuts each one.
-  void ReadAhead(int64_t until);
-  void Start(const AudioNote& note);
-
   SongNotes notes_;
-  DrumSoundBank& bank_;
   int64_t lastNoteFrame_;
   bool notesLeft_ = true;
-  std::deque<AudioNote> ahead_;
-  std::vector<Voice> voices_;
+  bool haveNext_ = false;
+  AudioNote next_;
+  NoteVoicing voicing_;
+  VoiceMixer voices_;
+  std::vector<VoiceCommand> commands_;
   int64_t position_ = 0;
 };

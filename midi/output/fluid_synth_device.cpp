@@ -92,6 +92,25 @@ bool FluidSynthDevice::CreateSynth(std::string& error) {
   return true;
 }
 
+int FluidSynthDevice::AudioCallback(void* data, int len, int nfx, float* fx[], int nout, float* out[]) {
+  auto* self = static_cast<FluidSynthDevice*>(data);
+  int result;
+  if (nfx == 0) {
+    // No separate effect buffers (all drivers but JACK's): reverb and chorus go into the dry ones.
+    float* effects[4] = {out[0], out[1], out[0], out[1]};
+    result = fluid_synth_process(self->synth_, len, 4, effects, nout, out);
+  } else {
+    result = fluid_synth_process(self->synth_, len, nfx, fx, nout, out);
+  }
+  if (AudioRenderHook* hook = self->hook_.load(); hook && nout >= 2) hook->Render(out[0], out[1], len);
+  return result;
+}
+
+bool FluidSynthDevice::Playing() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return driver_ != nullptr;
+}
+
 void FluidSynthDevice::DestroyLocked() {
   loaded_ = false;
   // The driver renders from the synth on its own thread: it goes first.
@@ -113,7 +132,9 @@ bool FluidSynthDevice::Open(std::string& error) {
     if (!CreateSynth(error)) return false;
     for (const char* name : kDrivers) {
       fluid_settings_setstr(settings_, "audio.driver", name);
-      driver_ = new_fluid_audio_driver(settings_, synth_);
+      // The callback form: the program's own notes are mixed into each period at their frames.
+      if (AudioRenderHook* hook = hook_.load()) hook->OutputRestarted();
+      driver_ = new_fluid_audio_driver2(settings_, &FluidSynthDevice::AudioCallback, this);
       if (driver_) {
         driverName_ = name;
         break;

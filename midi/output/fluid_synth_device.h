@@ -15,6 +15,17 @@
 #include <thread>
 #include <vector>
 
+// Sound added to the synthesizer's own in its audio callback (live playback's notes, each at its
+// frame). Runs on the audio thread: it must not block for long.
+class AudioRenderHook {
+ public:
+  virtual ~AudioRenderHook() = default;
+  // Adds `frames` frames into the two channels; called once per period, in order.
+  virtual void Render(float* left, float* right, int frames) = 0;
+  // The output (re)started or stopped: the frame count starts again.
+  virtual void OutputRestarted() {}
+};
+
 class FluidSynthDevice {
  public:
   static constexpr int kSampleRate = 44100;
@@ -52,6 +63,11 @@ class FluidSynthDevice {
   bool WaitUntilLoaded(std::chrono::milliseconds timeout);
   std::string LoadError() const;
 
+  // The sound mixed in with the synthesizer's (null: none). Set it while closed; it outlives the device.
+  void SetRenderHook(AudioRenderHook* hook) { hook_ = hook; }
+  // True while an audio driver plays (not offline).
+  bool Playing() const;
+
   // Offline only: renders the next frames into two channels.
   bool Render(int frames, std::vector<float>& left, std::vector<float>& right);
 
@@ -68,6 +84,7 @@ class FluidSynthDevice {
   static bool FindConfiguredSoundFont(std::string& path, std::string& error);
 
  private:
+  static int AudioCallback(void* data, int len, int nfx, float* fx[], int nout, float* out[]);
   bool CreateSynth(std::string& error);
   void DestroyLocked();
   void StartLoading(const std::string& path);
@@ -78,6 +95,7 @@ class FluidSynthDevice {
   fluid_settings_t* settings_ = nullptr;
   fluid_synth_t* synth_ = nullptr;
   fluid_audio_driver_t* driver_ = nullptr;
+  std::atomic<AudioRenderHook*> hook_{nullptr};
   std::string driverName_;
   std::thread loader_;
   std::atomic<bool> loaded_{false};

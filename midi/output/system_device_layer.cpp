@@ -39,6 +39,7 @@ bool SystemDeviceLayer::Open(int id) {
   }
   if (!ports_.Open(portNames_[static_cast<std::size_t>(id) - 1], lastError_)) return false;
   open_ = Device::Port;
+  portName_ = portNames_[static_cast<std::size_t>(id) - 1];
   return true;
 }
 
@@ -68,6 +69,23 @@ void SystemDeviceLayer::Close() {
 std::string SystemDeviceLayer::LastError() const {
   std::lock_guard<std::mutex> guard(lock_);
   return lastError_;
+}
+
+void SystemDeviceLayer::SetSynthPlayback(AudioRenderHook* hook, TimedOutput* output) {
+  std::lock_guard<std::mutex> guard(lock_);
+  synth_.SetRenderHook(hook);
+  synthPlayback_ = output;
+}
+
+TimedOutput* SystemDeviceLayer::PlaybackOutput() {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (open_ == Device::Synth && synthPlayback_ && synth_.Playing()) return synthPlayback_;
+  if (open_ == Device::Port) {
+    if (!seqPlayback_) seqPlayback_ = std::make_unique<SeqQueueOutput>(MakeAlsaSeqQueueLayer(), seqClock_);
+    seqPlayback_->SetDestination(portName_);
+    return seqPlayback_.get();
+  }
+  return nullptr;
 }
 
 std::unique_ptr<MidiDeviceLayer> MakeSystemDeviceLayer() { return std::make_unique<SystemDeviceLayer>(); }
