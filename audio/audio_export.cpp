@@ -126,7 +126,8 @@ AudioExportResult ExportAudio(const Osnova& doc, const std::string& path, const 
     return AudioExportResult::Failed;
   }
   const int tempo = std::clamp(settings.Tempo, 1, kMaxTempo);
-  const int64_t lastNote = SongNotes(doc, tempo, settings.Kit).LastNoteFrame();
+  SongClick click{settings.Click, settings.ClickVolume};
+  const int64_t lastNote = SongNotes(doc, tempo, settings.Kit, click).LastNoteFrame();
   if (lastNote < 0) {
     error = kSilentSongMessage;
     return AudioExportResult::Failed;
@@ -141,7 +142,8 @@ AudioExportResult ExportAudio(const Osnova& doc, const std::string& path, const 
   if (!writer.Open(path, *format, kRate, expected, error)) return AudioExportResult::Failed;
   DrumSoundBank bank;
   if (!bank.Open(soundFont, error)) return AudioExportResult::Failed;
-  SongMixer mixer(doc, tempo, settings.Kit, bank);
+  if (click.Mode != ClickMode::Off) FindClickKeys(bank, click.AccentKey, click.BeatKey);
+  SongMixer mixer(doc, tempo, settings.Kit, bank, click);
 
   int64_t done = 0;
   int blocks = 0;

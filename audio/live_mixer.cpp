@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include "audio/song_mixer.h"
+
 namespace {
 
 int64_t NowMicros() { return MidiLogMicros(std::chrono::steady_clock::now()); }
@@ -29,10 +31,7 @@ bool LiveMixer::Begin(std::string& error) {
         if (const uint8_t key = DrumNoteOf(static_cast<uint8_t>(row), variant))
           for (uint8_t velocity : {uint8_t{94}, uint8_t{127}}) bank->Sound(key, velocity);
     // General MIDI 2 metronome keys where the soundfont's kit has them.
-    if (bank->Sound(kGm2MetronomeBell, 127)->Frames() > 0 && bank->Sound(kGm2MetronomeClick, 100)->Frames() > 0) {
-      accentKey_ = kGm2MetronomeBell;
-      beatKey_ = kGm2MetronomeClick;
-    }
+    FindClickKeys(*bank, accentKey_, beatKey_);
     for (ClickKind kind : {ClickKind::Accent, ClickKind::Beat})
       for (int volume = 0; volume <= 100; volume += 100)
         bank->Sound(kind == ClickKind::Accent ? accentKey_ : beatKey_, ClickVelocity(kind, volume));

@@ -13,8 +13,14 @@ int64_t PositionFrame(int64_t position, int tempo, int sampleRate) {
   return (position * 30 * sampleRate + t) / (2 * t);
 }
 
-SongNotes::SongNotes(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit)
-    : doc_(doc), tempo_(tempo), kit_(kit) {}
+void FindClickKeys(DrumSoundBank& bank, uint8_t& accentKey, uint8_t& beatKey) {
+  const bool gm2 = bank.Sound(kGm2MetronomeBell, 127)->Frames() > 0 && bank.Sound(kGm2MetronomeClick, 100)->Frames() > 0;
+  accentKey = gm2 ? kGm2MetronomeBell : kHighWoodBlock;
+  beatKey = gm2 ? kGm2MetronomeClick : kLowWoodBlock;
+}
+
+SongNotes::SongNotes(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, SongClick click)
+    : doc_(doc), tempo_(tempo), kit_(kit), click_(click) {}
 
 bool SongNotes::Next(AudioNote& note) {
   while (bar_ < doc_.Bars.size()) {
@@ -29,7 +35,21 @@ bool SongNotes::Next(AudioNote& note) {
         note.Frame = PositionFrame(barStart_ + position_, tempo_);
         note.Key = DrumNoteOf(static_cast<uint8_t>(row), cell.Variant);
         note.Velocity = NoteVelocity(cell.Accent);
+        note.Gain = 1.0f;
         return true;
+      }
+      // After the column's notes, its click, as live playback plays it.
+      if (row_ == kRowCount && click_.Mode != ClickMode::Off && click_.Volume > 0) {
+        ++row_;
+        const int spacing = ClickSpacing(click_.Mode, bar.Denominator);
+        if (position_ % spacing == 0) {
+          const ClickKind kind = position_ == 0 ? ClickKind::Accent : ClickKind::Beat;
+          note.Frame = PositionFrame(barStart_ + position_, tempo_);
+          note.Key = kind == ClickKind::Accent ? click_.AccentKey : click_.BeatKey;
+          note.Velocity = ClickVelocity(kind, 100);
+          note.Gain = static_cast<float>(std::clamp(click_.Volume, 0, 100)) / 100.0f;
+          return true;
+        }
       }
       row_ = 1;
       ++position_;
@@ -51,13 +71,18 @@ int64_t SongNotes::LastNoteFrame() const {
       if (kit_[static_cast<std::size_t>(row)]) any |= bar->Rows[static_cast<std::size_t>(row)].Notes;
     any &= inBar;
     if (any) last = PositionFrame(start + std::bit_width(any) - 1, tempo_);
+    if (click_.Mode != ClickMode::Off && click_.Volume > 0 && length > 0) {
+      const int spacing = ClickSpacing(click_.Mode, bar->Denominator);
+      last = std::max(last, PositionFrame(start + (length - 1) / spacing * spacing, tempo_));
+    }
     start += length;
   }
   return last;
 }
 
-SongMixer::SongMixer(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, DrumSoundBank& bank)
-    : notes_(doc, tempo, kit), lastNoteFrame_(notes_.LastNoteFrame()), voicing_(bank) {}
+SongMixer::SongMixer(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, DrumSoundBank& bank,
+                     SongClick click)
+    : notes_(doc, tempo, kit, click), lastNoteFrame_(notes_.LastNoteFrame()), voicing_(bank) {}
 
 void SongMixer::Mix(float* out, int frames) {
   const int64_t from = position_, to = position_ + frames;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <thread>
 
+#include "midi/practice.h"
 #include "model/tab_document.h"
 #include "ui/dialogs.h"
 
@@ -25,8 +26,9 @@ class AudioExportJob : public QObject {
   ~AudioExportJob() override;  // cancels a render still running and waits for it
 
   // Asks for the file and starts rendering `doc` at `tempo` with `kit`; false when nothing started
-  // (the dialog was cancelled, or a render is already running).
-  bool Start(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit);
+  // (the dialog was cancelled, or a render is already running). `click`: the metronome mixed in.
+  bool Start(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit,
+             ClickMode click = ClickMode::Off, int clickVolume = 80);
   bool Running() const { return worker_.joinable(); }
 
   static FileDialogSpec SaveAudioSpec();

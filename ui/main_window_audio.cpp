@@ -2,9 +2,11 @@
 #include "ui/audio_export_dialog.h"
 #include "ui/main_window.h"
 #include "ui/main_window_widgets.h"
+#include "ui/practice_panel.h"
 
 void TFmain::AudioFile1Click() {
   if (!DocumentShown()) return;
   if (!audioExport_) audioExport_ = std::make_unique<AudioExportJob>(this, dialogs_);
-  audioExport_->Start(*doc_, ETempo->value(), GlobalKit);
+  const PracticePanel& practice = Practice();
+  audioExport_->Start(*doc_, ETempo->value(), GlobalKit, practice.ClickInExport(), practice.ClickVolume());
 }

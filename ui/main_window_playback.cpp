@@ -40,6 +40,19 @@ void TFmain::CreatePlayback() {
   connect(BStop, &QToolButton::clicked, this, &TFmain::StopCommand);
 }
 
+namespace {
+
+// The built-in synthesizer mixes each step in at its frame, an ALSA port gets it on a sequencer
+// queue; anything else gets it when it is due.
+TimedOutput& ChoosePlaybackOutput(WindowPlayback& pb) {
+  if (!pb.InjectedClock)
+    if (MidiDeviceLayer* layer = CurrentMidiDeviceLayer())
+      if (TimedOutput* timed = layer->PlaybackOutput()) return *timed;
+  return *pb.Direct;
+}
+
+}  // namespace
+
 void TFmain::SetPlayClock(std::unique_ptr<PlayClock> clock, int tickMilliseconds) {
   WindowPlayback& pb = *playback_;
   if (pb.Engine) pb.Engine->Stop();
@@ -54,12 +67,8 @@ void TFmain::SetPlayClock(std::unique_ptr<PlayClock> clock, int tickMilliseconds
   });
   pb.Engine = std::make_unique<TMetronom>(
       [&pb]() -> TimedOutput& {
-        // The built-in synthesizer mixes each step in at its frame, an ALSA port gets it on a
-        // sequencer queue; anything else when it is due.
-        if (!pb.InjectedClock)
-          if (MidiDeviceLayer* layer = CurrentMidiDeviceLayer())
-            if (TimedOutput* timed = layer->PlaybackOutput()) return *timed;
-        return *pb.Direct;
+        pb.Chosen = &ChoosePlaybackOutput(pb);
+        return *pb.Chosen;
       },
       pb.DocumentLock, [this] { return doc_.get(); },
       [this](const PlaybackStep& step) {
@@ -137,15 +146,19 @@ void TFmain::PlaybackDeviceChanged() {
     const std::lock_guard<std::mutex> guard(pb.OutLock);
     pb.Out = MidiOut;
   }
-  // A running playback goes on with the new device from where it is (its output is another one).
-  if (pb.Engine && pb.Engine->Running() && DocumentShown() && cursor_) {
+  // A running playback goes on with the new device from the next column. A device that plays what
+  // it gets at once simply gets it; one with an output of its own takes over with a new run.
+  if (pb.Engine && pb.Engine->Running() && DocumentShown() && cursor_ && &ChoosePlaybackOutput(pb) != pb.Chosen) {
     const uint8_t mode = pb.Engine->Mode();
-    const uint8_t pace = cursor_->Pace;
     pb.Engine->Stop();
-    pb.Engine->Play(mode, pb.Shown, ESped->value(), chLoop->isChecked(),
+    PlayPosition next = pb.Shown;
+    if (next.Bar < doc_->BarCount && next.Position + 1 < doc_->Bar(next.Bar).Length)
+      ++next.Position;
+    else
+      next = {static_cast<uint16_t>(next.Bar + 1 < doc_->BarCount ? next.Bar + 1 : 0), 0};
+    pb.Engine->Play(mode, next, ESped->value(), chLoop->isChecked(),
                     pb.Practice->OptionsFor(*doc_, doc_->CurrentBar, /*countIn=*/false));
     pb.RunSerial = pb.Engine->Serial();
-    cursor_->Pace = pace;
   }
 }
 

@@ -35,6 +35,7 @@ struct WindowPlayback {
   std::unique_ptr<PlayClockFrames> Frames;
   std::unique_ptr<DirectTimedOutput> Direct;
   bool InjectedClock = false;  // a test's clock: every step goes the direct way
+  TimedOutput* Chosen = nullptr;  // the output of the current run
   std::unique_ptr<TMetronom> Engine;
   std::unique_ptr<PracticePanel> Practice;
   std::mutex OutLock;

@@ -67,6 +67,10 @@ PracticePanel::PracticePanel(TFmain& window) : QObject(&window), window_(window)
     });
   }
 
+  ExportClick1 = ClickMenu->addAction("Click in &audio export");
+  ExportClick1->setObjectName("ExportClick1");
+  ExportClick1->setCheckable(true);  // off unless asked for: an export is the song itself
+
   CountInMenu = menu->addMenu("Count-&in");
   CountInMenu->setObjectName("CountIn1");
   countInGroup_ = new QActionGroup(this);
@@ -154,6 +158,8 @@ void PracticePanel::Changed() {
   // A running playback hears a new click from its next step; the rest counts from the next start.
   if (window_.Metronom().Running()) window_.Metronom().SetClick(click_, clickVolume_);
 }
+
+ClickMode PracticePanel::ClickInExport() const { return ExportClick1->isChecked() ? click_ : ClickMode::Off; }
 
 PracticeOptions PracticePanel::OptionsFor(const Osnova& doc, uint16_t bar, bool countIn) const {
   PracticeOptions options;

@@ -34,6 +34,10 @@ class PracticePanel : public QObject {
   void TempoBoxesChanged();  // idle: the playback box as a share of the song tempo
   void PlaybackStopped();
 
+  // The click of the audio export: the playback click when "Click in audio export" is on.
+  ClickMode ClickInExport() const;
+  int ClickVolume() const { return clickVolume_; }
+
   // The trainer's settings dialog; tests fill it in through its object names.
   bool EditTrainer();
 
@@ -41,6 +45,7 @@ class PracticePanel : public QObject {
   QMenu* CountInMenu = nullptr;
   QAction* LoopPart1 = nullptr;
   QAction* LoopBars1 = nullptr;
+  QAction* ExportClick1 = nullptr;
   QAction* Trainer1 = nullptr;
   QAction* TrainerSettings1 = nullptr;
   QLabel* LSpeed = nullptr;

@@ -1,5 +1,7 @@
 #include "midi/output/system_device_layer.h"
 
+#include <unistd.h>
+
 const char* const kBuiltInSynthesizerName = "Built-in synthesizer";
 
 int SystemDeviceLayer::Count() {
@@ -80,7 +82,8 @@ void SystemDeviceLayer::SetSynthPlayback(AudioRenderHook* hook, TimedOutput* out
 TimedOutput* SystemDeviceLayer::PlaybackOutput() {
   std::lock_guard<std::mutex> guard(lock_);
   if (open_ == Device::Synth && synthPlayback_ && synth_.Playing()) return synthPlayback_;
-  if (open_ == Device::Port) {
+  // Without the kernel's sequencer (RtMidi would not have opened a port either) there is no queue.
+  if (open_ == Device::Port && ::access("/dev/snd/seq", W_OK) == 0) {
     if (!seqPlayback_) seqPlayback_ = std::make_unique<SeqQueueOutput>(MakeAlsaSeqQueueLayer(), seqClock_);
     seqPlayback_->SetDestination(portName_);
     return seqPlayback_.get();

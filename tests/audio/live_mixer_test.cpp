@@ -143,3 +143,36 @@ TEST(ClickKeys, TheMetronomeUsesGeneralMidi2KeysWhereTheSoundfontHasThemElseWood
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ExportClick, TheClickIsMixedInOnTheBeatsWithTheFirstAccentedAndItsOwnVolume) {
+  std::string font, error;
+  ASSERT_TRUE(FluidSynthDevice::FindConfiguredSoundFont(font, error)) << error;
+  DrumSoundBank bank;
+  ASSERT_TRUE(bank.Open(font, error)) << error;
+  Osnova doc(4, 1, 4);
+  doc.Kit.fill(1);
+  doc.Bar(0).Rows[RowBass].Set(0, 0, 0);
+  SongClick click{ClickMode::Quarter, 50, 0, 0};
+  FindClickKeys(bank, click.AccentKey, click.BeatKey);
+  // Slow enough that no click still rings when the next is struck (a re-struck key cuts the last).
+  const int tempo = 30;
+  const int64_t beatFrames = SixteenthsToFrames(4, tempo * 100);
+  const int64_t length = 5 * beatFrames;
+  std::vector<float> with(2 * static_cast<std::size_t>(length)), without(with.size()), expected(with.size());
+  SongMixer(doc, tempo, doc.Kit, bank, click).Mix(with.data(), static_cast<int>(length));
+  SongMixer(doc, tempo, doc.Kit, bank).Mix(without.data(), static_cast<int>(length));
+  for (int beat = 0; beat < 4; ++beat) {
+    const auto sound = bank.Sound(beat == 0 ? click.AccentKey : click.BeatKey, beat == 0 ? 127 : 100);
+    const std::size_t at = 2 * static_cast<std::size_t>(beat * beatFrames);
+    for (std::size_t i = 0; i < sound->Samples.size() && at + i < expected.size(); ++i)
+      expected[at + i] += 0.5f * sound->Samples[i];
+  }
+  float worst = 0;
+  for (std::size_t i = 0; i < with.size(); ++i) worst = std::max(worst, std::fabs(with[i] - without[i] - expected[i]));
+  EXPECT_LT(worst, 1e-6f);
+  EXPECT_EQ(SongNotes(doc, tempo, doc.Kit, click).LastNoteFrame(), 3 * beatFrames) << "the song lasts to its last click";
+}
+
+}  // namespace
