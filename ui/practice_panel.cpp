@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSettings>
 #include <QSpinBox>
 #include <algorithm>
@@ -112,12 +113,14 @@ PracticePanel::PracticePanel(TFmain& window) : QObject(&window), window_(window)
   TrainerSettings1->setObjectName("TrainerSettings1");
   connect(TrainerSettings1, &QAction::triggered, this, [this] { EditTrainer(); });
 
-  // The tempo heard, under the time: the playback box as a share of the song's tempo.
-  LSpeed = new QLabel(window.Panel7);
+  // The tempo heard, as a share of the song's tempo, in the menu bar's free corner (the panels have
+  // no room left).
+  LSpeed = new QLabel(window.menuBar());
   LSpeed->setObjectName("LSpeed");
-  LSpeed->setGeometry(364, 28, 50, 16);
-  LSpeed->setAlignment(Qt::AlignCenter);
-  LSpeed->setToolTip("Tempo heard, as a share of the song's tempo");
+  LSpeed->setContentsMargins(0, 0, 8, 0);
+  window.menuBar()->setCornerWidget(LSpeed, Qt::TopRightCorner);
+  connect(window.ETempo, &QSpinBox::valueChanged, this, [this] { TempoBoxesChanged(); });
+  connect(window.ESped, &QSpinBox::valueChanged, this, [this] { TempoBoxesChanged(); });
   TempoBoxesChanged();
 }
 
@@ -191,11 +194,8 @@ void PracticePanel::ShowStep(const PlaybackStep& step) { ShowTempoHeard(step.Cen
 
 void PracticePanel::ShowTempoHeard(int centiBpm) {
   const int tempo = window_.ETempo->value();
-  LSpeed->setText(Percent(centiBpm, tempo));
-  LSpeed->setToolTip(QString("Tempo heard: %1 bpm, %2 of the song's %3 bpm")
-                         .arg(centiBpm / 100.0, 0, 'f', centiBpm % 100 ? 2 : 0)
-                         .arg(Percent(centiBpm, tempo))
-                         .arg(tempo));
+  LSpeed->setText(QString("Heard: %1 bpm, %2").arg(centiBpm / 100.0, 0, 'f', centiBpm % 100 ? 2 : 0).arg(Percent(centiBpm, tempo)));
+  LSpeed->setToolTip(QString("The tempo heard, as a share of the song's %1 bpm").arg(tempo));
 }
 
 void PracticePanel::TempoBoxesChanged() {

@@ -378,7 +378,7 @@ TEST_F(MainWindowTest, CaptionsFitTheirPlaces) {
     EXPECT_LE(needed, caption->width() - 2) << text.toStdString();
     EXPECT_GE(caption->font().pointSizeF(), 5.0) << text.toStdString();
   }
-  EXPECT_EQ(checked, 12);  // with the tempo heard (LSpeed)
+  EXPECT_EQ(checked, 11);
   EXPECT_EQ(w.chAccent->geometry(), QRect(203, 46, 70, 18));
   // Only captions that needed it are narrowed.
   for (QLabel* label : w.centralWidget()->findChildren<QLabel*>()) {

@@ -79,7 +79,7 @@ TEST_F(PracticeWindowTest, SpacePlaysFromTheCursorAndStopsUnlessTheKeyMapHasIt) 
 TEST_F(PracticeWindowTest, TheSongTempoSetsThePlaybackTempoWhichAloneChangesOnlyWhatIsHeard) {
   TFmain& w = Ready();
   auto* speed = Find<QLabel>("LSpeed");
-  EXPECT_EQ(speed->text(), "100 %");
+  EXPECT_EQ(speed->text(), "Heard: 120 bpm, 100 %");
   TypeAndLeave(w.ETempo, "90");
   EXPECT_EQ(w.ESped->value(), 90);
   EXPECT_EQ(w.Document()->Tempo, 90);
@@ -87,7 +87,11 @@ TEST_F(PracticeWindowTest, TheSongTempoSetsThePlaybackTempoWhichAloneChangesOnly
   TypeAndLeave(w.ESped, "45");
   EXPECT_EQ(w.Metronom().Tempo(), 45);
   EXPECT_EQ(w.Document()->Tempo, 90) << "the song keeps its tempo";
-  EXPECT_EQ(speed->text(), "50 %");
+  EXPECT_EQ(speed->text(), "Heard: 45 bpm, 50 %");
+  dialogs.Answers.push_back(true);  // the changed song tempo is not kept
+  Item("New1")->trigger();
+  TypeAndLeave(w.ETempo, "97");
+  EXPECT_EQ(speed->text(), "Heard: 97 bpm, 100 %") << "both boxes follow the song";
   w.BStop->click();
 }
 
