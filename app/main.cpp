@@ -21,7 +21,9 @@
 #include "files/convert.h"
 #include "midi/midi_output.h"
 #include "midi/output/system_device_layer.h"
+#include "files/program_info.h"
 #include "ui/about_box.h"
+#include "ui/app_identity.h"
 #include "ui/demo_form.h"
 #include "ui/dialogs.h"
 #include "ui/local_path.h"
@@ -67,6 +69,7 @@ void PrintUsage(std::ostream& out) {
          "                            play SONG with the built-in synthesizer without a window,\n"
          "                            until its end or Ctrl+C, showing the bar and beat\n"
          "  grooveloom --help         show this help\n"
+         "  grooveloom --version      show the program's version\n"
          "\n"
          "Exit status of -o: 0 done; 1 IN refused or OUT not written (OUT is never left partial);\n"
          "2 unknown OUT extension or wrong arguments. Messages go to standard error.\n";
@@ -109,6 +112,21 @@ int Convert(int argc, char** argv) {
   for (const std::string& warning : warnings) std::cerr << "Warning: " << warning << '\n';
   if (!message.empty()) std::cerr << message << '\n';
   return status;
+}
+
+// The editor needs a display. Without one Qt ends the process with a fatal message and a core
+// dump; say what is wrong and how to convert without a window instead.
+QtMessageHandler gStartMessages = nullptr;
+void NoDisplayIsAnError(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type != QtFatalMsg) {
+    if (gStartMessages) gStartMessages(type, context, text);
+    return;
+  }
+  std::cerr << "grooveloom: cannot open the editor's window: " << text.toStdString() << '\n'
+            << "The editor needs a graphical session (DISPLAY or WAYLAND_DISPLAY); without one,\n"
+               "grooveloom -o OUT IN converts files.\n\n";
+  PrintUsage(std::cerr);
+  std::_Exit(1);
 }
 
 // For the start-up benchmark: boxes are printed instead of shown, so nothing waits for a click.
@@ -159,12 +177,18 @@ int main(int argc, char** argv) {
       PrintUsage(std::cout);
       return 0;
     }
+    if (first == "--version") {
+      std::cout << kProgramNameAndVersion << '\n';
+      return 0;
+    }
     if (first == "-o") return Convert(argc, argv);
     if (first == "--play") return PlayFromCommandLine(argc, argv);
   }
 
+  gStartMessages = qInstallMessageHandler(NoDisplayIsAnError);
   QApplication app(argc, argv);
-  QApplication::setApplicationName(kApplicationTitle);
+  qInstallMessageHandler(gStartMessages);
+  SetApplicationIdentity();
   // Qt has taken its own options out of argv. The rest keep their bytes: a file name need not be
   // valid UTF-8, which QApplication::arguments() would damage.
   QStringList files;

@@ -13,7 +13,7 @@ if(NOT CMAKE_SCRIPT_MODE_FILE)
   if(APP_TEST_SEEDS)
     list(GET APP_TEST_SEEDS 0 APP_TEST_SEED)
   endif()
-  set(app_cases help wrong_arguments refuses_non_tab refuses_missing_input unknown_extension
+  set(app_cases help version no_display wrong_arguments refuses_non_tab refuses_missing_input unknown_extension
                 unwritable_output refusal_keeps_old_output opens_file_argument refused_file_argument
                 unwritable_midi_log refuses_non_tab_to_pdf imports_text_tab refuses_text_without_tab
                 opens_import_argument midi_channel_option fifo_midi_log fifo_file_argument play_refusals)
@@ -123,6 +123,25 @@ if(CASE STREQUAL "help")
   expect_status(0)
   expect_in("${out}" "-o OUT IN")
   expect_in("${out}" "grooveloom [FILE]")
+
+elseif(CASE STREQUAL "version")
+  run_headless(--version)
+  expect_status(0)
+  file(READ ${SRC}/CMakeLists.txt project)
+  string(REGEX MATCH "project\\(Grooveloom VERSION ([0-9.]+)" found "${project}")
+  if(NOT out STREQUAL "Grooveloom ${CMAKE_MATCH_1}\n")
+    message(FATAL_ERROR "--version printed \"${out}\", expected Grooveloom ${CMAKE_MATCH_1}")
+  endif()
+
+elseif(CASE STREQUAL "no_display")
+  # Whatever the editor is asked to open, no display is a clear message and a failure status,
+  # never an abort with a core dump.
+  foreach(args "" "song.gvlm" "--no-such-option")
+    run_headless(${args})
+    expect_status(1)
+    expect_in("${err}" "cannot open the editor's window")
+    expect_in("${err}" "grooveloom -o OUT IN")
+  endforeach()
 
 elseif(CASE STREQUAL "wrong_arguments")
   run_headless(-o only_one.gvlm)

@@ -18,7 +18,7 @@ constexpr std::array<std::string_view, 4> kNotice = {
     "# song. You may only use this file for private study, scholarship, or research. #",
     "#-------------------------------------------------------------------------------#"};
 
-constexpr std::string_view kCredit = "This Drum tab was made with Grooveloom 1.0";
+constexpr std::string_view kCredit = "This Drum tab was made with Grooveloom " GROOVELOOM_VERSION;
 constexpr std::string_view kLineIndent = "          ";  // where the labels stand on other lines
 constexpr int kGroupPositions = 64;
 

@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(g++ make cmake pkg-config qt6-base-dev qt6-pdf-dev librtmidi-dev libasound2-dev libfluidsynth-dev libsndfile1-dev
           timgm6mb-soundfont fonts-dejavu-core fonts-liberation2
           libxcb1-dev libgtest-dev googletest libbenchmark-dev xdg-utils python3
-          desktop-file-utils appstream shared-mime-info libglib2.0-bin dpkg-dev "$@")
+          desktop-file-utils appstream shared-mime-info libglib2.0-bin dpkg-dev locales "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -11,6 +11,7 @@
 #include "audio/audio_export.h"
 #include "audio/sound_file_writer.h"
 #include "files/tab_file.h"
+#include "ui/export_commands.h"
 #include "ui/local_path.h"
 
 namespace {
@@ -65,7 +66,7 @@ FileDialogSpec AudioExportJob::SaveAudioSpec() {
 bool AudioExportJob::Start(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit,
                            ClickMode click, int clickVolume) {
   if (Running()) return false;
-  const std::optional<QString> chosen = dialogs_.SaveFile(window_, SaveAudioSpec());
+  const std::optional<QString> chosen = dialogs_.SaveFile(window_, OfferingSongName(SaveAudioSpec(), doc));
   if (!chosen) return false;
   path_ = *chosen;
   // File names go to the system in its own encoding, not the document's code page.

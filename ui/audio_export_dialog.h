@@ -1,4 +1,4 @@
-// File > Export > "Audio file...": the save dialog, then the render on a thread of its own while a
+// File > Export > "Audio File": the save dialog, then the render on a thread of its own while a
 // progress dialog with Cancel shows how far it has got. The window stays responsive; the render
 // works on a copy of the song, so nothing it reads can change under it.
 #pragma once

@@ -9,6 +9,7 @@
 #include "midi/midi_out_file.h"
 #include "midi/tab_to_midi.h"
 #include "ui/dialogs.h"
+#include "ui/export_commands.h"
 #include "ui/event_list_window.h"
 
 TDemo_Form::TDemo_Form(DialogService& dialogs, QWidget* parent)
@@ -45,6 +46,7 @@ FileDialogSpec TDemo_Form::SaveDialogSpec() {
 
 void TDemo_Form::ExportTab(const Osnova& doc, uint16_t tempo) {
   list_->Clear_List();
+  offeredName_ = OfferingSongName(SaveDialogSpec(), doc).InitialFile;
   Convert_Tab(container_, doc.Bars, tempo);
   list_->show();
   list_->raise();
@@ -54,7 +56,9 @@ void TDemo_Form::ExportTab(const Osnova& doc, uint16_t tempo) {
 }
 
 void TDemo_Form::Save_ButtonClick() {
-  auto chosen = dialogs_.SaveFile(this, SaveDialogSpec());
+  FileDialogSpec spec = SaveDialogSpec();
+  spec.InitialFile = offeredName_;
+  auto chosen = dialogs_.SaveFile(this, spec);
   if (!chosen) return;
   WriteFileOrReport(this, dialogs_, *chosen, [this](const std::string& path, std::string& error) {
     return WriteMidiFile(container_, path, error);

@@ -29,12 +29,15 @@ class TDemo_Form : public QWidget {
   void Save_ButtonClick();
 
   static FileDialogSpec SaveDialogSpec();
+  // The name the save dialog offers: the exported song's, with ".mid".
+  QString OfferedName() const { return offeredName_; }
 
  protected:
   // Closing empties the container and closes the event list.
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  QString offeredName_;
   DialogService& dialogs_;
   TMIDI_Container container_;
   EventListWindow* list_;

@@ -13,6 +13,10 @@ void TextFile1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc,
 void HTMLFille1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc,
                      const ExportBoxes& boxes);
 
+// `spec` offering the song's own name with the export's extension (spec.DefaultSuffix): the song
+// file's name in its folder, else the song's title, else nothing.
+FileDialogSpec OfferingSongName(FileDialogSpec spec, const Osnova& doc);
+
 // The dialogs' settings, for the window and for tests.
 FileDialogSpec SaveTSpec();
 FileDialogSpec SaveHSpec();

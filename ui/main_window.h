@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "files/program_info.h"
 #include "model/tab_document.h"
 #include "layout/view_layout.h"
 
@@ -61,7 +62,7 @@ class TClock;
 class RecoveryKeeper;
 class RecentFilesMenu;
 
-inline constexpr const char* kMainCaption = "Grooveloom 1.0";
+inline constexpr const char* kMainCaption = kProgramNameAndVersion;
 inline constexpr const char* kApplicationTitle = "Grooveloom demo";
 inline constexpr const char* kQuitUnsavedQuestion =
     "You have not saved the changes you have made. Do you want to quit without saving the changes?";
@@ -337,7 +338,7 @@ class TFmain : public QMainWindow {
   QMenu* RecentFiles1 = nullptr;
   QAction *New1 = nullptr, *Open2 = nullptr, *File_3 = nullptr, *File_4 = nullptr, *End1 = nullptr;
   QAction *TextFile1 = nullptr, *HTMLFille1 = nullptr, *MIDIFile1 = nullptr;
-  QAction *PDFFile1 = nullptr, *Print1 = nullptr;  // File > Export > "PDF file...", File > "Print..."
+  QAction *PDFFile1 = nullptr, *Print1 = nullptr;  // File > Export > "PDF File", File > "Print..."
   QAction* AudioFile1 = nullptr;
   QAction *EUndo = nullptr, *ERedo = nullptr, *ECopy = nullptr, *ECut = nullptr, *EPaste = nullptr;
   QAction *Clear1 = nullptr, *Insert1 = nullptr, *Remove1 = nullptr;

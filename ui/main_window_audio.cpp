@@ -1,4 +1,4 @@
-// File > Export > "Audio file...": the song at the tempo box's tempo, with the kit playback uses.
+// File > Export > "Audio File": the song at the tempo box's tempo, with the kit playback uses.
 #include "ui/audio_export_dialog.h"
 #include "ui/main_window.h"
 #include "ui/main_window_widgets.h"

@@ -323,8 +323,8 @@ void TFmain::BuildMenus() {
   TextFile1 = MakeItem(Export1, "TextFile1", "&Text File");
   HTMLFille1 = MakeItem(Export1, "HTMLFille1", "&HTML File");
   MIDIFile1 = MakeItem(Export1, "MIDIFile1", "&MIDI File");
-  PDFFile1 = MakeItem(Export1, "PDFFile1", "&PDF file...");
-  AudioFile1 = MakeItem(Export1, "AudioFile1", "&Audio file...");
+  PDFFile1 = MakeItem(Export1, "PDFFile1", "&PDF File");
+  AudioFile1 = MakeItem(Export1, "AudioFile1", "&Audio File");
   File1->addMenu(Export1);
   Print1 = MakeItem(File1, "Print1", "&Print...", QKeySequence(Qt::CTRL | Qt::Key_P));
   File1->addSeparator();

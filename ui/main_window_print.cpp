@@ -1,4 +1,4 @@
-// PDF export and printing of the tab: File > Export > "PDF file..." and File > "Print...".
+// PDF export and printing of the tab: File > Export > "PDF File" and File > "Print...".
 #include <QAction>
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +8,7 @@
 #include "files/tab_export.h"
 #include "ui/cp1252.h"
 #include "ui/dialogs.h"
+#include "ui/export_commands.h"
 #include "ui/local_path.h"
 #include "ui/main_window.h"
 #include "ui/tab_printer.h"
@@ -21,7 +22,7 @@ void TFmain::ConnectPrintCommands() {
 
 void TFmain::PDFFile1Click() {
   if (!DocumentShown()) return;
-  auto chosen = dialogs_.SaveFile(this, SavePdfSpec());
+  auto chosen = dialogs_.SaveFile(this, OfferingSongName(SavePdfSpec(), *doc_));
   if (!chosen) return;
   std::string error;
   if (!ExportPdf(*doc_, BoxesForExport(), DefaultPaper(), LocalPathString(*chosen),
@@ -36,8 +37,7 @@ void TFmain::Print1Click() {
   QPrinter printer(QPrinter::HighResolution);
   // The printer's own paper when there is a printer; otherwise the locale's.
   if (QPrinterInfo::defaultPrinter().isNull())
-    printer.setPageSize(DefaultPaper().Name == std::string("Letter") ? QPageSize(QPageSize::Letter)
-                                                                     : QPageSize(QPageSize::A4));
+    printer.setPageSize(PageSizeOf(DefaultPaper()));
   const QString song = FromCp1252(doc_->Song);
   printer.setDocName(song.isEmpty() ? QFileInfo(saveTarget_).completeBaseName() : song);
   printer.setCreator(QString::fromLatin1(kMainCaption));

@@ -1,7 +1,5 @@
 #include "ui/tab_printer.h"
 
-#include <langinfo.h>
-
 #include <QBuffer>
 #include <QFont>
 #include <QFontMetricsF>
@@ -19,12 +17,12 @@
 
 #include "common/atomic_file.h"
 #include "files/convert.h"
+#include "files/program_info.h"
 #include "ui/cp1252.h"
 #include "layout/view_layout.h"
 
 namespace {
 
-constexpr const char* kCreator = "Grooveloom 1.0";
 // The view's fonts at its 96 dpi: 10 points are 13 pixels, 9 points 12; here pixels are units.
 constexpr int kTabTextPixels = 13;
 constexpr int kCountPixels = 12;
@@ -103,7 +101,8 @@ struct PageFonts {
   QFont Label = MakeFont("DejaVu Sans Mono", kTabTextPixels, false, true);  // also comments
   QFont Letter = MakeFont("DejaVu Sans Mono", kTabTextPixels, true, true);
   QFont Count = MakeFont("DejaVu Sans Mono", kCountPixels, false, true);
-  QFont Part = MakeFont("DejaVu Sans", kTabTextPixels, true, false);
+  // Part names in the comments' monospaced font: the page layout places them by its advance.
+  QFont Part = MakeFont("DejaVu Sans Mono", kTabTextPixels, true, true);
   QFont Title = MakeFont("DejaVu Sans", 24, true, false);
   QFont Subtitle = MakeFont("DejaVu Sans", 16, false, false);
   QFont FieldLabel = MakeFont("DejaVu Sans", kTabTextPixels, true, false);
@@ -117,6 +116,8 @@ struct PageFonts {
       case print::TextStyle::FieldLabel: return FieldLabel;
       case print::TextStyle::FieldValue: return FieldValue;
       case print::TextStyle::PageNumber: return PageNumber;
+      case print::TextStyle::PartName: return Part;
+      case print::TextStyle::Comment: return Label;
     }
     return FieldValue;
   }
@@ -196,23 +197,12 @@ void PagePainter::PaintSystem(QPainter& painter, const Osnova& doc, const print:
   Letters.Flush(painter);
   Counts.Flush(painter);
 
-  // Comments run on over the next bar's strip as in the view; the page's clip stops them at the
-  // right edge of the content.
-  painter.setFont(Fonts.Label);
-  const double commentAscent = QFontMetricsF(painter.font(), painter.device()).ascent();
-  for (std::size_t i = 0; i < columns.size(); ++i) {
-    const TBar& bar = doc.Bar(system.FirstBar + static_cast<int>(i));
-    if (bar.Comment.empty()) continue;
-    painter.drawText(QPointF(view::LetterX(columns[i]), top + view::CommentY(H, 0) + commentAscent),
-                     FromCp1252(bar.Comment));
-  }
-  if (!system.Parts.empty()) {
-    painter.setFont(Fonts.Part);
-    const double partAscent = QFontMetricsF(painter.font(), painter.device()).ascent();
-    for (const print::PartMark& part : system.Parts) {
-      const int column = columns[static_cast<std::size_t>(part.Bar - system.FirstBar)];
-      painter.drawText(QPointF(view::LetterX(column), system.Top + partAscent), FromCp1252(part.Name));
-    }
+  // Comments and part names where the layout placed them, wrapped and on lines of their own so
+  // none overprints another.
+  for (const print::PlacedText& text : system.Texts) {
+    painter.setFont(Fonts.Of(text.Style));
+    const double ascent = QFontMetricsF(painter.font(), painter.device()).ascent();
+    painter.drawText(QPointF(text.X, text.Y + ascent), FromCp1252(text.Text));
   }
 }
 
@@ -247,6 +237,49 @@ void PaintPages(QPainter& painter, PagePainter& pages, const Osnova& doc,
   }
 }
 
+// Qt's PDF writer has no author field: the entry goes into its document information dictionary
+// (object 1, at the head of the file), and every cross-reference offset after it moves along.
+// A file not laid out as expected is left as it is, without the author.
+QByteArray WithAuthor(const QByteArray& pdf, const QString& author) {
+  if (author.isEmpty()) return pdf;
+  const QByteArray head = "\n1 0 obj\n<<\n";
+  const qsizetype info = pdf.indexOf(head);
+  const qsizetype xref = pdf.lastIndexOf("\nxref\n");
+  const qsizetype startxref = pdf.lastIndexOf("\nstartxref\n");
+  if (info < 0 || xref < info || startxref < xref) return pdf;
+  const qsizetype at = info + head.size();
+
+  QByteArray entry = "/Author <FEFF";
+  for (const QChar c : author) entry += QByteArray::number(c.unicode(), 16).rightJustified(4, '0').toUpper();
+  entry += ">\n";
+  const qsizetype shift = entry.size();
+
+  QByteArray out = pdf;
+  // The table: "xref", "0 N", then N entries of 20 bytes, "0000012345 00000 n \n".
+  qsizetype line = xref + 6;
+  const qsizetype headerEnd = out.indexOf('\n', line);
+  const QList<QByteArray> counts = out.mid(line, headerEnd - line).trimmed().split(' ');
+  bool ok = counts.size() == 2;
+  const int n = ok ? counts[1].toInt(&ok) : 0;
+  if (!ok || headerEnd + 1 + qsizetype{20} * n > startxref + 1) return pdf;
+  for (int i = 0; i < n; ++i) {
+    const qsizetype e = headerEnd + 1 + qsizetype{20} * i;
+    if (out[e + 17] != 'n') continue;
+    const qlonglong offset = out.mid(e, 10).toLongLong(&ok);
+    if (!ok) return pdf;
+    if (offset >= at) out.replace(e, 10, QByteArray::number(offset + shift).rightJustified(10, '0'));
+  }
+  const qsizetype number = startxref + 11;
+  const qsizetype numberEnd = out.indexOf('\n', number);
+  const qlonglong xrefOffset = out.mid(number, numberEnd - number).trimmed().toLongLong(&ok);
+  if (!ok) return pdf;
+  out.replace(number, numberEnd - number, QByteArray::number(xrefOffset + shift) + ' ');
+  out.insert(at, entry);
+  return out;
+}
+
+}  // namespace
+
 QPageSize PageSizeOf(const print::Paper& paper) {
   const std::string_view name = paper.Name;
   if (name == print::kA4.Name) return QPageSize(QPageSize::A4);
@@ -255,18 +288,11 @@ QPageSize PageSizeOf(const print::Paper& paper) {
                    QPageSize::ExactMatch);
 }
 
-}  // namespace
-
 print::Paper DefaultPaper() {
   const QByteArray chosen = qgetenv("GROOVELOOM_PAPER").toLower();
   if (chosen == "a4") return print::kA4;
   if (chosen == "letter") return print::kLetter;
-#ifdef _NL_PAPER_WIDTH
-  // glibc hands the paper width (millimetres) back in the bits of the pointer.
-  const auto width = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(nl_langinfo(_NL_PAPER_WIDTH)));
-  if (width == 216) return print::kLetter;
-  if (width == 210) return print::kA4;
-#endif
+  if (const std::optional<print::Paper> paper = print::LocalePaper()) return *paper;
   return QLocale::system().measurementSystem() == QLocale::ImperialUSSystem ? print::kLetter
                                                                             : print::kA4;
 }
@@ -284,14 +310,15 @@ QByteArray PdfBytes(const Osnova& doc, const ExportBoxes& boxes, const print::Pa
   buffer.open(QIODevice::WriteOnly);
   {
     QPdfWriter writer(&buffer);
-    writer.setCreator(QString::fromLatin1(kCreator));
+    writer.setCreator(QString::fromLatin1(kProgramNameAndVersion));
     writer.setTitle(FromCp1252(doc.Song));
     writer.setPageLayout(QPageLayout(PageSizeOf(paper), QPageLayout::Portrait, QMarginsF()));
     QPainter painter(&writer);
     PaintTabPages(painter, doc, layout, 0, static_cast<int>(layout.Pages.size()) - 1,
                   [&writer] { writer.newPage(); });
   }
-  return bytes;
+  // The one who wrote the tab down, else the band.
+  return WithAuthor(bytes, FromCp1252(doc.TabAuthor.empty() ? doc.Artist : doc.TabAuthor));
 }
 
 bool ExportPdf(const Osnova& doc, const ExportBoxes& boxes, const print::Paper& paper,

@@ -1,5 +1,5 @@
 // The printed tab: paints the pages of layout/page_layout.h as vectors with QPainter, on a PDF
-// writer (File > Export > "PDF file...", `grooveloom -o song.pdf IN`) or on a printer
+// writer (File > Export > "PDF File", `grooveloom -o song.pdf IN`) or on a printer
 // (File > "Print..."). One painting routine serves both.
 #pragma once
 
@@ -11,6 +11,7 @@
 #include "ui/dialogs.h"
 #include "layout/page_layout.h"
 
+class QPageSize;
 class QPainter;
 class QPrinter;
 
@@ -18,6 +19,9 @@ class QPrinter;
 // paper (LC_PAPER), else Letter where the locale measures in inches and A4 everywhere else.
 // Needs the Q(Gui)Application, which sets the locale from the environment.
 print::Paper DefaultPaper();
+
+// The Qt page size of `paper`: A4 and Letter by name, any other as its own size.
+QPageSize PageSizeOf(const print::Paper& paper);
 
 // Paints pages from..to (0-based, inclusive) of `layout`, calling `newPage` between two pages.
 // The painter's device is one page of the layout's paper, with its origin at the paper's corner.
@@ -40,5 +44,5 @@ bool WritePdfFile(Osnova& doc, const std::string& path, std::string& error);
 // False with a reason when the printer cannot be started.
 bool PrintTab(QPrinter& printer, const Osnova& doc, const ExportBoxes& boxes, std::string& error);
 
-// The save dialog of File > Export > "PDF file...".
+// The save dialog of File > Export > "PDF File".
 FileDialogSpec SavePdfSpec();

@@ -26,9 +26,12 @@ set(expected
   share/applications/${APP_ID}.desktop
   share/icons/hicolor/scalable/apps/${APP_ID}.svg
   share/icons/hicolor/48x48/apps/${APP_ID}.png
+  share/icons/hicolor/scalable/mimetypes/application-x-grooveloom-tab.svg
   share/mime/packages/${APP_ID}.xml
   share/metainfo/${APP_ID}.metainfo.xml
-  share/man/man1/grooveloom.1)
+  share/man/man1/grooveloom.1.gz
+  share/doc/grooveloom/copyright
+  share/doc/grooveloom/changelog.gz)
 foreach(f IN LISTS expected)
   if(NOT EXISTS ${TREE}/${f})
     message(FATAL_ERROR "not installed: ${PREFIX}/${f}")
@@ -46,6 +49,17 @@ endforeach()
 run(${TREE}/bin/grooveloom --help)
 if(NOT out MATCHES "grooveloom \\[FILE\\]")
   message(FATAL_ERROR "installed program printed: ${out}")
+endif()
+# One version everywhere: the program's, the metainfo's newest release, the man page's and the
+# changelog's.
+run(${TREE}/bin/grooveloom --version)
+if(NOT out MATCHES "^Grooveloom ([0-9][0-9.]*)\n$")
+  message(FATAL_ERROR "grooveloom --version printed: ${out}")
+endif()
+set(version ${CMAKE_MATCH_1})
+file(READ ${TREE}/share/metainfo/${APP_ID}.metainfo.xml metainfo)
+if(NOT metainfo MATCHES "<release version=\"${version}\"")
+  message(FATAL_ERROR "the metainfo's release is not ${version}")
 endif()
 file(READ ${TREE}/share/grooveloom/help.html help LIMIT 200)
 if(NOT help MATCHES "<")
@@ -77,10 +91,24 @@ foreach(line "GenericName=Drum Tab Editor" "Exec=grooveloom %f" "Icon=${APP_ID}"
 endforeach()
 run(appstreamcli validate --no-net ${TREE}/share/metainfo/${APP_ID}.metainfo.xml)
 
-# The man page is roff with the command line, the environment and the files.
-file(READ ${TREE}/share/man/man1/grooveloom.1 man)
-foreach(word ".TH GROOVELOOM 1" "GROOVELOOM_SOUNDFONT" "GROOVELOOM_MIDI_LOG"
-             "GROOVELOOM_AUTOSAVE_SECONDS" "XDG_CONFIG_HOME" "XDG_STATE_HOME" "recovery")
+# The man page is roff (gzip -9n: no name or time stamp inside) with the command line, every
+# output format, the environment and the files.
+foreach(gz share/man/man1/grooveloom.1.gz share/doc/grooveloom/changelog.gz)
+  file(READ ${TREE}/${gz} header HEX LIMIT 10)
+  if(NOT header MATCHES "^1f8b08000000000002")
+    message(FATAL_ERROR "${gz} is not compressed with gzip -9n: ${header}")
+  endif()
+endforeach()
+run(gzip -dc ${TREE}/share/man/man1/grooveloom.1.gz)
+set(man "${out}")
+run(gzip -dc ${TREE}/share/doc/grooveloom/changelog.gz)
+if(NOT out MATCHES "^grooveloom \\(${version}\\)")
+  message(FATAL_ERROR "the changelog does not start with version ${version}")
+endif()
+foreach(word ".TH GROOVELOOM 1 \"December 2026\" \"Grooveloom ${version}\"" "GROOVELOOM_SOUNDFONT"
+             "GROOVELOOM_MIDI_LOG" "GROOVELOOM_AUTOSAVE_SECONDS" "XDG_CONFIG_HOME" "XDG_STATE_HOME"
+             "recovery" "Recent Files" "PDF" "print" ".BR .pdf" ".BR .wav" ".BR .flac" ".BR .ogg"
+             "\\-\\-version")
   string(FIND "${man}" "${word}" at)
   if(at EQUAL -1)
     message(FATAL_ERROR "the man page does not mention ${word}")

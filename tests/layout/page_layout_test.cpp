@@ -173,3 +173,57 @@ TEST(PageLayout, PartNamesStandAboveTheBarsWherePartsStart) {
   EXPECT_EQ(systems[1].LineTop(), systems[1].Top + print::kPartStrip);
   EXPECT_EQ(systems[2].Top, systems[1].Top + print::kPartStrip + layout.LineHeight);
 }
+
+TEST(PageLayout, PartNamesAndCommentsNeverOverprintAndLoseNoText) {
+  // Four short bars a line, each starting a part with a long name and carrying a comment longer
+  // than its bar; the line's last comment is longer than the room left on the page.
+  Osnova doc = Song(8, {16});
+  const std::string longComment =
+      "crash on the one, then open hi-hat with the left foot until the fill comes in at the end";
+  for (int b = 0; b < 8; ++b) {
+    doc.SongParts.push_back({b, "Part number " + std::to_string(b) + " of the song"});
+    doc.Bar(b).Comment = b == 3 ? longComment : "comment of bar " + std::to_string(b) + " is long";
+  }
+  doc.Bar(7).Comment = std::string(120, 'x');  // one word longer than a line
+  const print::PageLayout layout = print::LayOutPages(doc, kBoxes, print::kA4);
+  ExpectWholeBarsInOrder(doc, layout);
+
+  std::string commentsRead;
+  int partsRead = 0;
+  for (const auto& page : layout.Pages)
+    for (const auto& system : page.Systems) {
+      for (std::size_t i = 0; i < system.Texts.size(); ++i) {
+        const print::PlacedText& a = system.Texts[i];
+        EXPECT_GE(a.X, 0.0);
+        EXPECT_LE(a.X + a.Width, layout.ContentWidth) << a.Text;
+        EXPECT_NEAR(a.Width, a.Text.size() * print::kTextAdvance, 1e-9);
+        // Above the system's bar lines, below its top.
+        EXPECT_GE(a.Y, system.Top);
+        EXPECT_LE(a.Y + a.Height, system.LineTop() + view::BarLineTop(layout.LineHeight, 0)) << a.Text;
+        for (std::size_t j = i + 1; j < system.Texts.size(); ++j) {
+          const print::PlacedText& b = system.Texts[j];
+          const bool apart = a.X + a.Width <= b.X || b.X + b.Width <= a.X ||
+                             a.Y + a.Height <= b.Y || b.Y + b.Height <= a.Y;
+          EXPECT_TRUE(apart) << "\"" << a.Text << "\" overprints \"" << b.Text << "\"";
+        }
+        if (a.Style == print::TextStyle::Comment) commentsRead += a.Text + " ";
+        if (a.Style == print::TextStyle::PartName) ++partsRead;
+      }
+    }
+  // Every word of every comment is on paper, in order; every part name is there.
+  std::string commentsWritten;
+  for (int b = 0; b < 8; ++b) commentsWritten += doc.Bar(b).Comment + " ";
+  auto squeeze = [](std::string s) {
+    std::erase(s, ' ');
+    return s;
+  };
+  EXPECT_EQ(squeeze(commentsRead), squeeze(commentsWritten));
+  EXPECT_GE(partsRead, 8);
+}
+
+TEST(PageLayout, WrapBreaksBetweenWordsAndInsideWordsLongerThanALine) {
+  EXPECT_EQ(print::WrapText("one two three", 7), (std::vector<std::string>{"one two", "three"}));
+  EXPECT_EQ(print::WrapText("  abcdefghij  x ", 4),
+            (std::vector<std::string>{"abcd", "efgh", "ij x"}));
+  EXPECT_TRUE(print::WrapText("   ", 5).empty());
+}

@@ -107,6 +107,24 @@ TEST_P(ExportCommandTest, AsksWithItsOwnDialogAndWritesTheExport) {
   EXPECT_EQ(FilesInDir(), 1);  // no temporary file left behind
 }
 
+TEST_P(ExportCommandTest, DialogOffersTheSongsNameWithTheExportsExtension) {
+  const CommandCase& c = GetParam();
+  dialogs_.SaveAnswers = {std::nullopt, std::nullopt, std::nullopt};  // Cancel each time
+  // A new song: nothing to offer until it has a title; a title is no path.
+  c.Run(nullptr, dialogs_, *doc_, boxes_);
+  doc_->Song = "AC/DC: Back\tin Black";
+  c.Run(nullptr, dialogs_, *doc_, boxes_);
+  // A song with a file: its name beside it.
+  doc_->HasFile = true;
+  doc_->FileName = "/music/tabs/back in black.gvlm";
+  c.Run(nullptr, dialogs_, *doc_, boxes_);
+  ASSERT_EQ(dialogs_.SaveDialogs.size(), 3u);
+  const QString suffix = QString(".") + c.Suffix;
+  EXPECT_EQ(dialogs_.SaveDialogs[0].InitialFile, "");
+  EXPECT_EQ(dialogs_.SaveDialogs[1].InitialFile, "AC_DC: Back in Black" + suffix);
+  EXPECT_EQ(dialogs_.SaveDialogs[2].InitialFile, "/music/tabs/back in black" + suffix);
+}
+
 TEST_P(ExportCommandTest, CancelledDialogWritesNothing) {
   dialogs_.SaveAnswers.push_back(std::nullopt);
   GetParam().Run(nullptr, dialogs_, *doc_, boxes_);

@@ -1,4 +1,4 @@
-// File > Export > "Audio file...": the save dialog, the render off the UI thread with its progress
+// File > Export > "Audio File": the save dialog, the render off the UI thread with its progress
 // dialog, Cancel, and the boxes shown for refusals and failures.
 #include <sndfile.h>
 

@@ -4,6 +4,10 @@
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QTemporaryFile>
+#include <locale.h>
+
+#include <initializer_list>
+#include <vector>
 
 #include "files/tab_export.h"
 // GCC 12 at -O2 sees an uninitialised QString inside std::optional in the scripted dialogs' queue
@@ -99,6 +103,86 @@ TEST(TabPrinter, LetterPaperMakesLetterPages) {
   ASSERT_GE(file.pdf.pageCount(), 3);
   EXPECT_NEAR(file.pdf.pagePointSize(0).width(), 612, 1);
   EXPECT_NEAR(file.pdf.pagePointSize(0).height(), 792, 1);
+}
+
+TEST(TabPrinter, PdfCarriesTitleAndAuthorAndStaysAValidFile) {
+  Osnova doc = ThreePageSong();
+  doc.TabAuthor = "J\xf6rg Tabber";  // Windows-1252 bytes
+  for (const bool withTabAuthor : {true, false}) {
+    if (!withTabAuthor) doc.TabAuthor.clear();
+    const QByteArray bytes = PdfBytes(doc, {"4", "4", "120"}, print::kA4);
+    PdfFile file(bytes);
+    ASSERT_EQ(file.pdf.status(), QPdfDocument::Status::Ready);
+    EXPECT_EQ(file.pdf.pageCount(), 3);
+    EXPECT_EQ(file.pdf.metaData(QPdfDocument::MetaDataField::Title).toString(), u"Caf\u00e9 Groove");
+    // The one who wrote the tab down, else the band.
+    EXPECT_EQ(file.pdf.metaData(QPdfDocument::MetaDataField::Author).toString(),
+              withTabAuthor ? u"J\u00f6rg Tabber"_qs : u"The Band"_qs);
+    // Every offset of the cross-reference table still points at its object: a reader needs no
+    // repair to open the file.
+    const qsizetype xref = bytes.lastIndexOf("\nxref\n");
+    ASSERT_GT(xref, 0);
+    const qsizetype first = bytes.indexOf('\n', xref + 6) + 1;
+    const int count = bytes.mid(xref + 6, first - xref - 7).trimmed().split(' ').value(1).toInt();
+    ASSERT_GT(count, 10);
+    for (int i = 1; i < count; ++i) {
+      const QByteArray entry = bytes.mid(first + 20 * i, 20);
+      if (entry[17] != 'n') continue;
+      const qsizetype offset = entry.left(10).toLongLong();
+      EXPECT_TRUE(bytes.mid(offset).startsWith(QByteArray::number(i) + " 0 obj")) << "object " << i;
+    }
+    const qsizetype startxref = bytes.lastIndexOf("startxref\n") + 10;
+    EXPECT_EQ(bytes.mid(startxref, bytes.indexOf('\n', startxref) - startxref).trimmed().toLongLong(),
+              xref + 1);
+  }
+}
+
+// The environment variables a test changes, put back as they were.
+class EnvironmentGuard {
+ public:
+  explicit EnvironmentGuard(std::initializer_list<const char*> names) {
+    for (const char* name : names)
+      saved_.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
+  }
+  ~EnvironmentGuard() {
+    for (const Saved& s : saved_) {
+      if (s.Set)
+        qputenv(s.Name, s.Value);
+      else
+        qunsetenv(s.Name);
+    }
+  }
+
+ private:
+  struct Saved {
+    const char* Name;
+    bool Set;
+    QByteArray Value;
+  };
+  std::vector<Saved> saved_;
+};
+
+TEST(TabPrinter, DefaultPaperIsTheLocalesPaper) {
+  // en_CA: Letter paper with metric measurement, so only the paper size itself can say Letter.
+  const locale_t canada = newlocale(LC_PAPER_MASK, "en_CA.UTF-8", static_cast<locale_t>(nullptr));
+  if (canada == static_cast<locale_t>(nullptr))
+    GTEST_SKIP() << "no en_CA.UTF-8 locale (localedef -i en_CA -f UTF-8 en_CA.UTF-8)";
+  freelocale(canada);
+  EnvironmentGuard guard{"LC_ALL", "LC_PAPER", "LANG", "GROOVELOOM_PAPER"};
+  qunsetenv("LC_ALL");
+  qunsetenv("GROOVELOOM_PAPER");
+  qputenv("LANG", "C.UTF-8");
+  qputenv("LC_PAPER", "en_CA.UTF-8");
+  EXPECT_STREQ(DefaultPaper().Name, "Letter");
+  qunsetenv("LC_PAPER");
+  qputenv("LC_ALL", "en_CA.UTF-8");
+  EXPECT_STREQ(DefaultPaper().Name, "Letter");
+  qputenv("LC_ALL", "C.UTF-8");
+  EXPECT_STREQ(DefaultPaper().Name, "A4");
+  // The user's explicit choice comes first.
+  qputenv("LC_ALL", "en_CA.UTF-8");
+  qputenv("GROOVELOOM_PAPER", "a4");
+  EXPECT_STREQ(DefaultPaper().Name, "A4");
 }
 
 TEST(TabPrinter, PrinterPrintsThePageRangeChosenInItsDialogOnItsPaper) {
