@@ -155,7 +155,7 @@ int PlayFromCommandLine(int argc, char** argv) {
   std::string logError;
   if (!StartMidiLogFromEnvironment(logError)) std::cerr << "grooveloom: " << logError << '\n';
   // The mixer first: the synthesizer's audio thread uses it until the device closes.
-  LiveMixer mixer({}, FluidSynthDevice::kPeriods * FluidSynthDevice::kPeriodSize);
+  LiveMixer mixer({}, FluidSynthDevice::Periods() * FluidSynthDevice::kPeriodSize);
   SystemDeviceLayer devices;
   devices.SetSynthPlayback(&mixer, &mixer);
   SetMidiDeviceLayer(&devices);

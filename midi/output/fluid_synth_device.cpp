@@ -65,6 +65,12 @@ bool FluidSynthDevice::FindConfiguredSoundFont(std::string& path, std::string& e
   return FindSoundFont(std::getenv("GROOVELOOM_SOUNDFONT"), DefaultSoundFonts(), path, error);
 }
 
+int FluidSynthDevice::Periods() {
+  const char* text = std::getenv("GROOVELOOM_AUDIO_PERIODS");
+  const int periods = text ? std::atoi(text) : 0;
+  return periods >= 2 && periods <= 32 ? periods : kPeriods;
+}
+
 bool FluidSynthDevice::CreateSynth(std::string& error) {
   CaptureLibraryMessages();
   settings_ = new_fluid_settings();
@@ -74,7 +80,7 @@ bool FluidSynthDevice::CreateSynth(std::string& error) {
   }
   fluid_settings_setnum(settings_, "synth.sample-rate", kSampleRate);
   fluid_settings_setint(settings_, "audio.period-size", kPeriodSize);
-  fluid_settings_setint(settings_, "audio.periods", kPeriods);
+  fluid_settings_setint(settings_, "audio.periods", Periods());
   // While this is on, the PulseAudio driver ignores the periods and asks for ~100 ms.
   fluid_settings_setint(settings_, "audio.pulseaudio.adjust-latency", 0);
   fluid_settings_setstr(settings_, "audio.pulseaudio.media-role", "music");

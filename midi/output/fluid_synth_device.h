@@ -31,6 +31,9 @@ class FluidSynthDevice {
   static constexpr int kSampleRate = 44100;
   static constexpr int kPeriodSize = 256;  // frames; smaller periods crackle under PipeWire
   static constexpr int kPeriods = 2;
+  // kPeriods, or GROOVELOOM_AUDIO_PERIODS (2..32): more buffering for a machine too busy to feed the
+  // output every few milliseconds at normal priority, at the cost of latency.
+  static int Periods();
 
   FluidSynthDevice() = default;
   FluidSynthDevice(const FluidSynthDevice&) = delete;
@@ -73,7 +76,7 @@ class FluidSynthDevice {
 
   // Audio buffered ahead of the output: periods x period size / sample rate. A note sent now also
   // waits for the period being rendered, so the worst case is one period more.
-  static double ConfiguredLatencyMilliseconds() { return 1000.0 * kPeriods * kPeriodSize / kSampleRate; }
+  static double ConfiguredLatencyMilliseconds() { return 1000.0 * Periods() * kPeriodSize / kSampleRate; }
   const std::string& DriverName() const { return driverName_; }
 
   // GROOVELOOM_SOUNDFONT when set (and then it must be readable), else the first readable candidate.
