@@ -6,7 +6,9 @@
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <cctype>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -14,6 +16,9 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <iconv.h>
+#include <langinfo.h>
 
 #include "app/play_command.h"
 #include "audio/audio_convert.h"
@@ -63,7 +68,9 @@ void PrintUsage(std::ostream& out) {
          "                            IN may also be a text tab (.txt, .tab) or a MIDI file\n"
          "                            (.mid, .midi), imported as a new song; FILE too\n"
          "  --channel N               with -o: the MIDI channel (1..16) of the drum notes to\n"
-         "                            import, 10 by default\n"
+         "                            import, 10 by default; options go in any order\n"
+         "  --no-normalize            with -o to .wav, .flac or .ogg: keep the synthesizer's level\n"
+         "                            (by default the loudest sample is brought to -1 dBFS)\n"
          "  grooveloom --play SONG [--tempo T] [--click quarter|eighth|sixteenth] [--count-in N]\n"
          "             [--loop-part NAME | --loop-bars A-B] [--trainer FROM%:TO%:STEP%:PASSES]\n"
          "                            play SONG with the built-in synthesizer without a window,\n"
@@ -75,28 +82,77 @@ void PrintUsage(std::ostream& out) {
          "2 unknown OUT extension or wrong arguments. Messages go to standard error.\n";
 }
 
+// The model's texts are Windows-1252; a terminal shows the locale's encoding (mostly UTF-8).
+// Characters the locale lacks become look-alikes or '?'.
+std::string LocaleText(const std::string& cp1252) {
+  if (std::all_of(cp1252.begin(), cp1252.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return cp1252;
+  std::setlocale(LC_CTYPE, "");
+  const std::string target = std::string(nl_langinfo(CODESET)) + "//TRANSLIT";
+  iconv_t convert = iconv_open(target.c_str(), "WINDOWS-1252");
+  if (convert == reinterpret_cast<iconv_t>(-1)) return cp1252;
+  std::string in = cp1252, out(cp1252.size() * 4 + 16, '\0');
+  char* from = in.data();
+  char* to = out.data();
+  std::size_t left = in.size(), room = out.size();
+  while (left > 0 && iconv(convert, &from, &left, &to, &room) == static_cast<std::size_t>(-1)) {
+    if (room == 0) break;
+    ++from;  // a byte the locale cannot show at all
+    --left;
+    *to++ = '?';
+    --room;
+  }
+  iconv_close(convert);
+  out.resize(out.size() - room);
+  return out;
+}
+
+// `-o OUT`, `--channel N` and IN in any order; `--` ends the options (for a name starting with -).
 int Convert(int argc, char** argv) {
-  std::vector<std::string> files;
+  std::vector<std::string> inputs;
+  std::string out;
+  bool haveOut = false, options = true;
   int channel = 10;
-  for (int i = 2; i < argc; ++i) {
+  for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--channel" && i + 1 < argc) {
-      const std::string value = argv[++i];
+    if (options && arg == "--") {
+      options = false;
+    } else if (options && arg == "-o") {
+      if (i + 1 >= argc || haveOut) {
+        std::cerr << "grooveloom: -o needs one output file\n";
+        PrintUsage(std::cerr);
+        return 2;
+      }
+      out = argv[++i];
+      haveOut = true;
+    } else if (options && (arg == "--channel" || arg.starts_with("--channel="))) {
+      std::string value;
+      if (arg != "--channel")
+        value = arg.substr(std::string("--channel=").size());
+      else if (i + 1 < argc)
+        value = argv[++i];
       channel = !value.empty() && value.size() <= 2 && value.find_first_not_of("0123456789") == std::string::npos
                     ? std::stoi(value) : 0;
       if (channel < 1 || channel > 16) {
         std::cerr << "grooveloom: --channel needs a MIDI channel from 1 to 16\n";
         return 2;
       }
+    } else if (options && arg == "--no-normalize") {
+      gNormalizeAudio = false;
+    } else if (options && arg.size() > 1 && arg[0] == '-') {
+      std::cerr << "grooveloom: unknown option " << arg << '\n';
+      PrintUsage(std::cerr);
+      return 2;
     } else {
-      files.push_back(arg);
+      inputs.push_back(arg);
     }
   }
-  if (files.size() != 2) {
+  if (!haveOut || inputs.size() != 1) {
     std::cerr << "grooveloom: -o needs an output and an input file\n";
     PrintUsage(std::cerr);
     return 2;
   }
+  const std::vector<std::string> files = {out, inputs.front()};
   std::string message;
   std::unique_ptr<QGuiApplication> painting;
   if (IsPaintedFormat(files[0])) {
@@ -109,7 +165,7 @@ int Convert(int argc, char** argv) {
   }
   std::vector<std::string> warnings;
   const int status = ConvertFile(files[1], files[0], channel, message, warnings);
-  for (const std::string& warning : warnings) std::cerr << "Warning: " << warning << '\n';
+  for (const std::string& warning : warnings) std::cerr << "Warning: " << LocaleText(warning) << '\n';
   if (!message.empty()) std::cerr << message << '\n';
   return status;
 }
@@ -181,8 +237,19 @@ int main(int argc, char** argv) {
       std::cout << kProgramNameAndVersion << '\n';
       return 0;
     }
-    if (first == "-o") return Convert(argc, argv);
     if (first == "--play") return PlayFromCommandLine(argc, argv);
+  }
+  bool channel = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--") break;
+    if (arg == "-o") return Convert(argc, argv);
+    channel = channel || arg == "--channel" || arg.starts_with("--channel=");
+  }
+  if (channel) {  // said here, before a window (and a display) is needed to say it
+    std::cerr << "grooveloom: --channel goes with -o\n";
+    PrintUsage(std::cerr);
+    return 2;
   }
 
   gStartMessages = qInstallMessageHandler(NoDisplayIsAnError);

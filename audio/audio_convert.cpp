@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -9,6 +10,8 @@
 #include "audio/audio_export.h"
 #include "audio/drum_sound_bank.h"
 #include "files/convert.h"
+
+bool gNormalizeAudio = true;
 
 namespace {
 
@@ -24,16 +27,16 @@ class InterruptCatcher {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &oldInt_);
-    sigaction(SIGTERM, &action, &oldTerm_);
+    // A closed terminal (SIGHUP) ends the export as cleanly as Ctrl+C.
+    for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &action, &old_[i]);
   }
   ~InterruptCatcher() {
-    sigaction(SIGINT, &oldInt_, nullptr);
-    sigaction(SIGTERM, &oldTerm_, nullptr);
+    for (std::size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &old_[i], nullptr);
   }
 
  private:
-  struct sigaction oldInt_ {}, oldTerm_ {};
+  static constexpr std::array<int, 3> kSignals{SIGINT, SIGTERM, SIGHUP};
+  std::array<struct sigaction, 3> old_{};
 };
 
 std::string MinutesSeconds(int64_t seconds) {
@@ -45,6 +48,7 @@ std::string MinutesSeconds(int64_t seconds) {
 
 bool WriteAudio(Osnova& doc, const std::string& path, std::string& error) {
   AudioExportSettings settings;
+  settings.Normalize = gNormalizeAudio;
   settings.Tempo = doc.Tempo;
   settings.Kit = doc.Kit;
   const bool terminal = ::isatty(STDERR_FILENO) == 1;

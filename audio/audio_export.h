@@ -2,9 +2,12 @@
 // WAV (16-bit PCM), FLAC or Ogg Vorbis file, 44.1 kHz stereo, chosen by the file's extension.
 //
 // Every position sounds at its exact frame for the tempo (a sixteenth is 15000 / tempo ms), notes
-// of rows the kit hides are silent, every drum sound rings to its natural end, and the file ends
-// once the last sound has died away: 60 dB below the level of the last notes, at most 4 s after
-// the last note. The audio is streamed to the file in blocks; memory does not grow with the song.
+// of rows the kit hides are silent, every drum sound rings to its natural end. The file runs to
+// the end of the last bar holding a note (its musical length, so exported loops line up), then on
+// until the sound has died away: 60 dB below the level of the last notes, at most 4 s more. DC is
+// removed, the loudest sample is brought to -1 dBFS (unless asked not to), and the song's title,
+// artist and album go into the file's tags. The audio is streamed to the file in blocks; memory
+// does not grow with the song.
 #pragma once
 
 #include <array>
@@ -21,6 +24,7 @@ struct AudioExportSettings {
   std::string SoundFont;                          // empty: the one the program plays with
   ClickMode Click = ClickMode::Off;               // the metronome mixed in, as playback plays it
   int ClickVolume = 80;                           // percent
+  bool Normalize = true;                          // false keeps the synthesizer's own level
 };
 
 // Called now and then with the frames written and the frames expected in all; returning false
@@ -30,7 +34,8 @@ using AudioProgress = std::function<bool(int64_t done, int64_t total)>;
 enum class AudioExportResult { Done, Cancelled, Failed };
 
 inline constexpr const char* kSilentSongMessage = "The song has no notes to play in the rows the kit shows.";
-inline constexpr int kAudioTailSeconds = 4;  // the longest a file runs on after its last note
+inline constexpr int kAudioTailSeconds = 4;  // the longest a file rings on after its last bar
+inline constexpr float kNormalizedPeak = 0.89125094f;  // -1 dBFS
 
 // Renders `doc` into `path`. Failed comes with the reason in `error`; neither a failure nor a
 // cancel leaves a file behind or changes an existing one.

@@ -51,6 +51,10 @@ void VoiceMixer::Mix(float* out, int64_t from, int frames) {
   std::erase_if(voices_, [to](const Voice& v) { return v.Start + v.Sound->Frames() <= to; });
 }
 
+void VoiceMixer::DropEndedBy(int64_t frame) {
+  std::erase_if(voices_, [frame](const Voice& v) { return v.Start + v.Sound->Frames() <= frame; });
+}
+
 void VoiceMixer::DropStartingAfter(int64_t frame) {
   std::erase_if(voices_, [frame](const Voice& v) { return v.Start > frame; });
 }

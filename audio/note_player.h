@@ -54,6 +54,7 @@ class VoiceMixer {
   // Adds the voices' frames [from, from + frames) into `out` (interleaved stereo).
   void Mix(float* out, int64_t from, int frames);
   void DropStartingAfter(int64_t frame);
+  void DropEndedBy(int64_t frame);
   bool Idle() const { return voices_.empty(); }
 
  private:

@@ -61,8 +61,12 @@ bool SongNotes::Next(AudioNote& note) {
   return false;
 }
 
-int64_t SongNotes::LastNoteFrame() const {
-  int64_t start = 0, last = -1;
+int64_t SongNotes::LastNoteFrame() const { return LastNoteAndEnd().first; }
+
+int64_t SongNotes::MusicalEndFrame() const { return LastNoteAndEnd().second; }
+
+std::pair<int64_t, int64_t> SongNotes::LastNoteAndEnd() const {
+  int64_t start = 0, last = -1, end = -1;
   for (const auto& bar : doc_.Bars) {
     const int length = std::min<int>(bar->Length, kMaxPositions);
     const uint64_t inBar = length == 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
@@ -70,25 +74,34 @@ int64_t SongNotes::LastNoteFrame() const {
     for (int row = 1; row < kRowCount; ++row)
       if (kit_[static_cast<std::size_t>(row)]) any |= bar->Rows[static_cast<std::size_t>(row)].Notes;
     any &= inBar;
-    if (any) last = PositionFrame(start + std::bit_width(any) - 1, tempo_);
+    if (any) {
+      last = PositionFrame(start + std::bit_width(any) - 1, tempo_);
+      end = PositionFrame(start + length, tempo_);
+    }
     if (click_.Mode != ClickMode::Off && click_.Volume > 0 && length > 0) {
+      // The click plays every bar: the song lasts to its last bar's last click.
       const int spacing = ClickSpacing(click_.Mode, bar->Denominator);
       last = std::max(last, PositionFrame(start + (length - 1) / spacing * spacing, tempo_));
+      end = std::max(end, PositionFrame(start + length, tempo_));
     }
     start += length;
   }
-  return last;
+  return {last, end};
 }
 
 SongMixer::SongMixer(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, DrumSoundBank& bank,
                      SongClick click)
     : notes_(doc, tempo, kit, click), lastNoteFrame_(notes_.LastNoteFrame()), voicing_(bank) {}
 
-void SongMixer::Mix(float* out, int frames) {
-  const int64_t from = position_, to = position_ + frames;
-  std::fill(out, out + 2 * static_cast<std::ptrdiff_t>(frames), 0.0f);
-  // Notes are voiced a block ahead of the frames mixed: a note may cut a ringing one half a block
-  // before its own frame (the synthesizer's events fall on block edges).
+void SongMixer::SkipTo(int64_t frame) {
+  if (frame <= position_) return;
+  // The notes before `frame` are voiced as Mix would voice them; only their frames go unmixed.
+  VoiceNotesBefore(frame + DrumSoundBank::kBlockFrames);
+  voices_.DropEndedBy(frame);
+  position_ = frame;
+}
+
+void SongMixer::VoiceNotesBefore(int64_t frame) {
   while (notesLeft_) {
     if (!haveNext_) {
       haveNext_ = notes_.Next(next_);
@@ -97,12 +110,20 @@ void SongMixer::Mix(float* out, int frames) {
         break;
       }
     }
-    if (next_.Frame >= to + DrumSoundBank::kBlockFrames) break;
+    if (next_.Frame >= frame) break;
     commands_.clear();
     voicing_.Start(next_, commands_);
     for (const VoiceCommand& command : commands_) voices_.Apply(command);
     haveNext_ = false;
   }
+}
+
+void SongMixer::Mix(float* out, int frames) {
+  const int64_t from = position_, to = position_ + frames;
+  std::fill(out, out + 2 * static_cast<std::ptrdiff_t>(frames), 0.0f);
+  // Notes are voiced a block ahead of the frames mixed: a note may cut a ringing one half a block
+  // before its own frame (the synthesizer's events fall on block edges).
+  VoiceNotesBefore(to + DrumSoundBank::kBlockFrames);
   voices_.Mix(out, from, frames);
   position_ = to;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "audio/drum_sound_bank.h"
@@ -38,8 +39,12 @@ class SongNotes {
   bool Next(AudioNote& note);
   // The frame of the song's last note; -1 when it has none.
   int64_t LastNoteFrame() const;
+  // The frame where the last bar holding a note ends (the song's musical length); -1 without notes.
+  int64_t MusicalEndFrame() const;
 
  private:
+  std::pair<int64_t, int64_t> LastNoteAndEnd() const;
+
   const Osnova& doc_;
   int tempo_;
   std::array<uint8_t, kRowCount> kit_;
@@ -58,9 +63,13 @@ class SongMixer {
   // Mixes the next `frames` frames into `out` (interleaved stereo, 2 x frames floats, overwritten).
   void Mix(float* out, int frames);
   int64_t Position() const { return position_; }
+  // Moves on to `frame` without mixing what lies before it: notes struck earlier still ring on.
+  void SkipTo(int64_t frame);
   int64_t LastNoteFrame() const { return lastNoteFrame_; }
 
  private:
+  void VoiceNotesBefore(int64_t frame);
+
   SongNotes notes_;
   int64_t lastNoteFrame_;
   bool notesLeft_ = true;

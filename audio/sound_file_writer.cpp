@@ -10,16 +10,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "common/atomic_file.h"
 
 namespace {
-
-std::string FolderOf(const std::string& path) {
-  auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
 
 std::string LowerExtension(const std::string& path) {
   const auto slash = path.find_last_of('/');
@@ -29,15 +21,6 @@ std::string LowerExtension(const std::string& path) {
   std::transform(ext.begin(), ext.end(), ext.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return ext;
-}
-
-// A link is followed, so that exporting through it updates the file it points to instead of
-// replacing the link with a plain file.
-std::string ResolvedTarget(const std::string& path) {
-  std::error_code ec;
-  if (!std::filesystem::is_symlink(path, ec)) return path;
-  auto resolved = std::filesystem::weakly_canonical(path, ec);
-  return ec ? path : resolved.string();
 }
 
 }  // namespace
@@ -53,35 +36,12 @@ std::optional<AudioFormat> AudioFormatOf(const std::string& path) {
 SoundFileWriter::~SoundFileWriter() { Discard(); }
 
 bool SoundFileWriter::Open(const std::string& path, AudioFormat format, int sampleRate, int64_t maxFrames,
-                           std::string& error) {
+                           const AudioTags& tags, std::string& error) {
   Discard();
-  if (path.empty()) {
-    error = std::strerror(ENOENT);
-    return false;
-  }
-  target_ = ResolvedTarget(path);
+  writeErrno_ = 0;
+  gain_ = 1.0f;
   format_ = format;
-  // Renaming would silently replace a file the user has write-protected; writing in place would not.
-  if (::access(target_.c_str(), F_OK) == 0 && ::access(target_.c_str(), W_OK) != 0) {
-    error = std::strerror(errno);
-    return false;
-  }
-  temp_ = FolderOf(target_) + "/.grooveloom-XXXXXX";
-  fd_ = ::mkstemp(temp_.data());
-  if (fd_ < 0) {
-    error = std::strerror(errno);
-    temp_.clear();
-    return false;
-  }
-  // The permissions an existing target had; a new file gets the usual 0666 & ~umask.
-  struct stat st {};
-  if (::stat(target_.c_str(), &st) == 0) {
-    ::fchmod(fd_, st.st_mode & 07777);
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd_, 0666 & ~mask);
-  }
+  if (!out_.Open(path, error)) return false;
 
   SF_INFO info{};
   info.samplerate = sampleRate;
@@ -106,6 +66,11 @@ bool SoundFileWriter::Open(const std::string& path, AudioFormat format, int samp
     double level = 0.0;
     sf_command(file_, SFC_SET_COMPRESSION_LEVEL, &level, sizeof level);
   }
+  // Before the first sample: FLAC and Vorbis write their comments into the headers.
+  const std::pair<int, const std::string*> strings[] = {
+      {SF_STR_TITLE, &tags.Title}, {SF_STR_ARTIST, &tags.Artist}, {SF_STR_ALBUM, &tags.Album}};
+  for (const auto& [kind, text] : strings)
+    if (!text->empty()) sf_set_string(file_, kind, text->c_str());
   return true;
 }
 
@@ -119,15 +84,21 @@ bool SoundFileWriter::Write(const float* frames, int64_t count, std::string& err
   if (!file_) return Failed("The file is not open", error);
   sf_count_t written;
   if (format_ == AudioFormat::Ogg) {
-    written = sf_writef_float(file_, frames, count);
+    scaled_.resize(2 * static_cast<std::size_t>(count));
+    for (std::size_t i = 0; i < scaled_.size(); ++i) {
+      const float s = frames[i] * gain_;
+      scaled_[i] = s > 1.0f ? 1.0f : (s < -1.0f ? -1.0f : s);
+    }
+    written = sf_writef_float(file_, scaled_.data(), count);
   } else {
     // 16-bit, rounded to nearest and clipped. Written so the compiler vectorises it (std::clamp and
     // std::min/max leave branches): it was a third of the export's time.
     pcm_.resize(2 * static_cast<std::size_t>(count));
     short* out = pcm_.data();
     const std::size_t n = pcm_.size();
+    const float scale = gain_ * 32767.0f;
     for (std::size_t i = 0; i < n; ++i) {
-      float offset = frames[i] * 32767.0f + 32768.5f;  // 0..65535.5 in range, so truncation rounds
+      float offset = frames[i] * scale + 32768.5f;  // 0..65535.5 in range, so truncation rounds
       offset = offset > 0.0f ? offset : 0.0f;
       offset = offset < 65535.0f ? offset : 65535.0f;
       out[i] = static_cast<short>(static_cast<int>(offset) - 32768);
@@ -143,69 +114,39 @@ bool SoundFileWriter::Commit(std::string& error) {
   const int closed = sf_close(file_);
   file_ = nullptr;
   if (closed != 0 || writeErrno_) return Failed(sf_error_number(closed), error);
-  if (::fsync(fd_) != 0) return Failed(std::strerror(errno), error);
-  const int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0) return Failed(std::strerror(errno), error);
-  if (::rename(temp_.c_str(), target_.c_str()) != 0) return Failed(std::strerror(errno), error);
-  temp_.clear();
-  // Make the rename itself durable.
-  const int dir = ::open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
+  if (!out_.Commit(error)) return Failed(error, error);
   return true;
 }
 
 void SoundFileWriter::Discard() {
   if (file_) sf_close(file_);
   file_ = nullptr;
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-  if (!temp_.empty()) ::unlink(temp_.c_str());
-  temp_.clear();
+  out_.Discard();
 }
 
 sf_count_t SoundFileWriter::Length(void* self) {
   struct stat st {};
-  return ::fstat(static_cast<SoundFileWriter*>(self)->fd_, &st) == 0 ? st.st_size : -1;
+  return ::fstat(static_cast<SoundFileWriter*>(self)->out_.Fd(), &st) == 0 ? st.st_size : -1;
 }
 
 sf_count_t SoundFileWriter::Seek(sf_count_t offset, int whence, void* self) {
-  return ::lseek(static_cast<SoundFileWriter*>(self)->fd_, offset, whence);
+  return ::lseek(static_cast<SoundFileWriter*>(self)->out_.Fd(), offset, whence);
 }
 
 sf_count_t SoundFileWriter::Read(void* data, sf_count_t bytes, void* self) {
-  const ssize_t n = ::read(static_cast<SoundFileWriter*>(self)->fd_, data, static_cast<std::size_t>(bytes));
+  const ssize_t n = ::read(static_cast<SoundFileWriter*>(self)->out_.Fd(), data, static_cast<std::size_t>(bytes));
   return n < 0 ? 0 : n;
 }
 
-sf_count_t SoundFileWriter::Tell(void* self) { return ::lseek(static_cast<SoundFileWriter*>(self)->fd_, 0, SEEK_CUR); }
+sf_count_t SoundFileWriter::Tell(void* self) { return ::lseek(static_cast<SoundFileWriter*>(self)->out_.Fd(), 0, SEEK_CUR); }
 
 sf_count_t SoundFileWriter::WriteBytes(const void* data, sf_count_t bytes, void* self) {
   auto* writer = static_cast<SoundFileWriter*>(self);
   if (writer->writeErrno_) return 0;
-  const char* from = static_cast<const char*>(data);
-  sf_count_t done = 0;
-  while (done < bytes) {
-    sf_count_t chunk = bytes - done;
-    if (gFailWritesAfterBytes >= 0) {  // test seam: a disk that fills up part-way
-      const int64_t allowed = gFailWritesAfterBytes - writer->bytesWritten_;
-      if (allowed <= 0) {
-        writer->writeErrno_ = EIO;
-        return done;
-      }
-      chunk = std::min<sf_count_t>(chunk, allowed);
-    }
-    const ssize_t n = ::write(writer->fd_, from + done, static_cast<std::size_t>(chunk));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      writer->writeErrno_ = errno;
-      return done;
-    }
-    done += n;
-    writer->bytesWritten_ += n;
+  int err = 0;
+  if (!writer->out_.Write(data, static_cast<std::size_t>(bytes), err)) {
+    writer->writeErrno_ = err;
+    return 0;
   }
-  return done;
+  return bytes;
 }

@@ -1,6 +1,6 @@
-// A sound file written the way every export is: into a temporary file in the target's folder,
-// streamed block by block, flushed to disk and renamed over the target only when complete. A
-// failure or a cancel removes the temporary file and leaves any old file as it was.
+// A sound file written the way every export is (AtomicFileWriter): streamed block by block into an
+// unnamed temporary file, flushed to disk and put in place only when complete. A failure, a
+// cancel or a kill leaves no temporary file and any old file as it was.
 #pragma once
 
 #include <sndfile.h>
@@ -10,10 +10,17 @@
 #include <string>
 #include <vector>
 
+#include "common/atomic_file_writer.h"
+
 enum class AudioFormat { Wav, Flac, Ogg };
 
 // The format a path's extension names (.wav, .flac, .ogg in any case), or nothing.
 std::optional<AudioFormat> AudioFormatOf(const std::string& path);
+
+// The song information written into the file (UTF-8); empty ones are left out.
+struct AudioTags {
+  std::string Title, Artist, Album;
+};
 
 class SoundFileWriter {
  public:
@@ -24,8 +31,11 @@ class SoundFileWriter {
 
   // Creates the temporary file for `path`. `maxFrames` bounds the length (a WAV that would pass
   // 4 GiB is written as RF64).
-  bool Open(const std::string& path, AudioFormat format, int sampleRate, int64_t maxFrames, std::string& error);
-  // Appends interleaved stereo frames in -1..1 (clipped beyond).
+  bool Open(const std::string& path, AudioFormat format, int sampleRate, int64_t maxFrames, const AudioTags& tags,
+            std::string& error);
+  // Every sample written from now on is multiplied by `gain`.
+  void SetGain(float gain) { gain_ = gain; }
+  // Appends interleaved stereo frames, then clipped to -1..1.
   bool Write(const float* frames, int64_t count, std::string& error);
   // Completes the file and renames it over the target.
   bool Commit(std::string& error);
@@ -40,11 +50,11 @@ class SoundFileWriter {
   static sf_count_t Tell(void* self);
   bool Failed(const std::string& what, std::string& error);
 
-  std::string target_, temp_;
+  AtomicFileWriter out_;
   AudioFormat format_ = AudioFormat::Wav;
-  int fd_ = -1;
   SNDFILE* file_ = nullptr;
-  int writeErrno_ = 0;       // the system's reason for the first failed write
-  int64_t bytesWritten_ = 0; // for the disk-full test seam
+  int writeErrno_ = 0;  // the system's reason for the first failed write
+  float gain_ = 1.0f;
   std::vector<short> pcm_;
+  std::vector<float> scaled_;
 };

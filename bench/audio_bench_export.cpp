@@ -5,7 +5,11 @@
 // The processor time is printed too: on a machine shared with other work the wall time says more
 // about the load than about the export.
 //
-// usage: audio_bench_export [FORMAT...] [--bars N] [--dir FOLDER]   (FORMAT: wav, flac, ogg; default wav)
+// The default export normalises: a first render measures the peak; --no-normalize times the
+// single render at the synthesizer's level.
+//
+// usage: audio_bench_export [FORMAT...] [--bars N] [--dir FOLDER] [--no-normalize]
+//        (FORMAT: wav, flac, ogg; default wav)
 #include <sys/resource.h>
 
 #include <chrono>
@@ -31,12 +35,14 @@ double ProcessorSeconds() {
 
 int main(int argc, char** argv) {
   std::vector<std::string> formats;
+  AudioExportSettings settings;
   int bars = 5000;
   std::string dir = std::filesystem::temp_directory_path().string();
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--bars" && i + 1 < argc) bars = std::atoi(argv[++i]);
     else if (arg == "--dir" && i + 1 < argc) dir = argv[++i];
+    else if (arg == "--no-normalize") settings.Normalize = false;
     else formats.push_back(arg);
   }
   if (formats.empty()) formats.push_back("wav");
@@ -48,7 +54,7 @@ int main(int argc, char** argv) {
     std::string error;
     const double cpuStart = ProcessorSeconds();
     const auto start = std::chrono::steady_clock::now();
-    const AudioExportResult result = ExportAudio(*song, path, AudioExportSettings{}, nullptr, error);
+    const AudioExportResult result = ExportAudio(*song, path, settings, nullptr, error);
     const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double cpu = ProcessorSeconds() - cpuStart;
     if (result != AudioExportResult::Done) {

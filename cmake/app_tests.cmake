@@ -16,7 +16,8 @@ if(NOT CMAKE_SCRIPT_MODE_FILE)
   set(app_cases help version no_display wrong_arguments refuses_non_tab refuses_missing_input unknown_extension
                 unwritable_output refusal_keeps_old_output opens_file_argument refused_file_argument
                 unwritable_midi_log refuses_non_tab_to_pdf imports_text_tab refuses_text_without_tab
-                opens_import_argument midi_channel_option fifo_midi_log fifo_file_argument play_refusals)
+                opens_import_argument midi_channel_option fifo_midi_log fifo_file_argument
+                warnings_in_locale_encoding play_refusals)
   # A sanitizer's shadow memory does not fit under a memory limit.
   if(NOT GROOVELOOM_SANITIZE)
     list(APPEND app_cases huge_damaged_input)
@@ -439,7 +440,7 @@ elseif(CASE STREQUAL "imports_text_tab")
   file(WRITE ${WORK}/groove.txt "A groove I like:\n\nHH|x-x-x-x-x-x-x-x-| x2\nSD|----o-------o---|\nCB|--x---x---x---x-|\nBD|o-------o-o-----|\nTempo: 96\n")
   run_headless(-o ${WORK}/groove.tab ${WORK}/groove.txt)
   expect_status(0)
-  expect_in("${err}" "Line 5: unknown instrument \"CB\"; the line is left out.")
+  expect_in("${err}" "Line 5: the program has no row for \"CB\"; the line is left out.")
   file(READ ${WORK}/groove.tab text)
   expect_in("${text}" "   Bass: |o-------o-o-----|o-------o-o-----|")
   expect_in("${text}" "Tempo :    96")
@@ -484,12 +485,39 @@ elseif(CASE STREQUAL "midi_channel_option")
   expect_in("${text}" "  Snare: |o---------------|")
   run_headless(-o ${WORK}/out.tab ${WORK}/ch2.mid --channel 17)
   expect_status(2)
+  # Options in any order: the channel first, the input before -o, the channel given with =.
+  file(REMOVE ${WORK}/out.tab)
+  run_headless(--channel 2 -o ${WORK}/out.tab ${WORK}/ch2.mid)
+  expect_status(0)
+  file(READ ${WORK}/out.tab text)
+  expect_in("${text}" "  Snare: |o---------------|")
+  run_headless(${WORK}/ch2.mid --channel=2 -o ${WORK}/again.tab)
+  expect_status(0)
+  run_headless(--channel 2 ${WORK}/ch2.mid)
+  expect_status(2)  # no -o: the window does not take the option
+  expect_in("${err}" "--channel goes with -o")
+  run_headless(-o ${WORK}/out.tab --frobnicate ${WORK}/ch2.mid)
+  expect_status(2)
+  expect_in("${err}" "unknown option --frobnicate")
+
+elseif(CASE STREQUAL "warnings_in_locale_encoding")
+  # A text tab in Windows-1252 with an instrument named "Gl\xF6ckchen": the warning names it in
+  # the locale's UTF-8, and in the C locale as a look-alike.
+  execute_process(COMMAND printf "HH|x-x-x-x-|\\nGl\\366ckchen|x---x---|\\n" OUTPUT_FILE ${WORK}/bells.txt)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8 ${BIN} -o ${WORK}/out.tab ${WORK}/bells.txt
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  expect_status(0)
+  expect_in("${err}" "unknown instrument \"Glöckchen\"")
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C ${BIN} -o ${WORK}/out.tab ${WORK}/bells.txt
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  expect_status(0)
+  expect_in("${err}" "unknown instrument \"Gl?ckchen\"")
 
 elseif(CASE STREQUAL "opens_import_argument")
   file(WRITE ${WORK}/groove.txt "HH|x-x-x-x-|\nCB|x---|\n")
   run_window(${WORK}/groove.txt)
   expect_status(0)
-  expect_in("${err}" "Import: Line 2: unknown instrument \"CB\"; the line is left out.")
+  expect_in("${err}" "Import: Line 2: the program has no row for \"CB\"; the line is left out.")
   expect_in("${out}" "title: Grooveloom 1.0 - [ Unnamed ]")
 elseif(CASE STREQUAL "recovers_after_crash")
   # A copy left by a process that has ended, as a crash leaves it; the next start recovers it.

@@ -16,4 +16,13 @@ if(GROOVELOOM_TSAN)
   target_link_options(playback_tsan_tests PRIVATE -fsanitize=thread)
   target_link_libraries(playback_tsan_tests PRIVATE GTest::gtest GTest::gtest_main Threads::Threads
                         PkgConfig::FLUIDSYNTH PkgConfig::ALSA)
+
+  # The audio export's mixing and writing threads: the audio sources instrumented, the core they
+  # read the song through as it is.
+  add_executable(audio_tsan_tests tests/audio/audio_export_test.cpp ${AUDIO_SOURCES})
+  target_include_directories(audio_tsan_tests PRIVATE ${CMAKE_SOURCE_DIR})
+  target_compile_options(audio_tsan_tests PRIVATE -fsanitize=thread -g -O1)
+  target_link_options(audio_tsan_tests PRIVATE -fsanitize=thread)
+  target_link_libraries(audio_tsan_tests PRIVATE grooveloom_midiout PkgConfig::SNDFILE GTest::gtest GTest::gtest_main
+                        Threads::Threads)
 endif()

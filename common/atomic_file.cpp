@@ -1,4 +1,5 @@
 #include "common/atomic_file.h"
+#include "common/atomic_file_writer.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,6 +13,8 @@
 #include <climits>
 #include <cstring>
 #include <random>
+#include <vector>
+#include <cstdlib>
 #include <string>
 
 int64_t gFailWritesAfterBytes = -1;
@@ -29,29 +32,6 @@ std::string FolderOf(const std::string& path) {
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    std::size_t chunk = bytes.size() - done;
-    if (gFailWritesAfterBytes >= 0) {
-      auto allowed = static_cast<std::size_t>(gFailWritesAfterBytes);
-      if (done >= allowed) {
-        if (gExitAtWriteFailure) ::_exit(70);
-        errno = EIO;
-        return false;
-      }
-      chunk = std::min(chunk, allowed - done);
-    }
-    ssize_t n = ::write(fd, bytes.data() + done, chunk);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 // The file a save of `path` must write: symbolic links are followed (the last one may name a file
@@ -112,183 +92,264 @@ std::string RandomTemporaryName(const std::string& folder) {
   return name;
 }
 
-// The temporary file a save writes. Unnamed (O_TMPFILE) until it is complete, so a killed save
-// leaves nothing; otherwise named and locked, so a later save can tell a stale one from one in use.
-class Temporary {
- public:
-  ~Temporary() { Discard(); }
-
-  bool Create(const std::string& folder, bool unnamed, int& err) {
-    if (unnamed) {
-      fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-      if (fd_ >= 0) {
-        ::flock(fd_, LOCK_EX | LOCK_NB);
-        return true;
-      }
-      err = errno;
-      return false;
-    }
-    for (int attempt = 0; attempt < 8; ++attempt) {
-      std::string name = folder + "/" + std::string(kTemporaryPrefix) + "XXXXXX";
-      fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-      if (fd_ < 0) {
-        err = errno;
-        return false;
-      }
-      ::flock(fd_, LOCK_EX | LOCK_NB);
-      // Another save's clean-up may have taken the file between its creation and the lock.
-      struct stat mine {}, named {};
-      if (::fstat(fd_, &mine) == 0 && ::stat(name.c_str(), &named) == 0 && mine.st_ino == named.st_ino &&
-          mine.st_dev == named.st_dev) {
-        name_ = std::move(name);
-        return true;
-      }
-      ::close(fd_);
-      fd_ = -1;
-    }
-    err = EEXIST;
-    return false;
-  }
-
-  int Fd() const { return fd_; }
-
-  // Gives the complete file its name in the folder and renames it over `target`.
-  bool Commit(const std::string& folder, const std::string& target, int& err) {
-    if (name_.empty()) {
-      const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-      for (int attempt = 0;; ++attempt) {
-        std::string name = RandomTemporaryName(folder);
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-          name_ = std::move(name);
-          break;
-        }
-        if (errno != EEXIST || attempt == 16) {
-          err = errno;
-          return false;
-        }
-      }
-    }
-    if (::rename(name_.c_str(), target.c_str()) != 0) {
-      err = errno;
-      return false;
-    }
-    name_.clear();
-    return true;
-  }
-
-  void Discard() {
-    if (!name_.empty()) ::unlink(name_.c_str());
-    name_.clear();
-    // Closed last: the lock keeps other saves' clean-up away until the name is gone.
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
- private:
-  int fd_ = -1;
-  std::string name_;
-};
-
-// Writes through a temporary file and a rename. `retryNamed` is set when the unnamed way is not
-// available here and a named temporary should be tried.
-bool WriteByRename(const std::string& folder, const std::string& target, std::string_view bytes, mode_t mode,
-                   bool unnamed, int& err, bool& retryNamed) {
-  retryNamed = false;
-  Temporary temp;
-  if (!temp.Create(folder, unnamed, err)) {
-    // Unsupported by the file system or the kernel.
-    retryNamed = unnamed && (err == EOPNOTSUPP || err == EISDIR || err == EINVAL);
-    return false;
-  }
-  ::fchmod(temp.Fd(), mode);
-  if (!WriteAll(temp.Fd(), bytes) || ::fsync(temp.Fd()) != 0) {
-    err = errno;
-    return false;
-  }
-  if (!temp.Commit(folder, target, err)) {
-    // Without /proc the unnamed file cannot be linked: the named way still works.
-    retryNamed = unnamed && (err == ENOENT || err == EPERM || err == EXDEV);
-    return false;
-  }
-  return true;
-}
-
-// Rewrites an open file in place from the complete new content. Room is reserved first, so a full
-// disk fails before a byte of the old content is touched.
-bool WriteInPlace(int fd, std::string_view bytes, int& err) {
-  const auto size = static_cast<off_t>(bytes.size());
-  if (size > 0 && ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && errno != EOPNOTSUPP &&
-      errno != ENOSYS && errno != EINVAL) {
-    err = errno;
-    return false;
-  }
-  if (::lseek(fd, 0, SEEK_SET) != 0 || !WriteAll(fd, bytes) || ::ftruncate(fd, size) != 0 ||
-      ::fsync(fd) != 0) {
-    err = errno;
-    return false;
-  }
-  return true;
-}
-
 mode_t NewFileMode() {
   mode_t mask = ::umask(0);
   ::umask(mask);
   return 0666 & ~mask;
 }
 
+std::string ScratchFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  return tmp && *tmp ? tmp : "/tmp";
+}
+
+bool Unsupported(int err) { return err == EOPNOTSUPP || err == EISDIR || err == EINVAL; }
+
+void SyncFolder(const std::string& folder) {
+  int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+}
+
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string& error) {
+AtomicFileWriter::~AtomicFileWriter() { Discard(); }
+
+// Unnamed (O_TMPFILE) until it is complete, so a killed save leaves nothing; otherwise named and
+// locked, so a later save can tell a stale one from one in use.
+bool AtomicFileWriter::CreateTemporary(bool unnamed, int& err) {
+  if (unnamed) {
+    fd_ = ::open(folder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd_ >= 0) return true;
+    err = errno;
+    return false;
+  }
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    std::string name = folder_ + "/" + std::string(kTemporaryPrefix) + "XXXXXX";
+    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+      err = errno;
+      return false;
+    }
+    ::flock(fd_, LOCK_EX | LOCK_NB);
+    // Another save's clean-up may have taken the file between its creation and the lock.
+    struct stat mine {}, named {};
+    if (::fstat(fd_, &mine) == 0 && ::stat(name.c_str(), &named) == 0 && mine.st_ino == named.st_ino &&
+        mine.st_dev == named.st_dev) {
+      name_ = std::move(name);
+      return true;
+    }
+    ::close(fd_);
+    fd_ = -1;
+  }
+  err = EEXIST;
+  return false;
+}
+
+bool AtomicFileWriter::Open(const std::string& path, std::string& error) {
+  Discard();
+  written_ = 0;
+  inPlace_ = false;
   if (path.empty()) {
     error = std::strerror(ENOENT);
     return false;
   }
   int err = 0;
-  std::string target;
-  if (!ResolveLinks(path, target, err)) {
+  if (!ResolveLinks(path, target_, err)) {
     error = std::strerror(err);
     return false;
   }
   struct stat st {};
-  const bool exists = ::stat(target.c_str(), &st) == 0;
+  const bool exists = ::stat(target_.c_str(), &st) == 0;
   // Keep the permissions an existing target had; a new file gets the usual 0666 & ~umask.
-  const mode_t mode = exists ? (st.st_mode & 07777) : NewFileMode();
-  int existing = -1;
+  mode_ = exists ? (st.st_mode & 07777) : NewFileMode();
   if (exists && S_ISREG(st.st_mode)) {
     // Refused as an in-place write would be: a write-protected file is not silently replaced.
-    existing = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (existing < 0) {
+    existing_ = ::open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (existing_ < 0) {
       error = std::strerror(errno);
       return false;
     }
   }
-  const std::string folder = FolderOf(target);
+  folder_ = FolderOf(target_);
   // A rename would split a hard link: the other names would keep the old content.
-  bool inPlace = existing >= 0 && st.st_nlink > 1;
-  bool ok = false;
-  if (!inPlace) {
-    RemoveStaleTemporaries(folder);
-    bool retryNamed = false;
-    ok = WriteByRename(folder, target, bytes, mode, gUseUnnamedTemporary, err, retryNamed);
-    if (!ok && retryNamed) ok = WriteByRename(folder, target, bytes, mode, false, err, retryNamed);
+  inPlace_ = existing_ >= 0 && st.st_nlink > 1;
+  if (!inPlace_) {
+    RemoveStaleTemporaries(folder_);
+    bool made = CreateTemporary(gUseUnnamedTemporary, err);
+    if (!made && gUseUnnamedTemporary && Unsupported(err)) made = CreateTemporary(false, err);
     // A writable file in a folder the user cannot write: no temporary can be made there.
-    if (!ok && existing >= 0 && (err == EACCES || err == EPERM)) inPlace = true;
-    if (ok) {
-      // Make the rename itself durable.
-      int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-      if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-      }
+    if (!made && existing_ >= 0 && (err == EACCES || err == EPERM)) inPlace_ = true;
+    if (!made && !inPlace_) {
+      error = std::strerror(err);
+      Discard();
+      return false;
+    }
+    if (made) ::fchmod(fd_, mode_);
+  }
+  if (inPlace_) {
+    // The complete content is copied in at the end; until then it waits where nothing is left
+    // behind by a kill either.
+    const std::string scratch = ScratchFolder();
+    fd_ = ::open(scratch.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd_ < 0) {
+      std::string name = scratch + "/" + std::string(kTemporaryPrefix) + "XXXXXX";
+      fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+      if (fd_ >= 0) ::unlink(name.c_str());
+    }
+    if (fd_ < 0) {
+      error = std::strerror(errno);
+      Discard();
+      return false;
     }
   }
-  if (inPlace) ok = WriteInPlace(existing, bytes, err);
-  if (existing >= 0 && ::close(existing) != 0 && inPlace && ok) {
+  return true;
+}
+
+bool AtomicFileWriter::Write(const void* data, std::size_t size, int& err) {
+  const char* from = static_cast<const char*>(data);
+  std::size_t done = 0;
+  while (done < size) {
+    std::size_t chunk = size - done;
+    if (gFailWritesAfterBytes >= 0) {  // test seam: a disk that fills up part-way
+      const int64_t allowed = gFailWritesAfterBytes - written_;
+      if (allowed <= 0) {
+        if (gExitAtWriteFailure) ::_exit(70);
+        err = EIO;
+        return false;
+      }
+      chunk = std::min<std::size_t>(chunk, static_cast<std::size_t>(allowed));
+    }
+    const ssize_t n = ::write(fd_, from + done, chunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      err = errno;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+    written_ += n;
+  }
+  return true;
+}
+
+// Copies the whole temporary into `to` from its start. Room is reserved first, so a full disk
+// fails before a byte of an old content is touched.
+bool AtomicFileWriter::CopyInto(int to, int& err) {
+  const off_t size = ::lseek(fd_, 0, SEEK_END);
+  if (size < 0) {
+    err = errno;
+    return false;
+  }
+  if (size > 0 && ::fallocate(to, FALLOC_FL_KEEP_SIZE, 0, size) != 0 && errno != EOPNOTSUPP &&
+      errno != ENOSYS && errno != EINVAL) {
+    err = errno;
+    return false;
+  }
+  std::vector<char> buffer(1 << 20);
+  for (off_t at = 0; at < size;) {
+    const ssize_t n = ::pread(fd_, buffer.data(), std::min<std::size_t>(buffer.size(), static_cast<std::size_t>(size - at)), at);
+    if (n <= 0) {
+      if (n < 0 && errno == EINTR) continue;
+      err = n < 0 ? errno : EIO;
+      return false;
+    }
+    for (ssize_t put = 0; put < n;) {
+      const ssize_t m = ::pwrite(to, buffer.data() + put, static_cast<std::size_t>(n - put), at + put);
+      if (m < 0) {
+        if (errno == EINTR) continue;
+        err = errno;
+        return false;
+      }
+      put += m;
+    }
+    at += n;
+  }
+  if (::ftruncate(to, size) != 0 || ::fsync(to) != 0) {
+    err = errno;
+    return false;
+  }
+  return true;
+}
+
+// Gives the complete unnamed temporary a name in the target's folder. Without /proc it cannot be
+// linked: its content is then copied into a named one.
+bool AtomicFileWriter::LinkOrCopyIntoFolder(int& err) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+  for (int attempt = 0;; ++attempt) {
+    std::string name = RandomTemporaryName(folder_);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      name_ = std::move(name);
+      return true;
+    }
+    if (errno != EEXIST || attempt == 16) break;
+  }
+  err = errno;
+  if (err != ENOENT && err != EPERM && err != EXDEV) return false;
+  const int unnamed = fd_;
+  fd_ = -1;
+  if (!CreateTemporary(false, err)) {
+    fd_ = unnamed;
+    return false;
+  }
+  ::fchmod(fd_, mode_);
+  const int named = fd_;
+  fd_ = unnamed;  // CopyInto reads the temporary at fd_
+  const bool ok = CopyInto(named, err);
+  ::close(unnamed);
+  fd_ = named;
+  return ok;
+}
+
+bool AtomicFileWriter::Commit(std::string& error) {
+  int err = 0;
+  bool ok = fd_ >= 0;
+  if (!ok) err = EBADF;
+  if (ok && inPlace_) {
+    ok = CopyInto(existing_, err);
+  } else if (ok) {
+    ok = ::fsync(fd_) == 0;
+    if (!ok) err = errno;
+    if (ok && name_.empty()) ok = LinkOrCopyIntoFolder(err);
+    if (ok && ::rename(name_.c_str(), target_.c_str()) != 0) {
+      ok = false;
+      err = errno;
+    }
+    if (ok) {
+      name_.clear();
+      SyncFolder(folder_);  // makes the rename itself durable
+    }
+  }
+  if (existing_ >= 0 && ::close(existing_) != 0 && inPlace_ && ok) {
     ok = false;
     err = errno;
   }
+  existing_ = -1;
+  Discard();
   if (!ok) error = std::strerror(err);
   return ok;
+}
+
+void AtomicFileWriter::Discard() {
+  if (!name_.empty()) ::unlink(name_.c_str());
+  name_.clear();
+  // Closed last: the lock keeps other saves' clean-up away until the name is gone.
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (existing_ >= 0) ::close(existing_);
+  existing_ = -1;
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string& error) {
+  AtomicFileWriter writer;
+  if (!writer.Open(path, error)) return false;
+  int err = 0;
+  if (!writer.Write(bytes.data(), bytes.size(), err)) {
+    error = std::strerror(err);
+    return false;
+  }
+  return writer.Commit(error);
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 #include <string>
+#include <unordered_map>
 
 #include "midi/drum_map.h"
 
@@ -17,11 +18,18 @@ struct KeyRow {
 
 std::array<KeyRow, 128> BuildKeyRows() {
   std::array<KeyRow, 128> keys{};
-  // General MIDI drum keys the map does not produce, each to the nearest row.
+  // General MIDI drum keys the map does not produce, each to the nearest row, and the keys
+  // electronic kits send for the edges and rims of their pads (Roland, Alesis, Yamaha): the
+  // hi-hat's edge to the closed or open hi-hat, a rim to its drum.
   const std::pair<uint8_t, KeyRow> others[] = {
-      {35, {RowBass, 0}},  {40, {RowSnare, 0}}, {44, {RowHiHat, 0}},
-      {51, {RowRide, 0}},  {53, {RowRide, 0}},  {57, {RowCymbals, 0}},
-      {41, {RowFloor, 0}}, {45, {RowTom2, 0}},  {50, {RowTom1, 0}},
+      {35, {RowBass, 0}},   {40, {RowSnare, 0}}, {44, {RowHiHat, 0}},
+      {51, {RowRide, 0}},   {53, {RowRide, 0}},  {57, {RowCymbals, 0}},
+      {41, {RowFloor, 0}},  {45, {RowTom2, 0}},  {50, {RowTom1, 0}},
+      {22, {RowHiHat, 0}},  // hi-hat edge, closed
+      {26, {RowHiHat, 1}},  // hi-hat edge, open
+      {23, {RowHiHat, 1}},  // hi-hat half open
+      {21, {RowHiHat, 0}},  // hi-hat foot splash
+      {58, {RowFloor, 0}},  // tom 3 (floor) rim
   };
   for (const auto& [key, row] : others) keys[key] = row;
   // The inverse of the program's own map wins: its keys read back to exactly the note played.
@@ -73,7 +81,7 @@ bool DrumRowOfKey(uint8_t key, int& row, uint8_t& variant) {
 }
 
 ImportResult MidiToTab(const MidiFileContents& file, int channel,
-                       std::vector<int>* channelsWithNotes) {
+                       std::vector<int>* channelsWithNotes, int maxBars) {
   ImportResult result;
   // The song ends with the last note it can show: notes on keys without a row make no bars.
   uint64_t lastPosition = 0;
@@ -120,16 +128,21 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel,
     return result;
   }
   // Bars: the meter of the latest time signature (4/4 before the first); a signature that falls
-  // inside a bar ends that bar early, so the bars after it stand where the file has them.
-  BarArray bars;
+  // inside a bar ends that bar early, so the bars after it stand where the file has them. They
+  // are laid out first and made only once a note is known to land in them, so a file whose notes
+  // lie far out is answered without building tens of thousands of bars.
+  struct Layout {
+    uint8_t Length, Denominator;
+  };
+  std::vector<Layout> layout;
   std::vector<uint64_t> starts;
   Meter meter{16, 4};
   std::size_t next = 0;
   uint64_t position = 0, measureEnd = 0;
-  bool split = false;
+  bool split = false, cut = false;
   while (position <= lastPosition) {
-    if (bars.size() == static_cast<std::size_t>(kMaxBarCount)) {
-      result.Warnings.push_back("The MIDI file is longer than 65535 bars; the rest is left out.");
+    if (layout.size() == static_cast<std::size_t>(maxBars)) {
+      cut = true;
       break;
     }
     bool changed = false;
@@ -148,45 +161,78 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel,
       end = position + kMaxPositions;
     }
     const int length = static_cast<int>(end - position);
-    auto bar = std::make_unique<TBar>(4, 4, 0);
-    bar->Length = static_cast<uint8_t>(length);
-    bar->Denominator = length == meter.Length ? meter.Denominator : DenominatorForLength(length);
-    bars.push_back(std::move(bar));
+    layout.push_back({static_cast<uint8_t>(length),
+                      length == meter.Length ? meter.Denominator : DenominatorForLength(length)});
     starts.push_back(position);
     position = end;
   }
+  // Where a note lands: its bar and position, or nothing beyond the last bar kept.
+  auto land = [&](const MidiNoteOn& note, std::size_t& index, uint64_t& p) {
+    const uint64_t at = Sixteenths(note.Tick, file.Division);
+    auto bar = std::upper_bound(starts.begin(), starts.end(), at);
+    if (bar == starts.begin()) return false;
+    index = static_cast<std::size_t>(bar - starts.begin() - 1);
+    p = at - starts[index];
+    return p < layout[index].Length;
+  };
+  const bool lands = std::any_of(file.Notes.begin(), file.Notes.end(), [&](const MidiNoteOn& note) {
+    int row = 0;
+    uint8_t variant = 0;
+    std::size_t index = 0;
+    uint64_t p = 0;
+    return note.Channel == channel && DrumRowOfKey(note.Key, row, variant) && land(note, index, p);
+  });
+  if (!lands) {
+    ImportResult nothing;
+    nothing.Error = none + " within the " + std::to_string(maxBars) + " bars a song can hold.";
+    return nothing;
+  }
+  if (cut)
+    result.Warnings.push_back("The MIDI file is longer than " + std::to_string(maxBars) +
+                              " bars; the rest is left out.");
   if (split)
     result.Warnings.push_back(
         "Bars longer than 64 sixteenths are split into bars of 64 sixteenths.");
+  BarArray bars;
+  bars.reserve(layout.size());
+  for (const Layout& shape : layout) {
+    auto bar = std::make_unique<TBar>(4, 4, 0);
+    bar->Length = shape.Length;
+    bar->Denominator = shape.Denominator;
+    bars.push_back(std::move(bar));
+  }
 
-  bool placed = false;
+  std::unordered_map<uint64_t, uint8_t> loudness;  // cell -> velocity of the note kept there
+  int merged = 0;
   for (const MidiNoteOn& note : file.Notes) {
     int row = 0;
     uint8_t variant = 0;
     if (note.Channel != channel || !DrumRowOfKey(note.Key, row, variant)) continue;
-    const uint64_t at = Sixteenths(note.Tick, file.Division);
-    auto bar = std::upper_bound(starts.begin(), starts.end(), at);
-    if (bar == starts.begin()) continue;
-    const auto index = static_cast<std::size_t>(bar - starts.begin() - 1);
+    std::size_t index = 0;
+    uint64_t p = 0;
+    if (!land(note, index, p)) continue;  // beyond the last bar kept
     TBar& target = *bars[index];
-    const uint64_t p = at - starts[index];
-    if (p >= target.Length) continue;  // beyond the last bar kept
-    placed = true;
     TNoteRow& notes = target.Rows[static_cast<std::size_t>(row)];
     const auto accent = static_cast<uint8_t>(note.Velocity >= kAccentVelocity);
-    // Two notes of one row on one sixteenth: the first stays, louder if either was accented.
-    if (notes.Has(static_cast<int>(p)))
-      notes.Cells[p].Accent = std::max(notes.Cells[p].Accent, accent);
-    else
-      notes.Set(static_cast<int>(p), variant, accent);
+    // Two notes of one row on one sixteenth (a flam, a fast roll, an edge and a bow hit at once):
+    // the louder stays, the first of two as loud.
+    const uint64_t cell = (static_cast<uint64_t>(index) * kRowCount + static_cast<uint64_t>(row)) *
+                              kMaxPositions + p;
+    auto [loudest, fresh] = loudness.try_emplace(cell, note.Velocity);
+    if (!fresh) {
+      ++merged;
+      if (note.Velocity <= loudest->second) continue;
+      loudest->second = note.Velocity;
+    }
+    notes.Set(static_cast<int>(p), variant, accent);
   }
 
-  if (!placed) {
-    ImportResult nothing;
-    nothing.Error = none + " within the 65535 bars a song can hold.";
-    return nothing;
-  }
   if (unmappedNotes > 0) result.Warnings.push_back(unmappedText + " left out.");
+  if (merged > 0)
+    result.Warnings.push_back(
+        std::to_string(merged) + (merged == 1 ? " note" : " notes") +
+        " fell on the same sixteenth as another note of its row (a flam or a fast roll); the "
+        "louder of each is kept.");
 
   auto doc = NewImportedDocument(std::move(bars));
   if (file.FirstTempo) {
@@ -200,9 +246,9 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel,
 }
 
 ImportResult ImportMidiFile(std::string_view bytes, int channel,
-                            std::vector<int>* channelsWithNotes) {
+                            std::vector<int>* channelsWithNotes, int maxBars) {
   MidiFileContents file;
   ImportResult result;
   if (!ReadMidiFileBytes(bytes, file, result.Error)) return result;
-  return MidiToTab(file, channel, channelsWithNotes);
+  return MidiToTab(file, channel, channelsWithNotes, maxBars);
 }

@@ -16,8 +16,10 @@ inline constexpr uint8_t kAccentVelocity = 110;  // this loud or louder reads as
 bool DrumRowOfKey(uint8_t key, int& row, uint8_t& variant);
 
 // `channel` 1..16. Without a usable note the result has no document and says why; when the
-// channel holds none, `channelsWithNotes` (if given) lists the channels that do.
+// channel holds none, `channelsWithNotes` (if given) lists the channels that do. The song keeps
+// at most `maxBars` bars (1..65535), the rest is left out with a warning.
 ImportResult ImportMidiFile(std::string_view bytes, int channel = kDefaultDrumChannel,
-                            std::vector<int>* channelsWithNotes = nullptr);
+                            std::vector<int>* channelsWithNotes = nullptr,
+                            int maxBars = kMaxBarCount);
 ImportResult MidiToTab(const MidiFileContents& file, int channel,
-                       std::vector<int>* channelsWithNotes = nullptr);
+                       std::vector<int>* channelsWithNotes = nullptr, int maxBars = kMaxBarCount);

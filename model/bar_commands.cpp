@@ -16,9 +16,11 @@ void RenumberFrom(Osnova& doc, std::size_t from) {
   for (std::size_t i = from; i < doc.Bars.size(); ++i) doc.Bars[i]->Index = static_cast<uint16_t>(i);
 }
 
+// The boxes list numerators up to 16; an imported bar may be longer (17/16) and keeps its timing
+// when its own numerator is chosen again, so any timing of at most 64 positions is one.
 bool IsTiming(int numerator, int denominator) {
-  return numerator >= 1 && numerator <= 16 &&
-         (denominator == 4 || denominator == 8 || denominator == 16);
+  return numerator >= 1 && (denominator == 4 || denominator == 8 || denominator == 16) &&
+         LengthFromTiming(numerator, denominator) <= kMaxPositions;
 }
 
 void InsertBarObject(Osnova& doc, std::unique_ptr<TBar> bar, std::size_t at) {

@@ -9,7 +9,13 @@ constexpr const char* kDenominatorItems[] = {"4", "8", "16"};
 
 int NumeratorBoxIndex(const TBar& bar) {
   const int numerator = NumeratorFromLength(bar.Length, bar.Denominator);
-  return numerator >= 1 && numerator <= kNumeratorItems ? numerator - 1 : -1;
+  if (numerator > kNumeratorItems) return kNumeratorItems;  // the item past the list
+  return numerator >= 1 ? numerator - 1 : -1;
+}
+
+int NumeratorBeyondList(const TBar& bar) {
+  const int numerator = NumeratorFromLength(bar.Length, bar.Denominator);
+  return numerator > kNumeratorItems ? numerator : 0;
 }
 
 int DenominatorBoxIndex(const TBar& bar) {
@@ -18,8 +24,8 @@ int DenominatorBoxIndex(const TBar& bar) {
 }
 
 std::string NumeratorBoxText(const TBar& bar) {
-  const int index = NumeratorBoxIndex(bar);
-  return index < 0 ? std::string() : std::to_string(index + 1);
+  const int numerator = NumeratorFromLength(bar.Length, bar.Denominator);
+  return numerator < 1 ? std::string() : std::to_string(numerator);
 }
 
 std::string DenominatorBoxText(const TBar& bar) {

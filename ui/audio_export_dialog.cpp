@@ -63,7 +63,7 @@ FileDialogSpec AudioExportJob::SaveAudioSpec() {
                            QStringLiteral("wav"));
 }
 
-bool AudioExportJob::Start(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit,
+bool AudioExportJob::Start(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, bool normalize,
                            ClickMode click, int clickVolume) {
   if (Running()) return false;
   const std::optional<QString> chosen = dialogs_.SaveFile(window_, OfferingSongName(SaveAudioSpec(), doc));
@@ -85,6 +85,7 @@ bool AudioExportJob::Start(const Osnova& doc, int tempo, const std::array<uint8_
   AudioExportSettings settings;
   settings.Tempo = tempo;
   settings.Kit = kit;
+  settings.Normalize = normalize;
   settings.Click = click;
   settings.ClickVolume = clickVolume;
   cancel_ = false;

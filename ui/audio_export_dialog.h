@@ -25,9 +25,10 @@ class AudioExportJob : public QObject {
   AudioExportJob(QWidget* window, DialogService& dialogs);
   ~AudioExportJob() override;  // cancels a render still running and waits for it
 
-  // Asks for the file and starts rendering `doc` at `tempo` with `kit`; false when nothing started
-  // (the dialog was cancelled, or a render is already running). `click`: the metronome mixed in.
-  bool Start(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit,
+  // Asks for the file and starts rendering `doc` at `tempo` with `kit`, its peak brought to -1 dBFS
+  // when `normalize`, with the metronome `click` mixed in; false when nothing started (the dialog was
+  // cancelled, or a render is already running).
+  bool Start(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, bool normalize = true,
              ClickMode click = ClickMode::Off, int clickVolume = 80);
   bool Running() const { return worker_.joinable(); }
 

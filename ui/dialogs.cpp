@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QRegularExpression>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -64,11 +65,26 @@ FileDialogSpec SaveDialogRequest(const QString& title, const QString& filter,
   return request;
 }
 
+// The extension a file-dialog filter names first ("FLAC files (*.flac)" gives "flac"); empty for
+// one without (*).
+static QString FilterSuffix(const QString& filter) {
+  static const QRegularExpression pattern(QStringLiteral("\\*\\.([A-Za-z0-9]+)"));
+  const QRegularExpressionMatch match = pattern.match(filter);
+  return match.hasMatch() ? match.captured(1) : QString();
+}
+
 static std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogSpec& request, bool save) {
   QFileDialog dialog(parent, request.Title, request.InitialFolder, request.Filter);
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  if (!request.DefaultSuffix.isEmpty()) dialog.setDefaultSuffix(request.DefaultSuffix);
+  if (!request.DefaultSuffix.isEmpty()) {
+    dialog.setDefaultSuffix(request.DefaultSuffix);
+    // A name typed without an extension gets the one of the file type chosen, not the first type's.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, &request](const QString& filter) {
+      const QString suffix = FilterSuffix(filter);
+      dialog.setDefaultSuffix(suffix.isEmpty() ? request.DefaultSuffix : suffix);
+    });
+  }
   if (!request.ConfirmOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite);
   dialog.setOption(QFileDialog::ReadOnly, false);
   if (!request.InitialFile.isEmpty()) dialog.selectFile(request.InitialFile);

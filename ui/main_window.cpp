@@ -150,10 +150,12 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
   connect(ETakt1, &QComboBox::activated, this, [this](int) { ChangeTiming(); });
   connect(Etakt2, &QComboBox::activated, this, [this](int) { ChangeTiming(); });
 
-  // Lock and Unlock act on these, in this order.
+  // Lock and Unlock act on these, in this order. The Edit menu itself stays enabled for "Paste
+  // tab as new song"; its bar items are locked one by one (Undo, Redo and Paste follow their own
+  // state, and their handlers need a song).
   lockItems_ = {{Panel3, nullptr},  {Panel5, nullptr},     {nullptr, File_3},
                 {nullptr, File_4},  {nullptr, Bar1->menuAction()}, {BSave, nullptr},
-                {nullptr, Edit->menuAction()}, {BCopy, nullptr}, {nullptr, ECopy},
+                {BCopy, nullptr}, {nullptr, ECopy},
                 {BCut, nullptr},    {nullptr, ECut},       {i1, nullptr},
                 {ScrollBar1, nullptr}, {nullptr, Playback->menuAction()}, {Panel7, nullptr},
                 {nullptr, Export1->menuAction()}, {Panel2, nullptr}, {Panel6, nullptr},

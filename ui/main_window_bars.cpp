@@ -63,7 +63,7 @@ void TFmain::ClearBarClick() {
 void TFmain::ChangeTiming() {
   FinishTyping();
   if (!DocumentShown() || !cursor_) return;
-  const int numerator = ETakt1->currentIndex() + 1;
+  const int numerator = ETakt1->currentText().toInt();  // the item past the list too
   const int denominator = Etakt2->currentText().toInt();
   if (Refused(LockedEdit(*this, [&](auto push) { return ChangeTimingCommand(*doc_, numerator, denominator, push); }))) {
     ShowTimingOf(doc_->Current());

@@ -188,6 +188,14 @@ void TFmain::ScrollBar1Change(int position) {
 void TFmain::ShowTimingOf(const TBar& bar) {
   const QSignalBlocker blockNumerator(ETakt1);
   const QSignalBlocker blockDenominator(Etakt2);
+  // A bar longer than 16 beats (an imported 17/16) gets one item past the list, only while shown.
+  constexpr int kListed = 16;
+  if (const int beyond = NumeratorBeyondList(bar)) {
+    if (ETakt1->count() == kListed) ETakt1->addItem(QString());
+    ETakt1->setItemText(kListed, QString::number(beyond));
+  } else if (ETakt1->count() > kListed) {
+    ETakt1->removeItem(kListed);
+  }
   ETakt1->setCurrentIndex(NumeratorBoxIndex(bar));
   Etakt2->setCurrentIndex(DenominatorBoxIndex(bar));
 }

@@ -325,6 +325,9 @@ void TFmain::BuildMenus() {
   MIDIFile1 = MakeItem(Export1, "MIDIFile1", "&MIDI File");
   PDFFile1 = MakeItem(Export1, "PDFFile1", "&PDF File");
   AudioFile1 = MakeItem(Export1, "AudioFile1", "&Audio File");
+  QAction* normalize = MakeItem(Export1, "NormalizeAudio1", "&Normalize Audio Files");
+  normalize->setCheckable(true);
+  normalize->setChecked(true);
   File1->addMenu(Export1);
   Print1 = MakeItem(File1, "Print1", "&Print...", QKeySequence(Qt::CTRL | Qt::Key_P));
   File1->addSeparator();

@@ -89,10 +89,10 @@ void TFmain::NewDocument() {
     DocumentReplaced();
     int denominator = Etakt2->currentText().toInt();
     int numerator = ETakt1->currentIndex() + 1;
-    // A bar read from a file may be a length the boxes cannot show (2 positions in quarters, 64 in
-    // sixteenths): the numerator box is then empty, and bars of no positions would make a song
-    // that no file can hold. Such a song starts in 4/4 like the first one.
-    if (numerator < 1 || DenominatorIndex(denominator) == 255) {
+    // A bar read from a file may be a length the boxes' list cannot show (2 positions in quarters:
+    // the numerator box is empty; 64 in sixteenths: shown past the list), and bars of no positions
+    // would make a song that no file can hold. Such a song starts in 4/4 like the first one.
+    if (numerator < 1 || numerator > 16 || DenominatorIndex(denominator) == 255) {
       numerator = 4;
       denominator = 4;
     }

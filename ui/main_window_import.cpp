@@ -112,7 +112,8 @@ ImportResult TFmain::ReadMidiOfferingChannel(const QString& path) {
 void TFmain::PasteTabClick() {
   FinishTyping();
   if (!AskUnsavedBeforeReplacing()) return;
-  ShowImport(ImportTextTab(ToCp1252(QGuiApplication::clipboard()->text())));
+  // As UTF-8, so that the import sees every Unicode space of text copied from a web page.
+  ShowImport(ImportTextTab(QGuiApplication::clipboard()->text().toUtf8().toStdString()));
 }
 
 bool TFmain::ImportDocumentFile(const QString& path) {

@@ -1,16 +1,26 @@
 #include "audio/audio_export.h"
 
 #include <gtest/gtest.h>
+#include <grp.h>
 #include <sndfile.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <functional>
+#include <thread>
 
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 
+#include "audio/audio_convert.h"
 #include "audio/drum_sound_bank.h"
 #include "audio/song_mixer.h"
 #include "common/atomic_file.h"
+#include "files/convert.h"
+#include "files/tab_file.h"
 #include "midi/output/fluid_synth_device.h"
 
 namespace fs = std::filesystem;
@@ -53,6 +63,42 @@ Sound ReadSound(const std::string& path) {
   EXPECT_EQ(sf_readf_float(file, sound.Samples.data(), info.frames), info.frames);
   sf_close(file);
   return sound;
+}
+
+// Polls `condition` until it holds or 20 s pass: use as ASSERT_TRUE(WaitUntil(...)).
+bool WaitUntil(const std::function<bool()>& condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+// Whether process `pid` has a file in `dir` open (an unnamed temporary shows as "dir/#123 (deleted)").
+bool HasFileOpenIn(pid_t pid, const fs::path& dir) {
+  std::error_code ec;
+  for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+    const fs::path target = fs::read_symlink(fd.path(), ec);
+    if (!ec && target.string().starts_with(dir.string() + "/")) return true;
+  }
+  return false;
+}
+
+int ExitStatusOf(pid_t pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string Tag(const std::string& path, int kind) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  if (!file) return "(unreadable)";
+  const char* text = sf_get_string(file, kind);
+  std::string value = text ? text : "";
+  sf_close(file);
+  return value;
 }
 
 std::unique_ptr<Osnova> OneBar() {
@@ -141,9 +187,9 @@ TEST_F(AudioExport, RowsTheKitHidesAreSilent) {
   doc->Kit[RowCymbals] = 0;
   ASSERT_EQ(Export(*doc, "kit.wav"), AudioExportResult::Done) << error;
   const Sound sound = ReadSound((dir / "kit.wav").string());
-  ASSERT_GT(sound.Peak(0, 50 * kMs), 0.01f);
-  // The file ends with the bass drum, long before the hidden snare's place.
-  EXPECT_LT(sound.Frames(), PositionFrame(8, 120));
+  ASSERT_GT(sound.Peak(0, 50 * kMs), 0.5f);
+  // Only the bass drum's fading room where the hidden snare and cymbal would be.
+  EXPECT_LT(sound.Peak(PositionFrame(8, 120), sound.Frames()), 0.01f);
 
   // With only hidden rows holding notes there is nothing to render, and no file.
   doc->Bars[0]->Rows[RowBass].Clear();
@@ -152,8 +198,8 @@ TEST_F(AudioExport, RowsTheKitHidesAreSilent) {
   EXPECT_FALSE(fs::exists(dir / "none.wav"));
 }
 
-// A crash rings on over the notes after it, and the file runs on until it has died away, at most
-// 4 s after the last note; FLAC holds the WAV's very samples, Ogg the same length.
+// A crash rings on over the notes after it and past the bar's end, and the file runs on until it
+// has died away, at most 4 s after the bar; FLAC holds the WAV's very samples, Ogg the same length.
 TEST_F(AudioExport, RingingTailAndTheThreeFormats) {
   auto doc = OneBar();
   doc->Bars[0]->Rows[RowCymbals].Set(0, 0, 1);
@@ -165,9 +211,9 @@ TEST_F(AudioExport, RingingTailAndTheThreeFormats) {
   const Sound wav = ReadSound((dir / "song.wav").string());
   const Sound flac = ReadSound((dir / "song.FLAC").string());
   const Sound ogg = ReadSound((dir / "song.ogg").string());
-  const int64_t last = PositionFrame(15, 120);
-  EXPECT_GT(wav.Frames(), last + kRate);  // the crash still sounds a second after the last note
-  EXPECT_LE(wav.Frames(), last + 4 * kRate);
+  const int64_t last = PositionFrame(15, 120), barEnd = PositionFrame(16, 120);
+  EXPECT_GT(wav.Frames(), barEnd + kRate);  // the crash still sounds a second after the bar
+  EXPECT_LE(wav.Frames(), barEnd + 4 * kRate);
   EXPECT_GT(wav.Peak(last - 10 * kMs, last), 5e-4f);
   EXPECT_LT(wav.Peak(wav.Frames() - 10 * kMs, wav.Frames()), wav.Peak(0, kRate) * 2e-3f);
   EXPECT_EQ(flac.Rate, kRate);
@@ -220,6 +266,151 @@ TEST_F(AudioExport, FailedWriteKeepsTheOldFileAndSaysWhy) {
   ASSERT_EQ(Export(*doc, "link.wav"), AudioExportResult::Done) << error;
   EXPECT_TRUE(fs::is_symlink(dir / "link.wav"));
   EXPECT_GT(ReadSound((dir / "old.wav").string()).Frames(), 0);
+}
+
+// The file runs to the end of the last bar holding a note, whatever its last note: a two-bar song
+// at tempo 120 whose last note sounds at 3.0 s lasts 4.0 s, plus only what still rings then.
+TEST_F(AudioExport, FileHoldsTheWholeLastBar) {
+  auto doc = std::make_unique<Osnova>(4, 3, 4);
+  doc->Kit.fill(1);
+  doc->Bars[0]->Rows[RowBass].Set(0, 0, 0);
+  doc->Bars[1]->Rows[RowBass].Set(8, 0, 0);  // 3.0 s; the third bar is empty
+  ASSERT_EQ(Export(*doc, "loop.wav"), AudioExportResult::Done) << error;
+  const Sound sound = ReadSound((dir / "loop.wav").string());
+  EXPECT_GE(sound.Frames(), 4 * kRate);
+  EXPECT_LT(sound.Frames(), 4 * kRate + kRate / 2);  // a bass drum is gone within half a second
+  EXPECT_NEAR(sound.Onset(0, 1e-3f), 0, kMs);
+  EXPECT_NEAR(sound.Onset(PositionFrame(20, 120) - 20 * kMs, 1e-3f), 3 * kRate, kMs);
+}
+
+// A dense groove: by default its loudest sample is at -1 dBFS, and without normalising the file
+// holds the synthesizer's samples at their own, lower level; both without DC. Title, artist and
+// album of the song are in every format's tags, as UTF-8.
+TEST_F(AudioExport, NormalizedWithoutDcAndTagged) {
+  auto doc = std::make_unique<Osnova>(4, 8, 4);
+  doc->Kit.fill(1);
+  for (auto& bar : doc->Bars) {
+    for (int p = 0; p < 16; ++p) bar->Rows[RowHiHat].Set(p, 0, p % 4 == 0);
+    for (int p : {0, 6, 10}) bar->Rows[RowBass].Set(p, 0, 1);
+    for (int p : {4, 12}) bar->Rows[RowSnare].Set(p, 0, 1);
+  }
+  doc->Song = "Caf\xe9 \x80";
+  doc->Artist = "The Band";
+  doc->Album = "First";
+  ASSERT_EQ(Export(*doc, "loud.wav"), AudioExportResult::Done) << error;
+  AudioExportSettings level;
+  level.Normalize = false;
+  ASSERT_EQ(Export(*doc, "level.wav", level), AudioExportResult::Done) << error;
+  const Sound loud = ReadSound((dir / "loud.wav").string());
+  const Sound raw = ReadSound((dir / "level.wav").string());
+  ASSERT_EQ(loud.Frames(), raw.Frames());
+  const float peak = loud.Peak(0, loud.Frames()), rawPeak = raw.Peak(0, raw.Frames());
+  EXPECT_NEAR(peak, kNormalizedPeak, 1.5f / 32768);
+  EXPECT_LT(rawPeak, 0.6f);
+  const float gain = peak / rawPeak;
+  float worst = 0;
+  for (std::size_t i = 0; i < loud.Samples.size(); ++i)
+    worst = std::max(worst, std::fabs(loud.Samples[i] - gain * raw.Samples[i]));
+  EXPECT_LT(worst, gain * 1.5f / 32768) << "not the same samples scaled";
+  for (const Sound* sound : {&loud, &raw})
+    for (int channel = 0; channel < 2; ++channel) {
+      double sum = 0;
+      for (int64_t f = 0; f < sound->Frames(); ++f) sum += sound->Samples[static_cast<std::size_t>(2 * f + channel)];
+      EXPECT_LT(std::fabs(sum / static_cast<double>(sound->Frames())), 2e-5) << "DC in channel " << channel;
+    }
+
+  for (const char* name : {"loud.wav", "tags.flac", "tags.ogg"}) {
+    if (name != std::string("loud.wav")) {
+      ASSERT_EQ(Export(*doc, name), AudioExportResult::Done) << error;
+    }
+    const std::string path = (dir / name).string();
+    EXPECT_EQ(Tag(path, SF_STR_TITLE), "Caf\xc3\xa9 \xe2\x82\xac") << name;
+    EXPECT_EQ(Tag(path, SF_STR_ARTIST), "The Band") << name;
+    EXPECT_EQ(Tag(path, SF_STR_ALBUM), "First") << name;
+  }
+}
+
+// Runs `job` (with its arguments) in a fresh process of this test program, AudioExportChild.Job
+// below: a fork alone would copy the locks other threads hold at that moment.
+pid_t SpawnChild(const std::vector<std::string>& job) {
+  std::vector<std::string> env{"GROOVELOOM_TEST_CHILD=1"};
+  for (std::size_t i = 0; i < job.size(); ++i) env.push_back("GROOVELOOM_TEST_ARG" + std::to_string(i) + "=" + job[i]);
+  for (char** e = environ; *e; ++e) env.emplace_back(*e);
+  std::vector<char*> envp, argv;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::string self = "/proc/self/exe", filter = "--gtest_filter=AudioExportChild.Job";
+  argv = {self.data(), filter.data(), nullptr};
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::execve(self.c_str(), argv.data(), envp.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
+std::string ChildArg(int i) {
+  const char* value = std::getenv(("GROOVELOOM_TEST_ARG" + std::to_string(i)).c_str());
+  return value ? value : "";
+}
+
+TEST(AudioExportChild, Job) {
+  if (!std::getenv("GROOVELOOM_TEST_CHILD")) GTEST_SKIP() << "a process of its own for the tests below";
+  const std::string job = ChildArg(0);
+  if (job == "in-place") {
+    // Root may write anywhere: the child is a user whom permissions bind.
+    if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+      ::_exit(99);
+    auto doc = OneBar();
+    doc->Bars[0]->Rows[RowSnare].Set(0, 0, 0);
+    AudioExportSettings settings;
+    settings.Kit = doc->Kit;
+    settings.SoundFont = ChildArg(3);
+    std::string why;
+    if (ExportAudio(*doc, ChildArg(1), settings, nullptr, why) != AudioExportResult::Done) ::_exit(1);
+    if (ExportAudio(*doc, ChildArg(2), settings, nullptr, why) != AudioExportResult::Failed) ::_exit(2);
+    ::_exit(why == "Permission denied" ? 0 : 3);
+  }
+  if (job == "convert") {
+    AddAudioConversions();
+    std::string message;
+    std::vector<std::string> warnings;
+    ::_exit(ConvertFile(ChildArg(1), ChildArg(2), 10, message, warnings));
+  }
+  ::_exit(98);
+}
+
+// A writable file in a folder the user may not write is rewritten in place, as the other exports
+// do; a new file cannot be made there.
+TEST_F(AudioExport, WritableFileInReadOnlyFolderIsRewrittenInPlace) {
+  std::ofstream(dir / "old.wav") << "old contents";
+  fs::permissions(dir / "old.wav", fs::perms(0666));
+  fs::permissions(dir, fs::perms(0555));
+  std::string font;
+  ASSERT_TRUE(FluidSynthDevice::FindConfiguredSoundFont(font, error)) << error;
+  const pid_t pid = SpawnChild({"in-place", (dir / "old.wav").string(), (dir / "new.wav").string(), font});
+  EXPECT_EQ(ExitStatusOf(pid), 0);
+  fs::permissions(dir, fs::perms::owner_all);
+  EXPECT_GT(ReadSound((dir / "old.wav").string()).Frames(), 0);
+  EXPECT_EQ(FilesIn(), 1u);
+}
+
+// A long export from the command line, ended part-way: a closed terminal (SIGHUP) cancels it like
+// Ctrl+C, and even kill -9 leaves nothing in the target's folder.
+TEST_F(AudioExport, HangUpOrKillDuringExportLeavesNothing) {
+  Osnova song(4, 2000, 4);  // 4000 s of audio: seconds of work
+  for (auto& bar : song.Bars) bar->Rows[RowSnare].Set(4, 0, 0);
+  const fs::path input = dir.string() + "-in.gvlm";
+  std::string why;
+  ASSERT_TRUE(WriteFileAtomically(input.string(), WriteTabBytes(song), why)) << why;
+  for (int signal : {SIGHUP, SIGKILL}) {
+    const pid_t pid = SpawnChild({"convert", input.string(), (dir / "x.wav").string()});
+    ASSERT_TRUE(WaitUntil([&] { return HasFileOpenIn(pid, dir); })) << strsignal(signal);
+    ::kill(pid, signal);
+    EXPECT_EQ(ExitStatusOf(pid), signal == SIGKILL ? 128 + SIGKILL : 1) << strsignal(signal);
+    EXPECT_EQ(FilesIn(), 0u) << strsignal(signal);
+  }
+  fs::remove(input);
 }
 
 // The bank's cut notes are what the synthesizer plays: an open hi-hat closed by a closed one and a

@@ -60,13 +60,15 @@ TEST_F(ConvertFormats, TextAndHtmlUseBarZeroTimingAndTheDocumentTempo) {
   }
 }
 
-TEST_F(ConvertFormats, TimingTheBoxesCannotShowIsPrintedEmptyAsTheWindowDoes) {
+// As the window's boxes show it: a numerator past the list's 16 too, none where no whole beat fits.
+TEST_F(ConvertFormats, TimingIsPrintedAsTheWindowShowsIt) {
   struct Case {
     uint8_t Length, Denominator;
     const char* Line;
   };
   const Case cases[] = {{3, 4, "Timing  :  /4\r\n"},     // no whole quarter
-                        {64, 8, "Timing  :  /8\r\n"},    // 32 eighths: past the box's 16
+                        {64, 8, "Timing  :  32/8\r\n"},  // past the list's 16
+                        {17, 16, "Timing  :  17/16\r\n"},
                         {64, 4, "Timing  :  16/4\r\n"},
                         {5, 16, "Timing  :  5/16\r\n"}};
   std::string error, message;

@@ -77,15 +77,16 @@ TEST(TextTabImport, ReadsCellsAndWarnsOncePerLine) {
       "C |o-#-------------|\n");
   const Osnova& doc = *result.Document;
   EXPECT_EQ(RowText(doc, 0, RowHiHat), "X-x-o-O-x-x-x-x-");
-  // x on a snare of a hand-written tab is a hit; flams and ghosts are hits, upper case accented.
+  // x on a snare of a hand-written tab is a hit; marks are hits, upper case accented.
   EXPECT_EQ(RowText(doc, 0, RowSnare), "o-O-o-O-o---O---");
-  EXPECT_EQ(RowText(doc, 0, RowBass), "o-o-O-----------");
-  EXPECT_EQ(RowText(doc, 0, RowTom1), "o-----o---------");
-  EXPECT_EQ(RowText(doc, 0, RowCymbals), "x---------------");
+  EXPECT_EQ(RowText(doc, 0, RowBass), "o-o-O-o-----o---");
+  EXPECT_EQ(RowText(doc, 0, RowTom1), "o---o-o---------");
+  EXPECT_EQ(RowText(doc, 0, RowCymbals), "x-x-------------");
   ASSERT_EQ(result.Warnings.size(), 2u) << Joined(result.Warnings);
-  EXPECT_EQ(result.Warnings[0],
-            "Line 3: the choke mark \"#\" is not supported; choke marks are left out.");
-  EXPECT_EQ(result.Warnings[1], "Line 4: \"y\" is not a drum note; it is read as a rest.");
+  EXPECT_EQ(result.Warnings[0], "Line 4: \"y\" is not a drum note; it is read as a rest.");
+  EXPECT_EQ(result.Warnings[1],
+            "The program has no sound of their own yet for the tab's 2 ghost notes, 2 flams, 1 "
+            "drag, 2 rolls and 3 chokes; they are read as plain hits.");
 
   // The program's own labels keep its own letters: x on the snare is the rim click.
   auto own = Import("  Snare: |o-x-O-X-|\n");
@@ -158,7 +159,7 @@ TEST(TextTabImport, FindsTheTabAmongProseAndChords) {
       "Cowbell|o---o---o---o---|o---o---o---o---|\n"
       "SN |----o-------o---|----o-------o-o-|\n"
       "BD |o-------o-o-----|o-------o-o-----|\n"
-      "HF |--x---x---x---x-|--x---x---x---x-|\n"
+      "HF |-x---x---x---x--|-x---x---x---x--|\n"
       "\n"
       "Then the fill, play it like this:\n"
       "  Count: |1 e + a 2 e + a 3 e + a 4 e + a |\n"
@@ -171,20 +172,26 @@ TEST(TextTabImport, FindsTheTabAmongProseAndChords) {
   ASSERT_EQ(doc.BarCount, 3);
   EXPECT_EQ(RowText(doc, 1, RowSnare), "----o-------o-o-");
   EXPECT_EQ(RowText(doc, 2, RowFloor), "--------o-o-o-o-");
+  EXPECT_EQ(RowText(doc, 0, RowHiHat), "xxx-xxx-xxx-xxx-");  // the hi-hat foot joins the hi-hat
   EXPECT_EQ(doc.Tempo, 96);
   EXPECT_EQ(doc.Artist, "Nobody in particular");
-  ASSERT_EQ(result.Warnings.size(), 2u) << Joined(result.Warnings);
-  EXPECT_EQ(result.Warnings[0], "Line 5: unknown instrument \"Cowbell\"; the line is left out.");
-  EXPECT_EQ(result.Warnings[1], "Line 8: unknown instrument \"HF\"; the line is left out.");
-
-  auto foot = Import("Hi-hat foot |--x---x-|\nHH|x-x-x-x-|\n");
-  ASSERT_EQ(foot.Warnings.size(), 1u) << Joined(foot.Warnings);
-  EXPECT_EQ(foot.Warnings[0], "Line 1: unknown instrument \"Hi-hat foot\"; the line is left out.");
+  ASSERT_EQ(result.Warnings.size(), 1u) << Joined(result.Warnings);
+  EXPECT_EQ(result.Warnings[0],
+            "Line 5: the program has no row for \"Cowbell\"; the line is left out.");
 }
 
 TEST(TextTabImport, RefusesTextWithoutATab) {
+  // A guitar tab has bar lines and lines named like drums (B, G), but no drum hit.
+  const char* guitar =
+      "e|-----------------|-----3-----------|\n"
+      "B|-----1-----1-----|---------3-------|\n"
+      "G|---0-----0-----0-|-------0---0-----|\n"
+      "D|-2-----2-----2---|-----------------|\n"
+      "A|-----------------|-----------------|\n"
+      "E|-----------------|-3---------------|\n";
   for (const char* text : {"", "Just some words.\nAnd | a bar line in prose.\n",
-                           "Cowbell|o---o---|\n", "   1 e + a 2 e + a\n", "| Am | G | C |\n"}) {
+                           "Cowbell|o---o---|\n", "   1 e + a 2 e + a\n", "| Am | G | C |\n",
+                           guitar}) {
     ImportResult result = ImportTextTab(text);
     EXPECT_FALSE(result.Document) << text;
     EXPECT_EQ(result.Error, "No drum tab found in the text.") << text;
@@ -211,6 +218,215 @@ TEST(TextTabImport, ReadsTheSongInformationOfTheExport) {
   EXPECT_EQ(utf8.Document->Artist, "Mot\xF6rhead \x96 ?");
   auto cp1252 = Import("Artist: Mot\xF6rhead\nBD|o---|\n");
   EXPECT_EQ(cp1252.Document->Artist, "Mot\xF6rhead");
+}
+
+// Labels of song tabs: numbered toms either way round (a digit first used to end the system),
+// sizes, legends that rename a label, web text's no-break spaces, instruments without a row.
+TEST(TextTabImport, ReadsTheLabelsOfSongTabsAndTheirLegends) {
+  auto result = Import(
+      "Legend: G = China, s = hi-hat stomp\n"
+      "\n"
+      "CY |x---------------|\n"
+      "OHH|--x-------------|\n"
+      "s  |----x-----------|\n"
+      "G  |------x---------|\n"
+      "Sp |--------x-------|\n"
+      "Cb |x-x-x-x-x-x-x-x-|\n"
+      "1T |o---------------|\n"
+      "2T |-o--------------|\n"
+      "3T |--o-------------|\n"
+      "4T |---o------------|\n"
+      "SR |----o-------o---|\n"
+      "KD |o-------o-------|\n");
+  const Osnova& doc = *result.Document;
+  ASSERT_EQ(doc.BarCount, 1);
+  EXPECT_EQ(RowText(doc, 0, RowCymbals), "x-----c-s-------");
+  EXPECT_EQ(RowText(doc, 0, RowHiHat), "--o-x-----------");
+  EXPECT_EQ(RowText(doc, 0, RowTom1), "o---------------");
+  EXPECT_EQ(RowText(doc, 0, RowTom2), "-oo-------------");
+  EXPECT_EQ(RowText(doc, 0, RowFloor), "---o------------");
+  EXPECT_EQ(RowText(doc, 0, RowSnare), "----o-------o---");
+  EXPECT_EQ(RowText(doc, 0, RowBass), "o-------o-------");
+  ASSERT_EQ(result.Warnings.size(), 2u) << Joined(result.Warnings);
+  EXPECT_EQ(result.Warnings[0],
+            "The tab has 4 toms and the program three tom rows: \"2T\" and \"3T\" go to Tom2.");
+  EXPECT_EQ(result.Warnings[1], "Line 8: the program has no row for \"Cb\"; the line is left out.");
+
+  // Three numbered toms without a floor tom: the third is the floor tom; with one, the second tom.
+  auto three = Import("T1|o---|\nT2|-o--|\nT3|--o-|\n");
+  EXPECT_EQ(RowText(*three.Document, 0, RowFloor), "--o-");
+  EXPECT_TRUE(three.Warnings.empty()) << Joined(three.Warnings);
+  auto sized = Import("sT|o---|\nmT|-o--|\nFT|--o-|\n");
+  EXPECT_EQ(RowText(*sized.Document, 0, RowTom1), "o---");
+  EXPECT_EQ(RowText(*sized.Document, 0, RowTom2), "-o--");
+
+  // No-break spaces (UTF-8 from a file, the 1252 byte from an old editor) and thin spaces.
+  for (const char* text : {"HH\xC2\xA0\xC2\xA0|x-x-|\nSD\xE2\x80\x89|--o-|\n",
+                           "HH\xA0|x-x-|\nSD\xA0\xA0|--o-|\n"}) {
+    auto spaced = Import(text);
+    EXPECT_TRUE(spaced.Warnings.empty()) << Joined(spaced.Warnings);
+    EXPECT_EQ(RowText(*spaced.Document, 0, RowSnare), "--o-");
+    EXPECT_EQ(RowText(*spaced.Document, 0, RowHiHat), "x-x-");
+  }
+}
+
+TEST(TextTabImport, ReadsEveryHitLetterAndNamesTheMarksOnce) {
+  auto result = Import(
+      "RD |b-x-@-+-*-w-0---|\n"
+      "CC |X---b---S---c---|\n"
+      "HH |x-0-#-O---------|\n"
+      "SD |s-c-g-f-d-r-z-S-|\n"
+      "BD |b-B-k-----------|\n");
+  const Osnova& doc = *result.Document;
+  EXPECT_EQ(RowText(doc, 0, RowRide), "x-x-x-x-x-x-x---");
+  EXPECT_EQ(RowText(doc, 0, RowCymbals), "X---x---S---c---");
+  EXPECT_EQ(RowText(doc, 0, RowHiHat), "x-o-x-O---------");
+  EXPECT_EQ(RowText(doc, 0, RowSnare), "o-x-o-o-o-o-o-O-");  // c: the cross-stick
+  EXPECT_EQ(RowText(doc, 0, RowBass), "o-O-o-----------");
+  EXPECT_EQ(doc.Bar(0).Rows[RowSnare].Cells[4].Accent, 0);  // a ghost note is never accented
+  ASSERT_EQ(result.Warnings.size(), 1u) << Joined(result.Warnings);
+  EXPECT_EQ(result.Warnings[0],
+            "The program has no sound of their own yet for the tab's 1 ghost note, 1 flam, 1 drag, "
+            "2 rolls, 1 choke and 2 bell hits; they are read as plain hits.");
+}
+
+// The same label again in one run of lines is the next system, not a layer over the first.
+TEST(TextTabImport, ASecondSystemRightUnderTheFirstFollowsIt) {
+  auto result = Import(
+      "C |----------------|\n"
+      "HH|x-x-x-x-x-x-x-x-|\n"
+      "BD|o-------o-------|\n"
+      "C |X---------------|\n"
+      "HH|----x-x-x-x-x-x-|\n"
+      "BD|o---------------|\n");
+  const Osnova& doc = *result.Document;
+  ASSERT_EQ(doc.BarCount, 2);
+  EXPECT_EQ(RowText(doc, 0, RowCymbals), "----------------");
+  EXPECT_EQ(RowText(doc, 1, RowCymbals), "X---------------");
+  EXPECT_EQ(RowText(doc, 1, RowHiHat), "----x-x-x-x-x-x-");
+  EXPECT_TRUE(result.Warnings.empty()) << Joined(result.Warnings);
+
+  // Rows with a blank line after each: one system while the labels differ and the bar lines align.
+  auto spaced = Import(
+      "HH|x-x-x-x-|x-x-x-x-|\n\nSD|----o---|----o---|\n\nBD|o-------|o---o---|\n\n"
+      "HH|o-------|\n\nBD|o---o---|\n");
+  const Osnova& s = *spaced.Document;
+  ASSERT_EQ(s.BarCount, 3);
+  EXPECT_EQ(RowText(s, 1, RowBass), "o---o---");
+  EXPECT_EQ(RowText(s, 1, RowSnare), "----o---");
+  EXPECT_EQ(RowText(s, 2, RowHiHat), "o-------");
+  EXPECT_EQ(RowText(s, 2, RowBass), "o---o---");
+}
+
+TEST(TextTabImport, ReadsTheTempoAsTabsWriteIt) {
+  for (const char* line : {"BPM: 128", "128 BPM", "BPM = 128", "tempo=128", "Tempo 128",
+                           "Tempo: 128 bpm", "Song at 128bpm, straight"}) {
+    auto result = Import(std::string(line) + "\n\nBD|o---|\n");
+    EXPECT_EQ(result.Document->Tempo, 128) << line;
+  }
+  EXPECT_EQ(Import("Tempo: fast\nBD|o---|\n").Document->Tempo, 120);
+  // The first tempo stated counts; a song title is not one.
+  auto first = Import("Song : The bpm 99 song\nBPM: 140\nTempo 90\nBD|o---|\n");
+  EXPECT_EQ(first.Document->Tempo, 140);
+}
+
+// Without bar lines: bars from the counting line above, or 16 cells with a warning.
+TEST(TextTabImport, ReadsRowsWithoutBarLines) {
+  auto counted = Import(
+      "   1 e + a 2 e + a 3 e + a 4 e + a 1 e + a 2 e + a 3 e + a 4 e + a\n"
+      "HH x - x - x - x - x - x - x - x - x - x - x - x - x - x - x - x -\n"
+      "SD - - - - o - - - - - - - o - - - - - - - o - - - - - - - o - o -\n"
+      "BD o - - - - - - - o - - - - - - - o - - - - - - - o - o - - - - -\n");
+  const Osnova& c = *counted.Document;
+  ASSERT_EQ(c.BarCount, 2);
+  EXPECT_EQ(RowText(c, 1, RowSnare), "----o-------o-o-");
+  EXPECT_EQ(RowText(c, 1, RowBass), "o-------o-o-----");
+  EXPECT_TRUE(counted.Warnings.empty()) << Joined(counted.Warnings);
+
+  auto bare = Import("HH  x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-\nBD  o-------o-------o-------o-o-----\n");
+  ASSERT_EQ(bare.Document->BarCount, 2);
+  EXPECT_EQ(RowText(*bare.Document, 1, RowBass), "o-------o-o-----");
+  ASSERT_EQ(bare.Warnings.size(), 1u) << Joined(bare.Warnings);
+  EXPECT_EQ(bare.Warnings[0], "Line 1: the rows have no bar lines; they are read in bars of 16 cells.");
+
+  // Eighth notes under a "1 + 2 +" count, without bar lines.
+  auto eighths = Import("   1 + 2 + 3 + 4 +\nHH x x x x x x x x\nSD - - o - - - o -\n");
+  ASSERT_EQ(eighths.Document->BarCount, 1);
+  EXPECT_EQ(RowText(*eighths.Document, 0, RowHiHat), "x-x-x-x-x-x-x-x-");
+  EXPECT_EQ(RowText(*eighths.Document, 0, RowSnare), "----o-------o---");
+
+  // Prose that starts with a label is no row.
+  EXPECT_FALSE(ImportTextTab("Snare on two and four\nBD is four on the floor\n").Document);
+}
+
+// The counting line tells eighths and triplets from sixteenths; a rest cell in front of every
+// row pads a 16-cell bar.
+TEST(TextTabImport, ReadsGridsOtherThanSixteenths) {
+  auto eighths = Import("   1 + 2 + 3 + 4 +\nHH|xxxxxxxx|x-x-x-xx|\nSD|--o---o-|--o---oo|\n");
+  const Osnova& e = *eighths.Document;
+  ASSERT_EQ(e.BarCount, 2);
+  EXPECT_EQ(e.Bar(0).Length, 16);
+  EXPECT_EQ(e.Bar(0).Denominator, 4);
+  EXPECT_EQ(RowText(e, 0, RowHiHat), "x-x-x-x-x-x-x-x-");
+  EXPECT_EQ(RowText(e, 1, RowSnare), "----o-------o-o-");
+  EXPECT_TRUE(eighths.Warnings.empty()) << Joined(eighths.Warnings);
+
+  // Beat numbers alone: up to four they are beats over eighths, beyond they count the eighths.
+  EXPECT_EQ(Import("   1 2 3 4\nHH|xxxxxxxx|\n").Document->Bar(0).Length, 16);
+  EXPECT_EQ(Import("   1 2 3 4 5 6\nHH|x-x-x-x-x-x-|\n").Document->Bar(0).Length, 12);
+
+  auto triplets = Import("   1 + a 2 + a 3 + a 4 + a\nRD|x-xx-xx-xx-x|\nBD|o-----o-----|\n");
+  const Osnova& t = *triplets.Document;
+  ASSERT_EQ(t.BarCount, 1);
+  EXPECT_EQ(t.Bar(0).Length, 24);  // 12/8
+  EXPECT_EQ(t.Bar(0).Denominator, 8);
+  EXPECT_EQ(RowText(t, 0, RowRide), "x---x-x---x-x---x-x---x-");
+  ASSERT_EQ(triplets.Warnings.size(), 1u) << Joined(triplets.Warnings);
+  EXPECT_EQ(triplets.Warnings[0],
+            "Line 1: a bar of triplets (12 cells under a triplet count) is kept as 12/8, each cell "
+            "an eighth note, until triplets have a grid of their own.");
+
+  auto padded = Import("HH|-x-x-x-x-x-x-x-x-|-x-x-x-x-x-x-x-x-|\nSD|-----o-------o---|-----o-------o--o|\n");
+  const Osnova& p = *padded.Document;
+  ASSERT_EQ(p.BarCount, 2);
+  EXPECT_EQ(p.Bar(0).Length, 16);
+  EXPECT_EQ(RowText(p, 1, RowSnare), "----o-------o--o");
+  // A 17-cell bar with a note in its first cell stays 17/16.
+  auto seventeen = Import("HH|x-x-x-x-x-x-x-x-x|\n");
+  EXPECT_EQ(seventeen.Document->Bar(0).Length, 17);
+}
+
+TEST(TextTabImport, RepeatsAsTabsWriteThem) {
+  struct Case {
+    const char* Text;
+    int Bars;
+  };
+  const Case cases[] = {
+      {"HH|x-x-|x---|\nSD|--o-|o---|\n*4\n", 8},
+      {"HH|x-x-|x---|  repeat 4x\nSD|--o-|o---|\n", 8},
+      {"HH|x-x-|x---|\nSD|--o-|o---|\nx4 (intro)\n", 8},
+      {"HH|x-x-|x---|\nSD|--o-|o---|\n\n(repeat 3 times)\n", 6},
+      {"HH|x-x-|x---|\nSD|--o-|o---|\n\nVerse x2\nHH|o---|\n", 3},  // a heading of what follows
+      {"  |----Repeat x4----|\nHH|x-x-x-x-|x-x-x-x-|x---|\nSD|----o---|----o---|o---|\n", 9},
+      {"  |--x2--|--x3--|\nHH|x-x-x-|x-x-x-|\n", 5},
+  };
+  for (const Case& c : cases) {
+    auto result = Import(c.Text);
+    EXPECT_EQ(result.Document->BarCount, c.Bars) << c.Text;
+    EXPECT_TRUE(result.Warnings.empty()) << c.Text << Joined(result.Warnings);
+  }
+  // A song keeps at most the bars it may hold.
+  auto many = ImportTextTab("HH|x-|o-| x999\n", 100);
+  ASSERT_TRUE(many.Document);
+  EXPECT_EQ(many.Document->BarCount, 100);
+  ASSERT_EQ(many.Warnings.size(), 1u) << Joined(many.Warnings);
+  EXPECT_EQ(many.Warnings[0], "The tab has more than 100 bars; the bars after 100 are left out.");
+
+  // The ruler's bars are repeated in place, the bars after it follow once.
+  auto ruler = Import("  |--x2--|\nHH|x-x-|o---|\n");
+  ASSERT_EQ(ruler.Document->BarCount, 3);
+  EXPECT_EQ(RowText(*ruler.Document, 1, RowHiHat), "x-x-");
+  EXPECT_EQ(RowText(*ruler.Document, 2, RowHiHat), "o---");
 }
 
 // The program's own text export of random songs reads back to the same bars, notes, texts and

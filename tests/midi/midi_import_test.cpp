@@ -144,6 +144,28 @@ TEST(MidiImport, ReadsFormatOneWithMetersTempoAndKeyMap) {
   EXPECT_EQ(result.Warnings[1], "3 notes on drum keys without a row in the tab (keys 39 and 56) left out.");
 }
 
+// An electronic kit's edges and rims go to their rows; two notes of one row on one sixteenth keep
+// the louder (its variant too) and are counted in one warning.
+TEST(MidiImport, ReadsElectronicKitKeysAndKeepsTheLouderOfTwoNotes) {
+  // 8 ticks a quarter: 2 ticks a sixteenth.
+  const std::string drums =
+      Bytes({0x00, 0x99, 22, 100}) +               // hi-hat edge, closed: sixteenth 0
+      Bytes({0x02, 26, 100}) +                     // hi-hat edge, open: 1
+      Bytes({0x02, 58, 100}) +                     // tom 3 rim: 2
+      Bytes({0x02, 38, 40}) + Bytes({0x00, 38, 120}) +  // a flam: the louder, accented, stays
+      Bytes({0x02, 42, 90}) + Bytes({0x00, 46, 60}) +   // closed then a softer open: closed
+      Bytes({0x02, 36, 80}) + Bytes({0x00, 36, 80});    // as loud: the first
+  ImportResult result = ImportMidiFile(Header(0, 1, 8) + Track(drums));
+  ASSERT_TRUE(result.Document) << result.Error;
+  const std::set<Note> expected = {{0, RowHiHat, 0, 0}, {1, RowHiHat, 1, 0}, {2, RowFloor, 0, 0},
+                                   {3, RowSnare, 0, 1}, {4, RowHiHat, 0, 0}, {5, RowBass, 0, 0}};
+  EXPECT_EQ(NotesOf(*result.Document, true), expected);
+  ASSERT_EQ(result.Warnings.size(), 1u);
+  EXPECT_EQ(result.Warnings[0],
+            "3 notes fell on the same sixteenth as another note of its row (a flam or a fast roll); "
+            "the louder of each is kept.");
+}
+
 TEST(MidiImport, PicksTheChannel) {
   const std::string file = Header(0, 1, 8) + Track(Bytes({0x00, 0x90, 38, 100, 0x00, 0x93, 36, 100}));
   std::vector<int> channels;

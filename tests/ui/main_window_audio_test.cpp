@@ -2,11 +2,17 @@
 // dialog, Cancel, and the boxes shown for refusals and failures.
 #include <sndfile.h>
 
+#include <QComboBox>
 #include <QDialog>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
+#include <cmath>
 
 #include "audio/audio_export.h"
+#include "ui/audio_export_dialog.h"
 // GCC 12 at -O2 sees an uninitialised QString inside std::optional in the scripted dialogs' queue
 // (a false positive of its inliner).
 #pragma GCC diagnostic push
@@ -23,6 +29,47 @@ int64_t FramesOf(const QString& path) {
   if (!file) return -1;
   sf_close(file);
   return info.frames;
+}
+
+float PeakOf(const QString& path) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+  if (!file) return -1;
+  std::vector<float> samples(static_cast<std::size_t>(info.frames * info.channels));
+  sf_readf_float(file, samples.data(), info.frames);
+  sf_close(file);
+  float peak = 0;
+  for (float s : samples) peak = std::max(peak, std::fabs(s));
+  return peak;
+}
+
+// The real save dialog for the audio export: picks the file type `downs` entries below the first
+// in its type box, types `name` and presses Enter.
+std::optional<QString> SaveAudioAs(const QString& folder, int downs, const QString& name) {
+  FileDialogSpec spec = AudioExportJob::SaveAudioSpec();
+  spec.InitialFolder = folder;
+  bool typed = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (typed || !dialog || !dialog->isVisible()) return;
+    typed = true;
+    auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+    auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+    if (!types || !edit) {
+      ADD_FAILURE() << "no file type box or name field";
+      dialog->reject();
+      return;
+    }
+    types->setFocus();
+    for (int i = 0; i < downs; ++i) QTest::keyClick(types, Qt::Key_Down);
+    edit->setFocus();
+    QTest::keyClicks(edit, name);
+    QTest::keyClick(edit, Qt::Key_Return);
+  });
+  poll.start(10);
+  QtDialogService service;
+  return service.SaveFile(nullptr, spec);
 }
 
 }  // namespace
@@ -61,10 +108,36 @@ TEST_F(MainWindowAudioTest, ExportsAtTheTempoBoxesTempoWithAProgressDialog) {
   EXPECT_EQ(dialogs.Log().back().Title, "Export the song to an audio file");
   EXPECT_EQ(dialogs.Log().back().Request.DefaultSuffix, "wav");
   ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
-  EXPECT_GT(FramesOf(path), 2 * 44100);
-  EXPECT_LT(FramesOf(path), 3 * 44100);
+  // The whole bar: four seconds at tempo 60.
+  EXPECT_GE(FramesOf(path), 4 * 44100);
+  EXPECT_LT(FramesOf(path), 5 * 44100);
+  EXPECT_NEAR(PeakOf(path), kNormalizedPeak, 1e-4);
   EXPECT_TRUE(dialogs.Messages().empty());
   EXPECT_EQ(Outputs(), QStringList{"song.wav"});
+
+  // Unticked, the export keeps the synthesizer's level.
+  auto* normalize = w.findChild<QAction*>("NormalizeAudio1");
+  ASSERT_NE(normalize, nullptr);
+  ASSERT_TRUE(normalize->isChecked());
+  normalize->trigger();
+  dialogs.SaveAnswers = {PathIn("quiet.wav")};
+  w.AudioFile1->trigger();
+  ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
+  EXPECT_GT(PeakOf(PathIn("quiet.wav")), 0.01f);
+  EXPECT_LT(PeakOf(PathIn("quiet.wav")), 0.7f);
+}
+
+// A name typed without an extension gets the one of the file type chosen in the dialog.
+TEST(AudioSaveDialogTest, ChosenFileTypeGivesTheExtension) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  auto chosen = [&](int downs, const QString& name) {
+    return SaveAudioAs(folder.path(), downs, name).value_or("(cancelled)").toStdString();
+  };
+  EXPECT_EQ(chosen(0, "plain"), folder.filePath("plain.wav").toStdString());
+  EXPECT_EQ(chosen(1, "song"), folder.filePath("song.flac").toStdString());
+  EXPECT_EQ(chosen(2, "song"), folder.filePath("song.ogg").toStdString());
+  EXPECT_EQ(chosen(1, "typed.wav"), folder.filePath("typed.wav").toStdString());
 }
 
 TEST_F(MainWindowAudioTest, CancelAndClosingTheWindowLeaveNoFile) {

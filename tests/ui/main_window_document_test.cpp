@@ -41,7 +41,8 @@ TEST_F(MainWindowTest, FirstNewMakesTwelve44BarsAndLaterNewsTakeTheTimingBoxes) 
 
 TEST_F(MainWindowTest, NewAfterABarTheTimingBoxesCannotShowMakes44Bars) {
   TFmain& w = Window();
-  // Bar lengths a file may hold that no numerator of the boxes gives for the bar's denominator.
+  // Bar lengths a file may hold that no numerator of the boxes' list gives for the bar's
+  // denominator (64/16 shows its numerator past the list, which New does not take).
   for (const auto& [length, denominator] : {std::pair{2, 4}, std::pair{64, 16}}) {
     Osnova song(4, 3, 4);
     song.Bar(0).Length = static_cast<uint8_t>(length);

@@ -70,6 +70,33 @@ TEST_F(MainWindowTest, TextExportOfABarTheBoxesCannotShowMatchesTheCommandLine) 
   EXPECT_EQ(Contents(lineOut), Contents(windowOut));
 }
 
+// An imported 17/16 bar: the numerator box shows 17 (one item past its list, only while needed),
+// and the text export writes it.
+TEST_F(MainWindowTest, NumeratorPastSixteenIsShownAndExported) {
+  TFmain& w = Window();
+  Osnova song(4, 2, 4);
+  song.Bar(0).Length = 17;
+  song.Bar(0).Denominator = 16;
+  song.Bar(0).Rows[RowSnare].Set(16, 0, 0);
+  dialogs.OpenAnswers = {WriteTabFile("long.gvlm", song)};
+  w.OpenDocument();
+  EXPECT_EQ(w.ETakt1->currentText(), "17");
+  EXPECT_EQ(w.Etakt2->currentText(), "16");
+  const QString out = PathIn("long.tab");
+  dialogs.SaveAnswers.push_back(out);
+  w.TextFile1->trigger();
+  EXPECT_TRUE(Contents(out).contains("Timing  :  17/16\r\n"));
+  // Choosing 17 again keeps the bar as it is; a bar of the list's timings drops the extra item.
+  w.ETakt1->activated(w.ETakt1->currentIndex());
+  EXPECT_EQ(w.Document()->Bar(0).Length, 17);
+  EXPECT_TRUE(dialogs.Messages().empty());
+  Osnova plain(4, 1, 4);
+  dialogs.OpenAnswers = {WriteTabFile("plain.gvlm", plain)};
+  w.OpenDocument();
+  EXPECT_EQ(w.ETakt1->count(), 16);
+  EXPECT_EQ(w.ETakt1->currentText(), "4");
+}
+
 TEST_F(MainWindowTest, MidiExportButtonRunsTheDemoWindowsExport) {
   TFmain& w = Window();
   TDemo_Form demo(dialogs, &w);

@@ -62,8 +62,9 @@ TEST_F(MainWindowTest, ImportTextTabAsksFirstThenShowsANewUnnamedModifiedSongAnd
   // Every warning in one box.
   ASSERT_EQ(dialogs.Count(ScriptedDialogService::Shown::Kind::Message), 1);
   EXPECT_EQ(dialogs.Messages()[0],
-            "Line 5: unknown instrument \"CB\"; the line is left out.\n"
-            "Line 6: the choke mark \"#\" is not supported; choke marks are left out.");
+            "Line 5: the program has no row for \"CB\"; the line is left out.\n"
+            "The program has no sound of their own yet for the tab's 1 choke; they are read as "
+            "plain hits.");
 
   // The song has no file yet: Save asks for a name.
   dialogs.Clear();
