@@ -21,7 +21,9 @@
 #include <iconv.h>
 #include <langinfo.h>
 
+#include "app/play_command.h"
 #include "audio/audio_convert.h"
+#include "audio/live_mixer.h"
 #include "files/convert.h"
 #include "midi/midi_output.h"
 #include "midi/output/system_device_layer.h"
@@ -74,6 +76,10 @@ void PrintUsage(std::ostream& out) {
          "  grooveloom --recover COPY open a recovery copy left by a crash (from the recovery\n"
          "                            folder) as its unsaved song; the program starts itself so\n"
          "                            for each further song recovered at start-up\n"
+         "  grooveloom --play SONG [--tempo T] [--click quarter|eighth|sixteenth] [--count-in N]\n"
+         "             [--loop-part NAME | --loop-bars A-B] [--trainer FROM%:TO%:STEP%:PASSES]\n"
+         "                            play SONG with the built-in synthesizer without a window,\n"
+         "                            until its end or Ctrl+C, showing the bar and beat\n"
          "  grooveloom --help         show this help\n"
          "  grooveloom --version      show the program's version\n"
          "\n"
@@ -239,6 +245,7 @@ int main(int argc, char** argv) {
       std::cout << kProgramNameAndVersion << '\n';
       return 0;
     }
+    if (first == "--play") return PlayFromCommandLine(argc, argv);
   }
   bool channel = false;
   for (int i = 1; i < argc; ++i) {
@@ -290,7 +297,10 @@ int main(int argc, char** argv) {
   if (std::string logError; !StartMidiLogFromEnvironment(logError))
     std::cerr << "grooveloom: " << logError << '\n';
 
-  std::unique_ptr<MidiDeviceLayer> devices = MakeSystemDeviceLayer();
+  // Playback on the built-in synthesizer is mixed into its audio callback; the mixer outlives it.
+  LiveMixer liveMixer({}, FluidSynthDevice::Periods() * FluidSynthDevice::kPeriodSize);
+  auto devices = std::make_unique<SystemDeviceLayer>();
+  devices->SetSynthPlayback(&liveMixer, &liveMixer);
   SetMidiDeviceLayer(devices.get());
 
   int status = 0;

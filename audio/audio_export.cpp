@@ -13,7 +13,7 @@
 #include "audio/song_mixer.h"
 #include "audio/sound_file_writer.h"
 #include "midi/output/fluid_synth_device.h"
-#include "model/cp1252.h"
+#include "common/cp1252.h"
 
 namespace {
 
@@ -158,10 +158,10 @@ using BlockSink = std::function<bool(const float* samples, int frames)>;
 // One render of the song: the frames up to the end of its last bar with a note streamed to `sink`,
 // then the ring-out, trimmed, in `tail` (interleaved, `keep` frames). Every render of the same
 // song gives the same samples.
-Stop Render(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, DrumSoundBank& bank,
-            const BlockSink& sink, std::vector<float>& tail, int64_t& keep) {
-  SongMixer mixer(doc, tempo, kit, bank);
-  SongNotes notes(doc, tempo, kit);
+Stop Render(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, const SongClick& click,
+            DrumSoundBank& bank, const BlockSink& sink, std::vector<float>& tail, int64_t& keep) {
+  SongMixer mixer(doc, tempo, kit, bank, click);
+  SongNotes notes(doc, tempo, kit, click);
   const int64_t lastNote = notes.LastNoteFrame(), end = notes.MusicalEndFrame();
   DcBlocker dc;
   float level = 0;  // the loudest the last notes get
@@ -205,7 +205,8 @@ AudioExportResult ExportAudio(const Osnova& doc, const std::string& path, const 
     return AudioExportResult::Failed;
   }
   const int tempo = std::clamp(settings.Tempo, 1, kMaxTempo);
-  const int64_t end = SongNotes(doc, tempo, settings.Kit).MusicalEndFrame();
+  SongClick click{settings.Click, settings.ClickVolume};
+  const int64_t end = SongNotes(doc, tempo, settings.Kit, click).MusicalEndFrame();
   if (end < 0) {
     error = kSilentSongMessage;
     return AudioExportResult::Failed;
@@ -219,6 +220,7 @@ AudioExportResult ExportAudio(const Osnova& doc, const std::string& path, const 
   if (!writer.Open(path, *format, kRate, end + tailFrames, TagsOf(doc), error)) return AudioExportResult::Failed;
   DrumSoundBank bank;
   if (!bank.Open(soundFont, error)) return AudioExportResult::Failed;
+  if (click.Mode != ClickMode::Off) FindClickKeys(bank, click.AccentKey, click.BeatKey);
 
   // Progress counts frames of the song; with normalising, the measuring render is the first half.
   const int passes = settings.Normalize ? 2 : 1;
@@ -244,7 +246,7 @@ AudioExportResult ExportAudio(const Osnova& doc, const std::string& path, const 
   int64_t keep = 0;
   if (settings.Normalize) {
     float peak = 0;
-    const Stop measured = Render(doc, tempo, settings.Kit, bank, [&](const float* samples, int frames) {
+    const Stop measured = Render(doc, tempo, settings.Kit, click, bank, [&](const float* samples, int frames) {
       peak = std::max(peak, PeakOf(samples, 2 * static_cast<std::size_t>(frames)));
       return counted(frames);
     }, tail, keep);
@@ -254,7 +256,7 @@ AudioExportResult ExportAudio(const Osnova& doc, const std::string& path, const 
     pass = 1;
     done = 0;
   }
-  const Stop written = Render(doc, tempo, settings.Kit, bank, [&](const float* samples, int frames) {
+  const Stop written = Render(doc, tempo, settings.Kit, click, bank, [&](const float* samples, int frames) {
     return writer.Write(samples, frames, error) && counted(frames);
   }, tail, keep);
   if (written != Stop::None) return failed(!error.empty() ? Stop::Failed : written);

@@ -15,12 +15,15 @@
 #include <functional>
 #include <string>
 
+#include "midi/practice.h"
 #include "model/tab_document.h"
 
 struct AudioExportSettings {
   int Tempo = 120;                                // quarter notes per minute
   std::array<uint8_t, kRowCount> Kit{1, 1, 1, 1, 1, 1, 1, 1, 1};  // rows shown; the others are silent
   std::string SoundFont;                          // empty: the one the program plays with
+  ClickMode Click = ClickMode::Off;               // the metronome mixed in, as playback plays it
+  int ClickVolume = 80;                           // percent
   bool Normalize = true;                          // false keeps the synthesizer's own level
 };
 

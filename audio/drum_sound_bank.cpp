@@ -179,6 +179,10 @@ std::shared_ptr<const DrumSound> DrumSoundBank::CutSound(uint8_t key, uint8_t ve
     }
   }
   for (std::size_t i = 0; i < next.size() && i < pair.size(); ++i) pair[i] -= next[i];
+  // Up to the cut the note is the note alone, to the last bit: a mix may switch from one to the
+  // other whenever it learns of the cut (live playback learns of it a lookahead before).
+  const std::size_t before = std::min(pair.size(), 2 * static_cast<std::size_t>(cutAt));
+  std::copy(alone->Samples.begin(), alone->Samples.begin() + static_cast<std::ptrdiff_t>(before), pair.begin());
   TrimSilence(pair);
 
   cutBytes_ += pair.size() * sizeof(float);

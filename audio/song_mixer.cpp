@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstddef>
 
 #include "midi/drum_map.h"
 #include "midi/midi_output.h"
@@ -12,8 +13,14 @@ int64_t PositionFrame(int64_t position, int tempo, int sampleRate) {
   return (position * 30 * sampleRate + t) / (2 * t);
 }
 
-SongNotes::SongNotes(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit)
-    : doc_(doc), tempo_(tempo), kit_(kit) {}
+void FindClickKeys(DrumSoundBank& bank, uint8_t& accentKey, uint8_t& beatKey) {
+  const bool gm2 = bank.Sound(kGm2MetronomeBell, 127)->Frames() > 0 && bank.Sound(kGm2MetronomeClick, 100)->Frames() > 0;
+  accentKey = gm2 ? kGm2MetronomeBell : kHighWoodBlock;
+  beatKey = gm2 ? kGm2MetronomeClick : kLowWoodBlock;
+}
+
+SongNotes::SongNotes(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, SongClick click)
+    : doc_(doc), tempo_(tempo), kit_(kit), click_(click) {}
 
 bool SongNotes::Next(AudioNote& note) {
   while (bar_ < doc_.Bars.size()) {
@@ -28,7 +35,21 @@ bool SongNotes::Next(AudioNote& note) {
         note.Frame = PositionFrame(barStart_ + position_, tempo_);
         note.Key = DrumNoteOf(static_cast<uint8_t>(row), cell.Variant);
         note.Velocity = NoteVelocity(cell.Accent);
+        note.Gain = 1.0f;
         return true;
+      }
+      // After the column's notes, its click, as live playback plays it.
+      if (row_ == kRowCount && click_.Mode != ClickMode::Off && click_.Volume > 0) {
+        ++row_;
+        const int spacing = ClickSpacing(click_.Mode, bar.Denominator);
+        if (position_ % spacing == 0) {
+          const ClickKind kind = position_ == 0 ? ClickKind::Accent : ClickKind::Beat;
+          note.Frame = PositionFrame(barStart_ + position_, tempo_);
+          note.Key = kind == ClickKind::Accent ? click_.AccentKey : click_.BeatKey;
+          note.Velocity = ClickVelocity(kind, 100);
+          note.Gain = static_cast<float>(std::clamp(click_.Volume, 0, 100)) / 100.0f;
+          return true;
+        }
       }
       row_ = 1;
       ++position_;
@@ -57,74 +78,52 @@ std::pair<int64_t, int64_t> SongNotes::LastNoteAndEnd() const {
       last = PositionFrame(start + std::bit_width(any) - 1, tempo_);
       end = PositionFrame(start + length, tempo_);
     }
+    if (click_.Mode != ClickMode::Off && click_.Volume > 0 && length > 0) {
+      // The click plays every bar: the song lasts to its last bar's last click.
+      const int spacing = ClickSpacing(click_.Mode, bar->Denominator);
+      last = std::max(last, PositionFrame(start + (length - 1) / spacing * spacing, tempo_));
+      end = std::max(end, PositionFrame(start + length, tempo_));
+    }
     start += length;
   }
   return {last, end};
 }
 
-SongMixer::SongMixer(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, DrumSoundBank& bank)
-    : notes_(doc, tempo, kit), bank_(bank), lastNoteFrame_(notes_.LastNoteFrame()) {}
-
-void SongMixer::ReadAhead(int64_t until) {
-  while (notesLeft_ && (ahead_.empty() || ahead_.back().Frame < until)) {
-    AudioNote note;
-    if (notes_.Next(note))
-      ahead_.push_back(note);
-    else
-      notesLeft_ = false;
-  }
-}
-
-void SongMixer::Start(const AudioNote& note) {
-  std::shared_ptr<const DrumSound> sound = bank_.Sound(note.Key, note.Velocity);
-  const int64_t end = note.Frame + sound->Frames();
-  // The first later note that cuts this one while it still rings (ahead_ holds the notes after it).
-  for (const AudioNote& next : ahead_) {
-    if (next.Frame >= end) break;
-    if (bank_.Cuts(note.Key, next.Key)) {
-      const int64_t gap = next.Frame - note.Frame;
-      const int blocks = static_cast<int>((gap + DrumSoundBank::kBlockFrames / 2) / DrumSoundBank::kBlockFrames);
-      sound = bank_.CutSound(note.Key, note.Velocity, next.Key, next.Velocity, std::max(blocks, 1));
-      break;
-    }
-  }
-  if (sound->Frames() > 0) voices_.push_back({std::move(sound), note.Frame});
-}
+SongMixer::SongMixer(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, DrumSoundBank& bank,
+                     SongClick click)
+    : notes_(doc, tempo, kit, click), lastNoteFrame_(notes_.LastNoteFrame()), voicing_(bank) {}
 
 void SongMixer::SkipTo(int64_t frame) {
   if (frame <= position_) return;
-  ReadAhead(frame + DrumSoundBank::MaxFrames());
-  while (!ahead_.empty() && ahead_.front().Frame < frame) {
-    const AudioNote note = ahead_.front();
-    ahead_.pop_front();
-    Start(note);
-  }
-  voices_.erase(std::remove_if(voices_.begin(), voices_.end(),
-                               [frame](const Voice& v) { return v.Start + v.Sound->Frames() <= frame; }),
-                voices_.end());
+  // The notes before `frame` are voiced as Mix would voice them; only their frames go unmixed.
+  VoiceNotesBefore(frame + DrumSoundBank::kBlockFrames);
+  voices_.DropEndedBy(frame);
   position_ = frame;
+}
+
+void SongMixer::VoiceNotesBefore(int64_t frame) {
+  while (notesLeft_) {
+    if (!haveNext_) {
+      haveNext_ = notes_.Next(next_);
+      if (!haveNext_) {
+        notesLeft_ = false;
+        break;
+      }
+    }
+    if (next_.Frame >= frame) break;
+    commands_.clear();
+    voicing_.Start(next_, commands_);
+    for (const VoiceCommand& command : commands_) voices_.Apply(command);
+    haveNext_ = false;
+  }
 }
 
 void SongMixer::Mix(float* out, int frames) {
   const int64_t from = position_, to = position_ + frames;
   std::fill(out, out + 2 * static_cast<std::ptrdiff_t>(frames), 0.0f);
-  ReadAhead(to + DrumSoundBank::MaxFrames());
-  while (!ahead_.empty() && ahead_.front().Frame < to) {
-    const AudioNote note = ahead_.front();
-    ahead_.pop_front();
-    Start(note);
-  }
-  for (const Voice& voice : voices_) {
-    const int64_t begin = std::max(from, voice.Start);
-    const int64_t end = std::min(to, voice.Start + voice.Sound->Frames());
-    if (begin >= end) continue;
-    const float* src = voice.Sound->Samples.data() + 2 * (begin - voice.Start);
-    float* dst = out + 2 * (begin - from);
-    const int64_t n = 2 * (end - begin);
-    for (int64_t i = 0; i < n; ++i) dst[i] += src[i];
-  }
-  voices_.erase(std::remove_if(voices_.begin(), voices_.end(),
-                               [to](const Voice& v) { return v.Start + v.Sound->Frames() <= to; }),
-                voices_.end());
+  // Notes are voiced a block ahead of the frames mixed: a note may cut a ringing one half a block
+  // before its own frame (the synthesizer's events fall on block edges).
+  VoiceNotesBefore(to + DrumSoundBank::kBlockFrames);
+  voices_.Mix(out, from, frames);
   position_ = to;
 }

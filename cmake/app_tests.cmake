@@ -17,7 +17,7 @@ if(NOT CMAKE_SCRIPT_MODE_FILE)
                 unwritable_output refusal_keeps_old_output opens_file_argument refused_file_argument
                 unwritable_midi_log refuses_non_tab_to_pdf imports_text_tab refuses_text_without_tab
                 opens_import_argument midi_channel_option fifo_midi_log fifo_file_argument
-                warnings_in_locale_encoding)
+                warnings_in_locale_encoding play_refusals)
   # A sanitizer's shadow memory does not fit under a memory limit.
   if(NOT GROOVELOOM_SANITIZE)
     list(APPEND app_cases huge_damaged_input)
@@ -38,7 +38,7 @@ if(NOT CMAKE_SCRIPT_MODE_FILE)
               -P ${CMAKE_CURRENT_LIST_FILE})
   endforeach()
 
-  add_executable(grooveloom_user_session ${CMAKE_SOURCE_DIR}/app/main.cpp
+  add_executable(grooveloom_user_session ${CMAKE_SOURCE_DIR}/app/main.cpp ${CMAKE_SOURCE_DIR}/app/play_command.cpp
                  ${CMAKE_SOURCE_DIR}/tests/app/user_session_driver.cpp)
   target_link_libraries(grooveloom_user_session PRIVATE grooveloom_ui Qt6::Test)
   foreach(case user_session_first_start user_session_stored_options)
@@ -148,6 +148,24 @@ elseif(CASE STREQUAL "wrong_arguments")
   run_headless(-o only_one.gvlm)
   expect_status(2)
   expect_in("${err}" "Usage")
+
+elseif(CASE STREQUAL "play_refusals")
+  # Refused before any sound device is opened, so these run the same with or without sound.
+  run_headless(--play)
+  expect_status(2)
+  expect_in("${err}" "--play needs a song")
+  file(WRITE ${WORK}/song.txt "HH   |x-x-x-x-x-x-x-x-|x-x-x-x-x-x-x-x-|\n")
+  foreach(bad "--trainer;80%:100%:0%:2" "--click;half" "--count-in;3" "--loop-bars;2-5" "--tempo;0"
+              "--loop-part;A;--loop-bars;1-1")
+    run_headless(--play ${WORK}/song.txt ${bad})
+    expect_status(2)
+    expect_in("${err}" "Usage: grooveloom --play")
+  endforeach()
+  run_headless(--play ${WORK}/song.txt --loop-part Chorus)
+  expect_status(1)
+  expect_in("${err}" "no part named \"Chorus\"")
+  run_headless(--play ${WORK}/missing.gvlm)
+  expect_status(1)
 
 elseif(CASE STREQUAL "converts_tab_file")
   run_headless(-o ${WORK}/out.gvlm ${SEED})

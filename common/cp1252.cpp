@@ -24,3 +24,10 @@ void AppendCp1252AsUtf8(std::string& out, std::string_view text) {
     }
   }
 }
+
+std::string Utf8FromCp1252(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendCp1252AsUtf8(out, text);
+  return out;
+}

@@ -14,3 +14,4 @@ char32_t Cp1252CodePoint(unsigned char byte);
 
 // Appends `text` as UTF-8.
 void AppendCp1252AsUtf8(std::string& out, std::string_view text);
+std::string Utf8FromCp1252(std::string_view text);

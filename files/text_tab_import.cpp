@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "files/tab_file.h"
-#include "model/cp1252.h"
+#include "common/cp1252.h"
 
 const char* const kNoDrumTabMessage = "No drum tab found in the text.";
 

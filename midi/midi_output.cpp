@@ -70,17 +70,15 @@ struct MessageLog {
     }
     return OpenLocked(path, error);
   }
-  void Append(uint32_t msg) {
+  // `micros` < 0: now, stamped under the lock so lines from two threads stay in time order.
+  void Append(uint32_t msg, int64_t micros = -1) {
     std::lock_guard<std::mutex> guard(Lock);
     if (!Configured) {
       std::string ignored;  // a start-up call to StartMidiLogFromEnvironment reports it
       OpenFromEnvironmentLocked(ignored);
     }
     if (!File) return;
-    // Stamped under the lock so lines from two threads stay in time order.
-    const auto micros = std::chrono::duration_cast<std::chrono::microseconds>(
-                            std::chrono::steady_clock::now() - kProgramStart)
-                            .count();
+    if (micros < 0) micros = MidiLogMicros(std::chrono::steady_clock::now());
     std::fprintf(File, "%lld %08" PRIX32 "\n", static_cast<long long>(micros), msg);
     // Flushed per line: the log is for troubleshooting, so it must survive a crash.
     std::fflush(File);
@@ -200,6 +198,12 @@ bool StartMidiLogFromEnvironment(std::string& error) {
   std::lock_guard<std::mutex> guard(Log().Lock);
   return Log().OpenFromEnvironmentLocked(error);
 }
+
+int64_t MidiLogMicros(std::chrono::steady_clock::time_point at) {
+  return std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::microseconds>(at - kProgramStart).count());
+}
+
+void LogShortMsgAt(uint32_t msg, int64_t micros) { Log().Append(msg, std::max<int64_t>(micros, 0)); }
 
 void StopMidiLog() {
   std::lock_guard<std::mutex> guard(Log().Lock);

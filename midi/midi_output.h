@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -13,6 +14,8 @@
 
 #include "midi/drum_map.h"
 #include "model/tab_document.h"
+
+class TimedOutput;
 
 // The five platform operations behind one interface. Ids: 0 the built-in synthesizer, 1.. the ALSA
 // ports, -1 the mapper. One device is open at a time; Open closes the previous one first.
@@ -30,6 +33,9 @@ class MidiDeviceLayer {
   // soundfont) reports a failure there through this, from another thread, with a message for the
   // user. Empty turns it off.
   virtual void SetLoadFailureHandler(std::function<void(const std::string& message)>) {}
+  // Where playback puts the open device's steps ahead of time to sound exactly on their frames;
+  // null when the device can only play what it gets at once.
+  virtual TimedOutput* PlaybackOutput() { return nullptr; }
 };
 
 // Not owned. Null (the default) means no devices at all: the list holds only the mapper and opening
@@ -116,3 +122,8 @@ void PlayDrumColumn(const TMidiOut& handle, const DrumColumn& column, uint8_t pr
 bool StartMidiLog(const std::string& path, std::string& error);
 bool StartMidiLogFromEnvironment(std::string& error);  // true and no log when the variable is unset
 void StopMidiLog();
+// The log's clock: microseconds since the program started, for a point of the monotonic clock.
+int64_t MidiLogMicros(std::chrono::steady_clock::time_point at);
+// A message that sounds at `micros` (the log's clock), logged when it is scheduled: lines stamp the
+// time a message is heard, so the log is the program's timing record.
+void LogShortMsgAt(uint32_t msg, int64_t micros);

@@ -1,57 +1,60 @@
 #include "midi/playback.h"
 
-#include <pthread.h>
-#include <sched.h>
 #include <sys/prctl.h>
 
 #include <algorithm>
-#include <chrono>
+#include <limits>
 
 namespace {
 
-// Like an audio thread: on a busy machine a thread of normal priority can wake several milliseconds
-// after its deadline. Real-time priority needs the right to it (rtprio limit or CAP_SYS_NICE);
-// without it playback runs at normal priority.
-bool RaiseThreadPriority() {
-  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);  // wake at the deadline, not up to 50 us later
-  sched_param param{};
-  param.sched_priority = std::max(sched_get_priority_min(SCHED_FIFO), 10);
-  return pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
-}
-
-constexpr std::chrono::milliseconds kStall{100};
+constexpr int64_t kStallFrames = kFrameRate / 10;  // 100 ms
 
 }  // namespace
 
-TMetronom::TMetronom(PlayClock& clock, std::mutex& documentLock, DocumentSource document,
-                     ColumnSender send, StepPoster post)
-    : clock_(clock),
-      documentLock_(documentLock),
-      document_(std::move(document)),
-      send_(std::move(send)),
-      post_(std::move(post)) {}
+TMetronom::TMetronom(OutputSource output, std::mutex& documentLock, DocumentSource document, StepPoster post)
+    : output_(std::move(output)), documentLock_(documentLock), document_(std::move(document)), post_(std::move(post)) {}
 
 TMetronom::~TMetronom() { Stop(); }
 
-uint16_t TMetronom::StepDelay() const {
+int TMetronom::Tempo() const {
   std::lock_guard<std::mutex> guard(lock_);
-  return stepDelay_;
+  return tempo_;
 }
 
-bool TMetronom::Play(uint8_t mode, PlayPosition from, uint16_t stepDelay, bool loop) {
+int TMetronom::CentiBpmHeard() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return centi_;
+}
+
+std::string TMetronom::LastError() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return lastError_;
+}
+
+bool TMetronom::Play(uint8_t mode, PlayPosition from, int tempo, bool loop, const PracticeOptions& practice) {
   if (running_.load()) return false;
   if (thread_.joinable()) thread_.join();  // a run that ended by itself and was never stopped
+  TimedOutput& out = output_();
   std::lock_guard<std::mutex> guard(lock_);
   mode_ = mode;
   loop_ = loop;
-  stepDelay_ = stepDelay;
+  tempo_ = std::clamp(tempo, 1, kMaxTempo);
+  practice_ = practice;
+  practice_.CountInBars = std::clamp(practice_.CountInBars, 0, 2);
+  centi_ = StartCentiBpm(practice_, tempo_);
   position_ = from;
   kind_ = StepKind::Start;
+  pass_ = 0;
+  countInLeft_ = countInTotal_ = 0;
+  step_ = 0;
+  scheduledAny_ = finishedScheduled_ = false;
+  posts_.clear();
   stop_ = false;
-  sounded_ = false;
+  lastError_.clear();
   ++serial_;
   running_ = true;
-  thread_ = std::thread([this] { Run(); });
+  current_ = &out;
+  thread_ = std::thread([this, &out] { Run(&out); });
   return true;
 }
 
@@ -62,17 +65,26 @@ void TMetronom::Stop() {
   }
   wake_.notify_all();
   if (thread_.joinable()) thread_.join();
+  if (current_) current_->Cancel();
+  current_ = nullptr;
   ++serial_;  // steps still on their way to the window are stale
   running_ = false;
 }
 
-void TMetronom::SetStepDelay(uint16_t milliseconds) {
+void TMetronom::SetTempo(int tempo) {
   {
     std::lock_guard<std::mutex> guard(lock_);
-    stepDelay_ = milliseconds;
-    if (sounded_) next_ = last_ + std::chrono::milliseconds(milliseconds);
+    tempo_ = std::clamp(tempo, 1, kMaxTempo);
+    centi_ = practice_.Trainer.On ? TrainerCentiBpm(practice_.Trainer, tempo_, pass_) : tempo_ * 100;
+    if (scheduledAny_) Reanchor(step_, lastFrame_ + SixteenthsToFrames(1, centi_));
   }
   wake_.notify_all();
+}
+
+void TMetronom::SetClick(ClickMode mode, int volumePercent) {
+  std::lock_guard<std::mutex> guard(lock_);
+  practice_.Click = mode;
+  practice_.ClickVolume = std::clamp(volumePercent, 0, 100);
 }
 
 uint64_t TMetronom::Reposition(PlayPosition at) {
@@ -81,6 +93,7 @@ uint64_t TMetronom::Reposition(PlayPosition at) {
     std::lock_guard<std::mutex> guard(lock_);
     position_ = at;
     kind_ = StepKind::Forward;
+    countInLeft_ = 0;
     serial = ++serial_;
   }
   wake_.notify_all();
@@ -107,6 +120,17 @@ TMetronom::Next TMetronom::Following(const Osnova& doc, PlayPosition at) const {
     next.At = {at.Bar, static_cast<uint8_t>(at.Position + 1)};
     return next;
   }
+  if (practice_.RangeLoop) {
+    // Into the range from a bar before it; round again at its last bar (or the song's).
+    const uint16_t first = std::min<uint16_t>(practice_.LoopFirst, static_cast<uint16_t>(doc.BarCount - 1));
+    if (at.Bar >= practice_.LoopLast || lastBar) {
+      next.At = {first, 0};
+      next.Kind = StepKind::RangeLoop;
+    } else {
+      next.At = {static_cast<uint16_t>(at.Bar + 1), 0};
+    }
+    return next;
+  }
   if (mode_ == PlayBar) {
     if (!loop_) next.Finished = true;
     next.At = {at.Bar, 0};
@@ -124,60 +148,152 @@ TMetronom::Next TMetronom::Following(const Osnova& doc, PlayPosition at) const {
   return next;
 }
 
-void TMetronom::Run() {
-  realTime_ = RaiseThreadPriority();
-  std::unique_lock<std::mutex> lock(lock_);
-  next_ = clock_.Now();
-  while (!stop_) {
-    const PlayClock::TimePoint now = clock_.Now();
-    if (now < next_) {
-      clock_.WaitUntil(lock, wake_, next_);
-      continue;
-    }
-    // A late wake-up keeps the grid: the missed columns follow at once and the song stays in time.
-    // Only a stall (the machine suspended or swapping) starts a new grid from now, rather than a long
-    // burst of missed columns.
-    const auto step = std::chrono::milliseconds(stepDelay_);
-    if (sounded_ && now - next_ > std::max<std::chrono::milliseconds>(step, kStall)) next_ = now;
+void TMetronom::StartCountIn(const Osnova& doc, PlayPosition at, int bars) {
+  const TBar& bar = doc.Bar(at.Bar);
+  countInLength_ = std::max<int>(bar.Length, 1);
+  countInBeat_ = BeatSixteenths(bar.Denominator);
+  countInBars_ = bars;
+  // Starting inside a bar: whole bars, then the beats of this bar up to the start.
+  const int partial = std::min<int>(at.Position, countInLength_ - 1);
+  countInTotal_ = countInLeft_ = bars * countInLength_ + partial;
+}
 
-    const PlayPosition wanted = position_;
-    const StepKind kind = kind_;
-    const uint64_t serial = serial_.load();
-    lock.unlock();
+void TMetronom::ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& out) {
+  FrameClock& clock = out.Clock();
+  const int64_t now = clock.Now();
+  int64_t frame = FrameOfStep(step_);
+  // Late: on a clock of frames played, a column in the past can only be cut short, so the grid
+  // moves on from now (no burst). Just-in-time outputs catch up with a short lateness on the grid
+  // and start a new grid only after a stall.
+  if (frame < now && (out.Lookahead() > 0 || now - frame > std::max(kStallFrames, SixteenthsToFrames(1, centi_)))) {
+    Reanchor(step_, now + out.Lookahead());
+    frame = FrameOfStep(step_);
+  }
+  const PlayPosition wanted = position_;
+  const uint64_t serial = serial_.load();
+  const bool countIn = countInLeft_ > 0;
+  const PracticeOptions practice = practice_;
+  StepKind kind = countIn ? StepKind::CountIn : kind_;
+  lock.unlock();
 
-    DrumColumn column;
-    PlayPosition at = wanted;
-    Next next;
-    bool haveColumn = false;
-    {
-      std::lock_guard<std::mutex> document(documentLock_);
-      const Osnova* doc = document_();
-      const int bars = doc ? std::min<int>(doc->BarCount, static_cast<int>(doc->Bars.size())) : 0;
-      if (bars > 0) {
-        // Bars may have been removed or shortened since the position was chosen.
-        at.Bar = static_cast<uint16_t>(std::min<int>(at.Bar, bars - 1));
-        const TBar& bar = doc->Bar(at.Bar);
-        at.Position = static_cast<uint8_t>(std::min<int>(at.Position, std::max(bar.Length - 1, 0)));
-        column = ColumnAt(bar, at.Position);
+  TimedColumn column;
+  column.Frame = frame;
+  column.ClickVolume = practice.ClickVolume;
+  PlayPosition at = wanted;
+  Next next;
+  bool haveColumn = false;
+  {
+    std::lock_guard<std::mutex> document(documentLock_);
+    const Osnova* doc = document_();
+    const int bars = doc ? std::min<int>(doc->BarCount, static_cast<int>(doc->Bars.size())) : 0;
+    if (bars > 0) {
+      // Bars may have been removed or shortened since the position was chosen.
+      at.Bar = static_cast<uint16_t>(std::min<int>(at.Bar, bars - 1));
+      const TBar& bar = doc->Bar(at.Bar);
+      at.Position = static_cast<uint8_t>(std::min<int>(at.Position, std::max(bar.Length - 1, 0)));
+      haveColumn = true;
+      if (!countIn) {
+        column.HasColumn = true;
+        column.Column = ColumnAt(bar, at.Position);
+        const int spacing = ClickSpacing(practice.Click, bar.Denominator);
+        if (spacing > 0 && at.Position % spacing == 0)
+          column.Click = at.Position == 0 ? ClickKind::Accent : ClickKind::Beat;
         next = Following(*doc, at);
-        haveColumn = true;
       }
     }
+  }
 
-    lock.lock();
-    if (stop_) break;
-    if (serial_.load() != serial) continue;  // the cursor moved meanwhile: its column sounds instead
+  lock.lock();
+  if (stop_) return;
+  if (serial_.load() != serial) return;  // the cursor moved meanwhile: its column sounds instead
+  int countInLeft = 0;
+  if (countIn) {
+    // A count-in always clicks the beat, the bar's first beat accented, at least at a volume heard.
+    const int index = countInTotal_ - countInLeft_;
+    const int full = countInBars_ * countInLength_;
+    const int inBar = index < full ? index % countInLength_ : index - full;
+    if (inBar % countInBeat_ == 0) column.Click = inBar == 0 ? ClickKind::Accent : ClickKind::Beat;
+    column.ClickVolume = std::max(practice.ClickVolume, 10);
+    countInLeft = --countInLeft_;
+  }
+  if (haveColumn && (column.HasColumn || column.Click != ClickKind::None)) {
     lock.unlock();
-    if (haveColumn) send_(column);
-    post_(PlaybackStep{serial, at, kind, next.Finished || !haveColumn});
+    out.Schedule(column);
     lock.lock();
-    if (next.Finished || !haveColumn) break;
-    if (serial_.load() == serial) {
-      position_ = next.At;
-      kind_ = next.Kind;
+  }
+  const bool finished = !haveColumn || next.Finished;
+  posts_.push_back(PlaybackStep{serial, at, kind, finished, frame, centi_, pass_, countInLeft});
+  scheduledAny_ = true;
+  lastFrame_ = frame;
+  ++step_;
+  if (finished) {
+    finishedScheduled_ = true;
+    return;
+  }
+  if (countIn) return;
+  if (serial_.load() == serial) {
+    position_ = next.At;
+    kind_ = next.Kind;
+  }
+  const bool wrap = next.Kind == StepKind::BarLoop || next.Kind == StepKind::SongLoop || next.Kind == StepKind::RangeLoop;
+  if (wrap) {
+    ++pass_;
+    if (practice_.Trainer.On) {
+      // The last column of the pass keeps its length; the next pass runs at its own tempo.
+      const int64_t wrapFrame = FrameOfStep(step_);
+      centi_ = TrainerCentiBpm(practice_.Trainer, tempo_, pass_);
+      Reanchor(step_, wrapFrame);
+      if (practice_.Trainer.CountInEachPass) {
+        lock.unlock();
+        std::lock_guard<std::mutex> document(documentLock_);
+        const Osnova* doc = document_();
+        lock.lock();
+        if (doc && doc->BarCount > 0 && next.At.Bar < doc->BarCount)
+          StartCountIn(*doc, next.At, std::max(practice_.CountInBars, 1));
+      }
     }
-    sounded_ = true;
-    last_ = next_;
-    next_ = last_ + std::chrono::milliseconds(stepDelay_);
+  }
+}
+
+void TMetronom::Run(TimedOutput* output) {
+  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);  // wake at the deadline, not up to 50 us later
+  TimedOutput& out = *output;
+  std::string error;
+  const bool begun = out.Begin(error);
+  FrameClock& clock = out.Clock();
+  std::unique_lock<std::mutex> lock(lock_);
+  if (!begun) lastError_ = error;
+  Reanchor(0, clock.Now() + out.Lookahead());
+  if (practice_.CountInBars > 0) {
+    lock.unlock();
+    std::unique_lock<std::mutex> document(documentLock_);
+    const Osnova* doc = document_();
+    lock.lock();
+    if (doc && doc->BarCount > 0) {
+      PlayPosition at = position_;
+      at.Bar = std::min<uint16_t>(at.Bar, static_cast<uint16_t>(doc->BarCount - 1));
+      StartCountIn(*doc, at, practice_.CountInBars);
+    }
+  }
+  while (!stop_) {
+    const int64_t now = clock.Now();
+    const int64_t latency = clock.Latency();
+    if (!posts_.empty() && posts_.front().Frame + latency <= now) {
+      const PlaybackStep step = posts_.front();
+      posts_.pop_front();
+      lock.unlock();
+      post_(step);
+      lock.lock();
+      if (step.Finished) break;
+      continue;
+    }
+    const int64_t due = FrameOfStep(step_) - out.Lookahead();
+    if (!finishedScheduled_ && now >= due) {
+      ScheduleStep(lock, out);
+      continue;
+    }
+    int64_t wake = finishedScheduled_ ? std::numeric_limits<int64_t>::max() : due;
+    if (!posts_.empty()) wake = std::min(wake, posts_.front().Frame + latency);
+    clock.WaitUntil(lock, wake_, wake);
   }
 }

@@ -1,22 +1,26 @@
-// The playback engine `TMetronom`: sounds the tab column by column on its own thread, each column on
-// an absolute deadline (column k at t0 + the sum of the delays before it), so neither drawing nor a
-// busy window can slow the music down or make it wander.
+// The playback engine `TMetronom`: sounds the tab column by column on its own thread, on a grid of
+// audio frames: column k of a run sounds at anchor + k x 44100 x 15 / tempo frames, an exact
+// fraction rounded once per column, never added up step by step. Each column is handed to a timed
+// output a little before its frame (the built-in synthesizer mixes it in at that very frame, an ALSA
+// queue delivers it then) and the window hears of it when it is heard.
 //
-// Per step the thread waits for the deadline, reads the column under the document lock (the lock
-// every edit of the bars holds), sends it, and posts the position it sounded to the window, which
-// moves the cursor box there. The window in turn reports a cursor the user moved (Reposition), and
-// playback goes on from there. Qt-free: clock, output and the posting are injected.
+// Per step the thread waits for the output's clock, reads the column under the document lock (the
+// lock every edit of the bars holds), adds the metronome click, and hands it over. Around it: a
+// count-in, loops over a range of bars, and a speed trainer that raises the tempo pass by pass.
+// Qt-free: the output with its clock and the posting are injected.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
 
 #include "midi/midi_output.h"
-#include "midi/play_clock.h"
+#include "midi/practice.h"
+#include "midi/timed_output.h"
 #include "model/tab_document.h"
 
 enum PlayMode : uint8_t { PlaySong = 0, PlayBar = 1, PlayFromCursor = 2 };
@@ -29,30 +33,36 @@ struct PlayPosition {
 };
 
 enum class StepKind : uint8_t {
-  Start,     // the first column of a start, where the cursor already is
-  Forward,   // one position on (into the next bar at a bar's end)
-  BarLoop,   // back to the start of the bar (play bar with Loop)
-  SongLoop,  // back to the first bar (play song / from cursor with Loop)
+  Start,      // the first column of a start, where the cursor already is
+  Forward,    // one position on (into the next bar at a bar's end)
+  BarLoop,    // back to the start of the bar (play bar with Loop)
+  SongLoop,   // back to the first bar (play song / from cursor with Loop)
+  RangeLoop,  // back to the first bar of the looped range
+  CountIn,    // a beat of the count-in; At is where the music starts
 };
 
-// What the window hears about each column sounded.
+// What the window hears about each step, when it is heard.
 struct PlaybackStep {
   uint64_t Serial = 0;  // the engine's Serial() when the column was chosen; older ones are stale
   PlayPosition At;      // the column that sounded
   StepKind Kind = StepKind::Forward;
   bool Finished = false;  // the last column without Loop: the window runs the Stop command
+  int64_t Frame = 0;      // on the output's clock
+  int CentiBpm = 12000;   // the tempo heard, in hundredths of bpm
+  int Pass = 0;           // loops completed since the start
+  int CountInLeft = 0;    // count-in steps still to come after this one
 };
 
 class TMetronom {
  public:
   // Called with the document lock held; null when there is no document.
   using DocumentSource = std::function<const Osnova*()>;
-  using ColumnSender = std::function<void(const DrumColumn&)>;
+  // The output for a run, asked at each start.
+  using OutputSource = std::function<TimedOutput&()>;
   // Called on the playback thread, with no lock held; must not block on the window (post it).
   using StepPoster = std::function<void(const PlaybackStep&)>;
 
-  TMetronom(PlayClock& clock, std::mutex& documentLock, DocumentSource document, ColumnSender send,
-            StepPoster post);
+  TMetronom(OutputSource output, std::mutex& documentLock, DocumentSource document, StepPoster post);
   ~TMetronom();  // stops
   TMetronom(const TMetronom&) = delete;
   TMetronom& operator=(const TMetronom&) = delete;
@@ -61,22 +71,26 @@ class TMetronom {
   bool Running() const { return running_.load(); }
   uint8_t Mode() const { return mode_; }
   bool Loop() const { return loop_; }
-  uint16_t StepDelay() const;
+  int Tempo() const;
+  int CentiBpmHeard() const;  // with the speed trainer's share
 
-  // Starts playing at `from`. Ignored (false) while playback runs.
-  bool Play(uint8_t mode, PlayPosition from, uint16_t stepDelay, bool loop);
-  // Takes effect at once: when it returns nothing more is sent. A column being sent is finished
-  // first, so no note is left hanging. Never call it from the step poster.
+  // Starts playing at `from` at `tempo` bpm. Ignored (false) while playback runs.
+  bool Play(uint8_t mode, PlayPosition from, int tempo, bool loop, const PracticeOptions& practice = {});
+  // Takes effect at once: when it returns nothing more is handed over, and what was handed over
+  // ahead of its time is taken back. A column being handed over is finished first.
+  // Never call it from the step poster.
   void Stop();
-  // The delay between columns from now on: the column awaited sounds `milliseconds` after the one
-  // before it, and the grid goes on from there.
-  void SetStepDelay(uint16_t milliseconds);
+  // The tempo from now on: the next column sounds one sixteenth of the new tempo after the one before
+  // it, and the grid goes on from there.
+  void SetTempo(int tempo);
+  // The click from the next step on.
+  void SetClick(ClickMode mode, int volumePercent);
   // The user put the cursor elsewhere: the next column sounds there, on the same grid. Steps posted
   // before carry an older serial. Returns the new serial.
   uint64_t Reposition(PlayPosition at);
   uint64_t Serial() const { return serial_.load(); }
-  // Whether the last run got real-time priority for its thread (the system decides).
-  bool RealTimePriority() const { return realTime_.load(); }
+  // Why the last run's output could not start (empty when it did).
+  std::string LastError() const;
 
   // One column as playback sounds it: the rows switched off in the global kit stay silent.
   static DrumColumn ColumnAt(const TBar& bar, int position);
@@ -88,27 +102,44 @@ class TMetronom {
     bool Finished = false;
   };
   Next Following(const Osnova& doc, PlayPosition at) const;
-  void Run();
+  void StartCountIn(const Osnova& doc, PlayPosition at, int bars);
+  int64_t FrameOfStep(int64_t step) const { return anchorFrame_ + SixteenthsToFrames(step - anchorStep_, centi_); }
+  void Reanchor(int64_t step, int64_t frame) {
+    anchorStep_ = step;
+    anchorFrame_ = frame;
+  }
+  // Schedules step_ (lock_ held on entry and exit; released while reading the document).
+  void ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& out);
+  void Run(TimedOutput* out);
 
-  PlayClock& clock_;
+  OutputSource output_;
   std::mutex& documentLock_;
   DocumentSource document_;
-  ColumnSender send_;
   StepPoster post_;
+  TimedOutput* current_ = nullptr;  // the running output
 
   mutable std::mutex lock_;  // the fields below; never held while taking documentLock_
   std::condition_variable wake_;
   std::thread thread_;
   std::atomic<bool> running_{false};
   std::atomic<uint64_t> serial_{0};
-  std::atomic<bool> realTime_{false};
   bool stop_ = false;
   uint8_t mode_ = PlayFromCursor;
   bool loop_ = false;
-  uint16_t stepDelay_ = 125;
+  int tempo_ = 120;
+  int centi_ = 12000;  // hundredths of bpm heard
+  PracticeOptions practice_;
+  std::string lastError_;
   PlayPosition position_;  // the column to sound next
   StepKind kind_ = StepKind::Start;
-  bool sounded_ = false;     // a column has sounded since the start
-  PlayClock::TimePoint last_;  // deadline of the column sounded last
-  PlayClock::TimePoint next_;  // deadline of the column to sound next
+  int pass_ = 0;
+  // The count-in still to come: a bar of `countInLength_` sixteenths, `countInBars_` times, then
+  // the first `countInPartial_` sixteenths of it.
+  int countInLeft_ = 0, countInTotal_ = 0, countInLength_ = 16, countInBars_ = 0, countInBeat_ = 4;
+  int64_t step_ = 0;  // steps handed over since the start
+  int64_t anchorStep_ = 0, anchorFrame_ = 0;
+  int64_t lastFrame_ = 0;  // frame of the step handed over last
+  bool scheduledAny_ = false;
+  bool finishedScheduled_ = false;
+  std::deque<PlaybackStep> posts_;  // handed over, not yet heard
 };

@@ -63,7 +63,8 @@ FileDialogSpec AudioExportJob::SaveAudioSpec() {
                            QStringLiteral("wav"));
 }
 
-bool AudioExportJob::Start(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, bool normalize) {
+bool AudioExportJob::Start(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, bool normalize,
+                           ClickMode click, int clickVolume) {
   if (Running()) return false;
   const std::optional<QString> chosen = dialogs_.SaveFile(window_, OfferingSongName(SaveAudioSpec(), doc));
   if (!chosen) return false;
@@ -85,6 +86,8 @@ bool AudioExportJob::Start(const Osnova& doc, int tempo, const std::array<uint8_
   settings.Tempo = tempo;
   settings.Kit = kit;
   settings.Normalize = normalize;
+  settings.Click = click;
+  settings.ClickVolume = clickVolume;
   cancel_ = false;
   // The render reads its own copy of the song, made here in a few milliseconds even for a long one.
   worker_ = std::thread([this, snapshot = WriteTabBytes(doc), settings, path] {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <thread>
 
+#include "midi/practice.h"
 #include "model/tab_document.h"
 #include "ui/dialogs.h"
 
@@ -25,9 +26,10 @@ class AudioExportJob : public QObject {
   ~AudioExportJob() override;  // cancels a render still running and waits for it
 
   // Asks for the file and starts rendering `doc` at `tempo` with `kit`, its peak brought to -1 dBFS
-  // when `normalize`; false when nothing started (the dialog was cancelled, or a render is already
-  // running).
-  bool Start(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, bool normalize = true);
+  // when `normalize`, with the metronome `click` mixed in; false when nothing started (the dialog was
+  // cancelled, or a render is already running).
+  bool Start(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, bool normalize = true,
+             ClickMode click = ClickMode::Off, int clickVolume = 80);
   bool Running() const { return worker_.joinable(); }
 
   static FileDialogSpec SaveAudioSpec();

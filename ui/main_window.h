@@ -164,8 +164,11 @@ class TFmain : public QMainWindow {
   void StopCommand();
   void StopPlaying();  // Stop, if playing: before New, Open and closing
   void PlaybackDeviceChanged();  // after MidiOut was opened anew: playback goes on there
+  // The playback tempo box's value: StepDelay, the percentage shown beside it, a running playback.
+  void SetPlaybackTempo();
   TMetronom& Metronom();
   TClock& Clock();
+  class PracticePanel& Practice();  // click, count-in, loops and the speed trainer
   std::mutex& DocumentLock();  // held by every change of the bars, which playback reads
   // Tests: the clock playback keeps time on, and the clock label's tick.
   void SetPlayClock(std::unique_ptr<PlayClock> clock, int tickMilliseconds = 1000);
@@ -273,6 +276,10 @@ class TFmain : public QMainWindow {
   void CreatePlayback();
   void GoToFirstBar();
   void ApplyPlaybackStep(const PlaybackStep& step);
+  // Space plays from the cursor or stops, Shift+Space plays the bar, Ctrl+Space the song, Esc
+  // stops: keys the key map leaves free.
+  void PlaybackKey(const QKeyEvent& key);
+  void PracticeSelect(uint16_t anchor, uint16_t bar);
   void FollowUserCursor();  // a cursor moved during playback: playback goes on from there
 
   DialogService& dialogs_;

@@ -3,10 +3,13 @@
 #include "ui/audio_export_dialog.h"
 #include "ui/main_window.h"
 #include "ui/main_window_widgets.h"
+#include "ui/practice_panel.h"
 
 void TFmain::AudioFile1Click() {
   if (!DocumentShown()) return;
   if (!audioExport_) audioExport_ = std::make_unique<AudioExportJob>(this, dialogs_);
   const auto* normalize = findChild<QAction*>("NormalizeAudio1");
-  audioExport_->Start(*doc_, ETempo->value(), GlobalKit, !normalize || normalize->isChecked());
+  const PracticePanel& practice = Practice();
+  audioExport_->Start(*doc_, ETempo->value(), GlobalKit, !normalize || normalize->isChecked(),
+                      practice.ClickInExport(), practice.ClickVolume());
 }

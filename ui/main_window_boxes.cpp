@@ -97,6 +97,11 @@ void TFmain::ETempoExit() {
     return;
   }
   ETempo->ShowValue(value);
+  // One tempo for the user: the song's tempo is also what playback plays from now on.
+  if (ESped->value() != value) {
+    ESped->ShowValue(value);
+    SetPlaybackTempo();
+  }
   if (!DocumentShown()) return;  // nothing to change before the first New or Open
   Push();
   if (doc_->Tempo != value) {
@@ -115,8 +120,7 @@ void TFmain::ESpedExit() {
     return;
   }
   ESped->ShowValue(value);  // kept within 1..1024 by the box
-  StepDelay = ComputeStepDelay(ESped->value());
-  if (playback_) playback_->Engine->SetStepDelay(StepDelay);  // a running playback: its next column
+  SetPlaybackTempo();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -358,10 +358,11 @@ void TFmain::BuildMenus() {
   bar->addMenu(Options1);
 
   Playback = MakeMenu(this, "Playback", "&Playback");
-  Play1 = MakeItem(Playback, "Play1", "&Play");
-  PLaybar1 = MakeItem(Playback, "PLaybar1", "Play &bar");
-  Playsong1 = MakeItem(Playback, "Playsong1", "Play &song");
-  Stop1 = MakeItem(Playback, "Stop1", "S&top");
+  // The keys are the window's own (a key-map entry on Space wins), so they are shown, not bound.
+  Play1 = MakeItem(Playback, "Play1", "&Play\tSpace");
+  PLaybar1 = MakeItem(Playback, "PLaybar1", "Play &bar\tShift+Space");
+  Playsong1 = MakeItem(Playback, "Playsong1", "Play &song\tCtrl+Space");
+  Stop1 = MakeItem(Playback, "Stop1", "S&top\tSpace, Esc");
   bar->addMenu(Playback);
 
   About1 = MakeMenu(this, "About1", "&About...");

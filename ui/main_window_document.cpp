@@ -174,7 +174,7 @@ bool TFmain::OpenDocumentFile(const QString& given) {
   IfUndo(false);
   IfRedo(false);
   ESped->ShowValue(doc_->Tempo);
-  StepDelay = ComputeStepDelay(ESped->value());
+  SetPlaybackTempo();
   ShowDocument(0);
   DocumentOpened(path);
   return true;
@@ -281,8 +281,7 @@ bool TFmain::Restore(bool undo) {
   IfUndo(history_->CanUndo());
   IfRedo(history_->CanRedo());
   ESped->ShowValue(doc_->Tempo);
-  StepDelay = ComputeStepDelay(ESped->value());
-  if (playback_) playback_->Engine->SetStepDelay(StepDelay);  // a running playback: its next column
+  SetPlaybackTempo();
   ShowDocument(doc_->FirstVisibleBar);
   return true;
 }

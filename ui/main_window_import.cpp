@@ -147,7 +147,7 @@ bool TFmain::ShowImport(ImportResult result) {
   IfUndo(false);
   IfRedo(false);
   ESped->ShowValue(doc_->Tempo);
-  StepDelay = ComputeStepDelay(ESped->value());
+  SetPlaybackTempo();
   ShowDocument(0);
   if (!result.Warnings.empty()) {
     QString text;

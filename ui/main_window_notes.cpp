@@ -84,7 +84,7 @@ void TFmain::FormKeyDown(const QKeyEvent& key) {
   const KeyCommand cmd = DecodeKey(VirtualKeyOf(key), ModifiersOf(key), chAccent->isChecked(),
                                    KeyMap, doc_->Kit);
   switch (cmd.Action) {
-    case KeyAction::None: break;
+    case KeyAction::None: PlaybackKey(key); break;
     case KeyAction::Note: SetNote(cmd.Row, cmd.Variant, cmd.Accent); break;
     case KeyAction::GreaterPace: PaceKey(true); break;
     case KeyAction::SmallerPace: PaceKey(false); break;
@@ -156,8 +156,11 @@ void TFmain::i1MouseDown(Qt::MouseButton, QPoint pos) {
   if (!DocumentShown() || !cursor_) return;
   DrawCurrentComment();
   TCursor placed = *cursor_;
+  const uint16_t anchor = doc_->CurrentBar;
   if (!PlaceCursorAt(*doc_, placed, pos.x(), pos.y())) return;
   ToggleCursorBox();  // hidden at the old place; RefreshBarControls shows it at the new one
   *cursor_ = placed;
   RefreshBarControls();
+  // Shift+click on another bar selects the bars between for looping.
+  if (i1->LastMouseModifiers() & Qt::ShiftModifier) PracticeSelect(anchor, doc_->CurrentBar);
 }

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QSpinBox>
+#include <QKeyEvent>
 #include <QToolButton>
 #include <algorithm>
 
@@ -25,6 +26,8 @@ void TFmain::CreatePlayback() {
     LTime->setText(QString::fromStdString(playback_->Elapsed.AsText()));
   });
   SetPlayClock(std::make_unique<SteadyPlayClock>());
+  playback_->InjectedClock = false;
+  playback_->Practice = std::make_unique<PracticePanel>(*this);
 
   for (auto [action, button, mode] : {std::tuple{Play1, BPLay, PlayFromCursor},
                                       std::tuple{PLaybar1, BPLayBar, PlayBar},
@@ -37,22 +40,37 @@ void TFmain::CreatePlayback() {
   connect(BStop, &QToolButton::clicked, this, &TFmain::StopCommand);
 }
 
+namespace {
+
+// The built-in synthesizer mixes each step in at its frame, an ALSA port gets it on a sequencer
+// queue; anything else gets it when it is due.
+TimedOutput& ChoosePlaybackOutput(WindowPlayback& pb) {
+  if (!pb.InjectedClock)
+    if (MidiDeviceLayer* layer = CurrentMidiDeviceLayer())
+      if (TimedOutput* timed = layer->PlaybackOutput()) return *timed;
+  return *pb.Direct;
+}
+
+}  // namespace
+
 void TFmain::SetPlayClock(std::unique_ptr<PlayClock> clock, int tickMilliseconds) {
   WindowPlayback& pb = *playback_;
   if (pb.Engine) pb.Engine->Stop();
   pb.Engine.reset();
   pb.Clock = std::move(clock);
+  pb.InjectedClock = true;
   pb.TimeTicks.IntervalOverride = tickMilliseconds == 1000 ? 0 : tickMilliseconds;
+  pb.Frames = std::make_unique<PlayClockFrames>(*pb.Clock);
+  pb.Direct = std::make_unique<DirectTimedOutput>(*pb.Frames, [&pb] {
+    const std::lock_guard<std::mutex> guard(pb.OutLock);
+    return pb.Out;
+  });
   pb.Engine = std::make_unique<TMetronom>(
-      *pb.Clock, pb.DocumentLock, [this] { return doc_.get(); },
-      [&pb](const DrumColumn& column) {
-        TMidiOut out;
-        {
-          const std::lock_guard<std::mutex> guard(pb.OutLock);
-          out = pb.Out;
-        }
-        PlayDrumColumn(out, column, 0);
+      [&pb]() -> TimedOutput& {
+        pb.Chosen = &ChoosePlaybackOutput(pb);
+        return *pb.Chosen;
       },
+      pb.DocumentLock, [this] { return doc_.get(); },
       [this](const PlaybackStep& step) {
         // Queued to the window's thread; dropped if the window is gone by then.
         QMetaObject::invokeMethod(this, [this, step] { ApplyPlaybackStep(step); }, Qt::QueuedConnection);
@@ -61,6 +79,24 @@ void TFmain::SetPlayClock(std::unique_ptr<PlayClock> clock, int tickMilliseconds
 
 TMetronom& TFmain::Metronom() { return *playback_->Engine; }
 TClock& TFmain::Clock() { return playback_->Elapsed; }
+PracticePanel& TFmain::Practice() { return *playback_->Practice; }
+
+void TFmain::PlaybackKey(const QKeyEvent& key) {
+  const Qt::KeyboardModifiers mods = key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+  const bool running = playback_->Engine->Running();
+  if (key.key() == Qt::Key_Escape && mods == Qt::NoModifier) {
+    if (running) StopCommand();
+  } else if (key.key() == Qt::Key_Space && mods == Qt::NoModifier) {
+    if (running) StopCommand();
+    else PlayCommand(PlayFromCursor);
+  } else if (key.key() == Qt::Key_Space && mods == Qt::ShiftModifier) {
+    if (!running) PlayCommand(PlayBar);
+  } else if (key.key() == Qt::Key_Space && mods == Qt::ControlModifier) {
+    if (!running) PlayCommand(PlaySong);
+  }
+}
+
+void TFmain::PracticeSelect(uint16_t anchor, uint16_t bar) { playback_->Practice->SelectBars(anchor, bar); }
 std::mutex& TFmain::DocumentLock() { return playback_->DocumentLock; }
 
 void TFmain::PlayCommand(uint8_t mode) {
@@ -83,15 +119,54 @@ void TFmain::PlayCommand(uint8_t mode) {
   const TBar& bar = doc_->Current();
   pb.Shown = PlayPosition{doc_->CurrentBar,
                           static_cast<uint8_t>(std::clamp(cursor_->Column - bar.StartCol, 0, bar.Length - 1))};
-  PlaybackDeviceChanged();
-  pb.Engine->Play(mode, pb.Shown, StepDelay, chLoop->isChecked());
+  {
+    const std::lock_guard<std::mutex> guard(pb.OutLock);
+    pb.Out = MidiOut;
+  }
+  const PracticeOptions practice = pb.Practice->OptionsFor(*doc_, doc_->CurrentBar);
+  if (practice.RangeLoop && (pb.Shown.Bar < practice.LoopFirst || pb.Shown.Bar > practice.LoopLast)) {
+    // A loop starts at its first bar unless the cursor is already inside it.
+    ToggleCursorBox();
+    doc_->CurrentBar = practice.LoopFirst;
+    RepaintKeepingCursor(*doc_, *cursor_, *i1);
+    cursor_->Column = doc_->Current().StartCol;
+    cursor_->Line = doc_->Current().ViewLine;
+    RefreshBarControls();
+    pb.Shown = PlayPosition{practice.LoopFirst, 0};
+  }
+  pb.Engine->Play(mode, pb.Shown, ESped->value(), chLoop->isChecked(), practice);
   pb.RunSerial = pb.Engine->Serial();
+  pb.Practice->ShowTempoHeard(pb.Engine->CentiBpmHeard());
 }
 
 void TFmain::PlaybackDeviceChanged() {
   if (!playback_) return;
-  const std::lock_guard<std::mutex> guard(playback_->OutLock);
-  playback_->Out = MidiOut;
+  WindowPlayback& pb = *playback_;
+  {
+    const std::lock_guard<std::mutex> guard(pb.OutLock);
+    pb.Out = MidiOut;
+  }
+  // A running playback goes on with the new device from the next column. A device that plays what
+  // it gets at once simply gets it; one with an output of its own takes over with a new run.
+  if (pb.Engine && pb.Engine->Running() && DocumentShown() && cursor_ && &ChoosePlaybackOutput(pb) != pb.Chosen) {
+    const uint8_t mode = pb.Engine->Mode();
+    pb.Engine->Stop();
+    PlayPosition next = pb.Shown;
+    if (next.Bar < doc_->BarCount && next.Position + 1 < doc_->Bar(next.Bar).Length)
+      ++next.Position;
+    else
+      next = {static_cast<uint16_t>(next.Bar + 1 < doc_->BarCount ? next.Bar + 1 : 0), 0};
+    pb.Engine->Play(mode, next, ESped->value(), chLoop->isChecked(),
+                    pb.Practice->OptionsFor(*doc_, doc_->CurrentBar, /*countIn=*/false));
+    pb.RunSerial = pb.Engine->Serial();
+  }
+}
+
+void TFmain::SetPlaybackTempo() {
+  StepDelay = ComputeStepDelay(ESped->value());
+  if (!playback_) return;
+  if (playback_->Engine) playback_->Engine->SetTempo(ESped->value());  // a running playback: its next column
+  if (playback_->Practice) playback_->Practice->TempoBoxesChanged();
 }
 
 void TFmain::StopCommand() {
@@ -99,6 +174,7 @@ void TFmain::StopCommand() {
   pb.Elapsed.Stop(pb.TimeTicks);
   pb.Engine->Stop();
   RpaceClick(RPace->currentIndex());
+  if (pb.Practice) pb.Practice->PlaybackStopped();
 }
 
 void TFmain::StopPlaying() {
@@ -123,6 +199,8 @@ void TFmain::GoToFirstBar() {
 void TFmain::ApplyPlaybackStep(const PlaybackStep& step) {
   WindowPlayback& pb = *playback_;
   if (!pb.Engine->Running() || step.Serial < pb.RunSerial) return;  // from a run already stopped
+  pb.Practice->ShowStep(step);
+  if (step.Kind == StepKind::CountIn) return;  // the cursor waits where the music starts
   if (step.Serial != pb.Engine->Serial() || !DocumentShown() || !cursor_) {
     // The cursor was moved after this column was chosen; but a run that ended has ended.
     if (step.Finished) StopCommand();
@@ -135,7 +213,7 @@ void TFmain::ApplyPlaybackStep(const PlaybackStep& step) {
   const TBar& current = doc_->Current();
   const int offset = cursor_->Column - current.StartCol;
   if (at.Bar != doc_->CurrentBar || at.Position != offset) {
-    if (step.Kind == StepKind::SongLoop && at == PlayPosition{}) {
+    if ((step.Kind == StepKind::SongLoop || step.Kind == StepKind::RangeLoop) && at == PlayPosition{}) {
       GoToFirstBar();
     } else if (at.Bar == doc_->CurrentBar) {
       // Within the bar only the box moves; the bar boxes stay as they are.

@@ -6,8 +6,11 @@
 #include <memory>
 #include <mutex>
 
+#include "midi/frame_clock.h"
 #include "midi/play_clock.h"
 #include "midi/playback.h"
+#include "midi/timed_output.h"
+#include "ui/practice_panel.h"
 #include "ui/main_window.h"
 
 // The one-second timer `Time` as the clock sees it.
@@ -28,7 +31,13 @@ struct WindowPlayback {
   explicit WindowPlayback(QTimer* time) : Time(time), TimeTicks(time) {}
   std::mutex DocumentLock;
   std::unique_ptr<PlayClock> Clock = std::make_unique<SteadyPlayClock>();
+  // Devices that cannot take steps ahead of time get each one when it is due, on this clock.
+  std::unique_ptr<PlayClockFrames> Frames;
+  std::unique_ptr<DirectTimedOutput> Direct;
+  bool InjectedClock = false;  // a test's clock: every step goes the direct way
+  TimedOutput* Chosen = nullptr;  // the output of the current run
   std::unique_ptr<TMetronom> Engine;
+  std::unique_ptr<PracticePanel> Practice;
   std::mutex OutLock;
   TMidiOut Out;  // the open device, for the playback thread (under OutLock)
   TClock Elapsed;  // the clock of the label LTime

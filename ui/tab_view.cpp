@@ -224,6 +224,7 @@ void TabView::paintEvent(QPaintEvent* event) {
 
 void TabView::mousePressEvent(QMouseEvent* event) {
   event->accept();
+  lastModifiers_ = event->modifiers();
   emit MouseDown(event->button(), event->position().toPoint());
 }
 

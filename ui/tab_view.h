@@ -50,11 +50,16 @@ class TabView : public QWidget, public TabViewSink {
   // Any mouse button pressed on the view; pos in bitmap coordinates.
   void MouseDown(Qt::MouseButton button, QPoint pos);
 
+ public:
+  // The keyboard modifiers of the last mouse press (Shift+click selects bars).
+  Qt::KeyboardModifiers LastMouseModifiers() const { return lastModifiers_; }
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
+  Qt::KeyboardModifiers lastModifiers_;
   void PaintBar(QPainter& painter, Osnova& doc, TBar& bar, int slot, int line);
   void PaintText(QPainter& painter, const QFont& font, int x, int y, const QString& text);
   void PaintCount(QPainter& painter, int column, int H, int line, int position);

@@ -65,6 +65,12 @@ bool FluidSynthDevice::FindConfiguredSoundFont(std::string& path, std::string& e
   return FindSoundFont(std::getenv("GROOVELOOM_SOUNDFONT"), DefaultSoundFonts(), path, error);
 }
 
+int FluidSynthDevice::Periods() {
+  const char* text = std::getenv("GROOVELOOM_AUDIO_PERIODS");
+  const int periods = text ? std::atoi(text) : 0;
+  return periods >= 2 && periods <= 32 ? periods : kPeriods;
+}
+
 bool FluidSynthDevice::CreateSynth(std::string& error) {
   CaptureLibraryMessages();
   settings_ = new_fluid_settings();
@@ -74,7 +80,7 @@ bool FluidSynthDevice::CreateSynth(std::string& error) {
   }
   fluid_settings_setnum(settings_, "synth.sample-rate", kSampleRate);
   fluid_settings_setint(settings_, "audio.period-size", kPeriodSize);
-  fluid_settings_setint(settings_, "audio.periods", kPeriods);
+  fluid_settings_setint(settings_, "audio.periods", Periods());
   // While this is on, the PulseAudio driver ignores the periods and asks for ~100 ms.
   fluid_settings_setint(settings_, "audio.pulseaudio.adjust-latency", 0);
   fluid_settings_setstr(settings_, "audio.pulseaudio.media-role", "music");
@@ -90,6 +96,25 @@ bool FluidSynthDevice::CreateSynth(std::string& error) {
     return false;
   }
   return true;
+}
+
+int FluidSynthDevice::AudioCallback(void* data, int len, int nfx, float* fx[], int nout, float* out[]) {
+  auto* self = static_cast<FluidSynthDevice*>(data);
+  int result;
+  if (nfx == 0) {
+    // No separate effect buffers (all drivers but JACK's): reverb and chorus go into the dry ones.
+    float* effects[4] = {out[0], out[1], out[0], out[1]};
+    result = fluid_synth_process(self->synth_, len, 4, effects, nout, out);
+  } else {
+    result = fluid_synth_process(self->synth_, len, nfx, fx, nout, out);
+  }
+  if (AudioRenderHook* hook = self->hook_.load(); hook && nout >= 2) hook->Render(out[0], out[1], len);
+  return result;
+}
+
+bool FluidSynthDevice::Playing() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return driver_ != nullptr;
 }
 
 void FluidSynthDevice::DestroyLocked() {
@@ -113,7 +138,9 @@ bool FluidSynthDevice::Open(std::string& error) {
     if (!CreateSynth(error)) return false;
     for (const char* name : kDrivers) {
       fluid_settings_setstr(settings_, "audio.driver", name);
-      driver_ = new_fluid_audio_driver(settings_, synth_);
+      // The callback form: the program's own notes are mixed into each period at their frames.
+      if (AudioRenderHook* hook = hook_.load()) hook->OutputRestarted();
+      driver_ = new_fluid_audio_driver2(settings_, &FluidSynthDevice::AudioCallback, this);
       if (driver_) {
         driverName_ = name;
         break;

@@ -15,11 +15,25 @@
 #include <thread>
 #include <vector>
 
+// Sound added to the synthesizer's own in its audio callback (live playback's notes, each at its
+// frame). Runs on the audio thread: it must not block for long.
+class AudioRenderHook {
+ public:
+  virtual ~AudioRenderHook() = default;
+  // Adds `frames` frames into the two channels; called once per period, in order.
+  virtual void Render(float* left, float* right, int frames) = 0;
+  // The output (re)started or stopped: the frame count starts again.
+  virtual void OutputRestarted() {}
+};
+
 class FluidSynthDevice {
  public:
   static constexpr int kSampleRate = 44100;
   static constexpr int kPeriodSize = 256;  // frames; smaller periods crackle under PipeWire
   static constexpr int kPeriods = 2;
+  // kPeriods, or GROOVELOOM_AUDIO_PERIODS (2..32): more buffering for a machine too busy to feed the
+  // output every few milliseconds at normal priority, at the cost of latency.
+  static int Periods();
 
   FluidSynthDevice() = default;
   FluidSynthDevice(const FluidSynthDevice&) = delete;
@@ -52,12 +66,17 @@ class FluidSynthDevice {
   bool WaitUntilLoaded(std::chrono::milliseconds timeout);
   std::string LoadError() const;
 
+  // The sound mixed in with the synthesizer's (null: none). Set it while closed; it outlives the device.
+  void SetRenderHook(AudioRenderHook* hook) { hook_ = hook; }
+  // True while an audio driver plays (not offline).
+  bool Playing() const;
+
   // Offline only: renders the next frames into two channels.
   bool Render(int frames, std::vector<float>& left, std::vector<float>& right);
 
   // Audio buffered ahead of the output: periods x period size / sample rate. A note sent now also
   // waits for the period being rendered, so the worst case is one period more.
-  static double ConfiguredLatencyMilliseconds() { return 1000.0 * kPeriods * kPeriodSize / kSampleRate; }
+  static double ConfiguredLatencyMilliseconds() { return 1000.0 * Periods() * kPeriodSize / kSampleRate; }
   const std::string& DriverName() const { return driverName_; }
 
   // GROOVELOOM_SOUNDFONT when set (and then it must be readable), else the first readable candidate.
@@ -68,6 +87,7 @@ class FluidSynthDevice {
   static bool FindConfiguredSoundFont(std::string& path, std::string& error);
 
  private:
+  static int AudioCallback(void* data, int len, int nfx, float* fx[], int nout, float* out[]);
   bool CreateSynth(std::string& error);
   void DestroyLocked();
   void StartLoading(const std::string& path);
@@ -78,6 +98,7 @@ class FluidSynthDevice {
   fluid_settings_t* settings_ = nullptr;
   fluid_synth_t* synth_ = nullptr;
   fluid_audio_driver_t* driver_ = nullptr;
+  std::atomic<AudioRenderHook*> hook_{nullptr};
   std::string driverName_;
   std::thread loader_;
   std::atomic<bool> loaded_{false};

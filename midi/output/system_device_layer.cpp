@@ -1,5 +1,7 @@
 #include "midi/output/system_device_layer.h"
 
+#include <unistd.h>
+
 const char* const kBuiltInSynthesizerName = "Built-in synthesizer";
 
 int SystemDeviceLayer::Count() {
@@ -39,6 +41,7 @@ bool SystemDeviceLayer::Open(int id) {
   }
   if (!ports_.Open(portNames_[static_cast<std::size_t>(id) - 1], lastError_)) return false;
   open_ = Device::Port;
+  portName_ = portNames_[static_cast<std::size_t>(id) - 1];
   return true;
 }
 
@@ -68,6 +71,24 @@ void SystemDeviceLayer::Close() {
 std::string SystemDeviceLayer::LastError() const {
   std::lock_guard<std::mutex> guard(lock_);
   return lastError_;
+}
+
+void SystemDeviceLayer::SetSynthPlayback(AudioRenderHook* hook, TimedOutput* output) {
+  std::lock_guard<std::mutex> guard(lock_);
+  synth_.SetRenderHook(hook);
+  synthPlayback_ = output;
+}
+
+TimedOutput* SystemDeviceLayer::PlaybackOutput() {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (open_ == Device::Synth && synthPlayback_ && synth_.Playing()) return synthPlayback_;
+  // Without the kernel's sequencer (RtMidi would not have opened a port either) there is no queue.
+  if (open_ == Device::Port && ::access("/dev/snd/seq", W_OK) == 0) {
+    if (!seqPlayback_) seqPlayback_ = std::make_unique<SeqQueueOutput>(MakeAlsaSeqQueueLayer(), seqClock_);
+    seqPlayback_->SetDestination(portName_);
+    return seqPlayback_.get();
+  }
+  return nullptr;
 }
 
 std::unique_ptr<MidiDeviceLayer> MakeSystemDeviceLayer() { return std::make_unique<SystemDeviceLayer>(); }

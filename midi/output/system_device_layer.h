@@ -11,6 +11,7 @@
 
 #include "midi/midi_output.h"
 #include "midi/output/alsa_ports.h"
+#include "midi/output/alsa_seq_queue.h"
 #include "midi/output/fluid_synth_device.h"
 
 extern const char* const kBuiltInSynthesizerName;  // "Built-in synthesizer"
@@ -27,6 +28,11 @@ class SystemDeviceLayer : public MidiDeviceLayer {
     synth_.SetLoadFailureHandler(std::move(handler));
   }
 
+  TimedOutput* PlaybackOutput() override;
+  // The live mixer of the built-in synthesizer (it outlives this layer's devices); null: playback
+  // sends the synthesizer its notes at once.
+  void SetSynthPlayback(AudioRenderHook* hook, TimedOutput* output);
+
   // The built-in synthesizer, for its driver name and load state.
   FluidSynthDevice& Synth() { return synth_; }
 
@@ -41,6 +47,10 @@ class SystemDeviceLayer : public MidiDeviceLayer {
   bool listed_ = false;
   Device open_ = Device::None;
   std::string lastError_;
+  TimedOutput* synthPlayback_ = nullptr;
+  SteadyPlayClock seqClock_;
+  std::unique_ptr<SeqQueueOutput> seqPlayback_;
+  std::string portName_;  // the open port's
 };
 
 std::unique_ptr<MidiDeviceLayer> MakeSystemDeviceLayer();

@@ -60,10 +60,11 @@ TEST_F(MainWindowTest, PlaybackTempoSetsTheStepDelayWithinTheBoxRange) {
   EXPECT_TRUE(dialogs.Log().empty());
 
   TypeAndLeave(w.ETempo, "150");
+  EXPECT_EQ(w.StepDelay, 100) << "the song's tempo is also the playback tempo";
   TypeAndLeave(w.ESped, "x1");
   EXPECT_EQ(dialogs.Messages(), std::vector<QString>{"Please input a number!"});
   EXPECT_EQ(w.ESped->RawText(), "150");
-  EXPECT_EQ(w.StepDelay, 15000) << "a refused text leaves the delay alone";
+  EXPECT_EQ(w.StepDelay, 100) << "a refused text leaves the delay alone";
   EXPECT_EQ(QApplication::focusWidget(), w.ESped);
 }
 

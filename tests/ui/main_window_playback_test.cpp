@@ -143,7 +143,7 @@ TEST_F(PlaybackWindowTest, APlayCommandWhilePlayingIsIgnoredAndNewStopsPlayback)
 
   // The playback tempo box changes the delay of the running playback.
   TypeAndLeave(w.ESped, "60");
-  EXPECT_EQ(w.Metronom().StepDelay(), 250);
+  EXPECT_EQ(w.Metronom().Tempo(), 60);
   EXPECT_TRUE(w.Metronom().Running());
 
   Item("New1")->trigger();

@@ -1,0 +1,129 @@
+#include "audio/live_mixer.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "audio/song_mixer.h"
+
+namespace {
+
+int64_t NowMicros() { return MidiLogMicros(std::chrono::steady_clock::now()); }
+
+}  // namespace
+
+LiveMixer::LiveMixer(std::string soundFont, int64_t latencyFrames)
+    : soundFont_(std::move(soundFont)), latency_(latencyFrames) {
+  queue_.reserve(256);
+  taken_.reserve(256);
+}
+
+LiveMixer::~LiveMixer() = default;
+
+bool LiveMixer::Begin(std::string& error) {
+  if (!bank_) {
+    std::string path = soundFont_;
+    if (path.empty() && !FluidSynthDevice::FindConfiguredSoundFont(path, error)) return false;
+    auto bank = std::make_unique<DrumSoundBank>();
+    if (!bank->Open(path, error)) return false;
+    // Every sound a tab can ask for, rendered now rather than during the first bars.
+    for (int row = 1; row < kRowCount; ++row)
+      for (uint8_t variant = 0; variant < 4; ++variant)
+        if (const uint8_t key = DrumNoteOf(static_cast<uint8_t>(row), variant))
+          for (uint8_t velocity : {uint8_t{94}, uint8_t{127}}) bank->Sound(key, velocity);
+    // General MIDI 2 metronome keys where the soundfont's kit has them.
+    FindClickKeys(*bank, accentKey_, beatKey_);
+    for (ClickKind kind : {ClickKind::Accent, ClickKind::Beat})
+      for (int volume = 0; volume <= 100; volume += 100)
+        bank->Sound(kind == ClickKind::Accent ? accentKey_ : beatKey_, ClickVelocity(kind, volume));
+    voicing_ = std::make_unique<NoteVoicing>(*bank);
+    bank_ = std::move(bank);
+  }
+  voicing_->Forget();
+  return true;
+}
+
+void LiveMixer::Schedule(const TimedColumn& step) {
+  if (!voicing_) return;
+  const int64_t micros = MicrosOfFrame(step.Frame);
+  for (uint32_t msg : ColumnMessages(step, accentKey_, beatKey_)) LogShortMsgAt(msg, micros);
+  std::vector<VoiceCommand> commands;
+  auto play = [&](uint8_t key, uint8_t velocity, float gain) {
+    if (key != 0) voicing_->Start(AudioNote{step.Frame, key, velocity, gain}, commands);
+  };
+  if (step.HasColumn)
+    for (int row = 1; row < kRowCount; ++row) {
+      const TNoteCell& cell = step.Column.Cells[static_cast<std::size_t>(row)];
+      play(DrumNoteOf(static_cast<uint8_t>(row), cell.Variant), NoteVelocity(cell.Accent), 1.0f);
+    }
+  if (step.Click != ClickKind::None && step.ClickVolume > 0) {
+    // The click's own volume: its velocity sets the timbre, the gain the level.
+    const uint8_t velocity = ClickVelocity(step.Click, 100);
+    play(step.Click == ClickKind::Accent ? accentKey_ : beatKey_, velocity,
+         static_cast<float>(std::clamp(step.ClickVolume, 0, 100)) / 100.0f);
+  }
+  if (step.Frame < rendered_.load()) late_.fetch_add(1);
+  std::lock_guard<std::mutex> guard(queueLock_);
+  queue_.insert(queue_.end(), commands.begin(), commands.end());
+}
+
+void LiveMixer::Cancel() {
+  std::lock_guard<std::mutex> guard(queueLock_);
+  queue_.clear();
+  dropPending_ = true;
+  if (voicing_) voicing_->Forget();
+}
+
+void LiveMixer::OutputRestarted() {
+  std::lock_guard<std::mutex> guard(queueLock_);
+  queue_.clear();
+  restart_ = true;
+}
+
+void LiveMixer::WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, int64_t frame) {
+  // The audio thread cannot wake playback's thread without a lock of its own, so this polls, at most
+  // a few milliseconds late (the lookahead absorbs that).
+  const int64_t left = frame - Now();
+  if (left <= 0) return;
+  const int64_t micros = std::clamp<int64_t>(left * 1000000 / kFrameRate, 200, 4000);
+  wake.wait_for(lock, std::chrono::microseconds(micros));
+}
+
+int64_t LiveMixer::MicrosOfFrame(int64_t frame) {
+  const int64_t at = callbackFrame_.load(), micros = callbackMicros_.load();
+  if (micros == 0) return NowMicros() + (frame - Now() + latency_) * 1000000 / kFrameRate;
+  return micros + (frame - at + latency_) * 1000000 / kFrameRate;
+}
+
+void LiveMixer::Render(float* left, float* right, int frames) {
+  if (frames <= 0) return;
+  callbackMicros_.store(NowMicros());
+  {
+    std::unique_lock<std::mutex> guard(queueLock_);
+    if (restart_) {
+      // A new output: its frames count from 0 again, and nothing of the old one plays on.
+      restart_ = false;
+      voices_.DropStartingAfter(-1);
+      position_ = 0;
+      rendered_.store(0);
+    }
+    if (dropPending_) {
+      dropPending_ = false;
+      voices_.DropStartingAfter(position_);
+    }
+    taken_.swap(queue_);
+  }
+  for (const VoiceCommand& command : taken_) voices_.Apply(command);
+  taken_.clear();
+  callbackFrame_.store(position_);
+  if (buffer_.size() < 2 * static_cast<std::size_t>(frames)) buffer_.resize(2 * static_cast<std::size_t>(frames));
+  if (!voices_.Idle()) {
+    std::fill(buffer_.begin(), buffer_.begin() + 2 * frames, 0.0f);
+    voices_.Mix(buffer_.data(), position_, frames);
+    for (int i = 0; i < frames; ++i) {
+      left[i] += buffer_[2 * static_cast<std::size_t>(i)];
+      right[i] += buffer_[2 * static_cast<std::size_t>(i) + 1];
+    }
+  }
+  position_ += frames;
+  rendered_.store(position_);
+}

@@ -1,0 +1,75 @@
+// Live playback on the built-in synthesizer: each step's notes are voiced on the playback thread a
+// little ahead of time and mixed into the synthesizer's audio callback at their exact frames, with
+// the code the audio export mixes with, so playback sounds like the export to the sample. The frames
+// the callback has rendered are playback's clock.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "audio/drum_sound_bank.h"
+#include "audio/note_player.h"
+#include "midi/output/fluid_synth_device.h"
+#include "midi/timed_output.h"
+
+class LiveMixer : public TimedOutput, public FrameClock, public AudioRenderHook {
+ public:
+  // Steps are handed over this far ahead: enough for the playback thread to wake late on a busy
+  // machine (normal priority) and still be in time; edits are heard from the column after it.
+  static constexpr int64_t kLookaheadFrames = 2048;  // 46 ms
+
+  // `soundFont` empty: the one the program plays with. `latencyFrames`: from rendered to heard.
+  explicit LiveMixer(std::string soundFont = {}, int64_t latencyFrames = 0);
+  ~LiveMixer() override;
+
+  // TimedOutput, on the playback thread.
+  FrameClock& Clock() override { return *this; }
+  int64_t Lookahead() const override { return kLookaheadFrames; }
+  bool Begin(std::string& error) override;  // loads the sounds once (a few hundred ms the first time)
+  void Schedule(const TimedColumn& step) override;
+  void Cancel() override;
+
+  // FrameClock.
+  int64_t Now() override { return rendered_.load(); }
+  int64_t Latency() override { return latency_; }
+  void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, int64_t frame) override;
+  int64_t MicrosOfFrame(int64_t frame) override;
+
+  // AudioRenderHook, on the audio thread (or a test's).
+  void Render(float* left, float* right, int frames) override;
+  void OutputRestarted() override;
+
+  // The metronome's keys in this soundfont.
+  uint8_t AccentKey() const { return accentKey_; }
+  uint8_t BeatKey() const { return beatKey_; }
+  // Frames mixed late since the start (a step handed over after its frame was rendered): 0 when
+  // everything was on time.
+  int64_t LateNotes() const { return late_.load(); }
+
+ private:
+  std::string soundFont_;
+  int64_t latency_;
+  std::unique_ptr<DrumSoundBank> bank_;  // playback thread
+  std::unique_ptr<NoteVoicing> voicing_;
+  uint8_t accentKey_ = kHighWoodBlock, beatKey_ = kLowWoodBlock;
+
+  std::mutex queueLock_;  // between the playback thread and the audio thread
+  std::vector<VoiceCommand> queue_;
+  bool dropPending_ = false;
+  bool restart_ = false;
+
+  // Audio thread.
+  VoiceMixer voices_;
+  std::vector<VoiceCommand> taken_;
+  std::vector<float> buffer_;
+  int64_t position_ = 0;
+
+  std::atomic<int64_t> rendered_{0};
+  std::atomic<int64_t> callbackFrame_{0};   // frame at the start of the last callback
+  std::atomic<int64_t> callbackMicros_{0};  // when it ran, on the MIDI log's clock
+  std::atomic<int64_t> late_{0};
+};

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# What is heard: plays closed hi-hat eighths for 20 s with `grooveloom --play` on the built-in
+# synthesizer into a private PulseAudio null sink, records the sink's monitor with parec, and times
+# the onsets in the recording (bench/heard_onsets.py): |interval - ideal| p50/p99/max, the drift
+# after 20 s and dropouts, at tempo 97 and 120, with two busy processes on the machine, everything
+# at normal priority. Installs pulseaudio and pulseaudio-utils when missing (apt-get, as root or
+# through sudo).
+#   bench/heard_timing.sh [build/grooveloom]        BUSY=0 for an idle machine
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+program=${1:-$here/../build/grooveloom}
+busy=${BUSY:-2}
+seconds=${SECONDS_PER_RUN:-20}
+
+if ! command -v pulseaudio >/dev/null || ! command -v parec >/dev/null; then
+  sudo=(); [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  "${sudo[@]}" apt-get install -y -qq --no-install-recommends pulseaudio pulseaudio-utils
+fi
+
+work=$(mktemp -d)
+chmod 700 "$work"
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  XDG_RUNTIME_DIR=$work HOME=$work pulseaudio --kill 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export XDG_RUNTIME_DIR=$work HOME=$work XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
+pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target=file:"$work/pulse.log" \
+  -L "module-null-sink sink_name=out rate=44100" -L module-native-protocol-unix
+for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+
+for _ in $(seq "$busy"); do
+  ( while :; do :; done ) &
+  pids+=($!)
+done
+
+for tempo in 97 120; do
+  # Enough bars of eighths for the run: a bar lasts 4 x 60 / tempo seconds.
+  bars=$(( seconds * tempo / 240 + 2 ))
+  python3 -c "print('HH   |' + '|'.join(['x-x-x-x-x-x-x-x-'] * $bars) + '|')" > "$work/hats.txt"
+  parec -d out.monitor --file-format=wav --rate=44100 --channels=2 --format=s16le "$work/rec.wav" &
+  rec=$!
+  sleep 0.5
+  "$program" --play "$work/hats.txt" --tempo "$tempo" > /dev/null
+  sleep 0.3
+  kill "$rec"; wait "$rec" 2>/dev/null || true
+  ideal=$(python3 -c "print(2 * 15000 / $tempo)")
+  printf 'tempo %3d, %d busy processes: ' "$tempo" "$busy"
+  python3 "$here/heard_onsets.py" "$work/rec.wav" --interval "$ideal"
+done

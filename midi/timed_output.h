@@ -1,0 +1,62 @@
+// Where playback hands its columns: each with the frame it must sound at, a little ahead of time
+// where the output can place it exactly (the built-in synthesizer mixes it in at that frame, an ALSA
+// sequencer queue delivers it at that time), or just in time where it cannot (any other device).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "midi/frame_clock.h"
+#include "midi/midi_output.h"
+
+enum class ClickKind : uint8_t { None, Beat, Accent };  // Accent: the first beat of a bar
+
+// One step of playback: a column of the tab (none during a count-in) and the click with it.
+struct TimedColumn {
+  int64_t Frame = 0;
+  bool HasColumn = false;
+  DrumColumn Column;
+  ClickKind Click = ClickKind::None;
+  int ClickVolume = 100;  // percent
+};
+
+// The metronome's keys: General MIDI 2 metronome bell (accent) and click where a soundfont has them,
+// else the General MIDI high and low wood blocks, which every General MIDI kit has.
+inline constexpr uint8_t kGm2MetronomeClick = 33, kGm2MetronomeBell = 34;
+inline constexpr uint8_t kHighWoodBlock = 76, kLowWoodBlock = 77;
+uint8_t ClickVelocity(ClickKind click, int volumePercent);
+
+// The messages of a step, in the order the column's are sent (program change, note-ons of rows 1..8,
+// their note-offs), with the click's note-on and note-off after them.
+std::vector<uint32_t> ColumnMessages(const TimedColumn& step, uint8_t accentKey, uint8_t beatKey);
+
+class TimedOutput {
+ public:
+  virtual ~TimedOutput() = default;
+  virtual FrameClock& Clock() = 0;
+  // How long before its frame a step is handed over.
+  virtual int64_t Lookahead() const { return 0; }
+  // Called on the playback thread before the first step of a run (loading what the steps need).
+  virtual bool Begin(std::string& error) { (void)error; return true; }
+  virtual void Schedule(const TimedColumn& step) = 0;
+  // Nothing handed over sounds from now on unless it has begun; sounding notes ring out.
+  virtual void Cancel() = 0;
+};
+
+// A device that plays what it gets at once: each step is sent when its frame comes, to the device
+// open at that moment (`handle` gives its handle), and logged by the sending.
+class DirectTimedOutput : public TimedOutput {
+ public:
+  DirectTimedOutput(FrameClock& clock, std::function<TMidiOut()> handle)
+      : clock_(clock), handle_(std::move(handle)) {}
+  FrameClock& Clock() override { return clock_; }
+  void Schedule(const TimedColumn& step) override;
+  void Cancel() override {}
+
+ private:
+  FrameClock& clock_;
+  std::function<TMidiOut()> handle_;
+};
