@@ -28,10 +28,13 @@ if(GROOVELOOM_FUZZ)
   set(FUZZ_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=undefined
                     -fno-omit-frame-pointer)
   add_library(grooveloom_core_fuzz STATIC ${CORE_SOURCES})
-  target_include_directories(grooveloom_core_fuzz PUBLIC ${CMAKE_SOURCE_DIR})
+  # The same headers and libraries as the core, so the copy never falls behind it.
+  target_include_directories(grooveloom_core_fuzz PUBLIC
+                             $<TARGET_PROPERTY:grooveloom_core,INTERFACE_INCLUDE_DIRECTORIES>)
   target_compile_options(grooveloom_core_fuzz PUBLIC ${FUZZ_SANITIZE})
   target_compile_options(grooveloom_core_fuzz PRIVATE -fsanitize=fuzzer-no-link)
-  target_link_libraries(grooveloom_core_fuzz PUBLIC Threads::Threads)
+  target_link_libraries(grooveloom_core_fuzz PUBLIC
+                        $<TARGET_PROPERTY:grooveloom_core,INTERFACE_LINK_LIBRARIES>)
   foreach(target tab_file_fuzzer midi_file_fuzzer text_tab_fuzzer)
     add_executable(${target} ${CMAKE_SOURCE_DIR}/tests/fuzz/${target}.cpp)
     target_compile_options(${target} PRIVATE -fsanitize=fuzzer)
