@@ -56,9 +56,9 @@ void TDemo_Form::ExportTab(const Osnova& doc, uint16_t tempo) {
 }
 
 void TDemo_Form::Save_ButtonClick() {
-  FileDialogSpec spec = SaveDialogSpec();
-  spec.InitialFile = offeredName_;
-  auto chosen = dialogs_.SaveFile(this, spec);
+  FileDialogSpec request = SaveDialogSpec();
+  request.InitialFile = offeredName_;
+  auto chosen = dialogs_.SaveFile(this, request);
   if (!chosen) return;
   WriteFileOrReport(this, dialogs_, *chosen, [this](const std::string& path, std::string& error) {
     return WriteMidiFile(container_, path, error);

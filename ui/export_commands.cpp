@@ -24,12 +24,12 @@ void RunExport(QWidget* parent, DialogService& dialogs, const FileDialogSpec& re
 
 }  // namespace
 
-FileDialogSpec OfferingSongName(FileDialogSpec spec, const Osnova& doc) {
-  const QString suffix = spec.DefaultSuffix.isEmpty() ? QString() : "." + spec.DefaultSuffix;
+FileDialogSpec OfferingSongName(FileDialogSpec request, const Osnova& doc) {
+  const QString suffix = request.DefaultSuffix.isEmpty() ? QString() : "." + request.DefaultSuffix;
   if (doc.HasFile && !doc.FileName.empty()) {
     const QFileInfo file(QFile::decodeName(doc.FileName.c_str()));
-    spec.InitialFile = file.dir().filePath(file.completeBaseName() + suffix);
-    return spec;
+    request.InitialFile = file.dir().filePath(file.completeBaseName() + suffix);
+    return request;
   }
   QString title = FromCp1252(doc.Song).simplified();
   // A title is no path: a slash or a control character would name another folder or confuse the
@@ -37,8 +37,8 @@ FileDialogSpec OfferingSongName(FileDialogSpec spec, const Osnova& doc) {
   for (QChar& c : title)
     if (c == u'/' || c == u'\\' || c.category() == QChar::Other_Control) c = u'_';
   while (title.startsWith(u'.')) title.remove(0, 1);
-  if (!title.isEmpty()) spec.InitialFile = title + suffix;
-  return spec;
+  if (!title.isEmpty()) request.InitialFile = title + suffix;
+  return request;
 }
 
 FileDialogSpec SaveTSpec() {

@@ -14,9 +14,9 @@ void TextFile1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc,
 void HTMLFille1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc,
                      const ExportBoxes& boxes);
 
-// `spec` offering the song's own name with the export's extension (spec.DefaultSuffix): the song
+// `request` offering the song's own name with the export's extension (request.DefaultSuffix): the song
 // file's name in its folder, else the song's title, else nothing.
-FileDialogSpec OfferingSongName(FileDialogSpec spec, const Osnova& doc);
+FileDialogSpec OfferingSongName(FileDialogSpec request, const Osnova& doc);
 
 // File > Export > "Music&XML File": the song as notation; a name ending in .mxl gets the
 // compressed container, any other the plain score.

@@ -46,8 +46,8 @@ float PeakOf(const QString& path) {
 // The real save dialog for the audio export: picks the file type `downs` entries below the first
 // in its type box, types `name` and presses Enter.
 std::optional<QString> SaveAudioAs(const QString& folder, int downs, const QString& name) {
-  FileDialogSpec spec = AudioExportJob::SaveAudioSpec();
-  spec.InitialFolder = folder;
+  FileDialogSpec request = AudioExportJob::SaveAudioSpec();
+  request.InitialFolder = folder;
   bool typed = false;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -69,7 +69,7 @@ std::optional<QString> SaveAudioAs(const QString& folder, int downs, const QStri
   });
   poll.start(10);
   QtDialogService service;
-  return service.SaveFile(nullptr, spec);
+  return service.SaveFile(nullptr, request);
 }
 
 }  // namespace
