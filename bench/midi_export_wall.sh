@@ -6,15 +6,7 @@
 # usage: bench/midi_export_wall.sh PATH/TO/grooveloom [RUNS]   (RUNS defaults to 7)
 set -euo pipefail
 
-if [ $# -lt 1 ] || [ ! -x "$1" ]; then
-  echo "usage: $0 PATH/TO/grooveloom [RUNS]" >&2
-  exit 2
-fi
-binary=$(realpath "$1")
-runs=${2:-7}
-here=$(dirname "$(realpath "$0")")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$(realpath "$0")")/wall_time.sh"
 
 status=0
 for bars in 5000 65535; do
@@ -31,15 +23,7 @@ for bars in 5000 65535; do
     status=1
     continue
   fi
-  times=()
-  for ((i = 0; i < runs; i++)); do
-    rm -f "$out"
-    start=$(date +%s%N)
-    "$binary" -o "$out" "$song"
-    end=$(date +%s%N)
-    times+=($(( (end - start) / 1000 )))
-  done
-  median=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(( (runs + 1) / 2 ))p")
+  median_micros "$out" "$song"
   printf '%6d bars: median %4d.%03d ms of %d runs (%s bytes written)\n' "$bars" \
     $((median / 1000)) $((median % 1000)) "$runs" "$(stat -c %s "$out")"
 done
