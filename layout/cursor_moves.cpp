@@ -189,7 +189,8 @@ CursorMove SongStart(Osnova& doc, TCursor& cursor, TabViewSink& view) {
 }
 
 CursorMove SongEnd(Osnova& doc, TCursor& cursor, TabViewSink& view) {
-  const CursorMove bars = MoveBars(doc, cursor, view, LastBar(doc) - std::min<int>(doc.CurrentBar, LastBar(doc)));
+  const int toLast = LastBar(doc) - std::min<int>(doc.CurrentBar, LastBar(doc));
+  const CursorMove bars = MoveBars(doc, cursor, view, toLast);
   return Then(bars, BarEnd(doc, cursor, view));
 }
 

@@ -117,7 +117,8 @@ EventListWindow::EventListWindow(const TMIDI_Container& container, QWidget* pare
   const int margins = 2 * columns->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, columns);
   for (int i = 0; i < MidiEventTableModel::kColumnCount; ++i) {
     const ColumnSpec& column = kColumns[static_cast<std::size_t>(i)];
-    const int heading = columns->fontMetrics().horizontalAdvance(QLatin1String(column.title)) + margins;
+    const int heading =
+        columns->fontMetrics().horizontalAdvance(QLatin1String(column.title)) + margins;
     columns->resizeSection(i, std::max(column.width, heading));
   }
 

@@ -4,7 +4,9 @@
 #include <QVBoxLayout>
 
 HelpWindow::HelpWindow(std::function<void(const QUrl&)> openExternal, QWidget* parent)
-    : QWidget(parent, Qt::Window), openExternal_(std::move(openExternal)), browser_(new QTextBrowser(this)) {
+    : QWidget(parent, Qt::Window),
+      openExternal_(std::move(openExternal)),
+      browser_(new QTextBrowser(this)) {
   setObjectName(QStringLiteral("HelpWindow"));
   setWindowTitle(QStringLiteral("Grooveloom Help"));
   resize(640, 560);

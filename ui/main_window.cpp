@@ -144,7 +144,8 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
     connect(a, &QAction::triggered, this, [this] { CopyBarClick(false); });
   for (QAction* a : {ECut, Cutbar1}) connect(a, &QAction::triggered, this, &TFmain::CutBarClick);
   // The context menu's Paste bar is there before the first copy (an empty bar), Edit > Paste not.
-  for (QAction* a : {EPaste, Pastebar1}) connect(a, &QAction::triggered, this, &TFmain::PasteBarClick);
+  for (QAction* a : {EPaste, Pastebar1})
+    connect(a, &QAction::triggered, this, &TFmain::PasteBarClick);
   connect(ETakt1, &QComboBox::activated, this, [this](int) { ChangeTiming(); });
   connect(Etakt2, &QComboBox::activated, this, [this](int) { ChangeTiming(); });
 
@@ -289,7 +290,8 @@ void TFmain::MusicXMLFile1Click() {
 }
 
 void TFmain::MIDIFile1Click() {
-  if (DocumentShown()) ::MIDIFile1Click(this, dialogs_, *doc_, static_cast<uint16_t>(ETempo->value()));
+  if (DocumentShown())
+    ::MIDIFile1Click(this, dialogs_, *doc_, static_cast<uint16_t>(ETempo->value()));
 }
 
 void TFmain::MidiDemo1Click() {

@@ -105,7 +105,9 @@ QIcon GlyphIcon(const QString& text, const QColor& color, bool bold) {
 namespace {
 
 double Luminance(const QColor& color) {
-  auto channel = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+  auto channel = [](double c) {
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  };
   return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) +
          0.0722 * channel(color.blueF());
 }
@@ -140,8 +142,8 @@ double ContrastRatio(const QColor& a, const QColor& b) {
 
 QColor ReadableOn(const QColor& wanted, const QColor& background) {
   if (ContrastRatio(wanted, background) >= kReadableRatio) return wanted;
-  const QColor target =
-      ContrastRatio(Qt::white, background) >= ContrastRatio(Qt::black, background) ? Qt::white : Qt::black;
+  const bool lighten = ContrastRatio(Qt::white, background) >= ContrastRatio(Qt::black, background);
+  const QColor target = lighten ? Qt::white : Qt::black;
   QColor mixed = wanted;
   for (int step = 1; step <= 20 && ContrastRatio(mixed, background) < kChangedRatio; ++step) {
     const float t = static_cast<float>(step) / 20.0f;
