@@ -435,6 +435,14 @@ TEST_F(MainWindowTest, UndoRedoHomeEndAndPageKeysDoTheirJob) {
   EXPECT_TRUE(w.Document()->Bar(0).Rows[RowSnare].Has(4));
   EXPECT_FALSE(w.Document()->Bar(0).Rows[RowTom2].Has(4)) << "Ctrl+Y is no tom note";
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
+  // The button, the menu item and the context menu's item run the command once each.
+  Find<QToolButton>("BUndo")->click();
+  EXPECT_FALSE(w.Document()->Bar(0).Rows[RowSnare].Has(4));
+  EXPECT_TRUE(w.Document()->Bar(0).Rows[RowBass].Has(0));
+  Item("ERedo1")->trigger();
+  EXPECT_TRUE(w.Document()->Bar(0).Rows[RowSnare].Has(4));
+  EXPECT_FALSE(Find<QToolButton>("BRedo")->isEnabled());
+  EXPECT_FALSE(Item("ERedo1")->isEnabled());
 
   Osnova& doc = *w.Document();
   Press(Qt::Key_Right, Qt::ControlModifier);
@@ -476,11 +484,15 @@ TEST_F(MainWindowTest, UndoRedoHomeEndAndPageKeysDoTheirJob) {
 
 TEST_F(MainWindowTest, KeyMapEntriesOnTheMoveKeysStillEnterTheirNotes) {
   ProgramSettingsGuard guard;
-  KeyMap[KeyBass] = 36;  // Home; an options file could hold it
+  KeyMap[KeyBass] = 36;    // Home
+  KeyMap[KeySnare] = 112;  // F1, the Help item's shortcut, which must not take the key
   TFmain& w = Window();
   w.NewDocument();
   Press(Qt::Key_Right);
   Press(Qt::Key_Home);
   EXPECT_TRUE(w.Document()->Bar(0).Rows[RowBass].Has(4));
   EXPECT_EQ(w.Cursor()->Column, 4) << "the cursor stays";
+  Press(Qt::Key_F1);
+  EXPECT_TRUE(w.Document()->Bar(0).Rows[RowSnare].Has(4));
+  EXPECT_EQ(w.findChild<QWidget*>("HelpWindow"), nullptr);
 }
