@@ -71,15 +71,15 @@ double Percentile(std::vector<double> v, double p) {
 }
 
 void Run(QApplication& app, TFmain& window, StampingLayer& layer, int tempo, int seconds) {
-  window.ESped->ShowValue(tempo);
+  window.findChild<TempoBox*>("ESped")->ShowValue(tempo);
   const double delay = 15000.0 / tempo;  // exact: the grid is in frames, not whole milliseconds
   layer.Take();
-  window.BPLaySong->click();
+  window.findChild<QToolButton*>("BPLaySong")->click();
   QTimer repaint;  // a window that keeps drawing, as while the user works
   QObject::connect(&repaint, &QTimer::timeout, &window, [&] { window.repaint(); });
   repaint.start(16);
   QTimer::singleShot(seconds * 1000, &app, [&] {
-    window.BStop->click();
+    window.findChild<QToolButton*>("BStop")->click();
     app.quit();
   });
   app.exec();

@@ -150,6 +150,64 @@ CursorMove StepLeft(Osnova& doc, TCursor& cursor, TabViewSink& view) {
   return m;
 }
 
+CursorMove BarStart(Osnova& doc, TCursor& cursor, TabViewSink& view) {
+  CursorMove m;
+  m.Repainted = Settle(doc, cursor, view);
+  ClampInto(cursor, doc.Current(), doc.Current().StartCol);
+  return m;
+}
+
+CursorMove BarEnd(Osnova& doc, TCursor& cursor, TabViewSink& view) {
+  CursorMove m;
+  m.Repainted = Settle(doc, cursor, view);
+  ClampInto(cursor, doc.Current(), doc.Current().EndCol);
+  return m;
+}
+
+namespace {
+
+CursorMove Then(CursorMove first, CursorMove second) {
+  return CursorMove{first.BarChanged || second.BarChanged, first.Repainted || second.Repainted};
+}
+
+// Bars in the current bar's view line, as the last repaint laid them out.
+int BarsInCurrentLine(Osnova& doc, TCursor& cursor, TabViewSink& view, bool& repainted) {
+  repainted = Settle(doc, cursor, view);
+  const int line = doc.Current().ViewLine;
+  const int last = std::min<int>(doc.LastVisibleBar, LastBar(doc));
+  int count = 0;
+  for (int b = doc.FirstVisibleBar; b <= last; ++b)
+    if (doc.Bar(b).ViewLine == line) ++count;
+  return std::max(count, 1);
+}
+
+}  // namespace
+
+CursorMove SongStart(Osnova& doc, TCursor& cursor, TabViewSink& view) {
+  const CursorMove bars = MoveBars(doc, cursor, view, -static_cast<int>(doc.CurrentBar));
+  return Then(bars, BarStart(doc, cursor, view));
+}
+
+CursorMove SongEnd(Osnova& doc, TCursor& cursor, TabViewSink& view) {
+  const int toLast = LastBar(doc) - std::min<int>(doc.CurrentBar, LastBar(doc));
+  const CursorMove bars = MoveBars(doc, cursor, view, toLast);
+  return Then(bars, BarEnd(doc, cursor, view));
+}
+
+CursorMove NextLineOfBars(Osnova& doc, TCursor& cursor, TabViewSink& view) {
+  bool repainted = false;
+  const int line = BarsInCurrentLine(doc, cursor, view, repainted);
+  const int count = std::max(1, std::min(line, LastBar(doc) - doc.CurrentBar));
+  return Then(CursorMove{false, repainted}, MoveBars(doc, cursor, view, count));
+}
+
+CursorMove PreviousLineOfBars(Osnova& doc, TCursor& cursor, TabViewSink& view) {
+  bool repainted = false;
+  const int line = BarsInCurrentLine(doc, cursor, view, repainted);
+  const int count = std::max(1, std::min<int>(line, doc.CurrentBar));
+  return Then(CursorMove{false, repainted}, MoveBars(doc, cursor, view, -count));
+}
+
 uint16_t ScrollTarget(const Osnova& doc, bool down) {
   const int first = doc.FirstVisibleBar;
   if (!down) return static_cast<uint16_t>(first > 0 ? first - 1 : 0);

@@ -34,6 +34,17 @@ CursorMove MoveBars(Osnova& doc, TCursor& cursor, TabViewSink& view, int count);
 CursorMove StepRight(Osnova& doc, TCursor& cursor, TabViewSink& view);
 CursorMove StepLeft(Osnova& doc, TCursor& cursor, TabViewSink& view);
 
+// Home and End: the first or the last position of the current bar.
+CursorMove BarStart(Osnova& doc, TCursor& cursor, TabViewSink& view);
+CursorMove BarEnd(Osnova& doc, TCursor& cursor, TabViewSink& view);
+// Ctrl+Home and Ctrl+End: the first position of the song, the last position of its last bar.
+CursorMove SongStart(Osnova& doc, TCursor& cursor, TabViewSink& view);
+CursorMove SongEnd(Osnova& doc, TCursor& cursor, TabViewSink& view);
+// Page Down and Page Up: as many bars as the current bar's view line holds, like that many
+// NextBar or PreviousBar calls but never past the song's ends (at an end, one such call).
+CursorMove NextLineOfBars(Osnova& doc, TCursor& cursor, TabViewSink& view);
+CursorMove PreviousLineOfBars(Osnova& doc, TCursor& cursor, TabViewSink& view);
+
 // The bar that becomes FirstVisibleBar when the view scrolls one step (down = towards later bars).
 // Down makes room for bar CurrentBar + 1 by dropping whole bars off the first view line.
 uint16_t ScrollTarget(const Osnova& doc, bool down);

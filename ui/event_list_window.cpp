@@ -2,9 +2,11 @@
 
 #include <QHeaderView>
 #include <QProgressBar>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <array>
 
 #include "ui/cp1252.h"
@@ -111,8 +113,14 @@ EventListWindow::EventListWindow(const TMIDI_Container& container, QWidget* pare
   QHeaderView* columns = Event_View->horizontalHeader();
   columns->setStretchLastSection(false);
   columns->setHighlightSections(false);
-  for (int i = 0; i < MidiEventTableModel::kColumnCount; ++i)
-    columns->resizeSection(i, kColumns[static_cast<std::size_t>(i)].width);
+  // A heading wider than its column in the desktop's font widens the column rather than being cut.
+  const int margins = 2 * columns->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, columns);
+  for (int i = 0; i < MidiEventTableModel::kColumnCount; ++i) {
+    const ColumnSpec& column = kColumns[static_cast<std::size_t>(i)];
+    const int heading =
+        columns->fontMetrics().horizontalAdvance(QLatin1String(column.title)) + margins;
+    columns->resizeSection(i, std::max(column.width, heading));
+  }
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);

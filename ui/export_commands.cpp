@@ -6,6 +6,7 @@
 #include <string>
 
 #include "files/musicxml_export.h"
+#include "midi/tab_midi_file.h"
 #include "ui/cp1252.h"
 
 namespace {
@@ -75,5 +76,19 @@ void MusicXMLFile1Click(QWidget* parent, DialogService& dialogs, const Osnova& d
   const bool compressed = chosen->endsWith(QStringLiteral(".mxl"), Qt::CaseInsensitive);
   WriteFileOrReport(parent, dialogs, *chosen, [&](const std::string& path, std::string& error) {
     return compressed ? ExportMusicXmlContainer(doc, path, error) : ExportMusicXml(doc, path, error);
+  });
+}
+
+FileDialogSpec SaveMidiSpec() {
+  return SaveDialogRequest(QStringLiteral("Export your drum tab to a MIDI file"),
+                           QStringLiteral("MIDI files (*.mid *.midi);;All Files (*)"),
+                           QStringLiteral("mid"));
+}
+
+void MIDIFile1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc, uint16_t tempo) {
+  auto chosen = dialogs.SaveFile(parent, OfferingSongName(SaveMidiSpec(), doc));
+  if (!chosen) return;
+  WriteFileOrReport(parent, dialogs, *chosen, [&](const std::string& path, std::string& error) {
+    return ExportTabMidiFile(doc.Bars, tempo, path, error);
   });
 }

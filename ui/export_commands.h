@@ -14,6 +14,9 @@ void TextFile1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc,
 void HTMLFille1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc,
                      const ExportBoxes& boxes);
 
+// Menu "&MIDI File" and the "Export to MIDI..." button: the song at `tempo` as a Standard MIDI File.
+void MIDIFile1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc, uint16_t tempo);
+
 // `request` offering the song's own name with the export's extension (request.DefaultSuffix): the song
 // file's name in its folder, else the song's title, else nothing.
 FileDialogSpec OfferingSongName(FileDialogSpec request, const Osnova& doc);
@@ -26,3 +29,4 @@ void MusicXMLFile1Click(QWidget* parent, DialogService& dialogs, const Osnova& d
 FileDialogSpec SaveTSpec();
 FileDialogSpec SaveHSpec();
 FileDialogSpec SaveMusicXmlSpec();
+FileDialogSpec SaveMidiSpec();

@@ -28,6 +28,7 @@
 #include "ui/demo_form.h"
 #include "ui/dialogs.h"
 #include "ui/export_commands.h"
+#include "ui/help_window.h"
 #include "layout/cursor_moves.h"
 #include "layout/key_map.h"
 #include "ui/local_path.h"
@@ -76,27 +77,22 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setFixedSize(800, 512 + menuBar()->sizeHint().height());
 
-  // Commands.
-  connect(SpeedButton2, &QToolButton::clicked, this, &TFmain::NewDocument);
+  // Commands. Each is one action: the tool buttons show theirs (BuildMenus), the context menu's
+  // items keep their own names and texts and run the same handlers.
   connect(New1, &QAction::triggered, this, &TFmain::NewDocument);
-  connect(SpeedButton1, &QToolButton::clicked, this, &TFmain::OpenDocument);
   connect(Open2, &QAction::triggered, this, &TFmain::OpenDocument);
-  connect(BSave, &QToolButton::clicked, this, [this] { SaveDocument(); });
   connect(File_3, &QAction::triggered, this, [this] { SaveDocument(); });
   connect(File_4, &QAction::triggered, this, [this] { SaveDocumentAs(); });
   connect(End1, &QAction::triggered, this, &TFmain::End1Click);
-  connect(BUndo, &QToolButton::clicked, this, [this] { BUndoClick(); });
-  connect(EUndo, &QAction::triggered, this, [this] { BUndoClick(); });
-  connect(EUndo1, &QAction::triggered, this, [this] { BUndoClick(); });
-  connect(BRedo, &QToolButton::clicked, this, [this] { BRedoClick(); });
-  connect(ERedo, &QAction::triggered, this, [this] { BRedoClick(); });
-  connect(ERedo1, &QAction::triggered, this, [this] { BRedoClick(); });
+  for (QAction* a : {EUndo, EUndo1}) connect(a, &QAction::triggered, this, [this] { BUndoClick(); });
+  for (QAction* a : {ERedo, ERedo1}) connect(a, &QAction::triggered, this, [this] { BRedoClick(); });
+  // The context menu's Undo and Redo follow the Edit menu's.
+  for (auto [item, command] : {std::pair{EUndo1, EUndo}, std::pair{ERedo1, ERedo}})
+    connect(command, &QAction::changed, item,
+            [item, command] { item->setEnabled(command->isEnabled()); });
   connect(TextFile1, &QAction::triggered, this, &TFmain::TextFile1Click);
-  connect(SpeedButton7, &QToolButton::clicked, this, &TFmain::TextFile1Click);
   connect(HTMLFille1, &QAction::triggered, this, &TFmain::HTMLFille1Click);
-  connect(SpeedButton8, &QToolButton::clicked, this, &TFmain::HTMLFille1Click);
   connect(MIDIFile1, &QAction::triggered, this, &TFmain::MIDIFile1Click);
-  connect(SpeedButton6, &QToolButton::clicked, this, &TFmain::MIDIFile1Click);
   connect(AudioFile1, &QAction::triggered, this, &TFmain::AudioFile1Click);
   connect(MusicXMLFile1, &QAction::triggered, this, &TFmain::MusicXMLFile1Click);
   connect(Keymap1, &QAction::triggered, this, [this] { ShowOptionsPage(TFOpt::KeyMapPage); });
@@ -104,6 +100,7 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
   connect(Selectkit1, &QAction::triggered, this, [this] { ShowOptionsPage(TFOpt::KitPage); });
   connect(Songinfo1, &QAction::triggered, this, [this] { ShowOptionsPage(TFOpt::SongInfoPage); });
   connect(Help1, &QAction::triggered, this, &TFmain::Help1Click);
+  connect(MidiDemo1, &QAction::triggered, this, &TFmain::MidiDemo1Click);
   connect(Credits1, &QAction::triggered, this, &TFmain::Credits1Click);
 
   // Boxes.
@@ -122,8 +119,13 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
     w->installEventFilter(this);
   cbSong->lineEdit()->installEventFilter(this);  // its double click
   connect(cbSong, &QComboBox::activated, this, &TFmain::cbSongSelect);
-  keyPreview_ = std::make_unique<KeyPreviewFilter>(
-      [this](QObject* watched, QEvent* event) { return PreviewKey(watched, event); });
+  keyPreview_ = std::make_unique<KeyPreviewFilter>([this](QObject* watched, QEvent* event) {
+    // The core sets Modified in many places: the marker follows right after a key or a command,
+    // and at the next event whatever else changed it.
+    const bool taken = PreviewKey(watched, event);
+    ShowModifiedMarker();
+    return taken;
+  });
   qApp->installEventFilter(keyPreview_.get());
 
   // Note entry and cursor moves.
@@ -136,18 +138,14 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
 
   // Bar commands. The Edit menu's Cut and Paste run the commands of their keys.
   for (QAction* a : {Insert1, Addbar1}) connect(a, &QAction::triggered, this, &TFmain::InsertBarClick);
-  connect(SpeedButton10, &QToolButton::clicked, this, &TFmain::InsertBarClick);
   for (QAction* a : {Remove1, Removebar1}) connect(a, &QAction::triggered, this, &TFmain::RemoveBarClick);
-  connect(SpeedButton9, &QToolButton::clicked, this, &TFmain::RemoveBarClick);
   for (QAction* a : {Clear1, Clearbar1}) connect(a, &QAction::triggered, this, &TFmain::ClearBarClick);
-  connect(SpeedButton11, &QToolButton::clicked, this, &TFmain::ClearBarClick);
   for (QAction* a : {ECopy, Copybar1})
     connect(a, &QAction::triggered, this, [this] { CopyBarClick(false); });
-  connect(BCopy, &QToolButton::clicked, this, [this] { CopyBarClick(false); });
   for (QAction* a : {ECut, Cutbar1}) connect(a, &QAction::triggered, this, &TFmain::CutBarClick);
-  connect(BCut, &QToolButton::clicked, this, &TFmain::CutBarClick);
-  for (QAction* a : {EPaste, Pastebar1}) connect(a, &QAction::triggered, this, &TFmain::PasteBarClick);
-  connect(Bpaste, &QToolButton::clicked, this, &TFmain::PasteBarClick);
+  // The context menu's Paste bar is there before the first copy (an empty bar), Edit > Paste not.
+  for (QAction* a : {EPaste, Pastebar1})
+    connect(a, &QAction::triggered, this, &TFmain::PasteBarClick);
   connect(ETakt1, &QComboBox::activated, this, [this](int) { ChangeTiming(); });
   connect(Etakt2, &QComboBox::activated, this, [this](int) { ChangeTiming(); });
 
@@ -155,16 +153,17 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
   // tab as new song"; its bar items are locked one by one (Undo, Redo and Paste follow their own
   // state, and their handlers need a song).
   lockItems_ = {{Panel3, nullptr},  {Panel5, nullptr},     {nullptr, File_3},
-                {nullptr, File_4},  {nullptr, Bar1->menuAction()}, {BSave, nullptr},
-                {BCopy, nullptr}, {nullptr, ECopy},
-                {BCut, nullptr},    {nullptr, ECut},       {i1, nullptr},
+                {nullptr, File_4},  {nullptr, Bar1->menuAction()}, {nullptr, ECopy},
+                {nullptr, ECut},       {i1, nullptr},
                 {ScrollBar1, nullptr}, {nullptr, Playback->menuAction()}, {Panel7, nullptr},
                 {nullptr, Export1->menuAction()}, {Panel2, nullptr}, {Panel6, nullptr},
-                {Panel8, nullptr},  {nullptr, Songinfo1}};
+                {Panel8, nullptr},  {nullptr, Songinfo1}, {nullptr, MidiDemo1}};
   ConnectPrintCommands();
 
   FormCreate();
   SetUpDesktopIntegration();
+  for (QAction* action : findChildren<QAction*>())
+    connect(action, &QAction::triggered, this, &TFmain::ShowModifiedMarker);
 }
 
 TFmain::~TFmain() {
@@ -207,7 +206,6 @@ void TFmain::FormCreate() {
   // No document yet: the controls that act on one stay disabled until New or Open.
   Lock();
   // Paste waits for the first copied bar; the context menu's item is there from the start.
-  Bpaste->setEnabled(false);
   EPaste->setEnabled(false);
   IfUndo(false);
   IfRedo(false);
@@ -254,7 +252,15 @@ void TFmain::Help1Click() {
     dialogs_.Message(this, DialogService::Icon::Error, "Error", "The help file help.html cannot be found.");
     return;
   }
-  UrlOpener(QUrl::fromLocalFile(QFile::decodeName(help.c_str())));
+  if (!help_) help_ = new HelpWindow([this](const QUrl& url) { UrlOpener(url); }, this);
+  help_->ShowFile(QFile::decodeName(help.c_str()));
+}
+
+void TFmain::ShowModifiedMarker() {
+  const bool modified = doc_ && !locked_ && doc_->Modified;
+  const QString title = windowTitle();
+  if (modified == title.startsWith(u'*')) return;
+  setWindowTitle(modified ? u'*' + title : title.mid(1));
 }
 
 void TFmain::Credits1Click() {
@@ -284,6 +290,11 @@ void TFmain::MusicXMLFile1Click() {
 }
 
 void TFmain::MIDIFile1Click() {
+  if (DocumentShown())
+    ::MIDIFile1Click(this, dialogs_, *doc_, static_cast<uint16_t>(ETempo->value()));
+}
+
+void TFmain::MidiDemo1Click() {
   if (DocumentShown() && demo_) demo_->ExportTab(*doc_, static_cast<uint16_t>(ETempo->value()));
 }
 

@@ -61,6 +61,7 @@ class TMetronom;
 class TClock;
 class RecoveryKeeper;
 class RecentFilesMenu;
+class HelpWindow;
 
 inline constexpr const char* kMainCaption = kProgramNameAndVersion;
 inline constexpr const char* kApplicationTitle = "Grooveloom demo";
@@ -176,6 +177,7 @@ class TFmain : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void changeEvent(QEvent* event) override;  // a new palette: ColourGlyphs
 
  private:
   // main_window_controls.cpp
@@ -190,12 +192,16 @@ class TFmain : public QMainWindow {
   void BuildTabView(QWidget* client);
   void BuildInstrumentPanel(QWidget* client);
   void BuildMenus();
+  void ColourGlyphs();  // the drawn button glyphs and the clock, readable on the window's palette
 
   // main_window.cpp
   void FormCreate();
   bool FormCloseQuery();
   void End1Click();
   void Help1Click();
+  void MidiDemo1Click();  // Tools > "MIDI Demo...": the song's MIDI events, listed
+  // The title starts with "*" while the song has unsaved changes.
+  void ShowModifiedMarker();
   void Credits1Click();
   void ShowOptionsPage(int page);
   void TextFile1Click();
@@ -235,6 +241,8 @@ class TFmain : public QMainWindow {
   bool PreviewKey(QObject* watched, QEvent* event);
   bool KeysGoToWindow() const;  // the focus rules of the key handler
   void FormKeyDown(const QKeyEvent& key);
+  // Home, End, Ctrl+Home, Ctrl+End, Page Up and Page Down, for keys the key map leaves free.
+  bool NavigationKey(const QKeyEvent& key);
   void i1MouseDown(Qt::MouseButton button, QPoint pos);
   void RpaceClick(int index);
   void PaceKey(bool greater);
@@ -302,6 +310,7 @@ class TFmain : public QMainWindow {
   TFOpt* options_ = nullptr;
   TDemo_Form* demo_ = nullptr;
   TFAbout* about_ = nullptr;
+  HelpWindow* help_ = nullptr;  // made on first use
 
   struct LockItem {
     QWidget* Widget = nullptr;
@@ -309,8 +318,9 @@ class TFmain : public QMainWindow {
   };
   std::vector<LockItem> lockItems_;  // Lock/Unlock in this order
 
- public:
-  // Controls; each objectName is the member's name, so tests and the options file find them.
+ private:
+  // Controls; each objectName is the member's name, so tests and the other windows find them
+  // with findChild.
   QFrame* Panel1 = nullptr;  // file buttons
   QFrame* Panel2 = nullptr;  // undo, clipboard and export buttons
   QFrame* Panel3 = nullptr;  // bar buttons
@@ -339,7 +349,7 @@ class TFmain : public QMainWindow {
 
   // Menus and their items.
   QMenu *File1 = nullptr, *Export1 = nullptr, *Edit = nullptr, *Bar1 = nullptr, *Options1 = nullptr;
-  QMenu *Playback = nullptr, *About1 = nullptr, *PopupMenu1 = nullptr;
+  QMenu *Playback = nullptr, *About1 = nullptr, *PopupMenu1 = nullptr, *Tools1 = nullptr;
   QMenu* RecentFiles1 = nullptr;
   QAction *New1 = nullptr, *Open2 = nullptr, *File_3 = nullptr, *File_4 = nullptr, *End1 = nullptr;
   QAction *TextFile1 = nullptr, *HTMLFille1 = nullptr, *MIDIFile1 = nullptr;
@@ -350,14 +360,16 @@ class TFmain : public QMainWindow {
   QAction *Clear1 = nullptr, *Insert1 = nullptr, *Remove1 = nullptr;
   QAction *Selectkit1 = nullptr, *Midi1 = nullptr, *Keymap1 = nullptr, *Songinfo1 = nullptr;
   QAction *Play1 = nullptr, *PLaybar1 = nullptr, *Playsong1 = nullptr, *Stop1 = nullptr;
-  QAction *Help1 = nullptr, *Credits1 = nullptr;
+  QAction *Help1 = nullptr, *Credits1 = nullptr, *MidiDemo1 = nullptr;
   QAction *EUndo1 = nullptr, *ERedo1 = nullptr, *Addbar1 = nullptr, *Removebar1 = nullptr;
   QAction *Clearbar1 = nullptr, *Copybar1 = nullptr, *Cutbar1 = nullptr, *Pastebar1 = nullptr;
 
-  // --- Imports (main_window_import.cpp): File > Import and Edit > "Paste tab as new song" each
-  // make a new, unnamed, modified song.
   QMenu* Import1 = nullptr;
   QAction *ImportText1 = nullptr, *ImportMidi1 = nullptr, *PasteTab1 = nullptr;
+
+ public:
+  // --- Imports (main_window_import.cpp): File > Import and Edit > "Paste tab as new song" each
+  // make a new, unnamed, modified song.
   void ImportTextClick();
   void ImportMidiClick();
   ImportResult ReadMidiOfferingChannel(const QString& path);  // a question if channel 10 is empty

@@ -29,9 +29,7 @@ void TFmain::ShowBarsAfterChange(bool partNamesChanged) {
 }
 
 void TFmain::EnablePaste() {
-  Bpaste->setEnabled(true);
-  EPaste->setEnabled(true);
-  Pastebar1->setEnabled(true);
+  EPaste->setEnabled(true);  // Bpaste shows this action; Pastebar1 is always enabled
 }
 
 void TFmain::InsertBarClick() {

@@ -13,6 +13,7 @@
 #include <QSpinBox>
 #include <QStyle>
 #include <QToolButton>
+#include <utility>
 
 #include "ui/cp1252.h"
 #include "ui/main_window.h"
@@ -64,6 +65,15 @@ QToolButton* MakeSpeedButton(QWidget* parent, const char* name, const QString& h
   return button;
 }
 
+// The button shows the command's action from now on: its icon and hint move to the action (the
+// menus keep showing text only), and enabling the action enables the button.
+void ShareAction(QToolButton* button, QAction* action) {
+  action->setIcon(button->icon());
+  action->setIconVisibleInMenu(false);
+  action->setToolTip(button->toolTip());
+  button->setDefaultAction(action);
+}
+
 QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w, int h) {
   auto* label = new QLabel(text, parent);
   label->setGeometry(x, y, w, h);
@@ -112,17 +122,11 @@ void TFmain::BuildEditButtons(QWidget* client) {
   BRedo = MakeSpeedButton(Panel2, "BRedo", "Redo", 26, 0, 25, 25);
   BRedo->setIcon(st->standardIcon(QStyle::SP_ArrowForward));
   BCopy = MakeSpeedButton(Panel2, "BCopy", "Copy", 51, 0, 25, 25);
-  BCopy->setIcon(GlyphIcon("C", Qt::darkBlue));
   BCut = MakeSpeedButton(Panel2, "BCut", "Cut", 76, 0, 25, 25);
-  BCut->setIcon(GlyphIcon("X", Qt::darkRed));
   Bpaste = MakeSpeedButton(Panel2, "Bpaste", "Paste", 101, 0, 25, 25);
-  Bpaste->setIcon(GlyphIcon("P", Qt::darkGreen));
   SpeedButton6 = MakeSpeedButton(Panel2, "SpeedButton6", "Export to MIDI...", 126, 0, 25, 25);
-  SpeedButton6->setIcon(GlyphIcon("MID", Qt::darkMagenta));
   SpeedButton7 = MakeSpeedButton(Panel2, "SpeedButton7", "Export to TXT...", 151, 0, 25, 25);
-  SpeedButton7->setIcon(GlyphIcon("TXT", Qt::black));
   SpeedButton8 = MakeSpeedButton(Panel2, "SpeedButton8", "Export to HTML...", 176, 0, 25, 25);
-  SpeedButton8->setIcon(GlyphIcon("HTM", Qt::darkCyan));
 }
 
 // Timing.
@@ -164,11 +168,8 @@ void TFmain::BuildBarButtons(QWidget* client) {
   Panel3 = MakePanel(client, "Panel3", 690, 0, 111, 25);
   MakeLabel(Panel3, "Bar:", 4, 6, 24, 13);
   SpeedButton11 = MakeSpeedButton(Panel3, "SpeedButton11", "Clear bar", 30, 0, 25, 25);
-  SpeedButton11->setIcon(GlyphIcon("C", Qt::black));
   SpeedButton10 = MakeSpeedButton(Panel3, "SpeedButton10", "Insert bar", 55, 0, 25, 25);
-  SpeedButton10->setIcon(GlyphIcon("+", Qt::darkGreen));
   SpeedButton9 = MakeSpeedButton(Panel3, "SpeedButton9", "Remove bar", 80, 0, 25, 25);
-  SpeedButton9->setIcon(GlyphIcon("-", Qt::darkRed));
 }
 
 // Comment.
@@ -220,7 +221,6 @@ void TFmain::BuildTabView(QWidget* client) {
 
 // Instruments and playback.
 void TFmain::BuildInstrumentPanel(QWidget* client) {
-  QStyle* st = style();
   Panel7 = MakePanel(client, "Panel7", 1, 419, 416, 92);
   struct Instrument {
     const char* Name;
@@ -289,13 +289,9 @@ void TFmain::BuildInstrumentPanel(QWidget* client) {
 
   SpeedButton30 = MakeSpeedButton(Panel7, "SpeedButton30", "Previous bar", 256, 67, 26, 23);
   BPLay = MakeSpeedButton(Panel7, "BPLay", "Play", 283, 67, 24, 23);
-  BPLay->setIcon(st->standardIcon(QStyle::SP_MediaPlay));
   BPLaySong = MakeSpeedButton(Panel7, "BPLaySong", "Play song", 308, 67, 24, 23);
-  BPLaySong->setIcon(st->standardIcon(QStyle::SP_MediaSeekForward));
   BPLayBar = MakeSpeedButton(Panel7, "BPLayBar", "Play bar", 333, 67, 24, 23);
-  BPLayBar->setIcon(st->standardIcon(QStyle::SP_MediaSkipForward));
   BStop = MakeSpeedButton(Panel7, "BStop", "Stop", 358, 67, 24, 23);
-  BStop->setIcon(st->standardIcon(QStyle::SP_MediaStop));
   SpeedButton29 = MakeSpeedButton(Panel7, "SpeedButton29", "Next bar", 383, 67, 26, 23);
   for (QToolButton* b : {SpeedButton30, SpeedButton29}) {
     b->setText(b == SpeedButton30 ? "<<" : ">>");
@@ -303,11 +299,59 @@ void TFmain::BuildInstrumentPanel(QWidget* client) {
     QFont f = b->font();
     f.setBold(true);
     b->setFont(f);
+  }
+}
+
+namespace {
+
+void SetButtonIcon(QToolButton* button, const QIcon& icon) {
+  if (QAction* action = button->defaultAction())
+    action->setIcon(icon);
+  else
+    button->setIcon(icon);
+}
+
+}  // namespace
+
+void TFmain::ColourGlyphs() {
+  // The glyphs' own colours on the light desktops they were drawn for; on a dark one, lighter
+  // shades of them, so they stay readable.
+  const QColor window = palette().color(QPalette::Window);
+  const struct {
+    QToolButton* Button;
+    const char* Text;
+    QColor Colour;
+  } glyphs[] = {{BCopy, "C", Qt::darkBlue},        {BCut, "X", Qt::darkRed},
+                {Bpaste, "P", Qt::darkGreen},      {SpeedButton6, "MID", Qt::darkMagenta},
+                {SpeedButton7, "TXT", Qt::black},  {SpeedButton8, "HTM", Qt::darkCyan},
+                {SpeedButton11, "C", Qt::black},   {SpeedButton10, "+", Qt::darkGreen},
+                {SpeedButton9, "-", Qt::darkRed}};
+  for (const auto& glyph : glyphs)
+    SetButtonIcon(glyph.Button, GlyphIcon(glyph.Text, ReadableOn(glyph.Colour, window)));
+
+  const std::pair<QToolButton*, QStyle::StandardPixmap> media[] = {
+      {BPLay, QStyle::SP_MediaPlay}, {BPLaySong, QStyle::SP_MediaSeekForward},
+      {BPLayBar, QStyle::SP_MediaSkipForward}, {BStop, QStyle::SP_MediaStop}};
+  const QColor ink = palette().color(QPalette::ButtonText);
+  for (const auto& [button, pixmap] : media)
+    SetButtonIcon(button, ReadableIcon(style()->standardIcon(pixmap), window, ink));
+
+  for (QToolButton* b : {SpeedButton30, SpeedButton29}) {
     QPalette p = b->palette();
-    p.setColor(QPalette::Active, QPalette::ButtonText, Qt::blue);
-    p.setColor(QPalette::Inactive, QPalette::ButtonText, Qt::blue);
+    const QColor blue = ReadableOn(Qt::blue, window);
+    p.setColor(QPalette::Active, QPalette::ButtonText, blue);
+    p.setColor(QPalette::Inactive, QPalette::ButtonText, blue);
     b->setPalette(p);
   }
+  // The clock keeps its lime on black; where black does not stand out from the window, a frame in
+  // its lime marks its place.
+  LTime->setFrameStyle(ContrastRatio(Qt::black, window) < 3.0 ? QFrame::Box | QFrame::Plain
+                                                              : QFrame::NoFrame);
+}
+
+void TFmain::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange && EPaste) ColourGlyphs();
 }
 
 void TFmain::BuildMenus() {
@@ -336,8 +380,9 @@ void TFmain::BuildMenus() {
   bar->addMenu(File1);
 
   Edit = MakeMenu(this, "Edit", "&Edit");
-  EUndo = MakeItem(Edit, "EUndo", "U&ndo");
-  ERedo = MakeItem(Edit, "ERedo", "&Redo");
+  EUndo = MakeItem(Edit, "EUndo", "U&ndo", QKeySequence(Qt::CTRL | Qt::Key_Z));
+  ERedo = MakeItem(Edit, "ERedo", "&Redo", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+  ERedo->setShortcuts({ERedo->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Y)});
   Edit->addSeparator();
   ECopy = MakeItem(Edit, "ECopy", "&Copy", QKeySequence(Qt::CTRL | Qt::Key_C));
   ECut = MakeItem(Edit, "ECut", "C&ut", QKeySequence(Qt::CTRL | Qt::Key_X));
@@ -365,8 +410,12 @@ void TFmain::BuildMenus() {
   Stop1 = MakeItem(Playback, "Stop1", "S&top\tSpace, Esc");
   bar->addMenu(Playback);
 
+  Tools1 = MakeMenu(this, "Tools1", "&Tools");
+  MidiDemo1 = MakeItem(Tools1, "MidiDemo1", "MIDI &Demo...");
+  bar->addMenu(Tools1);
+
   About1 = MakeMenu(this, "About1", "&About...");
-  Help1 = MakeItem(About1, "Help1", "&Help");
+  Help1 = MakeItem(About1, "Help1", "&Help", QKeySequence(Qt::Key_F1));
   Credits1 = MakeItem(About1, "Credits1", "&Credits");
   bar->addMenu(About1);
 
@@ -383,4 +432,13 @@ void TFmain::BuildMenus() {
   Cutbar1 = MakeItem(PopupMenu1, "Cutbar1", "C&ut bar");
   Pastebar1 = MakeItem(PopupMenu1, "Pastebar1", "&Paste bar");
   BuildImportItems();
+
+  const std::pair<QToolButton*, QAction*> shared[] = {
+      {SpeedButton2, New1},   {SpeedButton1, Open2},       {BSave, File_3},
+      {BUndo, EUndo},         {BRedo, ERedo},              {BCopy, ECopy},
+      {BCut, ECut},           {Bpaste, EPaste},            {SpeedButton6, MIDIFile1},
+      {SpeedButton7, TextFile1}, {SpeedButton8, HTMLFille1}, {SpeedButton11, Clear1},
+      {SpeedButton10, Insert1}, {SpeedButton9, Remove1}};
+  for (const auto& [button, action] : shared) ShareAction(button, action);
+  ColourGlyphs();
 }

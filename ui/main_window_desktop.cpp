@@ -43,7 +43,10 @@ void TFmain::DocumentReplaced() {
   recoveredUnsaved_ = false;
 }
 
-void TFmain::DocumentEdited() { recovery_->EditMade(); }
+void TFmain::DocumentEdited() {
+  recovery_->EditMade();
+  ShowModifiedMarker();
+}
 
 bool TFmain::OfferRecovery() {
   return recovery_->Offer([this](const QString& copy, const QString& original) {

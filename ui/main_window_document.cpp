@@ -52,6 +52,7 @@ uint8_t TFmain::PaceOfBox() const { return PaceOfIndex(RPace->currentIndex()); }
 
 void TFmain::SetTitleFromDocument() {
   setWindowTitle(QString(kMainCaption) + " - [ " + QFile::decodeName(doc_->FileName.c_str()) + " ]");
+  ShowModifiedMarker();
 }
 
 bool TFmain::AskUnsavedBeforeReplacing() {
@@ -239,15 +240,11 @@ void TFmain::Push() {
 }
 
 void TFmain::IfUndo(bool enabled) {
-  BUndo->setEnabled(enabled);
-  EUndo->setEnabled(enabled);
-  EUndo1->setEnabled(enabled);
+  EUndo->setEnabled(enabled);  // BUndo and EUndo1 follow
 }
 
 void TFmain::IfRedo(bool enabled) {
-  BRedo->setEnabled(enabled);
-  ERedo->setEnabled(enabled);
-  ERedo1->setEnabled(enabled);
+  ERedo->setEnabled(enabled);  // BRedo and ERedo1 follow
 }
 
 bool TFmain::BUndoClick() { return Restore(true); }

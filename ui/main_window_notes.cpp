@@ -84,7 +84,9 @@ void TFmain::FormKeyDown(const QKeyEvent& key) {
   const KeyCommand cmd = DecodeKey(VirtualKeyOf(key), ModifiersOf(key), chAccent->isChecked(),
                                    KeyMap, doc_->Kit);
   switch (cmd.Action) {
-    case KeyAction::None: PlaybackKey(key); break;
+    case KeyAction::None:
+      if (!NavigationKey(key)) PlaybackKey(key);
+      break;
     case KeyAction::Note: SetNote(cmd.Row, cmd.Variant, cmd.Accent); break;
     case KeyAction::GreaterPace: PaceKey(true); break;
     case KeyAction::SmallerPace: PaceKey(false); break;
@@ -97,6 +99,24 @@ void TFmain::FormKeyDown(const QKeyEvent& key) {
     case KeyAction::Cut: CutBarClick(); break;
     case KeyAction::FocusComment: Ecom->setFocus(Qt::TabFocusReason); break;
   }
+}
+
+bool TFmain::NavigationKey(const QKeyEvent& key) {
+  const Qt::KeyboardModifiers mods =
+      key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+  if (mods != Qt::NoModifier && mods != Qt::ControlModifier) return false;
+  const bool ctrl = mods == Qt::ControlModifier;
+  CursorMove (*move)(Osnova&, TCursor&, TabViewSink&) = nullptr;
+  switch (key.key()) {
+    case Qt::Key_Home: move = ctrl ? &SongStart : &BarStart; break;
+    case Qt::Key_End: move = ctrl ? &SongEnd : &BarEnd; break;
+    case Qt::Key_PageDown: move = ctrl ? nullptr : &NextLineOfBars; break;
+    case Qt::Key_PageUp: move = ctrl ? nullptr : &PreviousLineOfBars; break;
+    default: break;
+  }
+  if (!move) return false;
+  MoveCursor(move);
+  return true;
 }
 
 void TFmain::SetNoteOffScheduler(std::unique_ptr<NoteOffScheduler> scheduler) {

@@ -1,6 +1,7 @@
 #include "ui/main_window_widgets.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QCheckBox>
 #include <QFont>
@@ -99,6 +100,73 @@ QIcon GlyphIcon(const QString& text, const QColor& color, bool bold) {
   icon.addPixmap(GlyphPixmap(text, color, bold, 1));
   icon.addPixmap(GlyphPixmap(text, color, bold, 2));
   return icon;
+}
+
+namespace {
+
+double Luminance(const QColor& color) {
+  auto channel = [](double c) {
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) +
+         0.0722 * channel(color.blueF());
+}
+
+constexpr double kReadableRatio = 3.0;
+// A colour that has to change goes a little further, so that its antialiased edges still make it.
+constexpr double kChangedRatio = 4.5;
+
+// The average colour of the pixels an icon paints (alpha-weighted), at 16 px.
+QColor InkOf(const QIcon& icon) {
+  const QImage image = icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+  double r = 0, g = 0, b = 0, weight = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      r += c.redF() * c.alphaF();
+      g += c.greenF() * c.alphaF();
+      b += c.blueF() * c.alphaF();
+      weight += c.alphaF();
+    }
+  if (weight == 0) return {};
+  return QColor::fromRgbF(static_cast<float>(r / weight), static_cast<float>(g / weight),
+                          static_cast<float>(b / weight));
+}
+
+}  // namespace
+
+double ContrastRatio(const QColor& a, const QColor& b) {
+  const double la = Luminance(a), lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor ReadableOn(const QColor& wanted, const QColor& background) {
+  if (ContrastRatio(wanted, background) >= kReadableRatio) return wanted;
+  const bool lighten = ContrastRatio(Qt::white, background) >= ContrastRatio(Qt::black, background);
+  const QColor target = lighten ? Qt::white : Qt::black;
+  QColor mixed = wanted;
+  for (int step = 1; step <= 20 && ContrastRatio(mixed, background) < kChangedRatio; ++step) {
+    const float t = static_cast<float>(step) / 20.0f;
+    mixed = QColor::fromRgbF(wanted.redF() + (target.redF() - wanted.redF()) * t,
+                             wanted.greenF() + (target.greenF() - wanted.greenF()) * t,
+                             wanted.blueF() + (target.blueF() - wanted.blueF()) * t);
+  }
+  return mixed;
+}
+
+QIcon ReadableIcon(const QIcon& icon, const QColor& background, const QColor& ink) {
+  const QColor current = InkOf(icon);
+  if (!current.isValid() || ContrastRatio(current, background) >= kReadableRatio) return icon;
+  QIcon tinted;
+  for (int ratio : {1, 2}) {
+    QPixmap pixmap = icon.pixmap(QSize(16, 16), ratio);
+    QPainter painter(&pixmap);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(QRect(QPoint(0, 0), pixmap.size()), ReadableOn(ink, background));
+    painter.end();
+    tinted.addPixmap(pixmap);
+  }
+  return tinted;
 }
 
 int CaptionWidth(const QWidget* caption) {

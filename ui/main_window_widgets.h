@@ -46,6 +46,16 @@ class CommentBox : public QLineEdit {
 // narrowed to fit 16 x 16 whole, at 1x and 2x device pixel ratio.
 QIcon GlyphIcon(const QString& text, const QColor& color, bool bold = true);
 
+// The contrast ratio of two colours as the web's accessibility guidelines define it: 1 (the same
+// luminance) to 21 (black on white).
+double ContrastRatio(const QColor& a, const QColor& b);
+// `wanted` where it stands out from `background` (a ratio of 3 or more, as for large text);
+// otherwise `wanted` mixed towards white or black, whichever contrasts more with `background`,
+// until it reaches 4.5 (as for normal text, so that antialiased edges still stand out). On the light desktops the controls were drawn for, `wanted` is kept.
+QColor ReadableOn(const QColor& wanted, const QColor& background);
+// `icon` as it is when its ink stands out from `background`; otherwise its shapes filled with `ink`.
+QIcon ReadableIcon(const QIcon& icon, const QColor& background, const QColor& ink);
+
 // Pixels a caption (QLabel or QCheckBox) needs for its text, a check box's indicator included.
 int CaptionWidth(const QWidget* caption);
 // The captions sit at fixed places laid out for an 8 pt font; the desktop's may be wider. Shrinks

@@ -399,12 +399,13 @@ bool TFOpt::OpenPendingDevice() {
 
 void TFOpt::ShowDeviceInMainWindow() {
   // The same device in the main window's (hidden) device box: its last entry is the mapper.
-  if (main_ && main_->ComboBox2->count() > 0) {
-    const int last = main_->ComboBox2->count() - 1;
+  QComboBox* devices = main_ ? main_->findChild<QComboBox*>("ComboBox2") : nullptr;
+  if (devices && devices->count() > 0) {
+    const int last = devices->count() - 1;
     const int index = MidiDeviceIndex == -1 ? last : MidiDeviceIndex;
     if (index <= last) {
-      const QSignalBlocker block(main_->ComboBox2);
-      main_->ComboBox2->setCurrentIndex(index);
+      const QSignalBlocker block(devices);
+      devices->setCurrentIndex(index);
     }
   }
 }
@@ -487,8 +488,9 @@ void TFOpt::LoadSongPage() {
   EEmail->setText(FromCp1252(doc->Email));
   Ebars->setText(QString::number(doc->BarCount));
   if (ETakt->text().isEmpty())
-    ETakt->setText(main_->ETakt1->currentText() + "/" + main_->Etakt2->currentText());
-  ETemp->setText(main_->ETempo->RawText());
+    ETakt->setText(main_->findChild<QComboBox*>("ETakt1")->currentText() + "/" +
+                   main_->findChild<QComboBox*>("Etakt2")->currentText());
+  ETemp->setText(main_->findChild<TempoBox*>("ETempo")->RawText());
 }
 
 void TFOpt::Button11Click() {

@@ -33,7 +33,7 @@ QString Percent(int centiBpm, int tempo) {
 
 PracticePanel::PracticePanel(TFmain& window) : QObject(&window), window_(window) {
   Load();
-  QMenu* menu = window.Playback;
+  QMenu* menu = window.findChild<QMenu*>("Playback");
   menu->addSeparator();
 
   ClickMenu = menu->addMenu("&Click");
@@ -119,8 +119,8 @@ PracticePanel::PracticePanel(TFmain& window) : QObject(&window), window_(window)
   LSpeed->setObjectName("LSpeed");
   LSpeed->setContentsMargins(0, 0, 8, 0);
   window.menuBar()->setCornerWidget(LSpeed, Qt::TopRightCorner);
-  connect(window.ETempo, &QSpinBox::valueChanged, this, [this] { TempoBoxesChanged(); });
-  connect(window.ESped, &QSpinBox::valueChanged, this, [this] { TempoBoxesChanged(); });
+  for (const char* box : {"ETempo", "ESped"})
+    connect(window.findChild<TempoBox*>(box), &QSpinBox::valueChanged, this, [this] { TempoBoxesChanged(); });
   TempoBoxesChanged();
 }
 
@@ -179,7 +179,8 @@ PracticeOptions PracticePanel::OptionsFor(const Osnova& doc, uint16_t bar, bool 
     options.LoopLast = range->Last;
   }
   // The trainer counts passes of a loop: without one it has nothing to count.
-  if (!options.RangeLoop && !window_.chLoop->isChecked()) options.Trainer.On = false;
+  if (!options.RangeLoop && !window_.findChild<QCheckBox*>("chLoop")->isChecked())
+    options.Trainer.On = false;
   return options;
 }
 
@@ -193,13 +194,14 @@ void PracticePanel::SelectBars(uint16_t anchor, uint16_t bar) {
 void PracticePanel::ShowStep(const PlaybackStep& step) { ShowTempoHeard(step.CentiBpm); }
 
 void PracticePanel::ShowTempoHeard(int centiBpm) {
-  const int tempo = window_.ETempo->value();
+  const int tempo = window_.findChild<TempoBox*>("ETempo")->value();
   LSpeed->setText(QString("Heard: %1 bpm, %2").arg(centiBpm / 100.0, 0, 'f', centiBpm % 100 ? 2 : 0).arg(Percent(centiBpm, tempo)));
   LSpeed->setToolTip(QString("The tempo heard, as a share of the song's %1 bpm").arg(tempo));
 }
 
 void PracticePanel::TempoBoxesChanged() {
-  if (!window_.Metronom().Running() || !trainer_.On) ShowTempoHeard(window_.ESped->value() * 100);
+  if (!window_.Metronom().Running() || !trainer_.On)
+    ShowTempoHeard(window_.findChild<TempoBox*>("ESped")->value() * 100);
 }
 
 void PracticePanel::PlaybackStopped() { TempoBoxesChanged(); }

@@ -325,3 +325,52 @@ TEST(BarMoves, ManyBarsAtOnceEndAsSingleMovesWithOneRepaint) {
     }
   }
 }
+
+// Home/End, Ctrl+Home/Ctrl+End and Page Up/Down on songs of mixed bar lengths: the cursor lands on
+// the right bar and column, inside the view, and a page is the bars of the current view line.
+TEST(JumpMoves, BarAndSongEndsAndLinesOfBars) {
+  auto doc = Doc({16, 6, 30, 12, 64, 8, 16, 16, 3, 40, 16, 24});
+  LayoutSink view;
+  TCursor c = At(*doc, 1, doc->Bar(1).StartCol + 2);
+  BarEnd(*doc, c, view);
+  EXPECT_EQ(c.Column, doc->Bar(1).EndCol);
+  BarStart(*doc, c, view);
+  EXPECT_EQ(c.Column, doc->Bar(1).StartCol);
+  EXPECT_EQ(doc->CurrentBar, 1);
+
+  CursorMove m = SongEnd(*doc, c, view);
+  EXPECT_TRUE(m.BarChanged);
+  EXPECT_EQ(doc->CurrentBar, 11);
+  EXPECT_EQ(c.Column, doc->Current().EndCol);
+  ExpectCursorInCurrentBar(*doc, c);
+  m = SongEnd(*doc, c, view);
+  EXPECT_FALSE(m.BarChanged) << "already there";
+  m = SongStart(*doc, c, view);
+  EXPECT_TRUE(m.BarChanged);
+  EXPECT_EQ(doc->CurrentBar, 0);
+  EXPECT_EQ(doc->FirstVisibleBar, 0);
+  EXPECT_EQ(c.Column, 0);
+  EXPECT_EQ(c.Line, 0);
+
+  // Page by page to the end and back: each page moves by the bars of the line the cursor was on.
+  std::vector<int> down;
+  while (doc->CurrentBar < 11) {
+    int line = 0;
+    for (int b = doc->FirstVisibleBar; b <= doc->LastVisibleBar; ++b)
+      line += doc->Bar(b).ViewLine == doc->Current().ViewLine;
+    const int before = doc->CurrentBar;
+    NextLineOfBars(*doc, c, view);
+    EXPECT_EQ(doc->CurrentBar, std::min(before + line, 11));
+    ExpectCursorInCurrentBar(*doc, c);
+    down.push_back(doc->CurrentBar);
+    ASSERT_LT(down.size(), 12u);
+  }
+  NextLineOfBars(*doc, c, view);
+  EXPECT_EQ(doc->CurrentBar, 11);
+  EXPECT_EQ(c.Column, doc->Current().EndCol) << "at the end, as Next bar does";
+  for (int i = 0; i < 12 && doc->CurrentBar > 0; ++i) {
+    PreviousLineOfBars(*doc, c, view);
+    ExpectCursorInCurrentBar(*doc, c);
+  }
+  EXPECT_EQ(doc->CurrentBar, 0);
+}

@@ -98,7 +98,7 @@ TEST_F(DesktopTest, RecentFilesListOpenedAndSavedSongsAcrossRuns) {
   TFmain& w = Window();
   QMenu* recent = Find<QMenu>("RecentFiles1");
   EXPECT_FALSE(recent->isEnabled()) << "nothing to list yet";
-  EXPECT_EQ(w.File1->actions().indexOf(recent->menuAction()), w.File1->actions().indexOf(w.Open2) + 1);
+  EXPECT_EQ(Find<QMenu>("File1")->actions().indexOf(recent->menuAction()), Find<QMenu>("File1")->actions().indexOf(Find<QAction>("Open2")) + 1);
 
   Osnova song(4, 3, 4);
   const QString a = WriteTabFile("a.gvlm", song), b = WriteTabFile("b.gvlm", song);
@@ -142,7 +142,7 @@ TEST_F(DesktopTest, RecentFilesKeepEightAndDropAMissingFileWhenChosen) {
   EXPECT_EQ(w.windowTitle(), title) << "the open song stays";
   EXPECT_FALSE(w.Recent().Paths().contains(PathIn("s9.gvlm")));
   EXPECT_FALSE(Contents(RecentFile()).contains("s9.gvlm"));
-  EXPECT_EQ(MenuTexts(w.RecentFiles1).size(), 7);
+  EXPECT_EQ(MenuTexts(Find<QMenu>("RecentFiles1")).size(), 7);
 }
 
 TEST_F(DesktopTest, CopyWrittenOnTimeIsRemovedBySaveNewAndQuit) {
@@ -290,7 +290,7 @@ TEST_F(DesktopTest, RecoverAfterAKillGivesBackEveryNoteAndDiscardDeletes) {
   ASSERT_NE(w2.Document(), nullptr);
   EXPECT_EQ(SongBytes(), Contents(song + ".expected").toStdString()) << "every note is back";
   EXPECT_TRUE(w2.Document()->Modified);
-  EXPECT_EQ(w2.windowTitle(), "Grooveloom 1.0 - [ " + song + " ]");
+  EXPECT_EQ(w2.windowTitle(), "*Grooveloom 1.0 - [ " + song + " ]");
   EXPECT_EQ(Contents(song), saved) << "nothing written to the song's file yet";
   EXPECT_FALSE(w2.Recent().Paths().contains(QFile::decodeName(w2.Recovery().Writer().TabPath().c_str())));
   // Only this run's own copy is left; Save writes to the song's own file and removes it.
@@ -359,7 +359,7 @@ TEST_F(DesktopTest, OpeningAFileOverTheRecoveredSongKeepsItUnlessChosen) {
     EXPECT_EQ(dialogs.Log().back().Text, kReplaceRecoveredQuestion);
     EXPECT_EQ(SongBytes(), WriteTabBytes(recovered));
     EXPECT_TRUE(w.Document()->Modified);
-    EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0 - [ " + PathIn("song.gvlm") + " ]");
+    EXPECT_EQ(w.windowTitle(), "*Grooveloom 1.0 - [ " + PathIn("song.gvlm") + " ]");
   }
   w.Recovery().Writer().WaitIdle();
   EXPECT_TRUE(QFile::exists(QFile::decodeName(w.Recovery().Writer().TabPath().c_str())))
@@ -415,7 +415,7 @@ TEST_F(DesktopTest, DamagedCopyIsKeptAsideAndEveryCopyIsOffered) {
   TFmain& second = Window();
   ASSERT_TRUE(second.RecoverCopy(started[0]));
   EXPECT_EQ(SongBytes(), WriteTabBytes(older));
-  EXPECT_EQ(second.windowTitle(), "Grooveloom 1.0 - [ " + PathIn("older.gvlm") + " ]");
+  EXPECT_EQ(second.windowTitle(), "*Grooveloom 1.0 - [ " + PathIn("older.gvlm") + " ]");
   EXPECT_FALSE(QFile::exists(started[0]));
   EXPECT_FALSE(second.RecoverCopy(started[0]));
   ASSERT_EQ(dialogs.Messages().size(), 1u);

@@ -98,10 +98,10 @@ class MainWindowAudioTest : public MainWindowTest {
 TEST_F(MainWindowAudioTest, ExportsAtTheTempoBoxesTempoWithAProgressDialog) {
   TFmain& w = Window();
   OpenSong(1);
-  TypeAndLeave(w.ETempo, "60");  // the snare at position 8 sounds at 2 s, not 1 s
+  TypeAndLeave(Find<TempoBox>("ETempo"), "60");  // the snare at position 8 sounds at 2 s, not 1 s
   const QString path = PathIn("song.wav");
   dialogs.SaveAnswers = {path};
-  w.AudioFile1->trigger();
+  Find<QAction>("AudioFile1")->trigger();
   ASSERT_NE(Progress(), nullptr);
   EXPECT_TRUE(Progress()->isVisible());
   EXPECT_TRUE(Progress()->isModal());
@@ -121,7 +121,7 @@ TEST_F(MainWindowAudioTest, ExportsAtTheTempoBoxesTempoWithAProgressDialog) {
   ASSERT_TRUE(normalize->isChecked());
   normalize->trigger();
   dialogs.SaveAnswers = {PathIn("quiet.wav")};
-  w.AudioFile1->trigger();
+  Find<QAction>("AudioFile1")->trigger();
   ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
   EXPECT_GT(PeakOf(PathIn("quiet.wav")), 0.01f);
   EXPECT_LT(PeakOf(PathIn("quiet.wav")), 0.7f);
@@ -141,10 +141,10 @@ TEST(AudioSaveDialogTest, ChosenFileTypeGivesTheExtension) {
 }
 
 TEST_F(MainWindowAudioTest, CancelAndClosingTheWindowLeaveNoFile) {
-  TFmain& w = Window();
+  Window();
   OpenSong(3000);  // 6000 s of audio: seconds of work, far longer than a click takes
   dialogs.SaveAnswers = {PathIn("long.flac")};
-  w.AudioFile1->trigger();
+  Find<QAction>("AudioFile1")->trigger();
   ASSERT_NE(Progress(), nullptr);
   auto* cancel = Progress()->findChild<QPushButton*>("AudioExportCancel");
   ASSERT_NE(cancel, nullptr);
@@ -155,7 +155,7 @@ TEST_F(MainWindowAudioTest, CancelAndClosingTheWindowLeaveNoFile) {
 
   // The window going away in the middle of a render stops it and cleans up.
   dialogs.SaveAnswers = {PathIn("long.ogg")};
-  w.AudioFile1->trigger();
+  Find<QAction>("AudioFile1")->trigger();
   ASSERT_NE(Progress(), nullptr);
   ASSERT_TRUE(WaitUntil([&] { return Progress()->findChild<QProgressBar*>()->value() > 0; }));
   window.reset();
@@ -166,14 +166,14 @@ TEST_F(MainWindowAudioTest, RefusalsAndFailuresAreShownAndLeaveOldFiles) {
   TFmain& w = Window();
   w.NewDocument();
   dialogs.SaveAnswers = {PathIn("silent.wav")};
-  w.AudioFile1->trigger();
+  Find<QAction>("AudioFile1")->trigger();
   ASSERT_TRUE(WaitUntil([&] { return Idle() && !dialogs.Messages().empty(); }));
   EXPECT_EQ(dialogs.Messages().back(), kSilentSongMessage);
   EXPECT_EQ(dialogs.Log().back().BoxIcon, DialogService::Icon::Warning);
 
   Press(Qt::Key_S);  // a snare at the cursor
   dialogs.SaveAnswers = {PathIn("song.mp3")};
-  w.AudioFile1->trigger();
+  Find<QAction>("AudioFile1")->trigger();
   EXPECT_TRUE(Idle());
   EXPECT_TRUE(dialogs.Messages().back().endsWith("the name must end in .wav, .flac or .ogg"));
 
@@ -183,7 +183,7 @@ TEST_F(MainWindowAudioTest, RefusalsAndFailuresAreShownAndLeaveOldFiles) {
   old.close();
   gFailWritesAfterBytes = 100;
   dialogs.SaveAnswers = {PathIn("old.wav")};
-  w.AudioFile1->trigger();
+  Find<QAction>("AudioFile1")->trigger();
   ASSERT_TRUE(WaitUntil([&] { return Idle(); }));
   EXPECT_EQ(dialogs.Messages().back(), QString("Cannot write \"%1\": Input/output error").arg(PathIn("old.wav")));
   EXPECT_EQ(dialogs.Log().back().BoxIcon, DialogService::Icon::Error);

@@ -35,7 +35,7 @@ TEST_F(MainWindowTest, InsertAtBarZeroAddsAnEmptyBarWithItsTimingBeforeIt) {
   Press(Qt::Key_S);
   Press(Qt::Key_Right);  // the cursor stays inside the bar it is on
   const int steps = w.History().Current();
-  w.SpeedButton10->click();
+  Find<QToolButton>("SpeedButton10")->click();
   Osnova& doc = *w.Document();
   EXPECT_EQ(doc.BarCount, 13);
   EXPECT_EQ(doc.Bar(0).Rows[RowSnare].Notes, 0u);
@@ -44,11 +44,11 @@ TEST_F(MainWindowTest, InsertAtBarZeroAddsAnEmptyBarWithItsTimingBeforeIt) {
   EXPECT_EQ(doc.Bar(1).Index, 1);
   EXPECT_EQ(doc.CurrentBar, 0);
   EXPECT_EQ(w.Cursor()->Column, 4);
-  EXPECT_EQ(w.ScrollBar1->maximum(), 13);
+  EXPECT_EQ(Find<QScrollBar>("ScrollBar1")->maximum(), 13);
   EXPECT_EQ(w.History().Current(), steps + 1);
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
 
-  w.BUndo->click();
+  Find<QToolButton>("BUndo")->click();
   EXPECT_EQ(w.Document()->BarCount, 12);
   EXPECT_TRUE(w.Document()->Bar(0).Rows[RowSnare].Has(0));
 }
@@ -58,17 +58,17 @@ TEST_F(MainWindowTest, EveryWayToABarCommandRunsIt) {
   w.NewDocument();
   Osnova* doc = w.Document();
   int bars = 12;
-  for (QAction* insert : {w.Insert1, w.Addbar1}) {
+  for (QAction* insert : {Find<QAction>("Insert1"), Find<QAction>("Addbar1")}) {
     insert->trigger();
     EXPECT_EQ(w.Document()->BarCount, ++bars) << insert->objectName().toStdString();
   }
-  for (QAction* remove : {w.Remove1, w.Removebar1}) {
+  for (QAction* remove : {Find<QAction>("Remove1"), Find<QAction>("Removebar1")}) {
     remove->trigger();
     EXPECT_EQ(w.Document()->BarCount, --bars) << remove->objectName().toStdString();
   }
-  w.SpeedButton9->click();
+  Find<QToolButton>("SpeedButton9")->click();
   EXPECT_EQ(w.Document()->BarCount, --bars);
-  for (QObject* clear : std::initializer_list<QObject*>{w.Clear1, w.Clearbar1, w.SpeedButton11}) {
+  for (QObject* clear : std::initializer_list<QObject*>{Find<QAction>("Clear1"), Find<QAction>("Clearbar1"), Find<QToolButton>("SpeedButton11")}) {
     doc->Bar(0).Rows[RowBass].Set(3, 0, 0);
     doc->Bar(0).Comment = "x";
     if (auto* a = qobject_cast<QAction*>(clear)) {
@@ -80,11 +80,11 @@ TEST_F(MainWindowTest, EveryWayToABarCommandRunsIt) {
     EXPECT_EQ(doc->Bar(0).Comment, "");
     EXPECT_EQ(w.View()->Image(), ExpectedPicture());
   }
-  for (QAction* cut : {w.ECut, w.Cutbar1}) {
+  for (QAction* cut : {Find<QAction>("ECut"), Find<QAction>("Cutbar1")}) {
     cut->trigger();
     EXPECT_EQ(w.Document()->BarCount, --bars) << cut->objectName().toStdString();
   }
-  for (QAction* paste : {w.EPaste, w.Pastebar1}) {
+  for (QAction* paste : {Find<QAction>("EPaste"), Find<QAction>("Pastebar1")}) {
     paste->trigger();
     EXPECT_EQ(w.Document()->BarCount, ++bars) << paste->objectName().toStdString();
   }
@@ -102,8 +102,8 @@ TEST_F(MainWindowTest, TheOnlyBarCannotBeRemovedOrCut) {
   dialogs.OpenAnswers = {WriteTabFile("one.gvlm", Osnova(4, 1, 4))};
   w.OpenDocument();
   ASSERT_EQ(w.Document()->BarCount, 1);
-  w.SpeedButton9->click();
-  w.BCut->click();
+  Find<QToolButton>("SpeedButton9")->click();
+  Find<QToolButton>("BCut")->click();
   Press(Qt::Key_X, Qt::ControlModifier);
   EXPECT_EQ(dialogs.Messages(),
             (std::vector<QString>{kCannotDeleteAllBarsMessage, kCannotCutAllBarsMessage,
@@ -115,7 +115,7 @@ TEST_F(MainWindowTest, TheOnlyBarCannotBeRemovedOrCut) {
   }
   EXPECT_EQ(w.Document()->BarCount, 1);
   EXPECT_FALSE(w.Document()->Modified);
-  EXPECT_FALSE(w.Bpaste->isEnabled()) << "a refused cut copied nothing";
+  EXPECT_FALSE(Find<QToolButton>("Bpaste")->isEnabled()) << "a refused cut copied nothing";
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
 }
 
@@ -125,20 +125,20 @@ TEST_F(MainWindowTest, RemovingTheLastBarWhileCurrentMovesToTheNewLastBar) {
   song.Bar(6).Length = 8;  // 2/4
   dialogs.OpenAnswers = {WriteTabFile("song.gvlm", song)};
   w.OpenDocument();
-  w.ScrollBar1->setValue(8);
+  Find<QScrollBar>("ScrollBar1")->setValue(8);
   Osnova& doc = *w.Document();
   ASSERT_EQ(doc.CurrentBar, 7);
   Press(Qt::Key_Right);
   Press(Qt::Key_Right);
   Press(Qt::Key_Right);  // offset 12 in the 4/4 bar, right of the 2/4 bar's end
-  w.Removebar1->trigger();
+  Find<QAction>("Removebar1")->trigger();
   EXPECT_EQ(doc.BarCount, 7);
   EXPECT_EQ(doc.CurrentBar, 6);
   EXPECT_EQ(w.Cursor()->Column, doc.Bar(6).EndCol);
-  EXPECT_EQ(w.EAbar->value(), 6);
-  EXPECT_EQ(w.ScrollBar1->maximum(), 7);
-  EXPECT_EQ(w.ScrollBar1->value(), 7);
-  EXPECT_EQ(w.ETakt1->currentText(), "2");
+  EXPECT_EQ(Find<QSpinBox>("EAbar")->value(), 6);
+  EXPECT_EQ(Find<QScrollBar>("ScrollBar1")->maximum(), 7);
+  EXPECT_EQ(Find<QScrollBar>("ScrollBar1")->value(), 7);
+  EXPECT_EQ(Find<QComboBox>("ETakt1")->currentText(), "2");
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
 }
 
@@ -150,83 +150,83 @@ TEST_F(MainWindowTest, CutThenPasteRestoresTheBarAndPartsFollowTheirBars) {
   song.Bar(4).Comment = "break";
   dialogs.OpenAnswers = {WriteTabFile("parts.gvlm", song)};
   w.OpenDocument();
-  w.ScrollBar1->setValue(5);
+  Find<QScrollBar>("ScrollBar1")->setValue(5);
   Osnova* doc = w.Document();
-  ASSERT_EQ(w.cbSong->currentText(), "Verse");
+  ASSERT_EQ(Find<QComboBox>("cbSong")->currentText(), "Verse");
 
-  EXPECT_FALSE(w.Bpaste->isEnabled());
-  w.BCut->click();
-  EXPECT_TRUE(w.Bpaste->isEnabled() && w.EPaste->isEnabled());
+  EXPECT_FALSE(Find<QToolButton>("Bpaste")->isEnabled());
+  Find<QToolButton>("BCut")->click();
+  EXPECT_TRUE(Find<QToolButton>("Bpaste")->isEnabled() && Find<QAction>("EPaste")->isEnabled());
   EXPECT_EQ(doc->BarCount, 11);
   EXPECT_EQ(PartBars(*doc), (std::vector<int32_t>{0, 7}));
-  EXPECT_EQ(BoxItems(w.cbSong), QStringList({"Intro", "Chorus"}));
-  EXPECT_EQ(w.cbSong->currentText(), "");
+  EXPECT_EQ(BoxItems(Find<QComboBox>("cbSong")), QStringList({"Intro", "Chorus"}));
+  EXPECT_EQ(Find<QComboBox>("cbSong")->currentText(), "");
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
 
-  w.Bpaste->click();
+  Find<QToolButton>("Bpaste")->click();
   EXPECT_EQ(doc->BarCount, 12);
   EXPECT_EQ(doc->Bar(4).Length, 12);
   EXPECT_EQ(doc->Bar(4).Rows[RowSnare].Cells[2], (TNoteCell{1, 1}));
   EXPECT_EQ(doc->Bar(4).Comment, "break");
-  EXPECT_EQ(w.Ecom->text(), "break");
-  EXPECT_EQ(w.ETakt1->currentText(), "3");
+  EXPECT_EQ(Find<CommentBox>("Ecom")->text(), "break");
+  EXPECT_EQ(Find<QComboBox>("ETakt1")->currentText(), "3");
   EXPECT_EQ(PartBars(*doc), (std::vector<int32_t>{0, 8})) << "the cut part is gone";
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
 
   // Parts after the current bar follow insert and remove too, not only one starting there.
-  w.ScrollBar1->setValue(3);
-  w.SpeedButton10->click();
+  Find<QScrollBar>("ScrollBar1")->setValue(3);
+  Find<QToolButton>("SpeedButton10")->click();
   EXPECT_EQ(PartBars(*doc), (std::vector<int32_t>{0, 9}));
-  w.SpeedButton9->click();
+  Find<QToolButton>("SpeedButton9")->click();
   EXPECT_EQ(PartBars(*doc), (std::vector<int32_t>{0, 8}));
-  w.ScrollBar1->setValue(1);
-  w.Pastebar1->trigger();
+  Find<QScrollBar>("ScrollBar1")->setValue(1);
+  Find<QAction>("Pastebar1")->trigger();
   EXPECT_EQ(PartBars(*doc), (std::vector<int32_t>{1, 9}));
-  EXPECT_EQ(w.cbSong->currentText(), "") << "the pasted bar has no part";
+  EXPECT_EQ(Find<QComboBox>("cbSong")->currentText(), "") << "the pasted bar has no part";
   EXPECT_TRUE(doc->Modified);
 }
 
 TEST_F(MainWindowTest, BarCopiedInOneDocumentPastesIntoTheNext) {
   TFmain& w = Window();
   w.NewDocument();
-  EXPECT_FALSE(w.Bpaste->isEnabled());
-  EXPECT_FALSE(w.EPaste->isEnabled());
-  EXPECT_TRUE(w.Pastebar1->isEnabled());
+  EXPECT_FALSE(Find<QToolButton>("Bpaste")->isEnabled());
+  EXPECT_FALSE(Find<QAction>("EPaste")->isEnabled());
+  EXPECT_TRUE(Find<QAction>("Pastebar1")->isEnabled());
   Press(Qt::Key_Z);
   w.Document()->Modified = false;
 
   Press(Qt::Key_C, Qt::ControlModifier);
   EXPECT_FALSE(w.Document()->Modified) << "a copy from the keyboard";
-  EXPECT_TRUE(w.Bpaste->isEnabled());
+  EXPECT_TRUE(Find<QToolButton>("Bpaste")->isEnabled());
   EXPECT_TRUE(w.Clipboard()->Bar.Rows[RowBass].Has(0));
   Press(Qt::Key_Insert, Qt::ControlModifier);
   EXPECT_FALSE(w.Document()->Modified);
-  w.BCopy->click();
+  Find<QToolButton>("BCopy")->click();
   EXPECT_TRUE(w.Document()->Modified) << "a copy from the button";
 
   dialogs.Answers = {true};
   w.NewDocument();
-  EXPECT_TRUE(w.Bpaste->isEnabled()) << "the clipboard outlives the document";
+  EXPECT_TRUE(Find<QToolButton>("Bpaste")->isEnabled()) << "the clipboard outlives the document";
   Press(Qt::Key_V, Qt::ControlModifier);
   EXPECT_EQ(w.Document()->BarCount, 13);
   EXPECT_TRUE(w.Document()->Bar(0).Rows[RowBass].Has(0));
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
-  w.BUndo->click();
+  Find<QToolButton>("BUndo")->click();
   EXPECT_EQ(w.Document()->BarCount, 12);
 }
 
 TEST_F(MainWindowTest, PasteBeforeAnyCopyInsertsAnEmptyWholeLineBarAndKeepsItInView) {
   TFmain& w = Window();
   w.NewDocument();
-  w.ScrollBar1->setValue(8);  // the last visible bar
+  Find<QScrollBar>("ScrollBar1")->setValue(8);  // the last visible bar
   Osnova& doc = *w.Document();
   ASSERT_EQ(doc.CurrentBar, doc.LastVisibleBar);
-  w.Pastebar1->trigger();
+  Find<QAction>("Pastebar1")->trigger();
   EXPECT_EQ(doc.CurrentBar, 7);
   EXPECT_EQ(doc.Current().Length, 64);
   EXPECT_GE(doc.CurrentBar, doc.FirstVisibleBar);
   EXPECT_LE(doc.CurrentBar, doc.LastVisibleBar);
-  EXPECT_EQ(w.ETakt1->currentText(), "16");
+  EXPECT_EQ(Find<QComboBox>("ETakt1")->currentText(), "16");
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
 }
 
@@ -235,51 +235,51 @@ TEST_F(MainWindowTest, ShortenedBarShowsItsNotesAgainUntilSavedAndReopened) {
   w.NewDocument();
   Osnova* doc = w.Document();
   for (int p = 8; p < 16; ++p) doc->Bar(0).Rows[RowBass].Set(p, 0, 0);
-  w.i1->RepaintView(*doc, 0);
-  w.i1->ToggleCursorBox(*doc, *w.Cursor());
+  Find<TabView>("i1")->RepaintView(*doc, 0);
+  Find<TabView>("i1")->ToggleCursorBox(*doc, *w.Cursor());
   const QImage full = w.View()->Image();
   doc->Modified = false;
 
-  w.ETakt1->setCurrentIndex(1);
-  emit w.ETakt1->activated(1);  // 2/4
+  Find<QComboBox>("ETakt1")->setCurrentIndex(1);
+  emit Find<QComboBox>("ETakt1")->activated(1);  // 2/4
   EXPECT_EQ(doc->Bar(0).Length, 8);
   EXPECT_TRUE(doc->Modified);
   EXPECT_EQ(QApplication::focusWidget(), &w);
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
   EXPECT_NE(w.View()->Image(), full);
 
-  w.ETakt1->setCurrentIndex(3);
-  emit w.ETakt1->activated(3);  // 4/4 again: the notes are back
+  Find<QComboBox>("ETakt1")->setCurrentIndex(3);
+  emit Find<QComboBox>("ETakt1")->activated(3);  // 4/4 again: the notes are back
   EXPECT_EQ(w.View()->Image(), full);
 
-  w.Etakt2->setCurrentIndex(1);
-  emit w.Etakt2->activated(1);  // 4/8
+  Find<QComboBox>("Etakt2")->setCurrentIndex(1);
+  emit Find<QComboBox>("Etakt2")->activated(1);  // 4/8
   EXPECT_EQ(doc->Bar(0).Length, 8);
   dialogs.SaveAnswers = {PathIn("short.gvlm")};
   ASSERT_TRUE(w.SaveDocument());
   dialogs.OpenAnswers = {PathIn("short.gvlm")};
   w.OpenDocument();
-  w.Etakt2->setCurrentIndex(0);
-  emit w.Etakt2->activated(0);  // 4/4
+  Find<QComboBox>("Etakt2")->setCurrentIndex(0);
+  emit Find<QComboBox>("Etakt2")->activated(0);  // 4/4
   EXPECT_EQ(w.Document()->Bar(0).Length, 16);
   EXPECT_EQ(w.Document()->Bar(0).Rows[RowBass].Notes, 0u) << "saving kept only the bar's positions";
 
-  w.BUndo->click();
+  Find<QToolButton>("BUndo")->click();
   EXPECT_EQ(w.Document()->Bar(0).Length, 8);
-  EXPECT_EQ(w.Etakt2->currentText(), "8");
+  EXPECT_EQ(Find<QComboBox>("Etakt2")->currentText(), "8");
 }
 
 TEST_F(MainWindowTest, TimingChangeThatPushesTheBarOutOfViewMakesTheLastVisibleBarCurrent) {
   TFmain& w = Window();
   w.NewDocument();
-  w.ScrollBar1->setValue(8);
+  Find<QScrollBar>("ScrollBar1")->setValue(8);
   Osnova& doc = *w.Document();
-  w.ETakt1->setCurrentIndex(15);
-  emit w.ETakt1->activated(15);  // 16/4: a whole line, no longer beside bar 4
+  Find<QComboBox>("ETakt1")->setCurrentIndex(15);
+  emit Find<QComboBox>("ETakt1")->activated(15);  // 16/4: a whole line, no longer beside bar 4
   EXPECT_EQ(doc.Bar(7).Length, 64);
   EXPECT_EQ(doc.CurrentBar, doc.LastVisibleBar);
   EXPECT_EQ(w.Cursor()->Column, doc.Current().EndCol);
-  EXPECT_EQ(w.EAbar->value(), doc.CurrentBar);
+  EXPECT_EQ(Find<QSpinBox>("EAbar")->value(), doc.CurrentBar);
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
 }
 
@@ -307,13 +307,13 @@ TEST_F(MainWindowTest, CtrlKeypadPlusAndMinusInsertAndRemoveABar) {
   Press(Qt::Key_Minus, ctrlKeypad);
   Press(Qt::Key_Minus, ctrlKeypad);
   EXPECT_EQ(w.Document()->BarCount, 11);
-  Enter(w.Ecom);
+  Enter(Find<CommentBox>("Ecom"));
   Press(Qt::Key_Plus, ctrlKeypad);
   EXPECT_EQ(w.Document()->BarCount, 12);
-  EXPECT_EQ(w.Ecom->text(), "") << "the key typed nothing";
+  EXPECT_EQ(Find<CommentBox>("Ecom")->text(), "") << "the key typed nothing";
   // The main block's plus and minus with Ctrl are not the bar commands.
   Press(Qt::Key_Plus, Qt::ControlModifier);
   Press(Qt::Key_Minus, Qt::ControlModifier);
   EXPECT_EQ(w.Document()->BarCount, 12);
-  EXPECT_EQ(w.Insert1->shortcut().toString(QKeySequence::NativeText), "Ctrl+Num++");
+  EXPECT_EQ(Find<QAction>("Insert1")->shortcut().toString(QKeySequence::NativeText), "Ctrl+Num++");
 }

@@ -8,13 +8,13 @@
 TEST_F(MainWindowTest, SongTempoRefusesTextAndOutOfRangeValuesAndKeepsTheDocument) {
   TFmain& w = Window();
   w.NewDocument();
-  TypeAndLeave(w.ESped, "90");
+  TypeAndLeave(Find<TempoBox>("ESped"), "90");
   for (const char* typed : {"abc", "0", "1025", "70000", ""}) {
     dialogs.Clear();
-    TypeAndLeave(w.ETempo, typed);
+    TypeAndLeave(Find<TempoBox>("ETempo"), typed);
     EXPECT_EQ(dialogs.Messages(), std::vector<QString>{"Please input a number!"}) << typed;
-    EXPECT_EQ(w.ETempo->RawText(), "90") << "takes the playback tempo, after " << typed;
-    EXPECT_EQ(QApplication::focusWidget(), w.ETempo) << "focus back, after " << typed;
+    EXPECT_EQ(Find<TempoBox>("ETempo")->RawText(), "90") << "takes the playback tempo, after " << typed;
+    EXPECT_EQ(QApplication::focusWidget(), Find<TempoBox>("ETempo")) << "focus back, after " << typed;
     EXPECT_EQ(w.Document()->Tempo, 120);
     EXPECT_FALSE(w.Document()->Modified);
     EXPECT_FALSE(w.History().CanUndo());
@@ -24,24 +24,24 @@ TEST_F(MainWindowTest, SongTempoRefusesTextAndOutOfRangeValuesAndKeepsTheDocumen
 TEST_F(MainWindowTest, SongTempoAcceptedIsRecordedForUndoAndMarksTheDocument) {
   TFmain& w = Window();
   w.NewDocument();
-  TypeAndLeave(w.ETempo, "1024");
+  TypeAndLeave(Find<TempoBox>("ETempo"), "1024");
   EXPECT_TRUE(dialogs.Log().empty());
-  EXPECT_NE(QApplication::focusWidget(), w.ETempo) << "Enter leaves the box";
+  EXPECT_NE(QApplication::focusWidget(), Find<TempoBox>("ETempo")) << "Enter leaves the box";
   EXPECT_EQ(w.Document()->Tempo, 1024);
   EXPECT_TRUE(w.Document()->Modified);
   EXPECT_EQ(w.History().Current(), 0);
 
   // Leaving it unchanged still records a step, but the document is no more modified than before.
   w.Document()->Modified = false;
-  TypeAndLeave(w.ETempo, "1024");
+  TypeAndLeave(Find<TempoBox>("ETempo"), "1024");
   EXPECT_EQ(w.History().Current(), 1);
   EXPECT_FALSE(w.Document()->Modified);
 }
 
 TEST_F(MainWindowTest, SongTempoBeforeAnyDocumentOnlyKeepsItsValue) {
   TFmain& w = Window();
-  TypeAndLeave(w.ETempo, "77");
-  EXPECT_EQ(w.ETempo->value(), 77);
+  TypeAndLeave(Find<TempoBox>("ETempo"), "77");
+  EXPECT_EQ(Find<TempoBox>("ETempo")->value(), 77);
   EXPECT_EQ(w.Document(), nullptr);
   EXPECT_FALSE(w.History().CanUndo());
   EXPECT_TRUE(dialogs.Log().empty());
@@ -53,42 +53,42 @@ TEST_F(MainWindowTest, PlaybackTempoSetsTheStepDelayWithinTheBoxRange) {
   const std::pair<const char*, int> cases[] = {{"120", 125}, {"7", 2143}, {"16", 937}, {"48", 312},
                                                {"1024", 15}, {"5000", 15}, {"-3", 15000}};
   for (auto [typed, delay] : cases) {
-    TypeAndLeave(w.ESped, typed);
+    TypeAndLeave(Find<TempoBox>("ESped"), typed);
     EXPECT_EQ(w.StepDelay, delay) << typed;
   }
-  EXPECT_EQ(w.ESped->value(), 1);
+  EXPECT_EQ(Find<TempoBox>("ESped")->value(), 1);
   EXPECT_TRUE(dialogs.Log().empty());
 
-  TypeAndLeave(w.ETempo, "150");
+  TypeAndLeave(Find<TempoBox>("ETempo"), "150");
   EXPECT_EQ(w.StepDelay, 100) << "the song's tempo is also the playback tempo";
-  TypeAndLeave(w.ESped, "x1");
+  TypeAndLeave(Find<TempoBox>("ESped"), "x1");
   EXPECT_EQ(dialogs.Messages(), std::vector<QString>{"Please input a number!"});
-  EXPECT_EQ(w.ESped->RawText(), "150");
+  EXPECT_EQ(Find<TempoBox>("ESped")->RawText(), "150");
   EXPECT_EQ(w.StepDelay, 100) << "a refused text leaves the delay alone";
-  EXPECT_EQ(QApplication::focusWidget(), w.ESped);
+  EXPECT_EQ(QApplication::focusWidget(), Find<TempoBox>("ESped"));
 }
 
 TEST_F(MainWindowTest, CommentTypingStopsAtTheBarLength) {
   TFmain& w = Window();
   w.NewDocument();  // 4/4: 16 positions
-  Enter(w.Ecom);
+  Enter(Find<CommentBox>("Ecom"));
   EXPECT_EQ(w.TextEditBar, 0);
   EXPECT_TRUE(w.History().CanUndo()) << "entering the box records a step";
-  QTest::keyClicks(w.Ecom, "abcdefghijklmnopqrstuvwxyz");
+  QTest::keyClicks(Find<CommentBox>("Ecom"), "abcdefghijklmnopqrstuvwxyz");
   EXPECT_EQ(w.Document()->Bar(0).Comment, "abcdefghijklmnop");
   EXPECT_TRUE(w.Document()->Modified);
-  QTest::keyClick(w.Ecom, Qt::Key_Return);
+  QTest::keyClick(Find<CommentBox>("Ecom"), Qt::Key_Return);
   EXPECT_EQ(w.TextEditBar, -1);
-  EXPECT_NE(QApplication::focusWidget(), w.Ecom);
+  EXPECT_NE(QApplication::focusWidget(), Find<CommentBox>("Ecom"));
 
   // 2/4 from the timing boxes: 8 positions.
-  w.ETakt1->setCurrentIndex(1);
+  Find<QComboBox>("ETakt1")->setCurrentIndex(1);
   dialogs.Answers = {true};
   w.NewDocument();
   ASSERT_EQ(w.Document()->Bar(0).Length, 8);
-  Enter(w.Ecom);
-  QTest::keyClicks(w.Ecom, "abcdefghijkl");
-  QTest::keyClick(w.Ecom, Qt::Key_Return);
+  Enter(Find<CommentBox>("Ecom"));
+  QTest::keyClicks(Find<CommentBox>("Ecom"), "abcdefghijkl");
+  QTest::keyClick(Find<CommentBox>("Ecom"), Qt::Key_Return);
   EXPECT_EQ(w.Document()->Bar(0).Comment, "abcdefgh");
 }
 
@@ -99,32 +99,32 @@ TEST_F(MainWindowTest, CommentLongerThanItsBarIsShownWholeAndMayOnlyShrink) {
   TFmain& w = Window();
   dialogs.OpenAnswers = {path};
   w.OpenDocument();
-  EXPECT_EQ(w.Ecom->text(), "twenty characters ok");
-  Enter(w.Ecom);
+  EXPECT_EQ(Find<CommentBox>("Ecom")->text(), "twenty characters ok");
+  Enter(Find<CommentBox>("Ecom"));
   EXPECT_EQ(w.Document()->Bar(0).Comment, "twenty characters ok") << "entering must not cut it";
-  QTest::keyClick(w.Ecom, Qt::Key_End);
-  QTest::keyClick(w.Ecom, Qt::Key_X);
-  EXPECT_EQ(w.Ecom->text(), "twenty characters ok");
-  QTest::keyClick(w.Ecom, Qt::Key_Backspace);
-  QTest::keyClick(w.Ecom, Qt::Key_Y);
+  QTest::keyClick(Find<CommentBox>("Ecom"), Qt::Key_End);
+  QTest::keyClick(Find<CommentBox>("Ecom"), Qt::Key_X);
+  EXPECT_EQ(Find<CommentBox>("Ecom")->text(), "twenty characters ok");
+  QTest::keyClick(Find<CommentBox>("Ecom"), Qt::Key_Backspace);
+  QTest::keyClick(Find<CommentBox>("Ecom"), Qt::Key_Y);
   EXPECT_EQ(w.Document()->Bar(0).Comment, "twenty characters o") << "still over the limit: no growth";
-  QTest::keyClick(w.Ecom, Qt::Key_A, Qt::ControlModifier);
-  QTest::keyClicks(w.Ecom, "short");
+  QTest::keyClick(Find<CommentBox>("Ecom"), Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(Find<CommentBox>("Ecom"), "short");
   EXPECT_EQ(w.Document()->Bar(0).Comment, "short");
 }
 
 TEST_F(MainWindowTest, ClearButtonEmptiesTheCommentAsAnUndoableStep) {
   TFmain& w = Window();
   w.NewDocument();
-  TypeAndLeave(w.Ecom, "intro");
+  TypeAndLeave(Find<CommentBox>("Ecom"), "intro");
   const int steps = w.History().Current();
-  w.SpeedButton12->click();
+  Find<QToolButton>("SpeedButton12")->click();
   EXPECT_EQ(w.Document()->Bar(0).Comment, "");
-  EXPECT_EQ(w.Ecom->text(), "");
+  EXPECT_EQ(Find<CommentBox>("Ecom")->text(), "");
   EXPECT_EQ(w.History().Current(), steps + 1);
-  w.BUndo->click();
+  Find<QToolButton>("BUndo")->click();
   EXPECT_EQ(w.Document()->Bar(0).Comment, "intro");
-  EXPECT_EQ(w.Ecom->text(), "intro");
+  EXPECT_EQ(Find<CommentBox>("Ecom")->text(), "intro");
 }
 
 TEST_F(MainWindowTest, DraggingTheScrollBarMovesTheCursorBarsKeepingItsOffset) {
@@ -136,13 +136,13 @@ TEST_F(MainWindowTest, DraggingTheScrollBarMovesTheCursorBarsKeepingItsOffset) {
   w.View()->ToggleCursorBox(*w.Document(), cursor);
   const QImage before = w.View()->Image();
 
-  w.ScrollBar1->setValue(5);
+  Find<QScrollBar>("ScrollBar1")->setValue(5);
   EXPECT_EQ(w.Document()->CurrentBar, 4);
   EXPECT_EQ(cursor.Column, w.Document()->Bar(4).StartCol + 2);
   EXPECT_EQ(cursor.Line, 1);
-  EXPECT_EQ(w.EAbar->value(), 4);
+  EXPECT_EQ(Find<QSpinBox>("EAbar")->value(), 4);
 
-  w.ScrollBar1->setValue(1);
+  Find<QScrollBar>("ScrollBar1")->setValue(1);
   EXPECT_EQ(w.Document()->CurrentBar, 0);
   EXPECT_EQ(cursor.Column, 2);
   EXPECT_EQ(w.View()->Image(), before) << "the cursor box was hidden before each move";
@@ -158,16 +158,16 @@ TEST_F(MainWindowTest, WheelOverTheTabScrollsLikeTheScrollBar) {
                       Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(target, &event);
   };
-  wheel(w.ScrollBar1, -120);  // one notch down
+  wheel(Find<QScrollBar>("ScrollBar1"), -120);  // one notch down
   const int barByScrollBar = w.Document()->CurrentBar;
   const QImage pictureByScrollBar = w.View()->Image();
   ASSERT_GT(barByScrollBar, 0);
-  wheel(w.ScrollBar1, 120);
+  wheel(Find<QScrollBar>("ScrollBar1"), 120);
   ASSERT_EQ(w.Document()->CurrentBar, 0);
 
   wheel(w.View(), -120);
   EXPECT_EQ(w.Document()->CurrentBar, barByScrollBar);
-  EXPECT_EQ(w.ScrollBar1->value(), barByScrollBar + 1);
+  EXPECT_EQ(Find<QScrollBar>("ScrollBar1")->value(), barByScrollBar + 1);
   EXPECT_EQ(w.View()->Image(), pictureByScrollBar);
   wheel(w.View(), 120);
   EXPECT_EQ(w.Document()->CurrentBar, 0);
@@ -203,11 +203,11 @@ TEST_F(MainWindowTest, ScrollBarJumpEndsAsRepeatedBarMoves) {
   };
 
   start();
-  w.ScrollBar1->setValue(300);
+  Find<QScrollBar>("ScrollBar1")->setValue(300);
   const End jumpedToEnd = end();
   EXPECT_EQ(jumpedToEnd.Bar, 299);
   EXPECT_EQ(jumpedToEnd.Picture, ExpectedPicture());
-  w.ScrollBar1->setValue(2);
+  Find<QScrollBar>("ScrollBar1")->setValue(2);
   const End jumpedBack = end();
 
   start();
@@ -235,18 +235,18 @@ void TypeText(QWidget* box, const QString& text) {
 TEST_F(MainWindowTest, TextBoxesTakeOnlyCharactersTheFilesCanStore) {
   TFmain& w = Window();
   w.NewDocument();
-  Enter(w.Ecom);
-  TypeText(w.Ecom, QString::fromUtf8("Grüße € Ω"));
-  EXPECT_EQ(w.Ecom->text(), QString::fromUtf8("Grüße € "));
+  Enter(Find<CommentBox>("Ecom"));
+  TypeText(Find<CommentBox>("Ecom"), QString::fromUtf8("Grüße € Ω"));
+  EXPECT_EQ(Find<CommentBox>("Ecom")->text(), QString::fromUtf8("Grüße € "));
   EXPECT_EQ(w.Document()->Bar(0).Comment, "Gr\xFC\xDF" "e \x80 ");
-  w.Ecom->insert(QString::fromUtf8("\xCE\xB1x"));  // a paste: α dropped, x kept
-  EXPECT_EQ(w.Ecom->text(), QString::fromUtf8("Grüße € x"));
-  QTest::keyClick(w.Ecom, Qt::Key_Return);
+  Find<CommentBox>("Ecom")->insert(QString::fromUtf8("\xCE\xB1x"));  // a paste: α dropped, x kept
+  EXPECT_EQ(Find<CommentBox>("Ecom")->text(), QString::fromUtf8("Grüße € x"));
+  QTest::keyClick(Find<CommentBox>("Ecom"), Qt::Key_Return);
 
-  Enter(w.cbSong);
-  TypeText(w.cbSong, QString::fromUtf8("Café ☕ Ω"));
-  EXPECT_EQ(w.cbSong->currentText(), QString::fromUtf8("Café  "));
-  QTest::keyClick(w.cbSong, Qt::Key_Return);
+  Enter(Find<QComboBox>("cbSong"));
+  TypeText(Find<QComboBox>("cbSong"), QString::fromUtf8("Café ☕ Ω"));
+  EXPECT_EQ(Find<QComboBox>("cbSong")->currentText(), QString::fromUtf8("Café  "));
+  QTest::keyClick(Find<QComboBox>("cbSong"), Qt::Key_Return);
   ASSERT_EQ(w.Document()->SongParts.size(), 1u);
   EXPECT_EQ(FromCp1252(w.Document()->SongParts[0].Name).trimmed(), QString::fromUtf8("Café"));
 }

@@ -20,7 +20,7 @@ std::unique_ptr<Osnova> ReadBack(const QString& path) {
 
 TEST_F(MainWindowTest, FirstNewMakesTwelve44BarsAndLaterNewsTakeTheTimingBoxes) {
   TFmain& w = Window();
-  w.RPace->setCurrentIndex(1);  // "1/8"
+  Find<QComboBox>("RPace")->setCurrentIndex(1);  // "1/8"
   Item("New1")->trigger();
   ASSERT_NE(w.Document(), nullptr);
   EXPECT_EQ(w.Document()->BarCount, 12);
@@ -28,12 +28,12 @@ TEST_F(MainWindowTest, FirstNewMakesTwelve44BarsAndLaterNewsTakeTheTimingBoxes) 
   EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0 - [ Unnamed ]");
   ASSERT_TRUE(w.Cursor().has_value());
   EXPECT_EQ(w.Cursor()->Pace, 2);
-  EXPECT_EQ(w.ScrollBar1->maximum(), 12);
-  EXPECT_EQ(w.ScrollBar1->value(), 1);
+  EXPECT_EQ(Find<QScrollBar>("ScrollBar1")->maximum(), 12);
+  EXPECT_EQ(Find<QScrollBar>("ScrollBar1")->value(), 1);
   EXPECT_TRUE(w.View()->isEnabled());
 
-  w.ETakt1->setCurrentIndex(2);  // 3/4
-  w.SpeedButton2->click();
+  Find<QComboBox>("ETakt1")->setCurrentIndex(2);  // 3/4
+  Find<QToolButton>("SpeedButton2")->click();
   EXPECT_EQ(w.Document()->BarCount, 12);
   EXPECT_EQ(w.Document()->Bar(0).Length, 12);
   EXPECT_EQ(w.Document()->Bar(11).Denominator, 4);
@@ -56,15 +56,15 @@ TEST_F(MainWindowTest, NewAfterABarTheTimingBoxesCannotShowMakes44Bars) {
       EXPECT_EQ(w.Document()->Bar(b).Length, 16) << length << "/" << denominator;
       EXPECT_EQ(w.Document()->Bar(b).Denominator, 4);
     }
-    EXPECT_EQ(w.ETakt1->currentText(), "4");
-    EXPECT_EQ(w.Etakt2->currentText(), "4");
+    EXPECT_EQ(Find<QComboBox>("ETakt1")->currentText(), "4");
+    EXPECT_EQ(Find<QComboBox>("Etakt2")->currentText(), "4");
   }
 }
 
 TEST_F(MainWindowTest, NewOrOpenOnAModifiedDocumentAnsweredNoChangesNothing) {
   TFmain& w = Window();
   w.NewDocument();
-  TypeAndLeave(w.ETempo, "99");
+  TypeAndLeave(Find<TempoBox>("ETempo"), "99");
   Osnova* before = w.Document();
   const int steps = w.History().Current();
 
@@ -78,7 +78,7 @@ TEST_F(MainWindowTest, NewOrOpenOnAModifiedDocumentAnsweredNoChangesNothing) {
   EXPECT_EQ(w.Document(), before);
   EXPECT_EQ(w.Document()->Tempo, 99);
   EXPECT_EQ(w.History().Current(), steps);
-  EXPECT_TRUE(w.BUndo->isEnabled());
+  EXPECT_TRUE(Find<QToolButton>("BUndo")->isEnabled());
   EXPECT_TRUE(dialogs.Drained());
 }
 
@@ -87,9 +87,9 @@ TEST_F(MainWindowTest, CancelledDialogsChangeNothing) {
   w.NewDocument();
   Osnova* before = w.Document();
   dialogs.OpenAnswers = {std::nullopt};
-  w.SpeedButton1->click();
+  Find<QToolButton>("SpeedButton1")->click();
   dialogs.SaveAnswers = {std::nullopt, std::nullopt};
-  w.BSave->click();
+  Find<QToolButton>("BSave")->click();
   Item("File_4")->trigger();
   EXPECT_EQ(w.Document(), before);
   EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0 - [ Unnamed ]");
@@ -114,7 +114,7 @@ TEST_F(MainWindowTest, FirstSaveAsksForANameAndLaterSavesWriteThereWithoutADialo
   EXPECT_FALSE(w.Document()->Modified);
   EXPECT_TRUE(w.Document()->HasFile);
 
-  TypeAndLeave(w.ETempo, "133");
+  TypeAndLeave(Find<TempoBox>("ETempo"), "133");
   Item("File_3")->trigger();
   EXPECT_EQ(dialogs.Count(ScriptedDialogService::Shown::Kind::SaveFile), 1) << "no second dialog";
   auto saved = ReadBack(path);
@@ -134,19 +134,19 @@ TEST_F(MainWindowTest, OpenThenSaveOverwritesTheOpenedFile) {
   ASSERT_NE(w.Document(), nullptr);
   EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0 - [ " + path + " ]");
   EXPECT_EQ(w.Document()->BarCount, 5);
-  EXPECT_EQ(w.ETempo->value(), 88);
-  EXPECT_EQ(w.ESped->value(), 88);
-  EXPECT_EQ(w.ETakt1->currentText(), "3");
-  EXPECT_EQ(w.Etakt2->currentText(), "8");
-  EXPECT_EQ(w.cbSong->count(), 1);
-  EXPECT_EQ(w.cbSong->itemText(0), "Verse");
-  EXPECT_EQ(w.ScrollBar1->maximum(), 5);
+  EXPECT_EQ(Find<TempoBox>("ETempo")->value(), 88);
+  EXPECT_EQ(Find<TempoBox>("ESped")->value(), 88);
+  EXPECT_EQ(Find<QComboBox>("ETakt1")->currentText(), "3");
+  EXPECT_EQ(Find<QComboBox>("Etakt2")->currentText(), "8");
+  EXPECT_EQ(Find<QComboBox>("cbSong")->count(), 1);
+  EXPECT_EQ(Find<QComboBox>("cbSong")->itemText(0), "Verse");
+  EXPECT_EQ(Find<QScrollBar>("ScrollBar1")->maximum(), 5);
   EXPECT_EQ(w.SaveTarget(), path);
   EXPECT_EQ(dialogs.Log()[0].Request.Title, "Open a drum tab file...");
   EXPECT_TRUE(dialogs.Log()[0].Request.MustExist);
 
-  TypeAndLeave(w.ETempo, "96");
-  w.BSave->click();
+  TypeAndLeave(Find<TempoBox>("ETempo"), "96");
+  Find<QToolButton>("BSave")->click();
   EXPECT_EQ(dialogs.Count(ScriptedDialogService::Shown::Kind::SaveFile), 0);
   auto saved = ReadBack(path);
   ASSERT_NE(saved, nullptr);
@@ -170,8 +170,8 @@ TEST_F(MainWindowTest, FileNameThatIsNotUtf8IsOpenedAndSavedUnderItsOwnBytes) {
   ASSERT_TRUE(w.OpenDocumentFile(path));
   EXPECT_TRUE(dialogs.Messages().empty());
   EXPECT_EQ(w.Document()->FileName, local);
-  TypeAndLeave(w.ETempo, "77");
-  w.BSave->click();
+  TypeAndLeave(Find<TempoBox>("ETempo"), "77");
+  Find<QToolButton>("BSave")->click();
   std::string bytes;
   ASSERT_TRUE(ReadWholeFile(local, bytes, error)) << error;
   auto saved = ReadTabBytes(bytes);
@@ -185,7 +185,7 @@ TEST_F(MainWindowTest, FileNameThatIsNotUtf8IsOpenedAndSavedUnderItsOwnBytes) {
 TEST_F(MainWindowTest, RefusedFileLocksTheWindowResetsHistoryAndKeepsTheTitle) {
   TFmain& w = Window();
   w.NewDocument();
-  TypeAndLeave(w.ETempo, "111");
+  TypeAndLeave(Find<TempoBox>("ETempo"), "111");
   dialogs.Answers = {true};
   const std::string kitBefore(GlobalKit.begin(), GlobalKit.end());
   QFile junk(PathIn("junk.gvlm"));
@@ -198,10 +198,10 @@ TEST_F(MainWindowTest, RefusedFileLocksTheWindowResetsHistoryAndKeepsTheTitle) {
   EXPECT_EQ(dialogs.Messages(), std::vector<QString>{kDamagedTabFileMessage});
   EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0 - [ Unnamed ]");
   EXPECT_FALSE(w.DocumentShown());
-  EXPECT_FALSE(w.Panel7->isEnabled());
+  EXPECT_FALSE(Find<QFrame>("Panel7")->isEnabled());
   EXPECT_FALSE(Item("File_3")->isEnabled());
   EXPECT_FALSE(w.History().CanUndo());
-  EXPECT_FALSE(w.BUndo->isEnabled());
+  EXPECT_FALSE(Find<QToolButton>("BUndo")->isEnabled());
   EXPECT_FALSE(w.Cursor().has_value());
   EXPECT_EQ(std::string(GlobalKit.begin(), GlobalKit.end()), kitBefore);
 
@@ -211,7 +211,7 @@ TEST_F(MainWindowTest, RefusedFileLocksTheWindowResetsHistoryAndKeepsTheTitle) {
   EXPECT_EQ(dialogs.Questions().back(), "Do you really want to quit?");
   w.NewDocument();
   EXPECT_TRUE(w.DocumentShown());
-  EXPECT_TRUE(w.Panel7->isEnabled());
+  EXPECT_TRUE(Find<QFrame>("Panel7")->isEnabled());
   EXPECT_TRUE(w.Cursor().has_value());
 }
 
@@ -219,13 +219,13 @@ TEST_F(MainWindowTest, OpenForgetsThePreviousHistory) {
   const QString path = WriteTabFile("a.gvlm", Osnova(4, 3, 4));
   TFmain& w = Window();
   w.NewDocument();
-  TypeAndLeave(w.ETempo, "100");
-  ASSERT_TRUE(w.BUndo->isEnabled());
+  TypeAndLeave(Find<TempoBox>("ETempo"), "100");
+  ASSERT_TRUE(Find<QToolButton>("BUndo")->isEnabled());
   dialogs.Answers = {true};
   dialogs.OpenAnswers = {path};
   w.OpenDocument();
   EXPECT_FALSE(w.History().CanUndo());
-  EXPECT_FALSE(w.BUndo->isEnabled());
+  EXPECT_FALSE(Find<QToolButton>("BUndo")->isEnabled());
   EXPECT_FALSE(Item("EUndo1")->isEnabled());
 }
 
@@ -241,7 +241,7 @@ class FailedSaveTest : public MainWindowTest {
     w.SaveDocument();
     oldBytes = Contents(good);
     ASSERT_FALSE(oldBytes.isEmpty());
-    TypeAndLeave(w.ETempo, "150");  // now modified
+    TypeAndLeave(Find<TempoBox>("ETempo"), "150");  // now modified
     title = w.windowTitle();
     dialogs.Clear();
   }
@@ -301,21 +301,22 @@ TEST_F(MainWindowTest, UndoAndRedoReturnDocumentViewAndCursorButNotTheFileState)
   dialogs.OpenAnswers = {path};
   w.OpenDocument();
 
-  w.ScrollBar1->setValue(21);  // bar 20, scrolled into view
+  Find<QScrollBar>("ScrollBar1")->setValue(21);  // bar 20, scrolled into view
   ASSERT_EQ(w.Document()->CurrentBar, 20);
   const TCursor cursorAt20 = *w.Cursor();
   const uint16_t firstAt20 = w.Document()->FirstVisibleBar;
   ASSERT_GT(firstAt20, 0);
-  TypeAndLeave(w.Ecom, "fill");  // an edit on bar 20
-  TypeAndLeave(w.ETempo, "140");
-  w.ScrollBar1->setValue(1);
+  TypeAndLeave(Find<CommentBox>("Ecom"), "fill");  // an edit on bar 20
+  TypeAndLeave(Find<TempoBox>("ETempo"), "140");
+  Find<QScrollBar>("ScrollBar1")->setValue(1);
   ASSERT_EQ(w.Document()->CurrentBar, 0);
   const QString title = w.windowTitle();
+  EXPECT_TRUE(title.startsWith("*Grooveloom")) << "unsaved changes";
 
   EXPECT_TRUE(w.BUndoClick());  // the tempo
   EXPECT_EQ(w.Document()->Tempo, 120);
-  EXPECT_EQ(w.ETempo->value(), 120);
-  EXPECT_EQ(w.ESped->value(), 120);
+  EXPECT_EQ(Find<TempoBox>("ETempo")->value(), 120);
+  EXPECT_EQ(Find<TempoBox>("ESped")->value(), 120);
   EXPECT_EQ(w.Document()->Bar(20).Comment, "fill");
   Item("EUndo")->trigger();  // the comment, on bar 20
   EXPECT_EQ(w.Document()->Bar(20).Comment, "");
@@ -323,13 +324,13 @@ TEST_F(MainWindowTest, UndoAndRedoReturnDocumentViewAndCursorButNotTheFileState)
   EXPECT_EQ(w.Document()->FirstVisibleBar, firstAt20);
   EXPECT_EQ(w.Cursor()->Column, cursorAt20.Column);
   EXPECT_EQ(w.Cursor()->Line, cursorAt20.Line);
-  EXPECT_EQ(w.EAbar->value(), 20);
-  EXPECT_EQ(w.ScrollBar1->value(), 21);
-  EXPECT_EQ(w.windowTitle(), title);
+  EXPECT_EQ(Find<QSpinBox>("EAbar")->value(), 20);
+  EXPECT_EQ(Find<QScrollBar>("ScrollBar1")->value(), 21);
+  EXPECT_EQ(w.windowTitle(), title.mid(1)) << "back at the opened file: no marker";
   EXPECT_FALSE(w.Document()->Modified) << "back at the opened file";
   EXPECT_EQ(w.Document()->FileName, path.toStdString());
   EXPECT_EQ(w.SaveTarget(), path);
-  EXPECT_FALSE(w.BUndo->isEnabled());
+  EXPECT_FALSE(Find<QToolButton>("BUndo")->isEnabled());
 
   Item("ERedo1")->trigger();
   Item("ERedo")->trigger();
@@ -337,8 +338,8 @@ TEST_F(MainWindowTest, UndoAndRedoReturnDocumentViewAndCursorButNotTheFileState)
   EXPECT_EQ(w.Document()->Tempo, 140);
   EXPECT_EQ(w.Document()->CurrentBar, 0);
   EXPECT_EQ(w.Cursor()->Column, 0);
-  EXPECT_FALSE(w.BRedo->isEnabled());
-  EXPECT_TRUE(w.BUndo->isEnabled());
+  EXPECT_FALSE(Find<QToolButton>("BRedo")->isEnabled());
+  EXPECT_TRUE(Find<QToolButton>("BUndo")->isEnabled());
 
   // Saving after all that still writes the opened file.
   w.SaveDocument();
@@ -349,9 +350,9 @@ TEST_F(MainWindowTest, UndoPaintsTheRestoredDocument) {
   TFmain& w = Window();
   w.NewDocument();
   const QImage plain = w.View()->Image();
-  TypeAndLeave(w.Ecom, "intro");
+  TypeAndLeave(Find<CommentBox>("Ecom"), "intro");
   ASSERT_NE(w.View()->Image(), plain) << "the comment is drawn";
-  w.BUndo->click();
+  Find<QToolButton>("BUndo")->click();
   EXPECT_EQ(w.View()->Image(), plain);
 }
 
@@ -379,28 +380,28 @@ TEST_F(MainWindowTest, BarClipboardComesWithTheFirstDocumentAndOutlivesIt) {
 TEST_F(MainWindowTest, ModifiedAfterUndoOrRedoUnlessBackAtTheSavedState) {
   TFmain& w = Window();
   w.NewDocument();
-  TypeAndLeave(w.ETempo, "140");
+  TypeAndLeave(Find<TempoBox>("ETempo"), "140");
   dialogs.SaveAnswers = {PathIn("song.gvlm")};
   ASSERT_TRUE(w.SaveDocument());
   ASSERT_FALSE(w.Document()->Modified);
 
-  w.BUndo->click();
+  Find<QToolButton>("BUndo")->click();
   EXPECT_TRUE(w.Document()->Modified) << "the tempo the file holds was undone";
   dialogs.Answers = {false};
   EXPECT_FALSE(w.close());
   EXPECT_EQ(dialogs.Questions(), std::vector<QString>{kQuitUnsavedQuestion});
 
-  w.BRedo->click();
+  Find<QToolButton>("BRedo")->click();
   EXPECT_FALSE(w.Document()->Modified) << "back at the state saved";
 
   // The timing the bar already has, chosen again; the tempo the document already has.
-  w.ETakt1->activated(w.ETakt1->currentIndex());
-  TypeAndLeave(w.ETempo, "140");
+  Find<QComboBox>("ETakt1")->activated(Find<QComboBox>("ETakt1")->currentIndex());
+  TypeAndLeave(Find<TempoBox>("ETempo"), "140");
   EXPECT_FALSE(w.Document()->Modified);
-  w.BUndo->click();
-  w.BUndo->click();
+  Find<QToolButton>("BUndo")->click();
+  Find<QToolButton>("BUndo")->click();
   EXPECT_FALSE(w.Document()->Modified) << "the steps that changed nothing lead back to the save";
-  w.BUndo->click();
+  Find<QToolButton>("BUndo")->click();
   EXPECT_TRUE(w.Document()->Modified);
   EXPECT_EQ(w.Document()->Tempo, 120);
 }
@@ -410,14 +411,14 @@ TEST_F(MainWindowTest, ModifiedAfterUndoOrRedoUnlessBackAtTheSavedState) {
 TEST_F(MainWindowTest, UndoAndRedoSetThePlaybackTempoBox) {
   TFmain& w = Window();
   w.NewDocument();
-  TypeAndLeave(w.ETempo, "200");
-  TypeAndLeave(w.ESped, "90");
+  TypeAndLeave(Find<TempoBox>("ETempo"), "200");
+  TypeAndLeave(Find<TempoBox>("ESped"), "90");
   ASSERT_EQ(w.StepDelay, 167);
-  w.BUndo->click();
-  EXPECT_EQ(w.ESped->value(), 120);
+  Find<QToolButton>("BUndo")->click();
+  EXPECT_EQ(Find<TempoBox>("ESped")->value(), 120);
   EXPECT_EQ(w.StepDelay, 125);
-  w.BRedo->click();
-  EXPECT_EQ(w.ESped->value(), 200);
+  Find<QToolButton>("BRedo")->click();
+  EXPECT_EQ(Find<TempoBox>("ESped")->value(), 200);
   EXPECT_EQ(w.StepDelay, 75);
 }
 
@@ -433,7 +434,25 @@ TEST_F(MainWindowTest, FileOpenedByARelativeNameIsShownAndSavedByItsAbsolutePath
   ASSERT_TRUE(opened);
   EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0 - [ " + absolute + " ]");
   EXPECT_EQ(w.SaveTarget(), absolute);
-  TypeAndLeave(w.ETempo, "99");
+  TypeAndLeave(Find<TempoBox>("ETempo"), "99");
   ASSERT_TRUE(w.SaveDocument());
   EXPECT_EQ(ReadBack(absolute)->Tempo, 99);
+}
+
+TEST_F(MainWindowTest, TitleShowsAStarWhileTheSongHasUnsavedChanges) {
+  TFmain& w = Window();
+  w.NewDocument();
+  EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0 - [ Unnamed ]");
+  Press(Qt::Key_Z);
+  EXPECT_EQ(w.windowTitle(), "*Grooveloom 1.0 - [ Unnamed ]");
+  const QString path = PathIn("song.gvlm");
+  dialogs.SaveAnswers = {path};
+  Press(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0 - [ " + path + " ]");
+  Press(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_TRUE(w.windowTitle().startsWith('*')) << "undone past the saved state";
+  Press(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0 - [ " + path + " ]") << "back at the saved state";
+  Find<QToolButton>("BCopy")->click();  // a copy from the button marks the song modified
+  EXPECT_TRUE(w.windowTitle().startsWith('*'));
 }

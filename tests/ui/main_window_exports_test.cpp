@@ -12,6 +12,7 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include "tests/ui/main_window_fixture.h"
 #pragma GCC diagnostic pop
+#include "midi/tab_midi_file.h"
 #include "ui/demo_form.h"
 
 TEST_F(MainWindowTest, TextAndHtmlExportsWriteTheSongWithTheBoxesTimingAndTempo) {
@@ -22,8 +23,8 @@ TEST_F(MainWindowTest, TextAndHtmlExportsWriteTheSongWithTheBoxesTimingAndTempo)
   song.Bar(1).Rows[RowSnare].Set(2, 0, 1);
   dialogs.OpenAnswers = {WriteTabFile("song.gvlm", song)};
   w.OpenDocument();
-  w.ScrollBar1->setValue(2);  // the 3/8 bar: the boxes show its timing
-  TypeAndLeave(w.ETempo, "90");
+  Find<QScrollBar>("ScrollBar1")->setValue(2);  // the 3/8 bar: the boxes show its timing
+  TypeAndLeave(Find<TempoBox>("ETempo"), "90");
   const ExportBoxes boxes{"3", "8", "90"};
 
   struct Route {
@@ -31,10 +32,10 @@ TEST_F(MainWindowTest, TextAndHtmlExportsWriteTheSongWithTheBoxesTimingAndTempo)
     QToolButton* Button;
     bool Html;
   };
-  const Route routes[] = {{w.TextFile1, nullptr, false},
-                          {nullptr, w.SpeedButton7, false},
-                          {w.HTMLFille1, nullptr, true},
-                          {nullptr, w.SpeedButton8, true}};
+  const Route routes[] = {{Find<QAction>("TextFile1"), nullptr, false},
+                          {nullptr, Find<QToolButton>("SpeedButton7"), false},
+                          {Find<QAction>("HTMLFille1"), nullptr, true},
+                          {nullptr, Find<QToolButton>("SpeedButton8"), true}};
   int n = 0;
   for (const Route& route : routes) {
     const QString path = PathIn(QString("export%1.%2").arg(++n).arg(route.Html ? "html" : "tab"));
@@ -64,7 +65,7 @@ TEST_F(MainWindowTest, TextExportOfABarTheBoxesCannotShowMatchesTheCommandLine) 
   w.OpenDocument();
   const QString windowOut = PathIn("window.tab");
   dialogs.SaveAnswers.push_back(windowOut);
-  w.TextFile1->trigger();
+  Find<QAction>("TextFile1")->trigger();
   std::string message;
   const QString lineOut = PathIn("line.tab");
   ASSERT_EQ(ConvertTabFile(in.toStdString(), lineOut.toStdString(), message), 0) << message;
@@ -78,23 +79,23 @@ TEST_F(MainWindowTest, MusicXmlExportWritesThePlainOrTheCompressedScoreByTheName
   song.Bar(1).Rows[RowSnare].Set(2, 0, 1);
   dialogs.OpenAnswers = {WriteTabFile("song.gvlm", song)};
   w.OpenDocument();
-  ASSERT_EQ(w.MusicXMLFile1->text(), "Music&XML File");
+  ASSERT_EQ(Find<QAction>("MusicXMLFile1")->text(), "Music&XML File");
 
   const QString plain = PathIn("song.musicxml"), packed = PathIn("song.MXL");
   dialogs.SaveAnswers = {plain, packed};
-  w.MusicXMLFile1->trigger();
+  Find<QAction>("MusicXMLFile1")->trigger();
   EXPECT_EQ(dialogs.Log().back().Title, "Export your drum tab to a MusicXML file");
   EXPECT_EQ(dialogs.Log().back().Request.DefaultSuffix, "musicxml");
   const QByteArray written = Contents(plain);
   EXPECT_EQ(written.toStdString(), MusicXmlBytes(*w.Document()));
-  w.MusicXMLFile1->trigger();
+  Find<QAction>("MusicXMLFile1")->trigger();
   EXPECT_TRUE(Contents(packed).startsWith("PK\x03\x04"));
   EXPECT_TRUE(dialogs.Messages().empty());
 
   // A disk that fills up: a message naming the file, and the old file stays as it was.
   gFailWritesAfterBytes = 100;
   dialogs.SaveAnswers = {plain};
-  w.MusicXMLFile1->trigger();
+  Find<QAction>("MusicXMLFile1")->trigger();
   gFailWritesAfterBytes = -1;
   ASSERT_EQ(dialogs.Messages().size(), 1u);
   EXPECT_TRUE(dialogs.Messages()[0].contains(plain));
@@ -112,39 +113,42 @@ TEST_F(MainWindowTest, NumeratorPastSixteenIsShownAndExported) {
   song.Bar(0).Rows[RowSnare].Set(16, 0, 0);
   dialogs.OpenAnswers = {WriteTabFile("long.gvlm", song)};
   w.OpenDocument();
-  EXPECT_EQ(w.ETakt1->currentText(), "17");
-  EXPECT_EQ(w.Etakt2->currentText(), "16");
+  EXPECT_EQ(Find<QComboBox>("ETakt1")->currentText(), "17");
+  EXPECT_EQ(Find<QComboBox>("Etakt2")->currentText(), "16");
   const QString out = PathIn("long.tab");
   dialogs.SaveAnswers.push_back(out);
-  w.TextFile1->trigger();
+  Find<QAction>("TextFile1")->trigger();
   EXPECT_TRUE(Contents(out).contains("Timing  :  17/16\r\n"));
   // Choosing 17 again keeps the bar as it is; a bar of the list's timings drops the extra item.
-  w.ETakt1->activated(w.ETakt1->currentIndex());
+  Find<QComboBox>("ETakt1")->activated(Find<QComboBox>("ETakt1")->currentIndex());
   EXPECT_EQ(w.Document()->Bar(0).Length, 17);
   EXPECT_TRUE(dialogs.Messages().empty());
   Osnova plain(4, 1, 4);
   dialogs.OpenAnswers = {WriteTabFile("plain.gvlm", plain)};
   w.OpenDocument();
-  EXPECT_EQ(w.ETakt1->count(), 16);
-  EXPECT_EQ(w.ETakt1->currentText(), "4");
+  EXPECT_EQ(Find<QComboBox>("ETakt1")->count(), 16);
+  EXPECT_EQ(Find<QComboBox>("ETakt1")->currentText(), "4");
 }
 
-TEST_F(MainWindowTest, MidiExportButtonRunsTheDemoWindowsExport) {
+// The MIDI export writes the file from a save dialog, as the other exports do: the song at the
+// tempo box's tempo, byte for byte the core's MIDI file of the bars.
+TEST_F(MainWindowTest, MidiExportButtonAndItemWriteTheFileFromASaveDialog) {
   TFmain& w = Window();
   TDemo_Form demo(dialogs, &w);
   w.SetDemoForm(&demo);
   w.NewDocument();
   Press(Qt::Key_Z);
-  TypeAndLeave(w.ETempo, "75");
-  w.SpeedButton6->click();
-  EXPECT_TRUE(demo.isVisible());
-  EXPECT_EQ(demo.Container().Beats_Per_Minute(), 75);
-  const int events = demo.Container().Count();
-  w.SpeedButton6->click();
-  EXPECT_EQ(demo.Container().Count(), events) << "a second export starts from an empty list";
+  TypeAndLeave(Find<TempoBox>("ETempo"), "75");
+  dialogs.SaveAnswers = {PathIn("song.mid"), std::nullopt};
+  Find<QToolButton>("SpeedButton6")->click();
+  ASSERT_EQ(dialogs.Log().size(), 1u);
+  EXPECT_EQ(dialogs.Log()[0].Title, "Export your drum tab to a MIDI file");
+  EXPECT_EQ(dialogs.Log()[0].Request.DefaultSuffix, "mid");
+  EXPECT_EQ(Contents(PathIn("song.mid")),
+            QByteArray::fromStdString(TabMidiFileBytes(w.Document()->Bars, 75)));
+  EXPECT_FALSE(demo.isVisible()) << "the demo window is the Tools menu's";
 
-  dialogs.SaveAnswers.push_back(PathIn("song.mid"));
-  demo.Save_ButtonClick();
-  EXPECT_TRUE(Contents(PathIn("song.mid")).startsWith("MThd"));
-  demo.close();
+  Item("MIDIFile1")->trigger();  // cancelled: nothing written, nothing reported
+  EXPECT_EQ(dialogs.Log().size(), 2u);
+  EXPECT_TRUE(dialogs.Messages().empty());
 }

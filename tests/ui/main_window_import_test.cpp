@@ -54,10 +54,10 @@ TEST_F(MainWindowTest, ImportTextTabAsksFirstThenShowsANewUnnamedModifiedSongAnd
   EXPECT_TRUE(doc.Bar(1).Rows[RowBass].Has(10));
   EXPECT_TRUE(doc.Modified);
   EXPECT_FALSE(doc.HasFile);
-  EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0 - [ Unnamed ]");
+  EXPECT_EQ(w.windowTitle(), "*Grooveloom 1.0 - [ Unnamed ]");
   EXPECT_TRUE(w.DocumentShown());
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
-  EXPECT_EQ(w.ScrollBar1->maximum(), 2);
+  EXPECT_EQ(Find<QScrollBar>("ScrollBar1")->maximum(), 2);
   EXPECT_FALSE(Item("EUndo")->isEnabled());
   // Every warning in one box.
   ASSERT_EQ(dialogs.Count(ScriptedDialogService::Shown::Kind::Message), 1);
@@ -89,9 +89,9 @@ TEST_F(MainWindowTest, PasteTabMakesASongFromTheClipboardOrSaysThereIsNone) {
   ASSERT_NE(w.Document(), nullptr);
   EXPECT_TRUE(dialogs.Log().empty());  // no warnings, no box
   EXPECT_EQ(w.Document()->Bar(0).Length, 12);
-  EXPECT_EQ(w.ETakt1->currentText(), "3");
-  EXPECT_EQ(w.Etakt2->currentText(), "4");
-  EXPECT_EQ(w.ETempo->value(), 92);
+  EXPECT_EQ(Find<QComboBox>("ETakt1")->currentText(), "3");
+  EXPECT_EQ(Find<QComboBox>("Etakt2")->currentText(), "4");
+  EXPECT_EQ(Find<TempoBox>("ETempo")->value(), 92);
   EXPECT_EQ(w.Document()->Bar(0).Rows[RowSnare].Cells[4], (TNoteCell{0, 1}));
   EXPECT_TRUE(w.Document()->Modified);
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
@@ -122,7 +122,7 @@ TEST_F(MainWindowTest, ImportMidiReadsTheDrumChannelOrOffersAnother) {
   EXPECT_EQ(w.Document()->BarCount, 2);
   EXPECT_EQ(w.Document()->Bar(1).Rows[RowBass], song.Bar(1).Rows[RowBass]);
   EXPECT_EQ(w.Document()->Bar(0).Rows[RowCymbals], song.Bar(0).Rows[RowCymbals]);
-  EXPECT_EQ(w.ETempo->value(), 140);
+  EXPECT_EQ(Find<TempoBox>("ETempo")->value(), 140);
   EXPECT_EQ(dialogs.Count(ScriptedDialogService::Shown::Kind::Message), 0);
 
   // A drum track on channel 2: the window offers it; No leaves the song and says why.

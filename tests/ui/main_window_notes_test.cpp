@@ -145,7 +145,7 @@ TEST_F(MainWindowTest, AccentedBoxAccentsButtonsAndKeysAndButtonsSetTheirInstrum
   Osnova& doc = *w.Document();
   w.findChild<QToolButton*>("SpeedButton5")->click();  // China
   EXPECT_EQ(doc.Bar(0).Rows[RowCymbals].Cells[0], (TNoteCell{2, 0}));
-  w.chAccent->setChecked(true);
+  Find<QCheckBox>("chAccent")->setChecked(true);
   w.findChild<QToolButton*>("SpeedButton15")->click();  // snare "Normal"
   Press(Qt::Key_Q);  // hi-hat closed
   EXPECT_EQ(doc.Bar(0).Rows[RowSnare].Cells[0], (TNoteCell{0, 1}));
@@ -197,20 +197,20 @@ TEST_F(MainWindowTest, PaceKeysStopAtTheEndsOfThePaceBox) {
   TFmain& w = Window();
   w.NewDocument();
   Press(Qt::Key_Period);
-  EXPECT_EQ(w.RPace->currentText(), "1/2");
+  EXPECT_EQ(Find<QComboBox>("RPace")->currentText(), "1/2");
   EXPECT_EQ(w.Cursor()->Pace, 8);
   Press(Qt::Key_Period);
-  EXPECT_EQ(w.RPace->currentText(), "1/2");
+  EXPECT_EQ(Find<QComboBox>("RPace")->currentText(), "1/2");
   for (int i = 0; i < 4; ++i) Press(Qt::Key_Comma);
-  EXPECT_EQ(w.RPace->currentText(), "1/16");
+  EXPECT_EQ(Find<QComboBox>("RPace")->currentText(), "1/16");
   EXPECT_EQ(w.Cursor()->Pace, 1);
   Press(Qt::Key_Right);
   EXPECT_EQ(w.Cursor()->Column, 1);
 
   // Choosing in the box sets the pace and hands the keys back to the window.
-  w.RPace->setFocus();
-  w.RPace->setCurrentIndex(1);
-  emit w.RPace->activated(1);
+  Find<QComboBox>("RPace")->setFocus();
+  Find<QComboBox>("RPace")->setCurrentIndex(1);
+  emit Find<QComboBox>("RPace")->activated(1);
   EXPECT_EQ(w.Cursor()->Pace, 2);
   EXPECT_EQ(QApplication::focusWidget(), &w);
 }
@@ -230,8 +230,8 @@ TEST_F(MainWindowTest, ClicksOnTheViewPlaceTheCursorInsideTheBandsOnly) {
   EXPECT_EQ(w.Cursor()->Line, 1);
   EXPECT_EQ(w.Cursor()->Column, 5);
   EXPECT_EQ(doc.CurrentBar, 4) << "the first bar of the second line";
-  EXPECT_EQ(w.EAbar->value(), 4);
-  EXPECT_EQ(w.ScrollBar1->value(), 5);
+  EXPECT_EQ(Find<QSpinBox>("EAbar")->value(), 4);
+  EXPECT_EQ(Find<QScrollBar>("ScrollBar1")->value(), 5);
   const QImage& shown = w.View()->Image();
   EXPECT_EQ(CursorEdgePixel(shown, doc, 0, 0), 0xFFFFFFFFu) << "the old box was restored";
   EXPECT_EQ(CursorEdgePixel(shown, doc, 5, 1), 0xFF000000u) << "the new box is inverted";
@@ -247,8 +247,8 @@ TEST_F(MainWindowTest, ClicksOnTheViewPlaceTheCursorInsideTheBandsOnly) {
   QTest::mouseClick(w.windowHandle(), Qt::RightButton, Qt::NoModifier, inWindow);
   EXPECT_EQ(doc.CurrentBar, 1);
   EXPECT_EQ(w.Cursor()->Column, 20);
-  ASSERT_TRUE(WaitUntil([&] { return w.PopupMenu1->isVisible(); }));
-  w.PopupMenu1->close();
+  ASSERT_TRUE(WaitUntil([&] { return Find<QMenu>("PopupMenu1")->isVisible(); }));
+  Find<QMenu>("PopupMenu1")->close();
 }
 
 TEST_F(MainWindowTest, StepsCarryIntoTheNextBarAndBarMovesStopAtTheEnds) {
@@ -260,7 +260,7 @@ TEST_F(MainWindowTest, StepsCarryIntoTheNextBarAndBarMovesStopAtTheEnds) {
   Press(Qt::Key_Right);  // pace 4 from EndCol - 1: carry 2
   EXPECT_EQ(doc.CurrentBar, 1);
   EXPECT_EQ(w.Cursor()->Column, doc.Bar(1).StartCol + 2);
-  EXPECT_EQ(w.EAbar->value(), 1);
+  EXPECT_EQ(Find<QSpinBox>("EAbar")->value(), 1);
   Press(Qt::Key_Left);
   EXPECT_EQ(doc.CurrentBar, 0);
   EXPECT_EQ(w.Cursor()->Column, 14);
@@ -269,16 +269,16 @@ TEST_F(MainWindowTest, StepsCarryIntoTheNextBarAndBarMovesStopAtTheEnds) {
   Press(Qt::Key_Left, Qt::ControlModifier);  // previous bar on bar 0: to its start
   EXPECT_EQ(doc.CurrentBar, 0);
   EXPECT_EQ(w.Cursor()->Column, 0);
-  for (int i = 0; i < 11; ++i) w.SpeedButton29->click();
+  for (int i = 0; i < 11; ++i) Find<QToolButton>("SpeedButton29")->click();
   ASSERT_EQ(doc.CurrentBar, 11);
-  w.SpeedButton29->click();  // next bar on the last bar: to its end
+  Find<QToolButton>("SpeedButton29")->click();  // next bar on the last bar: to its end
   EXPECT_EQ(doc.CurrentBar, 11);
   EXPECT_EQ(w.Cursor()->Column, doc.Bar(11).EndCol);
   Press(Qt::Key_Right);
   EXPECT_EQ(w.Cursor()->Column, doc.Bar(11).EndCol) << "nothing moves at the song's end";
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
 
-  w.SpeedButton30->click();
+  Find<QToolButton>("SpeedButton30")->click();
   EXPECT_EQ(doc.CurrentBar, 10);
   EXPECT_EQ(w.Cursor()->Column, doc.Bar(10).EndCol) << "the distance from the bar's end is kept";
 }
@@ -292,8 +292,8 @@ TEST_F(MainWindowTest, CursorLeavingTheViewScrollsItAndTheControlsFollow) {
   EXPECT_EQ(doc.CurrentBar, 8);
   EXPECT_GT(doc.FirstVisibleBar, 0);
   EXPECT_GE(doc.LastVisibleBar, 8);
-  EXPECT_EQ(w.ScrollBar1->value(), 9);
-  EXPECT_EQ(w.EAbar->value(), 8);
+  EXPECT_EQ(Find<QScrollBar>("ScrollBar1")->value(), 9);
+  EXPECT_EQ(Find<QSpinBox>("EAbar")->value(), 8);
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
 
   // Back with single steps past the view's first bar.
@@ -314,14 +314,14 @@ TEST_F(MainWindowTest, EveryNoteChangeIsUndoneAndRedoneWithItsPicture) {
   Press(Qt::Key_Z, Qt::ShiftModifier);
   Press(Qt::Key_Z, Qt::ShiftModifier);  // removed again
   EXPECT_FALSE(w.Document()->Bar(0).Rows[RowBass].Has(4));
-  w.BUndo->click();
+  Find<QToolButton>("BUndo")->click();
   EXPECT_EQ(w.Document()->Bar(0).Rows[RowBass].Cells[4], (TNoteCell{0, 1}));
-  w.BUndo->click();
-  w.BUndo->click();
+  Find<QToolButton>("BUndo")->click();
+  Find<QToolButton>("BUndo")->click();
   EXPECT_EQ(w.Document()->Bar(0).Rows[RowSnare].Notes, 0u);
   EXPECT_EQ(w.Cursor()->Column, 0) << "the cursor of the snapshot";
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
-  w.BRedo->click();
+  Find<QToolButton>("BRedo")->click();
   EXPECT_TRUE(w.Document()->Bar(0).Rows[RowSnare].Has(0));
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
 }
@@ -333,31 +333,31 @@ TEST_F(MainWindowTest, KeysReachTheWindowOnlyOutsideTheTypingBoxes) {
   w.NewDocument();
   Osnova& doc = *w.Document();
 
-  Enter(w.Ecom);
-  QTest::keyClicks(w.Ecom, "sz");
+  Enter(Find<CommentBox>("Ecom"));
+  QTest::keyClicks(Find<CommentBox>("Ecom"), "sz");
   EXPECT_EQ(doc.Bar(0).Comment, "sz");
-  QTest::keyClick(w.Ecom, Qt::Key_Return);
-  Enter(w.ETempo);
-  QTest::keyClick(w.ETempo, Qt::Key_S);
-  EXPECT_EQ(QApplication::focusWidget(), w.ETempo);
-  QTest::keyClick(w.ETempo, Qt::Key_Escape);
-  w.ETempo->ShowValue(120);
+  QTest::keyClick(Find<CommentBox>("Ecom"), Qt::Key_Return);
+  Enter(Find<TempoBox>("ETempo"));
+  QTest::keyClick(Find<TempoBox>("ETempo"), Qt::Key_S);
+  EXPECT_EQ(QApplication::focusWidget(), Find<TempoBox>("ETempo"));
+  QTest::keyClick(Find<TempoBox>("ETempo"), Qt::Key_Escape);
+  Find<TempoBox>("ETempo")->ShowValue(120);
   w.i1Click();
   EXPECT_EQ(doc.Bar(0).Rows[RowSnare].Notes | doc.Bar(0).Rows[RowBass].Notes, 0u);
 
   // A list box with the focus hands the key over and loses the focus.
-  w.ETakt1->setFocus();
+  Find<QComboBox>("ETakt1")->setFocus();
   Press(Qt::Key_S, Qt::AltModifier);  // Alt combinations do nothing
   EXPECT_EQ(doc.Bar(0).Rows[RowSnare].Notes, 0u);
   EXPECT_EQ(QApplication::focusWidget(), &w);
-  w.ETakt1->setFocus();
+  Find<QComboBox>("ETakt1")->setFocus();
   Press(Qt::Key_S);
   EXPECT_TRUE(doc.Bar(0).Rows[RowSnare].Has(0));
 
   // Tab puts the focus into the comment box, which records a step and takes the keys.
   const int steps = w.History().Current();
   Press(Qt::Key_Tab);
-  EXPECT_EQ(QApplication::focusWidget(), w.Ecom);
+  EXPECT_EQ(QApplication::focusWidget(), Find<CommentBox>("Ecom"));
   EXPECT_EQ(w.TextEditBar, 0);
   EXPECT_EQ(w.History().Current(), steps + 1);
 }
@@ -365,15 +365,15 @@ TEST_F(MainWindowTest, KeysReachTheWindowOnlyOutsideTheTypingBoxes) {
 TEST_F(MainWindowTest, CommentBeingTypedIsLeftWhenTheCurrentBarChanges) {
   TFmain& w = Window();
   w.NewDocument();
-  Enter(w.Ecom);
-  QTest::keyClicks(w.Ecom, "fill");
-  w.SpeedButton29->click();  // a button that takes no focus
+  Enter(Find<CommentBox>("Ecom"));
+  QTest::keyClicks(Find<CommentBox>("Ecom"), "fill");
+  Find<QToolButton>("SpeedButton29")->click();  // a button that takes no focus
   EXPECT_EQ(w.Document()->CurrentBar, 1);
   EXPECT_EQ(w.TextEditBar, -1);
-  EXPECT_NE(QApplication::focusWidget(), w.Ecom) << "letters typed now are notes, visibly";
+  EXPECT_NE(QApplication::focusWidget(), Find<CommentBox>("Ecom")) << "letters typed now are notes, visibly";
   EXPECT_EQ(w.Document()->Bar(0).Comment, "fill");
   EXPECT_EQ(w.Document()->Bar(1).Comment, "");
-  EXPECT_EQ(w.Ecom->text(), "");
+  EXPECT_EQ(Find<CommentBox>("Ecom")->text(), "");
   EXPECT_EQ(w.View()->Image(), ExpectedPicture()) << "the comment is drawn on its bar";
 }
 
@@ -414,4 +414,85 @@ TEST_F(MainWindowTest, NoteKeysFollowTheLabelsOfTheKeyboardLayout) {
   press(Qt::Key_At, 24, '@', 0x80, "@");  // AltGr+Q
   EXPECT_EQ(bar.Rows[RowHiHat].Cells[0], (TNoteCell{}));
   EXPECT_EQ(NoteOns(), sounded);
+}
+
+// The keys people try first, pressed as keys: undo and redo, the bar's ends, the song's ends and a
+// line of bars at a time.
+TEST_F(MainWindowTest, UndoRedoHomeEndAndPageKeysDoTheirJob) {
+  TFmain& w = Window();
+  w.NewDocument();
+  Press(Qt::Key_Z);  // bass at 0
+  Press(Qt::Key_Right);
+  Press(Qt::Key_S);  // snare at 4
+  Press(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_FALSE(w.Document()->Bar(0).Rows[RowSnare].Has(4));
+  EXPECT_TRUE(w.Document()->Bar(0).Rows[RowBass].Has(0));
+  Press(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_FALSE(w.Document()->Bar(0).Rows[RowBass].Has(0));
+  Press(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_TRUE(w.Document()->Bar(0).Rows[RowBass].Has(0));
+  Press(Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_TRUE(w.Document()->Bar(0).Rows[RowSnare].Has(4));
+  EXPECT_FALSE(w.Document()->Bar(0).Rows[RowTom2].Has(4)) << "Ctrl+Y is no tom note";
+  EXPECT_EQ(w.View()->Image(), ExpectedPicture());
+  // The button, the menu item and the context menu's item run the command once each.
+  Find<QToolButton>("BUndo")->click();
+  EXPECT_FALSE(w.Document()->Bar(0).Rows[RowSnare].Has(4));
+  EXPECT_TRUE(w.Document()->Bar(0).Rows[RowBass].Has(0));
+  Item("ERedo1")->trigger();
+  EXPECT_TRUE(w.Document()->Bar(0).Rows[RowSnare].Has(4));
+  EXPECT_FALSE(Find<QToolButton>("BRedo")->isEnabled());
+  EXPECT_FALSE(Item("ERedo1")->isEnabled());
+
+  Osnova& doc = *w.Document();
+  Press(Qt::Key_Right, Qt::ControlModifier);
+  Press(Qt::Key_Right);
+  ASSERT_EQ(doc.CurrentBar, 1);
+  ASSERT_GT(w.Cursor()->Column, doc.Bar(1).StartCol);
+  Press(Qt::Key_Home);
+  EXPECT_EQ(doc.CurrentBar, 1);
+  EXPECT_EQ(w.Cursor()->Column, doc.Bar(1).StartCol);
+  Press(Qt::Key_End);
+  EXPECT_EQ(doc.CurrentBar, 1);
+  EXPECT_EQ(w.Cursor()->Column, doc.Bar(1).EndCol);
+
+  Press(Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(doc.CurrentBar, doc.BarCount - 1);
+  EXPECT_EQ(w.Cursor()->Column, doc.Current().EndCol);
+  EXPECT_EQ(w.Cursor()->Line, doc.Current().ViewLine);
+  EXPECT_EQ(Find<QSpinBox>("EAbar")->value(), doc.BarCount - 1);
+  EXPECT_EQ(w.View()->Image(), ExpectedPicture());
+  Press(Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_EQ(doc.CurrentBar, 0);
+  EXPECT_EQ(doc.FirstVisibleBar, 0);
+  EXPECT_EQ(w.Cursor()->Column, 0);
+  EXPECT_EQ(w.Cursor()->Line, 0);
+
+  int firstLine = 0;
+  for (int b = doc.FirstVisibleBar; b <= doc.LastVisibleBar; ++b) firstLine += doc.Bar(b).ViewLine == 0;
+  ASSERT_GT(firstLine, 1);
+  Press(Qt::Key_PageDown);
+  EXPECT_EQ(doc.CurrentBar, firstLine);
+  EXPECT_EQ(w.Cursor()->Line, 1);
+  EXPECT_EQ(w.View()->Image(), ExpectedPicture());
+  Press(Qt::Key_PageUp);
+  EXPECT_EQ(doc.CurrentBar, 0);
+  EXPECT_EQ(w.Cursor()->Column, 0);
+  Press(Qt::Key_PageUp);
+  EXPECT_EQ(doc.CurrentBar, 0) << "nothing before the song";
+}
+
+TEST_F(MainWindowTest, KeyMapEntriesOnTheMoveKeysStillEnterTheirNotes) {
+  ProgramSettingsGuard guard;
+  KeyMap[KeyBass] = 36;    // Home
+  KeyMap[KeySnare] = 112;  // F1, the Help item's shortcut, which must not take the key
+  TFmain& w = Window();
+  w.NewDocument();
+  Press(Qt::Key_Right);
+  Press(Qt::Key_Home);
+  EXPECT_TRUE(w.Document()->Bar(0).Rows[RowBass].Has(4));
+  EXPECT_EQ(w.Cursor()->Column, 4) << "the cursor stays";
+  Press(Qt::Key_F1);
+  EXPECT_TRUE(w.Document()->Bar(0).Rows[RowSnare].Has(4));
+  EXPECT_EQ(w.findChild<QWidget*>("HelpWindow"), nullptr);
 }

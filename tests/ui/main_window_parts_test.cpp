@@ -21,8 +21,8 @@ QStringList BoxItems(const QComboBox* box) {
 class SongPartBoxTest : public MainWindowTest {
  protected:
   // Types a name into the song-part box on the current bar and leaves it with Enter.
-  void Name(const QString& text) { TypeAndLeave(Window().cbSong, text); }
-  void GoToBar(int bar) { Window().ScrollBar1->setValue(bar + 1); }
+  void Name(const QString& text) { TypeAndLeave(Find<QComboBox>("cbSong"), text); }
+  void GoToBar(int bar) { Find<QScrollBar>("ScrollBar1")->setValue(bar + 1); }
 
   // A 12-bar song with parts on bars 0, 4 and 8, opened from a file.
   void OpenSongWithParts() {
@@ -39,20 +39,20 @@ TEST_F(SongPartBoxTest, NamingABarShowsTheNameOnThatBarOnly) {
   const int steps = w.History().Current();
   Name("Intro");
   EXPECT_EQ(w.Document()->SongParts, Parts({{0, "Intro"}}));
-  EXPECT_EQ(BoxItems(w.cbSong), QStringList{"Intro"});
+  EXPECT_EQ(BoxItems(Find<QComboBox>("cbSong")), QStringList{"Intro"});
   EXPECT_TRUE(w.Document()->Modified);
   EXPECT_EQ(w.History().Current(), steps + 1);
   EXPECT_EQ(w.TextEditBar, -1);
-  EXPECT_NE(QApplication::focusWidget(), w.cbSong) << "Enter leaves the box";
+  EXPECT_NE(QApplication::focusWidget(), Find<QComboBox>("cbSong")) << "Enter leaves the box";
 
   Press(Qt::Key_Right, Qt::ControlModifier);
-  EXPECT_EQ(w.cbSong->currentText(), "");
+  EXPECT_EQ(Find<QComboBox>("cbSong")->currentText(), "");
   Press(Qt::Key_Left, Qt::ControlModifier);
-  EXPECT_EQ(w.cbSong->currentText(), "Intro");
+  EXPECT_EQ(Find<QComboBox>("cbSong")->currentText(), "Intro");
 
-  w.BUndo->click();
+  Find<QToolButton>("BUndo")->click();
   EXPECT_TRUE(w.Document()->SongParts.empty());
-  EXPECT_EQ(w.cbSong->count(), 0);
+  EXPECT_EQ(Find<QComboBox>("cbSong")->count(), 0);
 }
 
 TEST_F(SongPartBoxTest, PartsStaySortedThroughNamingRenamingAndDeleting) {
@@ -65,18 +65,18 @@ TEST_F(SongPartBoxTest, PartsStaySortedThroughNamingRenamingAndDeleting) {
   GoToBar(4);
   Name("Verse");
   EXPECT_EQ(w.Document()->SongParts, Parts({{0, "Intro"}, {4, "Verse"}, {8, "Chorus"}}));
-  EXPECT_EQ(BoxItems(w.cbSong), QStringList({"Intro", "Verse", "Chorus"}));
+  EXPECT_EQ(BoxItems(Find<QComboBox>("cbSong")), QStringList({"Intro", "Verse", "Chorus"}));
 
   Name("A name longer than thirty characters");
   EXPECT_EQ(w.Document()->SongParts[1].Name, "A name longer than thirty char");
-  EXPECT_EQ(BoxItems(w.cbSong), QStringList({"Intro", "A name longer than thirty char", "Chorus"}));
+  EXPECT_EQ(BoxItems(Find<QComboBox>("cbSong")), QStringList({"Intro", "A name longer than thirty char", "Chorus"}));
 
   GoToBar(8);
   Name("");
   EXPECT_EQ(w.Document()->SongParts, Parts({{0, "Intro"}, {4, "A name longer than thirty char"}}));
-  EXPECT_EQ(BoxItems(w.cbSong), QStringList({"Intro", "A name longer than thirty char"}));
-  EXPECT_EQ(w.cbSong->currentText(), "");
-  w.BUndo->click();
+  EXPECT_EQ(BoxItems(Find<QComboBox>("cbSong")), QStringList({"Intro", "A name longer than thirty char"}));
+  EXPECT_EQ(Find<QComboBox>("cbSong")->currentText(), "");
+  Find<QToolButton>("BUndo")->click();
   EXPECT_EQ(w.Document()->SongParts.size(), 3u);
 }
 
@@ -84,9 +84,9 @@ TEST_F(SongPartBoxTest, LeavingWithoutTypingChangesNothing) {
   TFmain& w = Window();
   OpenSongWithParts();
   const int steps = w.History().Current();
-  Enter(w.cbSong);
+  Enter(Find<QComboBox>("cbSong"));
   EXPECT_EQ(w.TextEditBar, 0);
-  w.cbSong->setEditText("Other");  // shown, never typed
+  Find<QComboBox>("cbSong")->setEditText("Other");  // shown, never typed
   w.i1Click();
   EXPECT_EQ(w.TextEditBar, -1);
   EXPECT_EQ(w.Document()->SongParts[0].Name, "Intro");
@@ -100,24 +100,24 @@ TEST_F(SongPartBoxTest, ChoosingAndDoubleClickingJumpToPartsUntilTheLast) {
   Osnova& doc = *w.Document();
   Press(Qt::Key_Right);
 
-  QTest::mouseDClick(w.cbSong->lineEdit(), Qt::LeftButton);
+  QTest::mouseDClick(Find<QComboBox>("cbSong")->lineEdit(), Qt::LeftButton);
   EXPECT_EQ(doc.CurrentBar, 4);
   EXPECT_EQ(doc.FirstVisibleBar, 4) << "the part's bar opens the view";
   EXPECT_EQ(w.Cursor()->Column, 0);
   EXPECT_EQ(w.Cursor()->Line, 0);
-  EXPECT_EQ(w.EAbar->value(), 4);
-  EXPECT_EQ(w.ScrollBar1->value(), 5);
-  EXPECT_EQ(w.cbSong->currentText(), "Verse");
+  EXPECT_EQ(Find<QSpinBox>("EAbar")->value(), 4);
+  EXPECT_EQ(Find<QScrollBar>("ScrollBar1")->value(), 5);
+  EXPECT_EQ(Find<QComboBox>("cbSong")->currentText(), "Verse");
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
 
-  QTest::mouseDClick(w.cbSong->lineEdit(), Qt::LeftButton);
+  QTest::mouseDClick(Find<QComboBox>("cbSong")->lineEdit(), Qt::LeftButton);
   EXPECT_EQ(doc.CurrentBar, 8);
-  QTest::mouseDClick(w.cbSong->lineEdit(), Qt::LeftButton);
+  QTest::mouseDClick(Find<QComboBox>("cbSong")->lineEdit(), Qt::LeftButton);
   EXPECT_EQ(doc.CurrentBar, 8) << "on the last part nothing happens";
-  EXPECT_EQ(w.cbSong->currentText(), "Chorus");
+  EXPECT_EQ(Find<QComboBox>("cbSong")->currentText(), "Chorus");
 
-  w.cbSong->setCurrentIndex(0);
-  emit w.cbSong->activated(0);
+  Find<QComboBox>("cbSong")->setCurrentIndex(0);
+  emit Find<QComboBox>("cbSong")->activated(0);
   EXPECT_EQ(doc.CurrentBar, 0);
   EXPECT_EQ(doc.FirstVisibleBar, 0);
   EXPECT_FALSE(doc.Modified) << "jumping changes nothing";
@@ -128,10 +128,10 @@ TEST_F(SongPartBoxTest, ChoosingAPartDropsANameBeingTypedInsteadOfCopyingTheChos
   TFmain& w = Window();
   OpenSongWithParts();
   GoToBar(2);
-  Enter(w.cbSong);
-  QTest::keyClicks(w.cbSong, "Fill");
-  w.cbSong->setCurrentIndex(1);  // the list puts the chosen name into the box
-  emit w.cbSong->activated(1);
+  Enter(Find<QComboBox>("cbSong"));
+  QTest::keyClicks(Find<QComboBox>("cbSong"), "Fill");
+  Find<QComboBox>("cbSong")->setCurrentIndex(1);  // the list puts the chosen name into the box
+  emit Find<QComboBox>("cbSong")->activated(1);
   EXPECT_EQ(w.Document()->CurrentBar, 4);
   EXPECT_EQ(w.Document()->SongParts, Parts({{0, "Intro"}, {4, "Verse"}, {8, "Chorus"}}));
   EXPECT_EQ(w.TextEditBar, -1);
@@ -141,16 +141,16 @@ TEST_F(SongPartBoxTest, APartOutsideTheSongIsReportedAndAllPartsAreDropped) {
   TFmain& w = Window();
   OpenSongWithParts();
   w.Document()->SongParts.push_back({70000, "Lost"});
-  w.cbSong->addItem("Lost");
-  w.cbSong->setCurrentIndex(3);
-  emit w.cbSong->activated(3);
+  Find<QComboBox>("cbSong")->addItem("Lost");
+  Find<QComboBox>("cbSong")->setCurrentIndex(3);
+  emit Find<QComboBox>("cbSong")->activated(3);
   EXPECT_EQ(dialogs.Messages(), (std::vector<QString>{kDamagedPartsWarning, kPartsLostInformation}));
   ASSERT_EQ(dialogs.Log().size(), 3u);  // the open dialog, then the two boxes
   EXPECT_EQ(dialogs.Log()[1].BoxIcon, DialogService::Icon::Warning);
   EXPECT_EQ(dialogs.Log()[2].BoxIcon, DialogService::Icon::Information);
   EXPECT_TRUE(w.Document()->SongParts.empty());
-  EXPECT_EQ(w.cbSong->count(), 0);
-  EXPECT_EQ(w.cbSong->currentText(), "");
+  EXPECT_EQ(Find<QComboBox>("cbSong")->count(), 0);
+  EXPECT_EQ(Find<QComboBox>("cbSong")->currentText(), "");
   EXPECT_EQ(w.Document()->CurrentBar, 0);
   EXPECT_TRUE(w.Document()->Modified) << "Save would write the parts that are gone";
 }
@@ -159,54 +159,54 @@ TEST_F(SongPartBoxTest, UndoWhileANameIsBeingTypedStepsBackOverThatName) {
   TFmain& w = Window();
   w.NewDocument();
   w.SetNote(RowSnare, 0, 0);
-  Enter(w.cbSong);
-  QTest::keyClicks(w.cbSong, "Fill");
-  w.BUndo->click();  // a tool button leaves the focus in the box
+  Enter(Find<QComboBox>("cbSong"));
+  QTest::keyClicks(Find<QComboBox>("cbSong"), "Fill");
+  Find<QToolButton>("BUndo")->click();  // a tool button leaves the focus in the box
   EXPECT_TRUE(w.Document()->SongParts.empty());
   EXPECT_TRUE(w.Document()->Bar(0).Rows[RowSnare].Has(0)) << "only the naming was undone";
   EXPECT_EQ(w.TextEditBar, -1);
-  EXPECT_EQ(w.cbSong->currentText(), "");
-  ASSERT_TRUE(w.BRedo->isEnabled());
-  w.BRedo->click();
+  EXPECT_EQ(Find<QComboBox>("cbSong")->currentText(), "");
+  ASSERT_TRUE(Find<QToolButton>("BRedo")->isEnabled());
+  Find<QToolButton>("BRedo")->click();
   EXPECT_EQ(w.Document()->SongParts, Parts({{0, "Fill"}}));
-  EXPECT_EQ(w.cbSong->currentText(), "Fill");
+  EXPECT_EQ(Find<QComboBox>("cbSong")->currentText(), "Fill");
 }
 
 TEST_F(SongPartBoxTest, ANameBeingTypedStaysWithItsDocumentWhenNewOrOpenReplacesIt) {
   TFmain& w = Window();
   w.NewDocument();
-  Enter(w.cbSong);
-  QTest::keyClicks(w.cbSong, "Fill");
+  Enter(Find<QComboBox>("cbSong"));
+  QTest::keyClicks(Find<QComboBox>("cbSong"), "Fill");
   dialogs.Answers = {false};
-  w.SpeedButton2->click();  // a tool button leaves the focus in the box
+  Find<QToolButton>("SpeedButton2")->click();  // a tool button leaves the focus in the box
   EXPECT_EQ(dialogs.Questions(), std::vector<QString>{kOpenUnsavedQuestion})
       << "the typed name is an unsaved change of this document";
   EXPECT_EQ(w.Document()->SongParts, Parts({{0, "Fill"}}));
   EXPECT_EQ(w.TextEditBar, -1);
 
-  Enter(w.cbSong);
-  QTest::keyClick(w.cbSong, Qt::Key_A, Qt::ControlModifier);
-  QTest::keyClicks(w.cbSong, "Solo");
+  Enter(Find<QComboBox>("cbSong"));
+  QTest::keyClick(Find<QComboBox>("cbSong"), Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(Find<QComboBox>("cbSong"), "Solo");
   dialogs.Answers = {true};
-  w.SpeedButton2->click();
+  Find<QToolButton>("SpeedButton2")->click();
   EXPECT_TRUE(w.Document()->SongParts.empty());
   EXPECT_FALSE(w.Document()->Modified);
-  EXPECT_EQ(w.cbSong->count(), 0);
-  EXPECT_EQ(w.cbSong->currentText(), "");
+  EXPECT_EQ(Find<QComboBox>("cbSong")->count(), 0);
+  EXPECT_EQ(Find<QComboBox>("cbSong")->currentText(), "");
 
   Osnova song(4, 12, 4);
   song.SongParts = Parts({{0, "Verse"}});
   const QString path = WriteTabFile("verse.gvlm", song);
-  Enter(w.cbSong);
-  QTest::keyClicks(w.cbSong, "Fill");
+  Enter(Find<QComboBox>("cbSong"));
+  QTest::keyClicks(Find<QComboBox>("cbSong"), "Fill");
   dialogs.Answers = {true};
   dialogs.OpenAnswers = {path};
-  w.SpeedButton1->click();
+  Find<QToolButton>("SpeedButton1")->click();
   EXPECT_TRUE(dialogs.Drained());
   EXPECT_EQ(w.Document()->SongParts, Parts({{0, "Verse"}}));
   EXPECT_FALSE(w.Document()->Modified) << "an opened file is unchanged";
-  EXPECT_EQ(BoxItems(w.cbSong), QStringList{"Verse"});
-  EXPECT_EQ(w.cbSong->currentText(), "Verse");
+  EXPECT_EQ(BoxItems(Find<QComboBox>("cbSong")), QStringList{"Verse"});
+  EXPECT_EQ(Find<QComboBox>("cbSong")->currentText(), "Verse");
   EXPECT_EQ(w.TextEditBar, -1);
 }
 
@@ -216,27 +216,27 @@ TEST_F(SongPartBoxTest, ANameBeingTypedGoesToItsOwnBarBeforeABarCommand) {
   TFmain& w = Window();
   w.NewDocument();
   GoToBar(3);
-  Enter(w.cbSong);
-  QTest::keyClicks(w.cbSong, "Bridge");
-  w.SpeedButton10->click();  // Insert bar: the named bar becomes bar 4
+  Enter(Find<QComboBox>("cbSong"));
+  QTest::keyClicks(Find<QComboBox>("cbSong"), "Bridge");
+  Find<QToolButton>("SpeedButton10")->click();  // Insert bar: the named bar becomes bar 4
   EXPECT_EQ(w.Document()->SongParts, Parts({{4, "Bridge"}}));
   EXPECT_EQ(w.TextEditBar, -1);
-  w.BUndo->click();
+  Find<QToolButton>("BUndo")->click();
   EXPECT_EQ(w.Document()->SongParts, Parts({{3, "Bridge"}})) << "the insert is its own step";
 
   GoToBar(w.Document()->BarCount - 1);
-  Enter(w.cbSong);
-  QTest::keyClicks(w.cbSong, "Outro");
-  w.SpeedButton9->click();  // Remove the last bar: its part goes with it, as a step of its own
+  Enter(Find<QComboBox>("cbSong"));
+  QTest::keyClicks(Find<QComboBox>("cbSong"), "Outro");
+  Find<QToolButton>("SpeedButton9")->click();  // Remove the last bar: its part goes with it, as a step of its own
   EXPECT_EQ(w.Document()->SongParts, Parts({{3, "Bridge"}}));
-  w.BUndo->click();
+  Find<QToolButton>("BUndo")->click();
   EXPECT_EQ(w.Document()->SongParts, Parts({{3, "Bridge"}, {11, "Outro"}}));
 
   GoToBar(5);
-  Enter(w.cbSong);
-  QTest::keyClicks(w.cbSong, "Solo");
-  w.BCut->click();
+  Enter(Find<QComboBox>("cbSong"));
+  QTest::keyClicks(Find<QComboBox>("cbSong"), "Solo");
+  Find<QToolButton>("BCut")->click();
   EXPECT_EQ(w.Document()->SongParts, Parts({{3, "Bridge"}, {10, "Outro"}})) << "cut with its bar";
-  w.BUndo->click();
+  Find<QToolButton>("BUndo")->click();
   EXPECT_EQ(w.Document()->SongParts, Parts({{3, "Bridge"}, {5, "Solo"}, {11, "Outro"}}));
 }

@@ -57,31 +57,31 @@ TEST_F(PlaybackWindowTest, ButtonsAndMenuItemsPlayAndStopWithTheCursorAndBarBoxe
   TFmain& w = Ready();
   w.Document()->Bar(1).Comment = "Fill";
   w.Document()->SongParts.push_back(TSongPart{1, "Verse"});
-  w.SpeedButton29->click();  // bar 1 in 3/4
-  w.ETakt1->setCurrentIndex(2);
-  w.ETakt1->activated(2);
-  w.SpeedButton30->click();
+  Find<QToolButton>("SpeedButton29")->click();  // bar 1 in 3/4
+  Find<QComboBox>("ETakt1")->setCurrentIndex(2);
+  Find<QComboBox>("ETakt1")->activated(2);
+  Find<QToolButton>("SpeedButton30")->click();
   Press(Qt::Key_Left);
   ASSERT_EQ(Cursor(), (Where{0, 0}));
-  QTest::mouseClick(w.BPLay, Qt::LeftButton);
+  QTest::mouseClick(Find<QToolButton>("BPLay"), Qt::LeftButton);
   EXPECT_TRUE(w.Metronom().Running());
   EXPECT_EQ(w.Cursor()->Pace, 1);
   Play(17);
   EXPECT_EQ(Cursor(), (Where{1, 1}));
-  EXPECT_EQ(w.EAbar->value(), 1);
-  EXPECT_EQ(w.ScrollBar1->value(), 2);
-  EXPECT_EQ(w.Ecom->text(), "Fill");
-  EXPECT_EQ(w.cbSong->currentText(), "Verse");
-  EXPECT_EQ(w.ETakt1->currentText(), "3");
+  EXPECT_EQ(Find<QSpinBox>("EAbar")->value(), 1);
+  EXPECT_EQ(Find<QScrollBar>("ScrollBar1")->value(), 2);
+  EXPECT_EQ(Find<CommentBox>("Ecom")->text(), "Fill");
+  EXPECT_EQ(Find<QComboBox>("cbSong")->currentText(), "Verse");
+  EXPECT_EQ(Find<QComboBox>("ETakt1")->currentText(), "3");
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
-  QTest::mouseClick(w.BStop, Qt::LeftButton);
+  QTest::mouseClick(Find<QToolButton>("BStop"), Qt::LeftButton);
   EXPECT_FALSE(w.Metronom().Running());
   EXPECT_EQ(w.Cursor()->Pace, 4) << "the pace of the Pace box again";
 
   // Play song starts at the first bar; the Stop item stops it.
   Item("Playsong1")->trigger();
   EXPECT_EQ(Cursor(), (Where{0, 0}));
-  EXPECT_EQ(w.EAbar->value(), 0);
+  EXPECT_EQ(Find<QSpinBox>("EAbar")->value(), 0);
   Play(3);
   EXPECT_EQ(Cursor(), (Where{0, 3}));
   Item("Stop1")->trigger();
@@ -89,10 +89,10 @@ TEST_F(PlaybackWindowTest, ButtonsAndMenuItemsPlayAndStopWithTheCursorAndBarBoxe
 
   // Play bar from the middle of bar 2 starts at the bar's start and, without Loop, stops on its
   // last column by itself.
-  w.SpeedButton29->click();
-  w.SpeedButton29->click();
+  Find<QToolButton>("SpeedButton29")->click();
+  Find<QToolButton>("SpeedButton29")->click();
   ASSERT_EQ(Cursor(), (Where{2, 3}));
-  QTest::mouseClick(w.BPLayBar, Qt::LeftButton);
+  QTest::mouseClick(Find<QToolButton>("BPLayBar"), Qt::LeftButton);
   EXPECT_EQ(Cursor(), (Where{2, 0}));
   clock->Grant(15);
   ASSERT_TRUE(WaitUntil([&] { return !w.Metronom().Running(); }));
@@ -101,12 +101,12 @@ TEST_F(PlaybackWindowTest, ButtonsAndMenuItemsPlayAndStopWithTheCursorAndBarBoxe
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
 
   // The Play item with Loop on the last bar: round to the first bar.
-  w.chLoop->setChecked(true);
-  for (int i = 0; i < 9; ++i) w.SpeedButton29->click();
+  Find<QCheckBox>("chLoop")->setChecked(true);
+  for (int i = 0; i < 9; ++i) Find<QToolButton>("SpeedButton29")->click();
   Item("Play1")->trigger();
   Play(1);
   EXPECT_EQ(Cursor(), (Where{0, 0}));
-  EXPECT_EQ(w.EAbar->value(), 0);
+  EXPECT_EQ(Find<QSpinBox>("EAbar")->value(), 0);
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
 }
 
@@ -114,35 +114,35 @@ TEST_F(PlaybackWindowTest, TheClockLabelCountsFromEachStartAndStopsWithPlayback)
   TFmain& w = Ready(5);
   auto* time = w.findChild<QTimer*>("Time");
   ASSERT_NE(time, nullptr);
-  EXPECT_EQ(w.LTime->text(), "15:15");
-  w.BPLay->click();
-  EXPECT_EQ(w.LTime->text(), "00:00");
-  ASSERT_TRUE(WaitUntil([&] { return w.LTime->text() >= "00:03"; }));  // "mm:ss" sorts as text
-  EXPECT_EQ(w.LTime->text().toStdString(), w.Clock().AsText());
-  w.BStop->click();
+  EXPECT_EQ(Find<QLabel>("LTime")->text(), "15:15");
+  Find<QToolButton>("BPLay")->click();
+  EXPECT_EQ(Find<QLabel>("LTime")->text(), "00:00");
+  ASSERT_TRUE(WaitUntil([&] { return Find<QLabel>("LTime")->text() >= "00:03"; }));  // "mm:ss" sorts as text
+  EXPECT_EQ(Find<QLabel>("LTime")->text().toStdString(), w.Clock().AsText());
+  Find<QToolButton>("BStop")->click();
   EXPECT_FALSE(time->isActive());
-  const QString stopped = w.LTime->text();
+  const QString stopped = Find<QLabel>("LTime")->text();
   QCoreApplication::processEvents();
-  EXPECT_EQ(w.LTime->text(), stopped);
-  w.BPLay->click();
-  EXPECT_EQ(w.LTime->text(), "00:00") << "every start counts from zero";
+  EXPECT_EQ(Find<QLabel>("LTime")->text(), stopped);
+  Find<QToolButton>("BPLay")->click();
+  EXPECT_EQ(Find<QLabel>("LTime")->text(), "00:00") << "every start counts from zero";
   EXPECT_TRUE(time->isActive());
 }
 
 TEST_F(PlaybackWindowTest, APlayCommandWhilePlayingIsIgnoredAndNewStopsPlayback) {
   TFmain& w = Ready();
-  w.SpeedButton29->click();
-  w.SpeedButton29->click();
-  w.BPLay->click();
+  Find<QToolButton>("SpeedButton29")->click();
+  Find<QToolButton>("SpeedButton29")->click();
+  Find<QToolButton>("BPLay")->click();
   Play(2);
   EXPECT_EQ(Cursor(), (Where{2, 2}));
-  w.BPLaySong->click();  // would go to the first bar
-  w.BPLayBar->click();   // would go to the bar's start
+  Find<QToolButton>("BPLaySong")->click();  // would go to the first bar
+  Find<QToolButton>("BPLayBar")->click();   // would go to the bar's start
   EXPECT_EQ(Cursor(), (Where{2, 2}));
   EXPECT_EQ(w.Metronom().Mode(), PlayFromCursor);
 
   // The playback tempo box changes the delay of the running playback.
-  TypeAndLeave(w.ESped, "60");
+  TypeAndLeave(Find<TempoBox>("ESped"), "60");
   EXPECT_EQ(w.Metronom().Tempo(), 60);
   EXPECT_TRUE(w.Metronom().Running());
 
@@ -152,7 +152,7 @@ TEST_F(PlaybackWindowTest, APlayCommandWhilePlayingIsIgnoredAndNewStopsPlayback)
   EXPECT_EQ(w.Cursor()->Pace, 4);
 
   // Closing stops it before asking, even when the answer keeps the window open.
-  w.BPLay->click();
+  Find<QToolButton>("BPLay")->click();
   ASSERT_TRUE(w.Metronom().Running());
   dialogs.Answers.push_back(false);
   w.close();
@@ -162,8 +162,8 @@ TEST_F(PlaybackWindowTest, APlayCommandWhilePlayingIsIgnoredAndNewStopsPlayback)
 
 TEST_F(PlaybackWindowTest, ANoteEnteredWhilePlayingIsHeardInTheNextColumn) {
   TFmain& w = Ready();
-  w.RPace->setCurrentIndex(0);
-  w.BPLay->click();
+  Find<QComboBox>("RPace")->setCurrentIndex(0);
+  Find<QToolButton>("BPLay")->click();
   Play(2);
   ASSERT_EQ(Cursor(), (Where{0, 2}));
   Press(Qt::Key_Right);  // pace 1 while playing: onto the column heard next
@@ -177,7 +177,7 @@ TEST_F(PlaybackWindowTest, ANoteEnteredWhilePlayingIsHeardInTheNextColumn) {
 
   // The cursor put elsewhere by the next-bar button: that column sounds next, and on from there.
   w.Document()->Bar(1).Rows[RowBass].Set(3, 0, 0);
-  w.SpeedButton29->click();
+  Find<QToolButton>("SpeedButton29")->click();
   Play(1);
   EXPECT_EQ(Cursor(), (Where{1, 3}));
   const uint32_t bass = PackShortMessage(0x99, DrumNoteOf(RowBass, 0), 94);
@@ -195,31 +195,31 @@ TEST_F(PlaybackWindowTest, ANoteEnteredWhilePlayingIsHeardInTheNextColumn) {
 
 TEST_F(PlaybackWindowTest, BarCommandsUndoAndRedoWhilePlayingKeepPlaybackOnTheCursor) {
   TFmain& w = Ready();
-  for (int i = 0; i < 11; ++i) w.SpeedButton29->click();
-  w.chLoop->setChecked(true);
-  w.BPLay->click();
+  for (int i = 0; i < 11; ++i) Find<QToolButton>("SpeedButton29")->click();
+  Find<QCheckBox>("chLoop")->setChecked(true);
+  Find<QToolButton>("BPLay")->click();
   Play(3);
-  w.SpeedButton9->click();  // remove the last bar under the cursor
+  Find<QToolButton>("SpeedButton9")->click();  // remove the last bar under the cursor
   EXPECT_EQ(w.Document()->BarCount, 11);
   Play(2);
-  w.SpeedButton10->click();  // insert
+  Find<QToolButton>("SpeedButton10")->click();  // insert
   Play(2);
-  w.SpeedButton11->click();  // clear
-  w.BUndo->click();
+  Find<QToolButton>("SpeedButton11")->click();  // clear
+  Find<QToolButton>("BUndo")->click();
   Play(2);
-  w.BUndo->click();
-  w.BRedo->click();
+  Find<QToolButton>("BUndo")->click();
+  Find<QToolButton>("BRedo")->click();
   Play(20);
-  w.ETakt1->setCurrentIndex(2);  // 3/4
-  w.ETakt1->activated(2);
+  Find<QComboBox>("ETakt1")->setCurrentIndex(2);  // 3/4
+  Find<QComboBox>("ETakt1")->activated(2);
   Play(20);
   EXPECT_TRUE(w.Metronom().Running());
   const Osnova& doc = *w.Document();
   ASSERT_LT(doc.CurrentBar, doc.BarCount);
   EXPECT_LT(Cursor().Position, doc.Current().Length);
-  EXPECT_EQ(w.EAbar->value(), doc.CurrentBar);
+  EXPECT_EQ(Find<QSpinBox>("EAbar")->value(), doc.CurrentBar);
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
-  w.BStop->click();
+  Find<QToolButton>("BStop")->click();
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTextBrowser>
 #include <QUrl>
 
 #include <thread>
@@ -77,7 +78,13 @@ TEST_F(MainWindowTest, ButtonsCarryTheirHintsAndCaptions) {
 
   // The twelve instrument buttons, tagged row * 10 + variant.
   std::vector<std::pair<QString, int>> instruments;
-  for (QToolButton* b : Window().InstrumentButtons) instruments.push_back({b->text(), b->property("Tag").toInt()});
+  for (const char* name : {"SpeedButton3", "SpeedButton4", "SpeedButton5", "SpeedButton13", "SpeedButton14",
+                           "SpeedButton15", "SpeedButton16", "SpeedButton17", "SpeedButton18",
+                           "SpeedButton19", "SpeedButton20", "SpeedButton21"}) {
+    QToolButton* b = Find<QToolButton>(name);
+    ASSERT_NE(b, nullptr) << name;
+    instruments.push_back({b->text(), b->property("Tag").toInt()});
+  }
   const std::vector<std::pair<QString, int>> expected = {
       {"Crash", 10}, {"Splash", 11}, {"China", 12}, {"Closed", 30}, {"Open", 31}, {"Normal", 70},
       {"Rim click", 71}, {"Ride", 20}, {"Tom #1", 40}, {"Tom #2", 50}, {"Floor", 60}, {"Bass", 80}};
@@ -85,25 +92,25 @@ TEST_F(MainWindowTest, ButtonsCarryTheirHintsAndCaptions) {
 }
 
 TEST_F(MainWindowTest, BoxesStartWithTheirRangesAndPresets) {
-  TFmain& w = Window();
-  EXPECT_EQ(w.ETakt1->count(), 16);
-  EXPECT_EQ(w.ETakt1->itemText(15), "16");
-  EXPECT_EQ(w.ETakt1->currentText(), "4");
-  EXPECT_EQ(w.Etakt2->currentText(), "4");
-  EXPECT_EQ(w.Etakt2->count(), 3);
-  EXPECT_EQ(w.Etakt2->itemText(2), "16");
-  EXPECT_EQ(w.RPace->currentText(), "1/4");
-  EXPECT_EQ(w.RPace->itemText(0), "1/16");
-  for (QSpinBox* tempo : {static_cast<QSpinBox*>(w.ETempo), static_cast<QSpinBox*>(w.ESped)}) {
+  Window();
+  EXPECT_EQ(Find<QComboBox>("ETakt1")->count(), 16);
+  EXPECT_EQ(Find<QComboBox>("ETakt1")->itemText(15), "16");
+  EXPECT_EQ(Find<QComboBox>("ETakt1")->currentText(), "4");
+  EXPECT_EQ(Find<QComboBox>("Etakt2")->currentText(), "4");
+  EXPECT_EQ(Find<QComboBox>("Etakt2")->count(), 3);
+  EXPECT_EQ(Find<QComboBox>("Etakt2")->itemText(2), "16");
+  EXPECT_EQ(Find<QComboBox>("RPace")->currentText(), "1/4");
+  EXPECT_EQ(Find<QComboBox>("RPace")->itemText(0), "1/16");
+  for (QSpinBox* tempo : {static_cast<QSpinBox*>(Find<TempoBox>("ETempo")), static_cast<QSpinBox*>(Find<TempoBox>("ESped"))}) {
     EXPECT_EQ(tempo->minimum(), 1);
     EXPECT_EQ(tempo->maximum(), 1024);
     EXPECT_EQ(tempo->value(), 120);
   }
-  EXPECT_TRUE(w.EAbar->isReadOnly());
-  EXPECT_FALSE(w.EAbar->isEnabled());
-  EXPECT_EQ(w.ScrollBar1->minimum(), 1);
-  EXPECT_EQ(w.ScrollBar1->pageStep(), 4);
-  EXPECT_TRUE(w.cbSong->isEditable());
+  EXPECT_TRUE(Find<QSpinBox>("EAbar")->isReadOnly());
+  EXPECT_FALSE(Find<QSpinBox>("EAbar")->isEnabled());
+  EXPECT_EQ(Find<QScrollBar>("ScrollBar1")->minimum(), 1);
+  EXPECT_EQ(Find<QScrollBar>("ScrollBar1")->pageStep(), 4);
+  EXPECT_TRUE(Find<QComboBox>("cbSong")->isEditable());
 }
 
 TEST_F(MainWindowTest, MenusHaveTheirItemsAndShortcuts) {
@@ -122,8 +129,8 @@ TEST_F(MainWindowTest, MenusHaveTheirItemsAndShortcuts) {
       {"HTMLFille1", "&HTML File", {}},
       {"MIDIFile1", "&MIDI File", {}},
       {"End1", "E&xit", QKeySequence("Alt+X")},
-      {"EUndo", "U&ndo", {}},
-      {"ERedo", "&Redo", {}},
+      {"EUndo", "U&ndo", QKeySequence("Ctrl+Z")},
+      {"ERedo", "&Redo", QKeySequence("Ctrl+Shift+Z")},
       {"ECopy", "&Copy", QKeySequence("Ctrl+C")},
       {"ECut", "C&ut", QKeySequence("Ctrl+X")},
       {"EPaste", "&Paste", QKeySequence("Ctrl+V")},
@@ -138,7 +145,8 @@ TEST_F(MainWindowTest, MenusHaveTheirItemsAndShortcuts) {
       {"PLaybar1", "Play &bar\tShift+Space", {}},
       {"Playsong1", "Play &song\tCtrl+Space", {}},
       {"Stop1", "S&top\tSpace, Esc", {}},
-      {"Help1", "&Help", {}},
+      {"MidiDemo1", "MIDI &Demo...", {}},
+      {"Help1", "&Help", QKeySequence("F1")},
       {"Credits1", "&Credits", {}},
       {"EUndo1", "U&ndo", {}},
       {"ERedo1", "R&edo", {}},
@@ -157,7 +165,7 @@ TEST_F(MainWindowTest, MenusHaveTheirItemsAndShortcuts) {
   }
   QStringList titles;
   for (QAction* a : Window().menuBar()->actions()) titles << a->text();
-  EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&Bar", "&Options", "&Playback", "&About..."}));
+  EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&Bar", "&Options", "&Playback", "&Tools", "&About..."}));
   EXPECT_EQ(Find<QMenu>("Export1")->title(), "&Export");
 }
 
@@ -178,8 +186,8 @@ TEST_F(MainWindowTest, EditingControlsAreOffUntilNewAndUndoRedoUntilUsable) {
   auto expectUndoRedo = [&](bool undo, bool redo) {
     for (const char* name : {"EUndo", "EUndo1"}) EXPECT_EQ(Item(name)->isEnabled(), undo) << name;
     for (const char* name : {"ERedo", "ERedo1"}) EXPECT_EQ(Item(name)->isEnabled(), redo) << name;
-    EXPECT_EQ(w.BUndo->isEnabled(), undo);
-    EXPECT_EQ(w.BRedo->isEnabled(), redo);
+    EXPECT_EQ(Find<QToolButton>("BUndo")->isEnabled(), undo);
+    EXPECT_EQ(Find<QToolButton>("BRedo")->isEnabled(), redo);
   };
   expectAll(false);
   expectUndoRedo(false, false);
@@ -188,38 +196,38 @@ TEST_F(MainWindowTest, EditingControlsAreOffUntilNewAndUndoRedoUntilUsable) {
   EXPECT_TRUE(Find<QMenu>("Import1")->menuAction()->isEnabled());
   for (const char* name : {"PasteTab1", "ImportText1", "ImportMidi1"})
     EXPECT_TRUE(Item(name)->isEnabled()) << name;
-  EXPECT_TRUE(w.SpeedButton2->isEnabled() && w.SpeedButton1->isEnabled());
-  EXPECT_TRUE(w.ETempo->isEnabled() && w.RPace->isEnabled());
+  EXPECT_TRUE(Find<QToolButton>("SpeedButton2")->isEnabled() && Find<QToolButton>("SpeedButton1")->isEnabled());
+  EXPECT_TRUE(Find<TempoBox>("ETempo")->isEnabled() && Find<QComboBox>("RPace")->isEnabled());
   EXPECT_EQ(w.Document(), nullptr);
 
-  w.SpeedButton2->click();
+  Find<QToolButton>("SpeedButton2")->click();
   expectAll(true);
   expectUndoRedo(false, false);
   ASSERT_NE(w.Document(), nullptr);
 
-  TypeAndLeave(w.ETempo, "140");  // an edit
+  TypeAndLeave(Find<TempoBox>("ETempo"), "140");  // an edit
   expectUndoRedo(true, false);
-  w.BUndo->click();
+  Find<QToolButton>("BUndo")->click();
   expectUndoRedo(false, true);
-  w.BRedo->click();
+  Find<QToolButton>("BRedo")->click();
   expectUndoRedo(true, false);
 }
 
 TEST_F(MainWindowTest, StartUpListsTheDevicesAndOpensTheOneInUse) {
   MidiDeviceIndex = 1;
-  TFmain& w = Window();
-  ASSERT_EQ(w.ComboBox2->count(), 3);
-  EXPECT_EQ(w.ComboBox2->itemText(0), "Synth A");
-  EXPECT_EQ(w.ComboBox2->itemText(2), "Midi Mapper");
-  EXPECT_EQ(w.ComboBox2->currentIndex(), 1);
+  Window();
+  ASSERT_EQ(Find<QComboBox>("ComboBox2")->count(), 3);
+  EXPECT_EQ(Find<QComboBox>("ComboBox2")->itemText(0), "Synth A");
+  EXPECT_EQ(Find<QComboBox>("ComboBox2")->itemText(2), "Midi Mapper");
+  EXPECT_EQ(Find<QComboBox>("ComboBox2")->currentIndex(), 1);
   EXPECT_EQ(midi.Opened, std::vector<int>{1});
   EXPECT_TRUE(dialogs.Log().empty());
 }
 
 TEST_F(MainWindowTest, StartUpWithTheMapperSelectsTheLastEntry) {
   MidiDeviceIndex = -1;
-  TFmain& w = Window();
-  EXPECT_EQ(w.ComboBox2->currentIndex(), 2);
+  Window();
+  EXPECT_EQ(Find<QComboBox>("ComboBox2")->currentIndex(), 2);
   EXPECT_EQ(midi.Opened, std::vector<int>{-1});
 }
 
@@ -250,7 +258,7 @@ TEST_F(MainWindowTest, CloseQueryAsksAboutUnsavedChangesOnceTheDocumentChanged) 
   EXPECT_EQ(dialogs.Questions().back(), "Do you really want to quit?");
 
   // A tempo change is a change to what Save writes.
-  TypeAndLeave(w.ETempo, "100");
+  TypeAndLeave(Find<TempoBox>("ETempo"), "100");
   dialogs.Answers = {false};
   EXPECT_FALSE(w.close());
   EXPECT_EQ(dialogs.Questions().back(), kQuitUnsavedQuestion);
@@ -258,7 +266,7 @@ TEST_F(MainWindowTest, CloseQueryAsksAboutUnsavedChangesOnceTheDocumentChanged) 
   // So is a comment, in a fresh document.
   dialogs.Answers = {true};  // replace the modified document
   w.NewDocument();
-  TypeAndLeave(w.Ecom, "fill");
+  TypeAndLeave(Find<CommentBox>("Ecom"), "fill");
   dialogs.Answers = {true};
   Item("End1")->trigger();
   EXPECT_EQ(dialogs.Questions().back(), kQuitUnsavedQuestion);
@@ -268,8 +276,8 @@ TEST_F(MainWindowTest, CloseQueryAsksAboutUnsavedChangesOnceTheDocumentChanged) 
 TEST_F(MainWindowTest, CloseQueryCountsASongPartNameStillBeingTyped) {
   TFmain& w = Window();
   w.NewDocument();
-  Enter(w.cbSong);
-  QTest::keyClicks(w.cbSong, "Outro");
+  Enter(Find<QComboBox>("cbSong"));
+  QTest::keyClicks(Find<QComboBox>("cbSong"), "Outro");
   dialogs.Answers = {false};
   EXPECT_FALSE(w.close());
   EXPECT_EQ(dialogs.Questions(), std::vector<QString>{kQuitUnsavedQuestion});
@@ -277,17 +285,38 @@ TEST_F(MainWindowTest, CloseQueryCountsASongPartNameStillBeingTyped) {
   EXPECT_EQ(w.Document()->SongParts[0].Name, "Outro");
 }
 
-TEST_F(MainWindowTest, HelpOpensHelpHtmlBesideTheProgram) {
+// Help is the program's own window: it works where no web browser is installed (the desktop's URL
+// opener is never asked), from the menu and from F1.
+TEST_F(MainWindowTest, HelpShowsHelpHtmlBesideTheProgramInItsOwnWindow) {
   TFmain& w = Window();
   std::vector<QUrl> opened;
-  w.UrlOpener = [&](const QUrl& url) { opened.push_back(url); };
+  w.UrlOpener = [&](const QUrl& url) { opened.push_back(url); };  // a desktop without a browser
   const QString previous = QDir::currentPath();
   QDir::setCurrent(folder.path());  // the current folder plays no part
   Item("Help1")->trigger();
   QDir::setCurrent(previous);
-  ASSERT_EQ(opened.size(), 1u);
-  EXPECT_EQ(opened[0], QUrl::fromLocalFile(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("help.html")));
+  auto* help = w.findChild<QWidget*>("HelpWindow");
+  ASSERT_NE(help, nullptr);
+  EXPECT_TRUE(help->isVisible());
+  auto* browser = help->findChild<QTextBrowser*>("HelpBrowser");
+  ASSERT_NE(browser, nullptr);
+  EXPECT_EQ(browser->source(),
+            QUrl::fromLocalFile(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("help.html")));
+  EXPECT_TRUE(browser->toPlainText().contains("Getting started"));
+  EXPECT_TRUE(opened.empty());
   EXPECT_TRUE(dialogs.Messages().empty());
+
+  // A link to the web goes to the desktop; the window stays on the help.
+  emit browser->anchorClicked(QUrl("https://example.org/"));
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0], QUrl("https://example.org/"));
+  EXPECT_TRUE(browser->source().isLocalFile());
+
+  help->close();
+  w.activateWindow();
+  ASSERT_TRUE(WaitUntil([&] { return w.isActiveWindow(); }));
+  Press(Qt::Key_F1);
+  EXPECT_TRUE(help->isVisible()) << "F1";
 }
 
 TEST_F(MainWindowTest, CreditsShowTheAboutBoxWithLinksAndThisBuildsPlatform) {
@@ -328,18 +357,19 @@ TEST_F(MainWindowTest, TextExportAsksForAFileWithItsOwnDialog) {
   TFmain& w = Window();
   w.NewDocument();
   dialogs.SaveAnswers = {std::nullopt};
-  w.SpeedButton7->click();
+  Find<QToolButton>("SpeedButton7")->click();
   ASSERT_EQ(dialogs.Log().size(), 1u);
   EXPECT_EQ(dialogs.Log()[0].Title, "Export your drum tab to a text file");
 }
 
-TEST_F(MainWindowTest, MidiExportFillsAndShowsTheDemoWindowWithTheSongTempo) {
+TEST_F(MainWindowTest, MidiDemoFillsAndShowsTheDemoWindowWithTheSongTempo) {
   TFmain& w = Window();
   TDemo_Form demo(dialogs, &w);
   w.SetDemoForm(&demo);
+  EXPECT_FALSE(Item("MidiDemo1")->isEnabled()) << "no song yet";
   w.NewDocument();
-  TypeAndLeave(w.ETempo, "90");
-  Item("MIDIFile1")->trigger();
+  TypeAndLeave(Find<TempoBox>("ETempo"), "90");
+  Item("MidiDemo1")->trigger();
   EXPECT_TRUE(demo.isVisible());
   EXPECT_GT(demo.Container().Count(), 0);
   EXPECT_EQ(demo.Container().Beats_Per_Minute(), 90);
@@ -351,7 +381,7 @@ TEST_F(MainWindowTest, ChoosingAnotherDeviceOpensItAndTheLastEntryMeansTheMapper
   EXPECT_TRUE(w.ComboBox2Change(2));
   EXPECT_EQ(MidiDeviceIndex, -1);
   EXPECT_EQ(midi.Opened.back(), -1);
-  EXPECT_EQ(w.ComboBox2->currentIndex(), 2);
+  EXPECT_EQ(Find<QComboBox>("ComboBox2")->currentIndex(), 2);
 
   midi.OpenSucceeds = false;
   EXPECT_FALSE(w.ComboBox2Change(1));
@@ -378,16 +408,16 @@ TEST_F(MainWindowTest, CaptionsFitTheirPlaces) {
     } else {
       continue;
     }
-    if (text.isEmpty() || caption == w.LTime) continue;
+    if (text.isEmpty() || caption == Find<QLabel>("LTime")) continue;
     ++checked;
     EXPECT_LE(needed, caption->width() - 2) << text.toStdString();
     EXPECT_GE(caption->font().pointSizeF(), 5.0) << text.toStdString();
   }
   EXPECT_EQ(checked, 11);
-  EXPECT_EQ(w.chAccent->geometry(), QRect(203, 46, 70, 18));
+  EXPECT_EQ(Find<QCheckBox>("chAccent")->geometry(), QRect(203, 46, 70, 18));
   // Only captions that needed it are narrowed.
   for (QLabel* label : w.centralWidget()->findChildren<QLabel*>()) {
-    if (label == w.LTime) continue;
+    if (label == Find<QLabel>("LTime")) continue;
     if (QFontMetrics(w.font()).horizontalAdvance(label->text()) <= label->width() - 2) {
       EXPECT_EQ(label->font().pointSizeF(), w.font().pointSizeF()) << label->text().toStdString();
     }
@@ -397,8 +427,9 @@ TEST_F(MainWindowTest, CaptionsFitTheirPlaces) {
 // "MID", "TXT", "HTM": the whole text inside the 16 x 16 icon, at 1x and 2x, no ink on the edge
 // (where a clipped glyph would end).
 TEST_F(MainWindowTest, ExportButtonGlyphsFitTheirIconsAtEachPixelRatio) {
-  TFmain& w = Window();
-  for (QToolButton* button : {w.SpeedButton6, w.SpeedButton7, w.SpeedButton8}) {
+  Window();
+  for (const char* name : {"SpeedButton6", "SpeedButton7", "SpeedButton8"}) {
+    QToolButton* button = Find<QToolButton>(name);
     for (const qreal ratio : {1.0, 2.0}) {
       const QImage image = button->icon().pixmap(QSize(16, 16), ratio).toImage();
       const int side = static_cast<int>(16 * ratio);
@@ -436,4 +467,51 @@ TEST_F(MainWindowTest, SoundFontThatFailsToLoadInTheBackgroundIsShownInABox) {
   window.reset();
   EXPECT_FALSE(layer.Report);
   SetMidiDeviceLayer(&midi);
+}
+
+// On a dark desktop the drawn glyphs, the media buttons, the bar arrows and the clock must still
+// stand out: each button, painted, has ink of contrast 3 or more against the window.
+TEST_F(MainWindowTest, GlyphButtonsAndTheClockStayReadableOnADarkPalette) {
+  EXPECT_NEAR(ContrastRatio(Qt::black, Qt::white), 21.0, 0.01);
+  TFmain& w = Window();
+  QPalette dark;
+  const QColor window(0x35, 0x35, 0x35);
+  for (auto role : {QPalette::Window, QPalette::Button}) dark.setColor(role, window);
+  for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+    dark.setColor(role, QColor(0xee, 0xee, 0xee));
+  dark.setColor(QPalette::Base, QColor(0x2a, 0x2a, 0x2a));
+  w.setPalette(dark);
+  w.NewDocument();
+  Press(Qt::Key_C, Qt::ControlModifier);  // Paste enabled: no button is greyed out
+  auto strongest = [&](QWidget* widget) {
+    const QImage image = widget->grab().toImage();
+    double best = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        best = std::max(best, ContrastRatio(image.pixelColor(x, y), window));
+    return best;
+  };
+  for (const char* name : {"BCopy", "BCut", "Bpaste", "SpeedButton6", "SpeedButton7", "SpeedButton8",
+                           "SpeedButton11", "SpeedButton10", "SpeedButton9", "BPLay", "BPLaySong",
+                           "BPLayBar", "BStop", "SpeedButton30", "SpeedButton29"}) {
+    auto* button = Find<QToolButton>(name);
+    ASSERT_TRUE(button->isEnabled()) << name;
+    EXPECT_GE(strongest(button), 3.0) << name;
+  }
+  // The clock's edge stands out from the window, its digits from its own black.
+  const QImage clock = Find<QLabel>("LTime")->grab().toImage();
+  EXPECT_GE(ContrastRatio(clock.pixelColor(0, clock.height() / 2), window), 3.0);
+  double digits = 0;
+  for (int x = 2; x < clock.width() - 2; ++x)
+    digits = std::max(digits, ContrastRatio(clock.pixelColor(x, clock.height() / 2), Qt::black));
+  EXPECT_GE(digits, 3.0);
+
+  // Back on a light palette the glyphs take their own colours again: TXT is black.
+  w.setPalette(QPalette(QColor(0xef, 0xef, 0xef)));
+  const QImage txt = Find<QToolButton>("SpeedButton7")->icon().pixmap(16, 16).toImage();
+  int darkInk = 0;
+  for (int y = 0; y < txt.height(); ++y)
+    for (int x = 0; x < txt.width(); ++x)
+      darkInk += txt.pixelColor(x, y).alpha() > 128 && txt.pixelColor(x, y).lightness() < 16;
+  EXPECT_GT(darkInk, 0);
 }

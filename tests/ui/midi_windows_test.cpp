@@ -86,8 +86,9 @@ TEST_F(MidiWindows, ExportShowsBothWindowsAndTheEventRows) {
     headers << model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
   EXPECT_EQ(headers, (QStringList{"Time", "Channel", "Event", "Byte 1", "Byte 2", "Text"}));
   QHeaderView* header = list->View()->horizontalHeader();
-  const std::array widths{35, 35, 40, 42, 42, 200};
-  for (int c = 0; c < 6; ++c) EXPECT_EQ(header->sectionSize(c), widths[static_cast<size_t>(c)]);
+  const std::array widths{35, 35, 40, 42, 42, 200};  // at least; a wider heading widens its column
+  for (int c = 0; c < 6; ++c) EXPECT_GE(header->sectionSize(c), widths[static_cast<size_t>(c)]);
+  EXPECT_EQ(header->sectionSize(5), 200) << "Text";
   auto align = [&](int c) {
     return model->data(model->index(0, c), Qt::TextAlignmentRole).value<Qt::Alignment>() &
            Qt::AlignHorizontal_Mask;
@@ -205,4 +206,19 @@ TEST_F(MidiWindows, BareEventMessageGoesToABox) {
   form.reset();
   EXPECT_EQ(bare.Size(), 0);  // the form is gone: no box any more
   EXPECT_EQ(dialogs.Messages().size(), 1u);
+}
+
+// Every heading fits its column ("Channel" used to show as "annel"). Column widths are in logical
+// pixels, so what fits at 1x fits at 2x too.
+TEST_F(MidiWindows, EveryColumnHeadingFitsItsColumn) {
+  EventListWindow* list = form->EventList();
+  list->show();
+  QHeaderView* header = list->findChild<QTableView*>("Event_View")->horizontalHeader();
+  const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+  for (int c = 0; c < header->count(); ++c) {
+    const QString title = header->model()->headerData(c, Qt::Horizontal).toString();
+    EXPECT_GE(header->sectionSize(c), header->fontMetrics().horizontalAdvance(title) + margins)
+        << title.toStdString();
+  }
+  list->close();
 }

@@ -163,7 +163,7 @@ TEST_F(OptionsDialogTest, DefaultRestoresAllKeysAtOnceAndCancelGoesBackToTheKeys
   Press(Qt::Key_S);
   Press(Qt::Key_Period);  // greater pace: 1/4 to 1/2
   EXPECT_TRUE(Window().Document()->Bar(0).Rows[RowSnare].Has(0));
-  EXPECT_EQ(Window().RPace->currentIndex(), 3);
+  EXPECT_EQ(Find<QComboBox>("RPace")->currentIndex(), 3);
 }
 
 TEST_F(OptionsDialogTest, MidiPageSetsTestsAndConfirmsDevices) {
@@ -187,7 +187,7 @@ TEST_F(OptionsDialogTest, MidiPageSetsTestsAndConfirmsDevices) {
   QTest::mouseClick(d.Button3, Qt::LeftButton);
   EXPECT_FALSE(d.isVisible());
   EXPECT_EQ(MidiDeviceIndex, 1);
-  EXPECT_EQ(Window().ComboBox2->currentIndex(), 1);
+  EXPECT_EQ(Find<QComboBox>("ComboBox2")->currentIndex(), 1);
 
   // Test on another device sounds a note at 127 there; Cancel goes back to the device in use.
   Open("Midi1");
@@ -229,7 +229,7 @@ TEST_F(OptionsDialogTest, MidiPageSetsTestsAndConfirmsDevices) {
   QTest::mouseClick(d.Button4, Qt::LeftButton);
   QTest::mouseClick(d.Button3, Qt::LeftButton);
   EXPECT_FALSE(d.isVisible());
-  EXPECT_EQ(Window().ComboBox2->currentIndex(), 2);
+  EXPECT_EQ(Find<QComboBox>("ComboBox2")->currentIndex(), 2);
   window.reset();  // the window saves the options as it goes
   EXPECT_NE(ReadOptionsFile().find("@Midi Device = 4294967295\r\n"), std::string::npos);
 }
@@ -256,7 +256,7 @@ TEST_F(OptionsDialogTest, SwitchingOffRideRemovesItsRowAndRenumbersTheRowsBelow)
   EXPECT_EQ(doc.LineOfRow[RowHiHat], hiHatLine - 1);
   EXPECT_EQ(ShownInstrumentRows(doc), 7);
   EXPECT_TRUE(doc.Modified);
-  EXPECT_TRUE(w.BUndo->isEnabled());
+  EXPECT_TRUE(Find<QToolButton>("BUndo")->isEnabled());
   EXPECT_NE(w.View()->Image(), before);
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
   EXPECT_NE(ReadOptionsFile().find("\r\nTRUE\r\nTRUE\r\nFALSE\r\nTRUE\r\n"), std::string::npos);
@@ -325,7 +325,7 @@ TEST_F(OptionsDialogTest, MidiPageCanAlwaysBeLeftWhenNoDeviceOpens) {
   EXPECT_EQ(dialogs.Messages().size(), 3u) << "Cancel shows nothing more";
   EXPECT_EQ(MidiDeviceIndex, 0);
   EXPECT_FALSE(MidiOut.IsOpen);
-  EXPECT_EQ(Window().ComboBox2->currentIndex(), 0);
+  EXPECT_EQ(Find<QComboBox>("ComboBox2")->currentIndex(), 0);
 
   Open("Midi1");
   d.LDev->setCurrentRow(2);
@@ -346,7 +346,7 @@ TEST_F(OptionsDialogTest, SongInformationOkFillsTheDocumentAndCancelLeavesIt) {
   EXPECT_EQ(d.Page1->currentWidget(), d.TSong);
   EXPECT_EQ(d.ETakt->text(), "4/4");
   EXPECT_EQ(d.Ebars->text(), "12");
-  EXPECT_EQ(d.ETemp->text(), w.ETempo->RawText());
+  EXPECT_EQ(d.ETemp->text(), Find<TempoBox>("ETempo")->RawText());
 
   // Cancel: nothing changes.
   Type(d.EArtist, "Somebody");
@@ -369,7 +369,7 @@ TEST_F(OptionsDialogTest, SongInformationOkFillsTheDocumentAndCancelLeavesIt) {
   EXPECT_EQ(doc.Drummer, " Zo\xEB");
   EXPECT_EQ(doc.TabAuthor, "Tab Writer");
   EXPECT_TRUE(doc.Modified);
-  EXPECT_TRUE(w.BUndo->isEnabled());
+  EXPECT_TRUE(Find<QToolButton>("BUndo")->isEnabled());
   EXPECT_EQ(DefaultTabAuthor, "Tab Writer");
   DefaultTabAuthor.clear();
 

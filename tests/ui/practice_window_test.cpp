@@ -80,19 +80,19 @@ TEST_F(PracticeWindowTest, TheSongTempoSetsThePlaybackTempoWhichAloneChangesOnly
   TFmain& w = Ready();
   auto* speed = Find<QLabel>("LSpeed");
   EXPECT_EQ(speed->text(), "Heard: 120 bpm, 100 %");
-  TypeAndLeave(w.ETempo, "90");
-  EXPECT_EQ(w.ESped->value(), 90);
+  TypeAndLeave(Find<TempoBox>("ETempo"), "90");
+  EXPECT_EQ(Find<TempoBox>("ESped")->value(), 90);
   EXPECT_EQ(w.Document()->Tempo, 90);
-  w.BPLay->click();
-  TypeAndLeave(w.ESped, "45");
+  Find<QToolButton>("BPLay")->click();
+  TypeAndLeave(Find<TempoBox>("ESped"), "45");
   EXPECT_EQ(w.Metronom().Tempo(), 45);
   EXPECT_EQ(w.Document()->Tempo, 90) << "the song keeps its tempo";
   EXPECT_EQ(speed->text(), "Heard: 45 bpm, 50 %");
   dialogs.Answers.push_back(true);  // the changed song tempo is not kept
   Item("New1")->trigger();
-  TypeAndLeave(w.ETempo, "97");
+  TypeAndLeave(Find<TempoBox>("ETempo"), "97");
   EXPECT_EQ(speed->text(), "Heard: 97 bpm, 100 %") << "both boxes follow the song";
-  w.BStop->click();
+  Find<QToolButton>("BStop")->click();
 }
 
 TEST_F(PracticeWindowTest, ShiftClickSelectsBarsToLoopAndLoopPartLoopsThePartAtTheCursor) {
@@ -113,7 +113,7 @@ TEST_F(PracticeWindowTest, ShiftClickSelectsBarsToLoopAndLoopPartLoopsThePartAtT
   Play(32);
   EXPECT_EQ(Bar(), 1) << "after bars 2 and 3, round to bar 2";
   EXPECT_EQ(w.Cursor()->Column - w.Document()->Current().StartCol, 0);
-  w.BStop->click();
+  Find<QToolButton>("BStop")->click();
 
   // A part: bars 3..4 (index 2 and 3) named "Chorus"; the cursor in it loops those two bars.
   w.Document()->SongParts = {TSongPart{2, "Chorus"}, TSongPart{4, "Outro"}};
@@ -128,7 +128,7 @@ TEST_F(PracticeWindowTest, ShiftClickSelectsBarsToLoopAndLoopPartLoopsThePartAtT
   Play(31);
   EXPECT_EQ(Bar(), 3);
   EXPECT_EQ(w.Cursor()->Column - w.Document()->Current().StartCol, 15);
-  w.BStop->click();
+  Find<QToolButton>("BStop")->click();
 }
 
 TEST_F(PracticeWindowTest, PracticeSettingsAreKeptInSettingsIniNotInTheOptionsFile) {
@@ -151,7 +151,7 @@ TEST_F(PracticeWindowTest, PracticeSettingsAreKeptInSettingsIniNotInTheOptionsFi
   EXPECT_EQ(w.Cursor()->Column, 0);
   Play(9);
   EXPECT_EQ(w.Cursor()->Column, 1);
-  w.BStop->click();
+  Find<QToolButton>("BStop")->click();
 }
 
 }  // namespace

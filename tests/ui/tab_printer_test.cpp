@@ -218,11 +218,11 @@ TEST_F(MainWindowTest, PdfExportWritesTheFileAndAFailedWriteKeepsTheOldOne) {
   TFmain& w = Window();
   dialogs.OpenAnswers = {WriteTabFile("song.gvlm", ThreePageSong())};
   w.OpenDocument();
-  TypeAndLeave(w.ETempo, "90");
+  TypeAndLeave(Find<TempoBox>("ETempo"), "90");
 
   const QString path = PathIn("song.pdf");
   dialogs.SaveAnswers = {path};
-  w.PDFFile1->trigger();
+  Find<QAction>("PDFFile1")->trigger();
   EXPECT_EQ(dialogs.Log().back().What, ScriptedDialogService::Shown::Kind::SaveFile);
   EXPECT_EQ(dialogs.Log().back().Title, "Export your drum tab to a PDF file");
   EXPECT_EQ(dialogs.Log().back().Request.DefaultSuffix, "pdf");
@@ -237,7 +237,7 @@ TEST_F(MainWindowTest, PdfExportWritesTheFileAndAFailedWriteKeepsTheOldOne) {
   // A disk that fills up: a message, and the old file stays as it was.
   gFailWritesAfterBytes = 100;
   dialogs.SaveAnswers = {path};
-  w.PDFFile1->trigger();
+  Find<QAction>("PDFFile1")->trigger();
   gFailWritesAfterBytes = -1;
   ASSERT_EQ(dialogs.Messages().size(), 1u);
   EXPECT_TRUE(dialogs.Messages()[0].contains(path));
@@ -247,17 +247,17 @@ TEST_F(MainWindowTest, PdfExportWritesTheFileAndAFailedWriteKeepsTheOldOne) {
   // Cancelled: nothing written, nothing said.
   QFile::remove(path);
   dialogs.SaveAnswers = {std::nullopt};
-  w.PDFFile1->trigger();
+  Find<QAction>("PDFFile1")->trigger();
   EXPECT_FALSE(QFile::exists(path));
   EXPECT_TRUE(dialogs.Drained());
 }
 
 TEST_F(MainWindowTest, PrintGoesThroughThePrintDialogAndPrintsEveryPage) {
   TFmain& w = Window();
-  EXPECT_FALSE(w.Print1->isEnabled()) << "nothing to print before a document";
+  EXPECT_FALSE(Find<QAction>("Print1")->isEnabled()) << "nothing to print before a document";
   dialogs.OpenAnswers = {WriteTabFile("song.gvlm", ThreePageSong())};
   w.OpenDocument();
-  ASSERT_TRUE(w.Print1->isEnabled());
+  ASSERT_TRUE(Find<QAction>("Print1")->isEnabled());
 
   // Ctrl+P: the dialog is the service's; the scripted one sends the pages to a PDF file.
   const QString printed = PathIn("printed.pdf");
@@ -277,7 +277,7 @@ TEST_F(MainWindowTest, PrintGoesThroughThePrintDialogAndPrintsEveryPage) {
   // Cancel prints nothing.
   QFile::remove(printed);
   dialogs.PrintAnswers = {std::nullopt};
-  w.Print1->trigger();
+  Find<QAction>("Print1")->trigger();
   EXPECT_EQ(dialogs.Count(ScriptedDialogService::Shown::Kind::Print), 2);
   EXPECT_FALSE(QFile::exists(printed));
   EXPECT_TRUE(dialogs.Messages().empty());
