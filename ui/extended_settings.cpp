@@ -77,5 +77,6 @@ void ExtendedSettings::Set(const BoolSetting& setting, bool value) {
 
 bool ExtendedSettings::Sync() {
   settings_.sync();
-  return settings_.status() == QSettings::NoError;
+  // A format error is the damage read from the file, which the write has just replaced.
+  return settings_.status() != QSettings::AccessError;
 }
