@@ -17,6 +17,7 @@
 #include "ui/main_window_widgets.h"
 #include "ui/note_off_timer.h"
 #include "ui/tab_view.h"
+#include "ui/view_area.h"
 
 namespace {
 
@@ -84,7 +85,9 @@ void TFmain::FormKeyDown(const QKeyEvent& key) {
   const KeyCommand cmd = DecodeKey(VirtualKeyOf(key), ModifiersOf(key), chAccent->isChecked(),
                                    KeyMap, doc_->Kit);
   switch (cmd.Action) {
-    case KeyAction::None: PlaybackKey(key); break;
+    case KeyAction::None:
+      if (!ZoomKey(i1, key)) PlaybackKey(key);
+      break;
     case KeyAction::Note: SetNote(cmd.Row, cmd.Variant, cmd.Accent); break;
     case KeyAction::GreaterPace: PaceKey(true); break;
     case KeyAction::SmallerPace: PaceKey(false); break;
@@ -157,7 +160,7 @@ void TFmain::i1MouseDown(Qt::MouseButton, QPoint pos) {
   DrawCurrentComment();
   TCursor placed = *cursor_;
   const uint16_t anchor = doc_->CurrentBar;
-  if (!PlaceCursorAt(*doc_, placed, pos.x(), pos.y())) return;
+  if (!PlaceCursorAt(*doc_, placed, pos.x(), pos.y(), i1->ViewGrid())) return;
   ToggleCursorBox();  // hidden at the old place; RefreshBarControls shows it at the new one
   *cursor_ = placed;
   RefreshBarControls();
