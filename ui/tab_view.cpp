@@ -116,12 +116,15 @@ void TabView::HLine(QPainter& painter, int y, int x0, int x1) const {
 }
 
 void TabView::UpdateArea(const QRect& r) {
-  if (Exact()) {
+  if (Exact() && offset_.isNull()) {
     update(r);
     return;
   }
-  const double z = zoomPercent_ / 100.0;
-  update(QRectF(r.x() * z, r.y() * z, r.width() * z, r.height() * z)
+  // Bitmap pixels less the part scrolled off, in the widget's coordinates.
+  const double s = Scale();
+  const double k = pixelRatio_;
+  update(QRectF((r.x() * s - offset_.x()) / k, (r.y() * s - offset_.y()) / k, r.width() * s / k,
+                r.height() * s / k)
              .toAlignedRect()
              .adjusted(-1, -1, 1, 1));
 }
@@ -134,20 +137,44 @@ const QFont& TabView::FontFor(const QFont& exact) {
   return smoothLabelFont_;
 }
 
-view::Grid TabView::GridFor(int shownRows) const {
+QSize TabView::ContentSize() const {
+  // Never less than the first size: zoomed in, the view shows the part around the cursor.
   const double z = zoomPercent_ / 100.0;
-  return view::GridOf(static_cast<int>(width() / z), static_cast<int>(height() / z), shownRows);
+  return QSize(std::max(static_cast<int>(width() / z), view::kWidth),
+               std::max(static_cast<int>(height() / z), view::kHeight));
+}
+
+QSize TabView::BitmapSize() const {
+  const QSize content = ContentSize();
+  return QSize(static_cast<int>(std::ceil(content.width() * Scale())),
+               static_cast<int>(std::ceil(content.height() * Scale())));
+}
+
+view::Grid TabView::GridFor(int shownRows) const {
+  const QSize content = ContentSize();
+  return view::GridOf(content.width(), content.height(), shownRows);
+}
+
+QRect TabView::VisibleArea() const {
+  const double s = Scale();
+  return QRect(static_cast<int>(offset_.x() / s), static_cast<int>(offset_.y() / s),
+               static_cast<int>(width() * pixelRatio_ / s), static_cast<int>(height() * pixelRatio_ / s));
+}
+
+void TabView::ClampOffset() {
+  const int maxX = std::max(image_.width() - static_cast<int>(std::ceil(width() * pixelRatio_)), 0);
+  const int maxY = std::max(image_.height() - static_cast<int>(std::ceil(height() * pixelRatio_)), 0);
+  offset_ = QPoint(std::clamp(offset_.x(), 0, maxX), std::clamp(offset_.y(), 0, maxY));
 }
 
 void TabView::ResetBitmap() {
-  const QSize size(static_cast<int>(std::ceil(width() * pixelRatio_)),
-                   static_cast<int>(std::ceil(height() * pixelRatio_)));
-  QImage image(size.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+  QImage image(BitmapSize().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
   // At 96 dpi a point size gives the same pixel size on every screen, matching the geometry.
   image.setDotsPerMeterX(kDotsPerMeter96Dpi);
   image.setDotsPerMeterY(kDotsPerMeter96Dpi);
   image.fill(Qt::white);
   image_ = std::move(image);
+  ClampOffset();
 }
 
 void TabView::SetZoomPercent(int percent) {
@@ -206,9 +233,7 @@ bool TabView::event(QEvent* event) {
 
 void TabView::RepaintView(Osnova& doc, uint16_t first) {
   // A widget resized while hidden gets its resize event only when shown.
-  if (image_.size() != QSize(static_cast<int>(std::ceil(width() * pixelRatio_)),
-                             static_cast<int>(std::ceil(height() * pixelRatio_))))
-    ResetBitmap();
+  if (image_.size() != BitmapSize()) ResetBitmap();
   image_.fill(Qt::white);
   shownRows_ = ShownInstrumentRows(doc);
   grid_ = GridFor(shownRows_);
@@ -353,6 +378,22 @@ void TabView::ToggleCursorBox(const Osnova& doc, const TCursor& cursor) {
     for (int x = left; x < right + t; ++x)
       if (edgeRow || x < left + t || x >= right) invert(x, y);
   }
+  // Zoomed in, the part shown follows the cursor.
+  const QRect shown(offset_, QSize(static_cast<int>(width() * pixelRatio_),
+                                   static_cast<int>(height() * pixelRatio_)));
+  const QRect boxPixels(QPoint(left, top), QPoint(right + t - 1, bottom + t - 1));
+  if (!shown.contains(boxPixels)) {
+    const int margin = Device(view::kColumnWidth * 4);
+    QPoint next = offset_;
+    if (boxPixels.left() < shown.left()) next.setX(boxPixels.left() - margin);
+    if (boxPixels.right() > shown.right()) next.setX(boxPixels.right() + margin - shown.width() + 1);
+    if (boxPixels.top() < shown.top()) next.setY(Device(H * cursor.Line));
+    if (boxPixels.bottom() > shown.bottom()) next.setY(boxPixels.bottom() + margin - shown.height() + 1);
+    offset_ = next;
+    ClampOffset();
+    update();
+    return;
+  }
   UpdateArea(box);
 }
 
@@ -407,21 +448,22 @@ void TabView::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   const QRect r = event->rect();
   if (pixelRatio_ == 1.0) {
-    painter.drawImage(r, image_, r);
+    painter.drawImage(r, image_, r.translated(offset_));
     return;
   }
   // The bitmap has the screen's pixels: one to one, never resampled.
   const double k = pixelRatio_;
-  painter.drawImage(QRectF(r), image_, QRectF(r.x() * k, r.y() * k, r.width() * k, r.height() * k));
+  painter.drawImage(QRectF(r), image_,
+                    QRectF(r.x() * k + offset_.x(), r.y() * k + offset_.y(), r.width() * k, r.height() * k));
 }
 
 void TabView::mousePressEvent(QMouseEvent* event) {
   event->accept();
   lastModifiers_ = event->modifiers();
-  const double z = zoomPercent_ / 100.0;
-  const QPointF pos = event->position();
-  emit MouseDown(event->button(), QPoint(static_cast<int>(std::floor(pos.x() / z)),
-                                         static_cast<int>(std::floor(pos.y() / z))));
+  const double s = Scale();
+  const QPointF pos = event->position() * pixelRatio_ + QPointF(offset_);
+  emit MouseDown(event->button(), QPoint(static_cast<int>(std::floor(pos.x() / s)),
+                                         static_cast<int>(std::floor(pos.y() / s))));
 }
 
 void TabView::PaintBar(QPainter& painter, Osnova& doc, TBar& bar, int slot, int line) {

@@ -35,6 +35,10 @@ class TabView : public QWidget, public TabViewSink {
   // One step of the zoom ladder up (steps > 0) or down; 0 back to 100 %.
   void ZoomBy(int steps);
 
+  // The part of the view on screen, in view coordinates: all of it unless zoomed in so far that
+  // the first size's two lines of 64 columns do not fit; then the part around the cursor.
+  QRect VisibleArea() const;
+
   // The columns and lines of the last full repaint's layout.
   view::Grid ViewGrid() const override { return grid_; }
 
@@ -99,6 +103,9 @@ class TabView : public QWidget, public TabViewSink {
   // A new bitmap for the widget's size and screen; the grid for the last kit shown.
   void ResetBitmap();
   view::Grid GridFor(int shownRows) const;
+  QSize ContentSize() const;  // view pixels laid out
+  QSize BitmapSize() const;
+  void ClampOffset();
   void PaintPartNames(QPainter& painter, const Osnova& doc, int linesUsed);
   const QFont& FontFor(const QFont& exact);
   void PaintBar(QPainter& painter, Osnova& doc, TBar& bar, int slot, int line);
@@ -123,4 +130,5 @@ class TabView : public QWidget, public TabViewSink {
   double pixelRatio_ = 1.0;
   int shownRows_ = 8;  // the kit of the last repaint: the line height the grid depends on
   view::Grid grid_;
+  QPoint offset_;  // bitmap pixels scrolled off to the left and top
 };

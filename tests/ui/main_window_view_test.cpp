@@ -95,6 +95,24 @@ TEST_F(MainWindowViewTest, CtrlKeysAndCtrlWheelZoomAndTheKeypadStillInsertsBars)
   Press(Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
   EXPECT_EQ(w.Document()->BarCount, bars + 1) << "Ctrl+keypad plus inserts a bar";
   EXPECT_EQ(view->ZoomPercent(), 110);
+  // At 300 % two lines of 64 columns do not fit the window: the part shown follows the cursor.
+  for (int i = 0; i < 10; ++i) Press(Qt::Key_Plus, Qt::ControlModifier);
+  ASSERT_EQ(view->ZoomPercent(), 300);
+  for (int i = 0; i < 7; ++i) {
+    Press(Qt::Key_Right, Qt::ControlModifier);
+    const TCursor c = *w.Cursor();
+    const QRect box(QPoint(81 + 11 * c.Column, 180 * c.Line + 40), QPoint(91 + 11 * c.Column, 180 * c.Line + 165));
+    ASSERT_TRUE(view->VisibleArea().contains(box)) << i;
+  }
+  EXPECT_GT(view->VisibleArea().left(), 0);
+  // A click lands on what is under the pointer: the middle of a column left of the cursor's.
+  const QRect area = view->VisibleArea();
+  const TCursor before = *w.Cursor();
+  const int column = (area.left() - 81) / 11 + 2;
+  ASSERT_LT(column, before.Column);
+  QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier,
+                    QPoint((81 + 11 * column + 5 - area.left()) * 3, (180 * before.Line + 55 - area.top()) * 3));
+  EXPECT_EQ(w.Cursor()->Column, column);
 }
 
 TEST_F(MainWindowViewTest, ATypedPartNameAppearsAboveItsBarAtOnce) {
