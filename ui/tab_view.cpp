@@ -387,8 +387,9 @@ void TabView::ToggleCursorBox(const Osnova& doc, const TCursor& cursor) {
     QPoint next = offset_;
     if (boxPixels.left() < shown.left()) next.setX(boxPixels.left() - margin);
     if (boxPixels.right() > shown.right()) next.setX(boxPixels.right() + margin - shown.width() + 1);
-    if (boxPixels.top() < shown.top()) next.setY(Device(H * cursor.Line));
     if (boxPixels.bottom() > shown.bottom()) next.setY(boxPixels.bottom() + margin - shown.height() + 1);
+    // A box taller than the view shows its top, with the line's counts and comment above it.
+    if (boxPixels.top() < next.y()) next.setY(Device(H * cursor.Line));
     offset_ = next;
     ClampOffset();
     update();
