@@ -67,7 +67,7 @@ bool TFmain::eventFilter(QObject* watched, QEvent* event) {
       if (watched == i1) {
         auto* wheel = static_cast<QWheelEvent*>(event);
         if (wheel->modifiers() & Qt::ControlModifier) {  // Ctrl+wheel zooms
-          if (const int dy = wheel->angleDelta().y()) ZoomView(i1, dy > 0 ? 1 : -1);
+          ZoomWheel(i1, wheel->angleDelta().y());
           return true;
         }
         if (ScrollBar1->isEnabled()) QCoreApplication::sendEvent(ScrollBar1, event);

@@ -80,6 +80,16 @@ bool ZoomKey(TabView* view, const QKeyEvent& key) {
   }
 }
 
+void ZoomWheel(TabView* view, int angleDeltaY) {
+  constexpr int kNotch = 120;
+  const char* rest = "zoomWheelRest";
+  int delta = view->property(rest).toInt() + angleDeltaY;
+  const int steps = delta / kNotch;
+  delta -= steps * kNotch;
+  view->setProperty(rest, delta);
+  if (steps != 0) ZoomView(view, steps);
+}
+
 void ZoomView(TabView* view, int steps) {
   view->ZoomBy(steps);
   ExtendedSettings settings;

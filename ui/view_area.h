@@ -36,6 +36,8 @@ void SaveWindowSize(const QWidget* window);
 // Zoom keys: Ctrl+plus (or Ctrl+=), Ctrl+minus and Ctrl+0 off the keypad. True when `key` was one
 // and the view was zoomed.
 bool ZoomKey(TabView* view, const QKeyEvent& key);
+// Ctrl+wheel: a step per notch (120 eighths of a degree); a touchpad's small deltas add up to one.
+void ZoomWheel(TabView* view, int angleDeltaY);
 // A zoom step up (> 0) or down, or back to 100 % (0), kept in settings.ini.
 void ZoomView(TabView* view, int steps);
 void RestoreZoom(TabView* view);

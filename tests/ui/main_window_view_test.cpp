@@ -89,6 +89,16 @@ TEST_F(MainWindowViewTest, CtrlKeysAndCtrlWheelZoomAndTheKeypadStillInsertsBars)
                  Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
   QApplication::sendEvent(view, &up);
   EXPECT_EQ(view->ZoomPercent(), 110);
+  // A touchpad's small steps zoom once they add up to a notch.
+  QWheelEvent small(QPointF(100, 100), view->mapToGlobal(QPointF(100, 100)), QPoint(), QPoint(0, -40),
+                    Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(view, &small);
+  QApplication::sendEvent(view, &small);
+  EXPECT_EQ(view->ZoomPercent(), 110);
+  QApplication::sendEvent(view, &small);
+  EXPECT_EQ(view->ZoomPercent(), 100);
+  QApplication::sendEvent(view, &up);
+  EXPECT_EQ(view->ZoomPercent(), 110);
   EXPECT_EQ(w.Document()->CurrentBar, 0) << "Ctrl+wheel does not scroll";
 
   const int bars = w.Document()->BarCount;
