@@ -49,7 +49,7 @@ void ClampInto(TCursor& cursor, const TBar& bar, int column) {
 bool AdvanceBar(Osnova& doc, TabViewSink& view) {
   bool repainted = false;
   if (doc.CurrentBar >= doc.LastVisibleBar) {
-    view.RepaintView(doc, ScrollTarget(doc, true));
+    view.RepaintView(doc, ScrollTarget(doc, true, view.ViewGrid()));
     repainted = true;
   }
   ++doc.CurrentBar;
@@ -102,8 +102,11 @@ CursorMove MoveBar(Osnova& doc, TCursor& cursor, TabViewSink& view, bool forward
 
 CursorMove MoveBars(Osnova& doc, TCursor& cursor, TabViewSink& view, int count) {
   struct LayOutOnly : TabViewSink {
-    void RepaintView(Osnova& d, uint16_t first) override { LayOutView(d, first); }
+    view::Grid grid;
+    void RepaintView(Osnova& d, uint16_t first) override { LayOutView(d, first, grid); }
+    view::Grid ViewGrid() const override { return grid; }
   } layout;
+  layout.grid = view.ViewGrid();
   CursorMove m;
   const bool forward = count > 0;
   for (int i = 0; i < std::abs(count); ++i) {
@@ -208,7 +211,7 @@ CursorMove PreviousLineOfBars(Osnova& doc, TCursor& cursor, TabViewSink& view) {
   return Then(CursorMove{false, repainted}, MoveBars(doc, cursor, view, -count));
 }
 
-uint16_t ScrollTarget(const Osnova& doc, bool down) {
+uint16_t ScrollTarget(const Osnova& doc, bool down, const view::Grid& grid) {
   const int first = doc.FirstVisibleBar;
   if (!down) return static_cast<uint16_t>(first > 0 ? first - 1 : 0);
 
@@ -217,25 +220,26 @@ uint16_t ScrollTarget(const Osnova& doc, bool down) {
   if (next > lastBar) return static_cast<uint16_t>(first);
   const int last = std::min<int>(doc.LastVisibleBar, lastBar);
 
-  // The first bar of the second view line, or the first bar when there is none.
+  // The first bar of the last view line, or the first bar when there is none.
   int s = first;
   for (int b = first; b <= last; ++b) {
     const TBar& bar = doc.Bar(b);
-    if (bar.SlotInLine == 0 && bar.ViewLine == 1) {
+    if (bar.SlotInLine == 0 && bar.ViewLine == grid.Lines - 1 && bar.ViewLine > 0) {
       s = b;
       break;
     }
   }
   // Room the second line must give up so that the next bar fits behind the last visible one.
   const int need = doc.Bar(next).Length;
-  const int freeOnSecond = 63 - doc.Bar(last).EndCol;
+  const int lastColumn = grid.Columns - 1;
+  const int freeOnSecond = lastColumn - doc.Bar(last).EndCol;
   int a = 0;
   for (int b = s;; ++b) {
     a += doc.Bar(b).Length;
     if (need <= freeOnSecond + a || b == lastBar) break;
   }
   // Bars dropped off the first line until the second line's bars fit there.
-  const int freeOnFirst = s > first ? 63 - doc.Bar(s - 1).EndCol : 0;
+  const int freeOnFirst = s > first ? lastColumn - doc.Bar(s - 1).EndCol : 0;
   int k = first;
   for (int sum = 0;; ++k) {
     sum += doc.Bar(k).Length;
@@ -278,9 +282,9 @@ bool JumpToBar(Osnova& doc, TCursor& cursor, TabViewSink& view, int bar) {
   return true;
 }
 
-bool PlaceCursorAt(Osnova& doc, TCursor& cursor, int x, int y) {
-  const ViewHit hit = FindXY(doc, x, y);
-  if (hit.Column == 64 || hit.Line == 2) return false;
+bool PlaceCursorAt(Osnova& doc, TCursor& cursor, int x, int y, const view::Grid& grid) {
+  const ViewHit hit = FindXY(doc, x, y, grid);
+  if (hit.Column >= grid.Columns || hit.Line >= grid.Lines) return false;
   const int last = std::min<int>(doc.LastVisibleBar, LastBar(doc));
   for (int b = doc.FirstVisibleBar; b <= last; ++b) {
     const TBar& bar = doc.Bar(b);

@@ -47,7 +47,8 @@ CursorMove PreviousLineOfBars(Osnova& doc, TCursor& cursor, TabViewSink& view);
 
 // The bar that becomes FirstVisibleBar when the view scrolls one step (down = towards later bars).
 // Down makes room for bar CurrentBar + 1 by dropping whole bars off the first view line.
-uint16_t ScrollTarget(const Osnova& doc, bool down);
+// `grid` is the one the view was last laid out on.
+uint16_t ScrollTarget(const Osnova& doc, bool down, const view::Grid& grid = {});
 
 // The view as bar commands leave it: repaint from FirstVisibleBar (clamped to the bars there are),
 // scroll until the current bar is visible, and keep the cursor inside the current bar.
@@ -64,4 +65,4 @@ bool JumpToBar(Osnova& doc, TCursor& cursor, TabViewSink& view, int bar);
 
 // A mouse press on the view at (x, y): the first visible bar under the hit column and line becomes
 // current and the cursor goes there. False, changing nothing, for a press outside the bars.
-bool PlaceCursorAt(Osnova& doc, TCursor& cursor, int x, int y);
+bool PlaceCursorAt(Osnova& doc, TCursor& cursor, int x, int y, const view::Grid& grid = {});

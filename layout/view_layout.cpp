@@ -1,5 +1,7 @@
 #include "layout/view_layout.h"
 
+#include <algorithm>
+
 void LayOutBar(Osnova& doc, TBar& bar, int slot, int line) {
   bar.ViewLine = static_cast<uint8_t>(line);
   bar.SlotInLine = static_cast<uint8_t>(slot);
@@ -10,19 +12,37 @@ void LayOutBar(Osnova& doc, TBar& bar, int slot, int line) {
   bar.EndCol = static_cast<uint8_t>(bar.StartCol + bar.Length - 1);
 }
 
-int LayOutView(Osnova& doc, uint16_t first) {
+namespace view {
+
+Grid GridOf(int width, int height, int n) {
+  Grid grid;
+  if (width > kWidth) grid.Columns = std::min(kColumns + (width - kWidth) / kColumnWidth, kMaxColumns);
+  const int H = LineHeight(n);
+  if (height >= kHeight) {
+    grid.Lines = std::min(kLines + (height - kHeight) / H, kMaxLines);
+  } else {
+    grid.Lines = 1;
+    while (grid.Lines < kLines && BarLineBottom(H, grid.Lines, n) < height) ++grid.Lines;
+  }
+  return grid;
+}
+
+}  // namespace view
+
+int LayOutView(Osnova& doc, uint16_t first, const view::Grid& grid) {
   int b = first;
   int slot = 0;
   int line = 0;
   int linesUsed = 1;
-  while (b < doc.BarCount && line < 2) {
+  while (b < doc.BarCount && line < grid.Lines) {
     LayOutBar(doc, doc.Bar(b), slot, line);
     ++b;
     ++slot;
-    if (b < doc.BarCount && !view::FitsAfter(doc.Bar(b - 1).EndCol, doc.Bar(b).Length)) {
+    if (b < doc.BarCount &&
+        !view::FitsAfter(doc.Bar(b - 1).EndCol, doc.Bar(b).Length, grid.Columns)) {
       ++line;
       slot = 0;
-      if (line < 2) linesUsed = 2;
+      if (line < grid.Lines) linesUsed = line + 1;
     }
   }
   doc.LastVisibleBar = static_cast<uint16_t>(b - 1);
@@ -30,15 +50,18 @@ int LayOutView(Osnova& doc, uint16_t first) {
   return linesUsed;
 }
 
-ViewHit FindXY(const Osnova& doc, int x, int y) {
+ViewHit FindXY(const Osnova& doc, int x, int y, const view::Grid& grid) {
   const int n = ShownInstrumentRows(doc);
   const int H = view::LineHeight(n);
-  ViewHit hit{64, 2};
-  if (y >= 50 && y <= 15 * (n - 1) + 60)
+  ViewHit hit{grid.Columns, grid.Lines};
+  // The first line's band starts at its top staff line, the others' at their bar lines' top.
+  if (y >= 50 && y <= 15 * (n - 1) + 60) {
     hit.Line = 0;
-  else if (y >= H + 40 && y <= H + 15 * (n - 1) + 60)
-    hit.Line = 1;
-  for (int j = 0; j < view::kColumns; ++j) {
+  } else {
+    for (int line = 1; line < grid.Lines; ++line)
+      if (y >= H * line + 40 && y <= H * line + 15 * (n - 1) + 60) hit.Line = line;
+  }
+  for (int j = 0; j < grid.Columns; ++j) {
     if (x >= 81 + 11 * j && x < 92 + 11 * j) {
       hit.Column = j;
       break;

@@ -1,5 +1,6 @@
 // Where the tab view puts things: the bar layout of a full repaint and the pixel geometry of the
-// 798 x 369 view bitmap. Qt-free, so the layout and the cursor moves are tested without a display.
+// view (798 x 369 pixels and two lines of 64 columns at the window's first size; a larger window
+// gets more columns and lines, see Grid). Qt-free, so the layout and the cursor moves are tested without a display.
 #pragma once
 
 #include <cstdint>
@@ -7,8 +8,8 @@
 #include "model/tab_document.h"
 
 struct TCursor {
-  uint8_t Column = 0;  // character column 0..63 in the cursor's view line
-  uint8_t Line = 0;    // view line 0 or 1
+  uint8_t Column = 0;  // character column in the cursor's view line (0..63 at the first size)
+  uint8_t Line = 0;    // view line (0 or 1 at the first size)
   uint8_t Pace = 4;    // step of StepRight/StepLeft in sixteenths, 1..16
 };
 
@@ -17,6 +18,24 @@ namespace view {
 constexpr int kWidth = 798;
 constexpr int kHeight = 369;
 constexpr int kColumns = 64;
+constexpr int kLines = 2;
+// The bars' column and line fields are bytes; a huge window stops adding columns and lines here.
+constexpr int kMaxColumns = 240;
+constexpr int kMaxLines = 60;
+constexpr int kColumnWidth = 11;
+
+// Columns per view line and view lines. A line never has fewer than 64 columns, so every bar fits.
+struct Grid {
+  int Columns = kColumns;
+  int Lines = kLines;
+  bool operator==(const Grid&) const = default;
+};
+
+// The grid of a view `width` x `height` pixels (before zoom) showing n instrument rows: the first
+// window size gives 64 columns and two lines whatever the kit; each further 11 pixels of width add
+// a column and each further line height a line. A view lower than the first size shows the lines
+// whose bar lines fit, at least one.
+Grid GridOf(int width, int height, int n);
 
 // Height of one view line: H = 10 n + 100 with n the shown instrument rows.
 inline int LineHeight(int n) { return 10 * n + 100; }
@@ -33,7 +52,9 @@ inline int LabelY(int H, int line, int k) { return H * line + 45 + 15 * (k - 1);
 inline int CursorLeft(int column) { return 81 + 11 * column; }
 inline int CursorRight(int column) { return 91 + 11 * column; }
 // A bar of `length` positions fits after a bar ending at column `endCol` on the same line.
-inline bool FitsAfter(int endCol, int length) { return endCol + length <= kColumns - 1; }
+inline bool FitsAfter(int endCol, int length, int columns = kColumns) {
+  return endCol + length <= columns - 1;
+}
 
 }  // namespace view
 
@@ -42,16 +63,16 @@ inline bool FitsAfter(int endCol, int length) { return endCol + length <= kColum
 void LayOutBar(Osnova& doc, TBar& bar, int slot, int line);
 
 // The layout of a full repaint from bar `first`: fills the layout fields of every bar that fits
-// on the two view lines and sets FirstVisibleBar/LastVisibleBar. Returns the view lines used (1 or 2).
-int LayOutView(Osnova& doc, uint16_t first);
+// on the grid's view lines and sets FirstVisibleBar/LastVisibleBar. Returns the view lines used.
+int LayOutView(Osnova& doc, uint16_t first, const view::Grid& grid = {});
 
 struct ViewHit {
-  int Column;  // 0..63, or 64 for none
-  int Line;    // 0 or 1, or 2 for none
+  int Column;  // 0..Columns - 1, or Columns for none
+  int Line;    // 0..Lines - 1, or Lines for none
 };
 
 // Mouse hit-test in view coordinates.
-ViewHit FindXY(const Osnova& doc, int x, int y);
+ViewHit FindXY(const Osnova& doc, int x, int y, const view::Grid& grid = {});
 
 // The repaint the cursor moves and bar commands ask for. The window implements it by laying out
 // and painting; tests implement it with LayOutView alone.
@@ -59,4 +80,6 @@ class TabViewSink {
  public:
   virtual ~TabViewSink() = default;
   virtual void RepaintView(Osnova& doc, uint16_t first) = 0;
+  // The grid RepaintView lays the bars out on.
+  virtual view::Grid ViewGrid() const { return {}; }
 };

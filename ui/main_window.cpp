@@ -18,6 +18,7 @@
 #include <QScrollBar>
 #include <QToolButton>
 #include <QUrl>
+#include <algorithm>
 
 #include "common/xdg_folders.h"
 #include "midi/midi_output.h"
@@ -39,6 +40,7 @@
 #include "ui/options_messages.h"
 #include "ui/recovery.h"
 #include "ui/tab_view.h"
+#include "ui/view_area.h"
 
 namespace {
 
@@ -67,15 +69,19 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
 
   auto* client = new QWidget(this);
   client->setObjectName("ClientArea");
-  client->setFixedSize(800, 512);
+  client->setMinimumSize(800, 512);
   setCentralWidget(client);
   BuildControls(client);
   BuildMenus();
+  new GrowingViewArea(client, i1, ScrollBar1, Panel7);
 
-  // Single fixed border: close, system menu and minimise, no maximise.
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-  setFixedSize(800, 512 + menuBar()->sizeHint().height());
+  // The first size is the smallest; the tab view takes what the window grows by.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+  setMinimumSize(800, 512 + menuBar()->sizeHint().height());
+  resize(minimumSize());
+  RestoreWindowSize(this);
+  RestoreZoom(i1);
 
   // Commands. Each is one action: the tool buttons show theirs (BuildMenus), the context menu's
   // items keep their own names and texts and run the same handlers.
@@ -112,6 +118,16 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
   connect(i1, &TabView::MouseDown, this, [this](Qt::MouseButton button, QPoint pos) {
     i1MouseDown(button, pos);
     i1Click();
+  });
+  connect(i1, &TabView::GridChanged, this, [this] {
+    // Bars move to other columns and lines; the cursor keeps its place in its bar.
+    if (!DocumentShown() || !cursor_) return;
+    const int offset = cursor_->Column - doc_->Current().StartCol;
+    RepaintKeepingCursor(*doc_, *cursor_, *i1);
+    const TBar& bar = doc_->Current();
+    cursor_->Column = static_cast<uint8_t>(bar.StartCol + std::clamp(offset, 0, bar.Length - 1));
+    cursor_->Line = bar.ViewLine;
+    RefreshBarControls();
   });
   connect(i1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { PopupMenu1->popup(i1->mapToGlobal(pos)); });
@@ -236,9 +252,10 @@ bool TFmain::FormCloseQuery() {
 
 void TFmain::closeEvent(QCloseEvent* event) {
   StopPlaying();
-  if (FormCloseQuery())
+  if (FormCloseQuery()) {
+    SaveWindowSize(this);
     event->accept();
-  else
+  } else
     event->ignore();
 }
 

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QWheelEvent>
 
 #include "midi/step_delay.h"
 #include "model/timing_boxes.h"
@@ -19,6 +20,7 @@
 #include "ui/main_window_playback.h"
 #include "ui/main_window_widgets.h"
 #include "ui/tab_view.h"
+#include "ui/view_area.h"
 
 namespace {
 
@@ -63,6 +65,11 @@ bool TFmain::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Wheel:
       // The wheel over the tab scrolls it as over its scroll bar, by the same bar steps.
       if (watched == i1) {
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        if (wheel->modifiers() & Qt::ControlModifier) {  // Ctrl+wheel zooms
+          ZoomWheel(i1, wheel->angleDelta().y());
+          return true;
+        }
         if (ScrollBar1->isEnabled()) QCoreApplication::sendEvent(ScrollBar1, event);
         return true;
       }

@@ -17,6 +17,7 @@
 #include "ui/main_window_widgets.h"
 #include "ui/note_off_timer.h"
 #include "ui/tab_view.h"
+#include "ui/view_area.h"
 
 namespace {
 
@@ -85,7 +86,7 @@ void TFmain::FormKeyDown(const QKeyEvent& key) {
                                    KeyMap, doc_->Kit);
   switch (cmd.Action) {
     case KeyAction::None:
-      if (!NavigationKey(key)) PlaybackKey(key);
+      if (!NavigationKey(key) && !ZoomKey(i1, key)) PlaybackKey(key);
       break;
     case KeyAction::Note: SetNote(cmd.Row, cmd.Variant, cmd.Accent); break;
     case KeyAction::GreaterPace: PaceKey(true); break;
@@ -177,7 +178,7 @@ void TFmain::i1MouseDown(Qt::MouseButton, QPoint pos) {
   DrawCurrentComment();
   TCursor placed = *cursor_;
   const uint16_t anchor = doc_->CurrentBar;
-  if (!PlaceCursorAt(*doc_, placed, pos.x(), pos.y())) return;
+  if (!PlaceCursorAt(*doc_, placed, pos.x(), pos.y(), i1->ViewGrid())) return;
   ToggleCursorBox();  // hidden at the old place; RefreshBarControls shows it at the new one
   *cursor_ = placed;
   RefreshBarControls();

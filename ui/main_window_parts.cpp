@@ -49,8 +49,10 @@ void TFmain::cbSongExit() {
   const SongPartCommit done = CommitSongPartEdit(*doc_, items, ToCp1252(cbSong->currentText()),
                                                  edit, [this] { Push(); });
   if (done == SongPartCommit::Added || done == SongPartCommit::Renamed ||
-      done == SongPartCommit::Deleted)
+      done == SongPartCommit::Deleted) {
     SetSongPartItems(items);
+    i1->DrawPartNames(*doc_);
+  }
 }
 
 std::vector<std::string> TFmain::SongPartBoxItems() const {

@@ -11,19 +11,15 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSettings>
 #include <QSpinBox>
 #include <algorithm>
 
-#include "files/options_file.h"
 #include "midi/playback.h"
-#include "ui/local_path.h"
+#include "ui/extended_settings.h"
 #include "ui/main_window.h"
 #include "ui/main_window_widgets.h"
 
 namespace {
-
-QString SettingsPath() { return PathFromLocalBytes(QByteArray::fromStdString(OptionsFolder() + "/settings.ini")); }
 
 QString Percent(int centiBpm, int tempo) {
   return QString::number((centiBpm + tempo / 2) / std::max(tempo, 1)) + " %";
@@ -127,33 +123,32 @@ PracticePanel::PracticePanel(TFmain& window) : QObject(&window), window_(window)
 PracticePanel::~PracticePanel() = default;
 
 void PracticePanel::Load() {
-  QSettings settings(SettingsPath(), QSettings::IniFormat);
-  settings.beginGroup("Practice");
-  click_ = static_cast<ClickMode>(std::clamp(settings.value("Click", 0).toInt(), 0, 3));
-  clickVolume_ = std::clamp(settings.value("ClickVolume", 80).toInt(), 0, 100);
-  countIn_ = std::clamp(settings.value("CountInBars", 0).toInt(), 0, 2);
-  trainer_.On = settings.value("Trainer", false).toBool();
-  trainer_.FromPercent = std::clamp(settings.value("TrainerFrom", 80).toInt(), 1, 1000);
-  trainer_.ToPercent = std::clamp(settings.value("TrainerTo", 100).toInt(), 1, 1000);
-  trainer_.Step = std::clamp(settings.value("TrainerStep", 5).toInt(), 1, 1024);
-  trainer_.StepInBpm = settings.value("TrainerStepInBpm", false).toBool();
-  trainer_.Passes = std::clamp(settings.value("TrainerPasses", 2).toInt(), 1, 1000);
-  trainer_.CountInEachPass = settings.value("TrainerCountIn", false).toBool();
+  const ExtendedSettings settings;
+  click_ = static_cast<ClickMode>(settings.Int("Practice/Click", 0, 0, 3));
+  clickVolume_ = settings.Int("Practice/ClickVolume", 80, 0, 100);
+  countIn_ = settings.Int("Practice/CountInBars", 0, 0, 2);
+  trainer_.On = settings.Bool("Practice/Trainer", false);
+  trainer_.FromPercent = settings.Int("Practice/TrainerFrom", 80, 1, 1000);
+  trainer_.ToPercent = settings.Int("Practice/TrainerTo", 100, 1, 1000);
+  trainer_.Step = settings.Int("Practice/TrainerStep", 5, 1, 1024);
+  trainer_.StepInBpm = settings.Bool("Practice/TrainerStepInBpm", false);
+  trainer_.Passes = settings.Int("Practice/TrainerPasses", 2, 1, 1000);
+  trainer_.CountInEachPass = settings.Bool("Practice/TrainerCountIn", false);
 }
 
 void PracticePanel::Save() const {
-  QSettings settings(SettingsPath(), QSettings::IniFormat);
-  settings.beginGroup("Practice");
-  settings.setValue("Click", static_cast<int>(click_));
-  settings.setValue("ClickVolume", clickVolume_);
-  settings.setValue("CountInBars", countIn_);
-  settings.setValue("Trainer", trainer_.On);
-  settings.setValue("TrainerFrom", trainer_.FromPercent);
-  settings.setValue("TrainerTo", trainer_.ToPercent);
-  settings.setValue("TrainerStep", trainer_.Step);
-  settings.setValue("TrainerStepInBpm", trainer_.StepInBpm);
-  settings.setValue("TrainerPasses", trainer_.Passes);
-  settings.setValue("TrainerCountIn", trainer_.CountInEachPass);
+  ExtendedSettings settings;
+  settings.SetInt("Practice/Click", static_cast<int>(click_));
+  settings.SetInt("Practice/ClickVolume", clickVolume_);
+  settings.SetInt("Practice/CountInBars", countIn_);
+  settings.SetBool("Practice/Trainer", trainer_.On);
+  settings.SetInt("Practice/TrainerFrom", trainer_.FromPercent);
+  settings.SetInt("Practice/TrainerTo", trainer_.ToPercent);
+  settings.SetInt("Practice/TrainerStep", trainer_.Step);
+  settings.SetBool("Practice/TrainerStepInBpm", trainer_.StepInBpm);
+  settings.SetInt("Practice/TrainerPasses", trainer_.Passes);
+  settings.SetBool("Practice/TrainerCountIn", trainer_.CountInEachPass);
+  settings.Sync();
 }
 
 void PracticePanel::Changed() {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "layout/cursor_moves.h"
 #include "layout/view_layout.h"
 
 namespace {
@@ -70,4 +71,45 @@ TEST(ViewLayout, HitTestBandsFollowShownRows) {
   EXPECT_EQ(FindXY(doc, 92, 60).Column, 1);
   EXPECT_EQ(FindXY(doc, 81 + 11 * 63 + 10, 60).Column, 63);
   EXPECT_EQ(FindXY(doc, 81 + 11 * 64, 60).Column, 64);
+}
+
+TEST(ViewLayout, ALargerGridTakesMoreBarsPerLineAndMoreLines) {
+  Osnova doc(4, 40, 4);
+  const view::Grid grid{80, 3};
+  EXPECT_EQ(LayOutView(doc, 0, grid), 3);
+  EXPECT_EQ(doc.LastVisibleBar, 14) << "five 4/4 bars a line";
+  EXPECT_EQ(doc.Bar(4).EndCol, 79);
+  EXPECT_EQ(doc.Bar(5).ViewLine, 1);
+  EXPECT_EQ(doc.Bar(14).ViewLine, 2);
+  EXPECT_EQ(FindXY(doc, 81 + 11 * 79, 360 + 60, grid).Column, 79);
+  EXPECT_EQ(FindXY(doc, 81 + 11 * 79, 360 + 60, grid).Line, 2);
+  EXPECT_EQ(FindXY(doc, 81 + 11 * 80, 540 + 60, grid).Column, 80) << "none";
+  EXPECT_EQ(FindXY(doc, 81, 540 + 60, grid).Line, 3) << "none";
+}
+
+TEST(ViewLayout, BarByBarMovesKeepTheCurrentBarVisibleOnAnyGrid) {
+  struct GridSink : TabViewSink {
+    view::Grid grid;
+    void RepaintView(Osnova& d, uint16_t first) override { LayOutView(d, first, grid); }
+    view::Grid ViewGrid() const override { return grid; }
+  };
+  for (const view::Grid grid : {view::Grid{}, view::Grid{80, 3}, view::Grid{100, 1}, view::Grid{64, 5}}) {
+    Osnova doc(4, 50, 4);
+    for (int b = 0; b < 50; b += 7) doc.Bar(b).Length = static_cast<uint8_t>(4 + b % 60);
+    GridSink sink;
+    sink.grid = grid;
+    sink.RepaintView(doc, 0);
+    TCursor cursor;
+    for (int i = 0; i < 49; ++i) {
+      NextBar(doc, cursor, sink);
+      ASSERT_EQ(doc.CurrentBar, i + 1);
+      ASSERT_GE(doc.CurrentBar, doc.FirstVisibleBar);
+      ASSERT_LE(doc.CurrentBar, doc.LastVisibleBar);
+      ASSERT_EQ(cursor.Line, doc.Current().ViewLine);
+      ASSERT_LT(cursor.Line, grid.Lines);
+    }
+    for (int i = 0; i < 49; ++i) PreviousBar(doc, cursor, sink);
+    EXPECT_EQ(doc.CurrentBar, 0);
+    EXPECT_EQ(doc.FirstVisibleBar, 0);
+  }
 }

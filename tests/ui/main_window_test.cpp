@@ -20,12 +20,13 @@
 #include "ui/options_dialog.h"
 #include "ui/tab_view.h"
 
-TEST_F(MainWindowTest, FrameIsFixedWithoutMaximiseAndClientAreaIs800By512) {
+TEST_F(MainWindowTest, FrameStartsAtItsSmallestSizeWithMaximiseAndClientAreaIs800By512) {
   TFmain& w = Window();
   EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0");
   EXPECT_EQ(w.centralWidget()->size(), QSize(800, 512));
-  EXPECT_EQ(w.minimumSize(), w.maximumSize());
-  EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_EQ(w.size(), w.minimumSize());
+  EXPECT_GT(w.maximumSize().width(), w.minimumSize().width());
+  EXPECT_TRUE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_TRUE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
   EXPECT_EQ(w.font().pointSize(), 8);
 }

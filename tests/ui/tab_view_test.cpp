@@ -6,6 +6,7 @@
 #include <cctype>
 #include <vector>
 
+#include "layout/cursor_moves.h"
 #include "ui/tab_view.h"
 
 namespace {
@@ -309,4 +310,118 @@ TEST(TabViewCursorBox, InvertsEachOutlinePixelOnceAndTogglesBack) {
     view.ToggleCursorBox(doc, cursor);
     EXPECT_TRUE(Differences(before, view.Image()).empty()) << c.column;
   }
+}
+
+namespace {
+
+// Rows of a scaled picture near `centre` whose pixel at x is dark, as (first row, count).
+std::pair<int, int> DarkRowsAround(const QImage& img, int x, int centre) {
+  int first = -1, count = 0;
+  for (int y = std::max(centre - 4, 0); y <= std::min(centre + 4, img.height() - 1); ++y)
+    if (qGray(img.pixel(x, y)) < 128) {
+      if (first < 0) first = y;
+      ++count;
+    }
+  return {first, count};
+}
+
+}  // namespace
+
+TEST(TabViewScaled, StaffLinesAreUniformAndTextIsSmoothAtOneAndAHalf) {
+  // At a desktop scale of 1.5 (the QT_SCALE_FACTOR run of this test) or zoomed to 150 %.
+  TabView view;
+  const double ratio = view.devicePixelRatioF();
+  if (ratio == 1.0) view.SetZoomPercent(150);
+  ASSERT_DOUBLE_EQ(ratio * view.ZoomPercent() / 100.0, 1.5);
+  view.resize(1200, 560);  // room for two lines at 150 %
+  Osnova doc = Doc(12);
+  doc.Bar(0).Rows[RowSnare].Set(4, 0, 1);
+  view.RepaintView(doc, 0);
+  const QImage shown = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(shown.width(), static_cast<int>(std::lround(1200 * ratio)));
+
+  const int x = static_cast<int>(1.5 * (80 + 11 * 20 + 5));  // inside a bar, between letters
+  for (int L = 0; L < 2; ++L)
+    for (int s = 0; s < 8; ++s) {
+      const int y = 180 * L + 50 + 15 * s;
+      const auto [first, count] = DarkRowsAround(shown, x, static_cast<int>(1.5 * y));
+      EXPECT_EQ(count, 2) << "line " << L << " slot " << s;
+      for (int row = first; row < first + count; ++row)
+        EXPECT_EQ(shown.pixel(x, row), kBlack) << "line " << L << " slot " << s;
+    }
+  // Bar lines likewise: two whole pixels each.
+  for (int j : {0, 16, 32}) {
+    int dark = 0;
+    const int cx = static_cast<int>(1.5 * (80 + 11 * j));
+    for (int xx = cx - 3; xx <= cx + 3; ++xx) dark += shown.pixel(xx, static_cast<int>(1.5 * 57)) == kBlack;
+    EXPECT_EQ(dark, 2) << j;
+  }
+  // The letter is drawn antialiased at its scaled size, not as a resampled bitmap.
+  int grey = 0, black = 0;
+  const QRect cell(QPoint(static_cast<int>(1.5 * (82 + 44)), static_cast<int>(1.5 * (50 + 15 * 6 - 6))),
+                   QPoint(static_cast<int>(1.5 * (91 + 44)), static_cast<int>(1.5 * (50 + 15 * 6 - 1))));
+  for (int yy = cell.top(); yy <= cell.bottom(); ++yy)
+    for (int xx = cell.left(); xx <= cell.right(); ++xx) {
+      const int g = qGray(shown.pixel(xx, yy));
+      grey += g > 0 && g < 255;
+      black += g == 0;
+    }
+  EXPECT_GT(grey, 0);
+  EXPECT_GT(black, 0);
+
+  // The cursor box still toggles back bit for bit.
+  const QImage before = view.Image().copy();
+  view.ToggleCursorBox(doc, TCursor{20, 1, 4});
+  EXPECT_FALSE(Differences(before, view.Image()).empty());
+  view.ToggleCursorBox(doc, TCursor{20, 1, 4});
+  EXPECT_TRUE(Differences(before, view.Image()).empty());
+}
+
+TEST(TabViewGrid, ALargerViewLaysOutMoreColumnsAndLinesAndTheFirstSizeTwoBy64) {
+  for (int n = 1; n <= 8; ++n) EXPECT_EQ(view::GridOf(view::kWidth, view::kHeight, n), view::Grid{}) << n;
+  EXPECT_EQ(view::GridOf(view::kWidth + 10, view::kHeight + 179, 8), view::Grid{});
+  EXPECT_EQ(view::GridOf(view::kWidth + 11, view::kHeight + 180, 8), (view::Grid{65, 3}));
+  EXPECT_EQ(view::GridOf(view::kWidth / 2, 200, 8), (view::Grid{64, 1})) << "never under 64 columns";
+  EXPECT_EQ(view::GridOf(100000, 100000, 1), (view::Grid{view::kMaxColumns, view::kMaxLines}));
+
+  TabView view;
+  view.resize(1598, 931);
+  Osnova doc = Doc(100);
+  view.RepaintView(doc, 0);
+  const view::Grid grid = view.ViewGrid();
+  EXPECT_EQ(grid.Columns, 64 + 800 / 11);
+  EXPECT_EQ(grid.Lines, 2 + 562 / 180);
+  EXPECT_EQ(doc.LastVisibleBar, 8 * grid.Lines - 1) << "eight 4/4 bars a line";
+  EXPECT_EQ(doc.Bar(doc.LastVisibleBar).ViewLine, grid.Lines - 1);
+  const int lastRight = 80 + 11 * 128;
+  for (int y = 180 * 4 + 40; y <= 180 * 4 + 165; ++y) ASSERT_EQ(view.Image().pixel(lastRight, y), kBlack);
+  // A click on the last line's last bar lands there.
+  TCursor cursor;
+  EXPECT_TRUE(PlaceCursorAt(doc, cursor, 81 + 11 * 120, 180 * 4 + 60, grid));
+  EXPECT_EQ(doc.CurrentBar, doc.LastVisibleBar);
+}
+
+TEST(TabViewPartNames, StandAboveTheBarWherePartsStartAndNoneOverprintAnother) {
+  Osnova doc = Doc(12);
+  const QImage plain = Render(doc);
+  doc.SongParts.push_back({5, "Chorus"});
+  doc.SongParts.push_back({0, "Intro with a very long name!!!"});
+  doc.SongParts.push_back({1, "Verse"});
+  const QImage named = Render(doc);
+  // Only the part strips change: rows 0..10 of each line.
+  for (const QPoint& p : Differences(plain, named))
+    ASSERT_TRUE(p.y() <= 10 || (p.y() >= 180 && p.y() <= 190)) << p.x() << "," << p.y();
+  EXPECT_GT(InkIn(named, Box(82, 0, 82 + 11 * 16 - 5, 10)), 0);
+  EXPECT_GT(InkIn(named, Box(82 + 11 * 16, 0, 82 + 11 * 32, 10)), 0);
+  EXPECT_EQ(InkIn(named, Box(82 + 11 * 16 - 3, 0, 82 + 11 * 16 - 1, 10)), 0) << "the long name stops short";
+  EXPECT_GT(InkIn(named, Box(82 + 11 * 16, 180, 82 + 11 * 32, 190)), 0) << "bar 5: line 1, column 16";
+  EXPECT_EQ(InkIn(named, Box(0, 180, 82 + 11 * 16 - 1, 190)), 0);
+
+  // Drawing the names again after a change gives what a full repaint gives.
+  TabView view;
+  view.RepaintView(doc, 0);
+  doc.SongParts.erase(doc.SongParts.begin());
+  doc.SongParts[1].Name = "V2";
+  view.DrawPartNames(doc);
+  EXPECT_TRUE(Differences(view.Image(), Render(doc)).empty());
 }

@@ -18,6 +18,8 @@ namespace {
 class FreshOptions : public ::testing::EmptyTestEventListener {
   void OnTestStart(const ::testing::TestInfo&) override {
     QFile::remove(QString::fromStdString(OptionsFilePath()));
+    // settings.ini too: a window one test resized or zoomed must not change the next one's view.
+    QFile::remove(QString::fromStdString(OptionsFolder() + "/settings.ini"));
     KeyMap = kDefaultKeyMap;
     GlobalKit.fill(1);
   }
