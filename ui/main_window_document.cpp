@@ -230,24 +230,41 @@ UndoView TFmain::CurrentUndoView() const {
   return v;
 }
 
-void TFmain::Push() {
+void TFmain::Push(const char* what) {
   if (!doc_) return;
-  history_->Push(*doc_, CurrentUndoView());
+  history_->Push(*doc_, CurrentUndoView(), what);
   DocumentEdited();
   IfUndo(true);
   IfRedo(false);
 }
 
+namespace {
+
+// "U&ndo" becomes "U&ndo note entry": the item says which edit it takes back.
+QString Named(const char* item, const std::string& what) {
+  return what.empty() ? QString(item) : QString(item) + u' ' + QString::fromLatin1(what.c_str());
+}
+
+}  // namespace
+
 void TFmain::IfUndo(bool enabled) {
+  const std::string what = enabled ? history_->UndoName() : std::string();
   BUndo->setEnabled(enabled);
+  BUndo->setToolTip(Named("Undo", what));
   EUndo->setEnabled(enabled);
+  EUndo->setText(Named("U&ndo", what));
   EUndo1->setEnabled(enabled);
+  EUndo1->setText(Named("U&ndo", what));
 }
 
 void TFmain::IfRedo(bool enabled) {
+  const std::string what = enabled ? history_->RedoName() : std::string();
   BRedo->setEnabled(enabled);
+  BRedo->setToolTip(Named("Redo", what));
   ERedo->setEnabled(enabled);
+  ERedo->setText(Named("&Redo", what));
   ERedo1->setEnabled(enabled);
+  ERedo1->setText(Named("R&edo", what));
 }
 
 bool TFmain::BUndoClick() { return Restore(true); }

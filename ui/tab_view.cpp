@@ -84,7 +84,7 @@ void TabView::RepaintView(Osnova& doc, uint16_t first) {
   {
     QPainter painter(&image_);
     for (int b = doc.FirstVisibleBar; b <= doc.LastVisibleBar && b < doc.BarCount; ++b) {
-      TBar& bar = doc.Bar(b);
+      const TBar& bar = doc.Bar(b);
       PaintBar(painter, doc, bar, bar.SlotInLine, bar.ViewLine);
     }
     const int H = LineHeightOf(doc);
@@ -101,7 +101,7 @@ void TabView::RepaintView(Osnova& doc, uint16_t first) {
   update();
 }
 
-void TabView::DrawBar(Osnova& doc, TBar& bar, int slot, int line) {
+void TabView::DrawBar(Osnova& doc, const TBar& bar, int slot, int line) {
   {
     QPainter painter(&image_);
     PaintBar(painter, doc, bar, slot, line);
@@ -113,7 +113,7 @@ void TabView::DrawBar(Osnova& doc, TBar& bar, int slot, int line) {
               view::BarLineBottom(H, line, ShownInstrumentRows(doc))));
 }
 
-void TabView::RedrawBar(Osnova& doc, TBar& bar) {
+void TabView::RedrawBar(Osnova& doc, const TBar& bar) {
   const int n = ShownInstrumentRows(doc);
   const int H = view::LineHeight(n);
   const int line = bar.ViewLine;
@@ -228,8 +228,8 @@ void TabView::mousePressEvent(QMouseEvent* event) {
   emit MouseDown(event->button(), event->position().toPoint());
 }
 
-void TabView::PaintBar(QPainter& painter, Osnova& doc, TBar& bar, int slot, int line) {
-  LayOutBar(doc, bar, slot, line);
+void TabView::PaintBar(QPainter& painter, Osnova& doc, const TBar& bar, int slot, int line) {
+  PlaceBar(bar, slot, line);
   const int n = ShownInstrumentRows(doc);
   const int H = view::LineHeight(n);
   const int top = view::BarLineTop(H, line);

@@ -6,7 +6,7 @@ namespace {
 Osnova Bars(std::initializer_list<int> lengths) {
   Osnova doc(4, static_cast<uint16_t>(lengths.size()), 4);
   int i = 0;
-  for (int len : lengths) doc.Bar(i++).Length = static_cast<uint8_t>(len);
+  for (int len : lengths) doc.EditBar(i++).Length = static_cast<uint8_t>(len);
   return doc;
 }
 }  // namespace

@@ -18,7 +18,7 @@ class Session {
     history.Push(*doc, view);
     doc->Modified = true;
     doc->Artist = "edit " + std::to_string(id);
-    doc->Bar(id % 8).Rows[RowSnare].Set(id % 16, 0, id % 2);
+    doc->EditBar(id % 8).Rows[RowSnare].Set(id % 16, 0, id % 2);
     view = UndoView{id % 4, id % 4 + 3, id % 8, static_cast<uint8_t>(id % 64), static_cast<uint8_t>(id % 2)};
   }
   bool Step(bool undo) {

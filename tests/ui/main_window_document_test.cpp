@@ -45,8 +45,8 @@ TEST_F(MainWindowTest, NewAfterABarTheTimingBoxesCannotShowMakes44Bars) {
   // denominator (64/16 shows its numerator past the list, which New does not take).
   for (const auto& [length, denominator] : {std::pair{2, 4}, std::pair{64, 16}}) {
     Osnova song(4, 3, 4);
-    song.Bar(0).Length = static_cast<uint8_t>(length);
-    song.Bar(0).Denominator = static_cast<uint8_t>(denominator);
+    song.EditBar(0).Length = static_cast<uint8_t>(length);
+    song.EditBar(0).Denominator = static_cast<uint8_t>(denominator);
     dialogs.OpenAnswers = {WriteTabFile("odd.gvlm", song)};
     w.OpenDocument();
     ASSERT_EQ(w.Document()->Bar(0).Length, length);
@@ -125,7 +125,7 @@ TEST_F(MainWindowTest, FirstSaveAsksForANameAndLaterSavesWriteThereWithoutADialo
 TEST_F(MainWindowTest, OpenThenSaveOverwritesTheOpenedFile) {
   Osnova doc(3, 5, 8);
   doc.Tempo = 88;
-  doc.Bar(2).Comment = "bridge";
+  doc.EditBar(2).Comment = "bridge";
   doc.SongParts.push_back({1, "Verse"});
   const QString path = WriteTabFile("in.gvlm", doc);
   TFmain& w = Window();
@@ -361,7 +361,7 @@ TEST_F(MainWindowTest, BarClipboardComesWithTheFirstDocumentAndOutlivesIt) {
   w.NewDocument();
   TClipBord* clipboard = w.Clipboard();
   ASSERT_NE(clipboard, nullptr);
-  w.Document()->Bar(3).Comment = "copied";
+  w.Document()->EditBar(3).Comment = "copied";
   std::string error;
   ASSERT_TRUE(clipboard->CopyBar(*w.Document(), 3, error)) << error;
 
