@@ -437,3 +437,46 @@ TEST_F(MainWindowTest, FileOpenedByARelativeNameIsShownAndSavedByItsAbsolutePath
   ASSERT_TRUE(w.SaveDocument());
   EXPECT_EQ(ReadBack(absolute)->Tempo, 99);
 }
+
+// Deep undo: 1,200 note entries on an opened song, undone one by one back to the file's state and
+// redone to the full song, each end with its own saved state and quit question; the items name
+// what they take back.
+TEST_F(MainWindowTest, TwelveHundredNoteEntriesUndoAndRedoToTheExactEnds) {
+  TFmain& w = Window();
+  dialogs.OpenAnswers = {WriteTabFile("long.gvlm", Osnova(4, 300, 4))};
+  w.OpenDocument();
+  const std::string empty = WriteTabBytes(*w.Document());
+  constexpr int kEntries = 1200;  // pace 4: four stops a bar, 300 bars
+  for (int i = 0; i < kEntries; ++i) {
+    Press(Qt::Key_S);
+    Press(Qt::Key_Right);
+  }
+  const std::string full = WriteTabBytes(*w.Document());
+  ASSERT_NE(full, empty);
+  EXPECT_EQ(w.EUndo->text(), "U&ndo note entry");
+
+  int undone = 0;
+  while (w.EUndo->isEnabled() && undone <= kEntries) {
+    w.BUndo->click();
+    ++undone;
+  }
+  EXPECT_EQ(undone, kEntries);
+  EXPECT_EQ(WriteTabBytes(*w.Document()), empty);
+  EXPECT_FALSE(w.Document()->Modified) << "back at the state opened";
+  EXPECT_EQ(w.ERedo->text(), "&Redo note entry");
+  dialogs.Answers = {false};
+  EXPECT_FALSE(w.close());
+  EXPECT_EQ(dialogs.Questions().back(), "Do you really want to quit?");
+
+  int redone = 0;
+  while (w.ERedo->isEnabled() && redone <= kEntries) {
+    w.BRedo->click();
+    ++redone;
+  }
+  EXPECT_EQ(redone, kEntries);
+  EXPECT_EQ(WriteTabBytes(*w.Document()), full);
+  EXPECT_TRUE(w.Document()->Modified);
+  dialogs.Answers = {false};
+  EXPECT_FALSE(w.close());
+  EXPECT_EQ(dialogs.Questions().back(), kQuitUnsavedQuestion);
+}
