@@ -460,6 +460,5 @@ std::unique_ptr<Osnova> LoadFromTabFile(const std::string& path, std::string& er
   doc->Modified = false;
   doc->HasFile = true;
   doc->FileName = path;
-  GlobalKit = doc->Kit;
   return doc;
 }

@@ -167,6 +167,7 @@ bool TFmain::OpenDocumentFile(const QString& given) {
     return false;  // the title stays, the disabled view keeps its old picture
   }
 
+  GlobalKit = loaded->Kit;  // playback is stopped; the kit page shows what the opened song shows
   doc_ = std::move(loaded);
   saveTarget_ = path;
   // The kit page of the options dialog takes the (new) global kit flags here once it exists.

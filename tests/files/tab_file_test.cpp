@@ -456,7 +456,8 @@ TEST_F(TabFileOnDisk, SaveThenLoadSetsTheFileStateAndTheProgramKit) {
   GlobalKit = {1, 1, 1, 1, 1, 1, 1, 1, 1};
   auto back = LoadFromTabFile(path, error);
   ASSERT_NE(back, nullptr) << error;
-  EXPECT_EQ(GlobalKit, doc->Kit);
+  EXPECT_EQ(back->Kit, doc->Kit);
+  EXPECT_EQ(GlobalKit, (std::array<uint8_t, kRowCount>{1, 1, 1, 1, 1, 1, 1, 1, 1})) << "no reader sets globals";
   EXPECT_FALSE(back->Modified);
   EXPECT_TRUE(back->HasFile);
   EXPECT_EQ(back->FileName, path);
