@@ -103,3 +103,37 @@ TEST(Document, BarsOfLongSongsKeepTheirOwnContentThroughReuse) {
     EXPECT_EQ(extra->Rows[RowSnare].Cells[63].Variant, 255);
   }
 }
+
+// Inserting and removing across chunk boundaries keeps the order, and a copy taken before sees
+// none of it: not the moves, not the writes.
+TEST(Document, BarArrayKeepsOrderAcrossChunksAndCopiesStayAsTheyWere) {
+  BarArray bars;
+  std::vector<std::string> want;
+  auto bar = [](const std::string& name) {
+    auto b = NewBar(4, 4);
+    b->Comment = name;
+    return b;
+  };
+  for (int i = 0; i < 200; ++i) {
+    bars.push_back(bar(std::to_string(i)));
+    want.push_back(std::to_string(i));
+  }
+  const BarArray copy = bars;
+  const std::vector<std::string> copyWant = want;
+  for (std::size_t at : {0u, 63u, 64u, 128u, 203u}) {
+    bars.insert(at, bar("new " + std::to_string(at)));
+    want.insert(want.begin() + static_cast<std::ptrdiff_t>(at), "new " + std::to_string(at));
+  }
+  for (std::size_t at : {64u, 0u, 199u, 201u}) {
+    bars.erase(at);
+    want.erase(want.begin() + static_cast<std::ptrdiff_t>(at));
+  }
+  bars.Edit(100).Comment = "edited";
+  want[100] = "edited";
+  ASSERT_EQ(bars.size(), want.size());
+  for (std::size_t i = 0; i < want.size(); ++i) ASSERT_EQ(bars[i]->Comment, want[i]) << i;
+  ASSERT_EQ(copy.size(), copyWant.size());
+  for (std::size_t i = 0; i < copyWant.size(); ++i) ASSERT_EQ(copy[i]->Comment, copyWant[i]) << i;
+  while (bars.size() > 1) bars.erase(0);
+  EXPECT_EQ(bars[0]->Comment, want.back());
+}
