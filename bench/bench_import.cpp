@@ -19,11 +19,11 @@ constexpr uint16_t kBars = 5000;
 
 std::unique_ptr<Osnova> Song() {
   auto doc = MakeGrooveSong(kBars);
-  for (int b = 0; b < kBars; b += 8) doc->Bar(b).Comment = "Open hi-hat on 4";
+  for (int b = 0; b < kBars; b += 8) doc->EditBar(b).Comment = "Open hi-hat on 4";
   for (int b = 0; b < kBars; b += 16) doc->SongParts.push_back({b, b % 32 ? "Verse" : "Chorus"});
   for (int b = 3; b < kBars; b += 4) {
-    doc->Bar(b).Rows[RowFloor].Set(14, 0, 0);
-    doc->Bar(b).Rows[RowCymbals].Set(15, 1, 1);
+    doc->EditBar(b).Rows[RowFloor].Set(14, 0, 0);
+    doc->EditBar(b).Rows[RowCymbals].Set(15, 1, 1);
   }
   return doc;
 }

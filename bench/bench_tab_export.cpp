@@ -22,7 +22,7 @@ const Osnova& LongSong() {
       part.SetName(b % 32 ? "Verse & <fill>" : "Chorus");
       d->SongParts.push_back(part);
     }
-    for (int b = 0; b < kMaxBarCount; b += 8) d->Bar(b).Comment = "Open hi-hat on 4";
+    for (int b = 0; b < kMaxBarCount; b += 8) d->EditBar(b).Comment = "Open hi-hat on 4";
     return d;
   }();
   return *doc;

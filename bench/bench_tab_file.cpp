@@ -7,7 +7,6 @@
 
 #include "bench/groove_song.h"
 #include "files/tab_file.h"
-#include "model/undo_history.h"
 
 namespace {
 
@@ -54,34 +53,11 @@ void BM_LoadFromTabFile(benchmark::State& state) {
   std::filesystem::remove(path);
 }
 
-void BM_Push(benchmark::State& state) {
-  UR_Stack history;
-  const UndoView view{0, 7, 3, 0, 0};
-  for (auto _ : state) history.Push(Song(), view);
-}
-
-// One edit's snapshot and its Undo, which stores the live document and reads a slot back.
-void BM_PushAndRestore(benchmark::State& state) {
-  UR_Stack history;
-  const UndoView view{0, 7, 3, 0, 0};
-  const auto kit = GlobalKit;
-  for (auto _ : state) {
-    history.Push(Song(), view);
-    auto restored = history.Restore(true, Song(), view);
-    if (!restored) state.SkipWithError("restore failed");
-    benchmark::DoNotOptimize(restored);
-    history.Reset();
-  }
-  GlobalKit = kit;
-}
-
 }  // namespace
 
 BENCHMARK(BM_WriteTabBytes)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
 BENCHMARK(BM_ReadTabBytes)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
 BENCHMARK(BM_SaveToTabFile)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
 BENCHMARK(BM_LoadFromTabFile)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
-BENCHMARK(BM_Push)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
-BENCHMARK(BM_PushAndRestore)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
 
 BENCHMARK_MAIN();

@@ -8,7 +8,8 @@
 
 inline std::unique_ptr<Osnova> MakeGrooveSong(uint16_t bars) {
   auto doc = std::make_unique<Osnova>(4, bars, 4);
-  for (auto& bar : doc->Bars) {
+  for (int b = 0; b < bars; ++b) {
+    TBar* bar = &doc->EditBar(b);
     for (int p = 0; p < 16; p += 2) bar->Rows[RowHiHat].Set(p, 0, 0);
     bar->Rows[RowSnare].Set(4, 0, 0);
     bar->Rows[RowSnare].Set(12, 0, 1);

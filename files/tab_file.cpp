@@ -406,9 +406,9 @@ std::unique_ptr<Osnova> ReadTab(ByteReader& in) {
   RecomputeLineOfRow(*doc);
 
   doc->Bars.reserve(barCount);
-  if (!ReadBar(in, doc->Bar(0))) return nullptr;
+  if (!ReadBar(in, doc->EditBar(0))) return nullptr;
   for (uint16_t i = 1; i < barCount; ++i) {
-    auto bar = std::make_unique<TBar>(4, numerator, i);
+    auto bar = NewBar(4, numerator);
     if (!ReadBar(in, *bar)) return nullptr;
     doc->Bars.push_back(std::move(bar));
   }
@@ -460,6 +460,5 @@ std::unique_ptr<Osnova> LoadFromTabFile(const std::string& path, std::string& er
   doc->Modified = false;
   doc->HasFile = true;
   doc->FileName = path;
-  GlobalKit = doc->Kit;
   return doc;
 }

@@ -33,9 +33,9 @@ std::unique_ptr<Osnova> ReadTabStream(ByteSource& source);
 // unchanged.
 bool SaveToTabFile(Osnova& doc, const std::string& path, std::string& error);
 
-// Reads a file. On success the document has Modified false, HasFile true, FileName = path, and
-// its kit has become the program's GlobalKit. On failure returns nullptr with
-// kDamagedTabFileMessage in `error`, and nothing global has changed.
+// Reads a file. On success the document has Modified false, HasFile true, FileName = path. On
+// failure returns nullptr with kDamagedTabFileMessage in `error`. Touches no global: the window
+// makes the opened song's kit the program's kit.
 std::unique_ptr<Osnova> LoadFromTabFile(const std::string& path, std::string& error);
 
 // The reader's reverse of NoteLetter for one row; `letter` in either case.

@@ -671,7 +671,7 @@ class Reader {
     const int timingLength =
         timingDenominator_ ? LengthFromTiming(timingNumerator_, timingDenominator_) : 0;
     for (std::size_t b = 0; b < bars_.size(); ++b) {
-      TBar& bar = *bars_[b];
+      TBar& bar = bars_.Edit(b);
       bar.Denominator = triplets_[b]                  ? 8
                         : bar.Length == timingLength ? timingDenominator_
                                                       : DenominatorForLength(bar.Length);
@@ -1167,7 +1167,7 @@ class Reader {
     for (std::size_t b = 0; b < barCount; ++b) {
       const int positions = lengths[b] * grids[b].Factor;
       for (int from = 0; from < positions; from += kMaxPositions) {
-        auto bar = std::make_unique<TBar>(4, 4, 0);
+        auto bar = std::make_unique<TBar>(4, 4);
         bar->Length = static_cast<uint8_t>(std::min(kMaxPositions, positions - from));
         written[b].push_back(std::move(bar));
       }
@@ -1307,7 +1307,7 @@ class Reader {
       const std::size_t pieces = static_cast<std::size_t>((positions + kMaxPositions - 1) / kMaxPositions);
       for (std::size_t piece = 0; piece < pieces && placed[k] - 1 + piece < bars_.size(); ++piece) {
         const TBar& from = *bars_[placed[k] - 1 + piece];
-        auto bar = std::make_unique<TBar>(4, 4, 0);
+        auto bar = std::make_unique<TBar>(4, 4);
         bar->Length = from.Length;
         bar->Rows = from.Rows;
         copies.push_back(std::move(bar));

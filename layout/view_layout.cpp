@@ -2,13 +2,15 @@
 
 #include <algorithm>
 
-void LayOutBar(Osnova& doc, TBar& bar, int slot, int line) {
+void LayOutBar(const Osnova& doc, int index, int slot, int line) {
+  const TBar& bar = doc.Bar(index);
+  bar.StartCol = slot == 0 || index == 0 ? 0 : static_cast<uint8_t>(doc.Bar(index - 1).EndCol + 1);
+  PlaceBar(bar, slot, line);
+}
+
+void PlaceBar(const TBar& bar, int slot, int line) {
   bar.ViewLine = static_cast<uint8_t>(line);
   bar.SlotInLine = static_cast<uint8_t>(slot);
-  if (slot == 0 || bar.Index == 0)
-    bar.StartCol = 0;
-  else
-    bar.StartCol = static_cast<uint8_t>(doc.Bar(bar.Index - 1).EndCol + 1);
   bar.EndCol = static_cast<uint8_t>(bar.StartCol + bar.Length - 1);
 }
 
@@ -35,7 +37,7 @@ int LayOutView(Osnova& doc, uint16_t first, const view::Grid& grid) {
   int line = 0;
   int linesUsed = 1;
   while (b < doc.BarCount && line < grid.Lines) {
-    LayOutBar(doc, doc.Bar(b), slot, line);
+    LayOutBar(doc, b, slot, line);
     ++b;
     ++slot;
     if (b < doc.BarCount &&

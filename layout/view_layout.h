@@ -58,9 +58,13 @@ inline bool FitsAfter(int endCol, int length, int columns = kColumns) {
 
 }  // namespace view
 
-// Lays out one bar in its slot and view line (the layout step of DrawBar): StartCol follows the
-// EndCol of the bar before it in the song, unless the bar opens its line.
-void LayOutBar(Osnova& doc, TBar& bar, int slot, int line);
+// Lays out bar `index` in its slot and view line: StartCol follows the EndCol of the bar before it
+// in the song, unless the bar opens its line. The layout fields are a cache of the view (mutable),
+// so laying out never changes the song or un-shares a bar.
+void LayOutBar(const Osnova& doc, int index, int slot, int line);
+// The layout step of DrawBar, for a bar already laid out by the last full repaint: it keeps its
+// StartCol and takes the slot, line and the EndCol of its length.
+void PlaceBar(const TBar& bar, int slot, int line);
 
 // The layout of a full repaint from bar `first`: fills the layout fields of every bar that fits
 // on the grid's view lines and sets FirstVisibleBar/LastVisibleBar. Returns the view lines used.

@@ -196,7 +196,7 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel,
   BarArray bars;
   bars.reserve(layout.size());
   for (const Layout& shape : layout) {
-    auto bar = std::make_unique<TBar>(4, 4, 0);
+    auto bar = std::make_unique<TBar>(4, 4);
     bar->Length = shape.Length;
     bar->Denominator = shape.Denominator;
     bars.push_back(std::move(bar));
@@ -211,7 +211,7 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel,
     std::size_t index = 0;
     uint64_t p = 0;
     if (!land(note, index, p)) continue;  // beyond the last bar kept
-    TBar& target = *bars[index];
+    TBar& target = bars.Edit(index);
     TNoteRow& notes = target.Rows[static_cast<std::size_t>(row)];
     const auto accent = static_cast<uint8_t>(note.Velocity >= kAccentVelocity);
     // Two notes of one row on one sixteenth (a flam, a fast roll, an edge and a bow hit at once):

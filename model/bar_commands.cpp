@@ -10,12 +10,6 @@ const char* const kTooManyBarsMessage = "A tab cannot have more than 65535 bars.
 
 namespace {
 
-// Bars are moved as objects (pointer moves, O(n) and cheap even on 65535 bars); their layout fields
-// go with them, which is harmless because the next repaint recomputes them.
-void RenumberFrom(Osnova& doc, std::size_t from) {
-  for (std::size_t i = from; i < doc.Bars.size(); ++i) doc.Bars[i]->Index = static_cast<uint16_t>(i);
-}
-
 // The boxes list numerators up to 16; an imported bar may be longer (17/16) and keeps its timing
 // when its own numerator is chosen again, so any timing of at most 64 positions is one.
 bool IsTiming(int numerator, int denominator) {
@@ -23,10 +17,11 @@ bool IsTiming(int numerator, int denominator) {
          LengthFromTiming(numerator, denominator) <= kMaxPositions;
 }
 
-void InsertBarObject(Osnova& doc, std::unique_ptr<TBar> bar, std::size_t at) {
-  doc.Bars.insert(doc.Bars.begin() + static_cast<std::ptrdiff_t>(at), std::move(bar));
+// Bars are moved as pointers; their layout fields go with them, which is harmless because the next
+// repaint recomputes them.
+void InsertBarObject(Osnova& doc, std::shared_ptr<TBar> bar, std::size_t at) {
+  doc.Bars.insert(at, std::move(bar));
   doc.BarCount = static_cast<uint16_t>(doc.Bars.size());
-  RenumberFrom(doc, at);
 }
 
 }  // namespace
@@ -45,7 +40,7 @@ bool InsertBar(Osnova& doc, uint8_t length, int32_t at, uint8_t denominator, std
     error = "This is not a bar timing.";
     return false;
   }
-  auto bar = std::make_unique<TBar>(denominator, uint8_t{1}, static_cast<uint16_t>(at));
+  auto bar = NewBar(denominator, uint8_t{1});
   bar->Length = length;
   InsertBarObject(doc, std::move(bar), static_cast<std::size_t>(at));
   return true;
@@ -61,9 +56,8 @@ bool RemoveBar(Osnova& doc, uint32_t at, std::string& error) {
     error = "There is no bar " + std::to_string(at) + ".";
     return false;
   }
-  doc.Bars.erase(doc.Bars.begin() + static_cast<std::ptrdiff_t>(at));
+  doc.Bars.erase(at);
   doc.BarCount = static_cast<uint16_t>(doc.Bars.size());
-  RenumberFrom(doc, at);
   const uint16_t last = static_cast<uint16_t>(doc.BarCount - 1);
   if (at == doc.BarCount) {  // the last bar went
     if (doc.CurrentBar > last) doc.CurrentBar = last;
@@ -97,7 +91,6 @@ bool TClipBord::CopyBar(const Osnova& doc, uint16_t b, std::string& error) {
     return false;
   }
   Bar.CopyContentFrom(doc.Bar(b));
-  Bar.Index = b;
   return true;
 }
 
@@ -121,7 +114,7 @@ bool TClipBord::PasteBar(Osnova& doc, uint16_t b, std::string& error) const {
     error = "There is no bar " + std::to_string(b) + ".";
     return false;
   }
-  auto bar = std::make_unique<TBar>(uint8_t{4}, uint8_t{16}, b);
+  auto bar = NewBar(uint8_t{4}, uint8_t{16});
   bar->CopyContentFrom(Bar);
   InsertBarObject(doc, std::move(bar), b);
   ShiftSongParts(doc, b);
@@ -184,10 +177,10 @@ BarEdit RemoveBarCommand(Osnova& doc, const std::function<void()>& push) {
 BarEdit ClearBarCommand(Osnova& doc, const std::function<void()>& push) {
   if (NoCurrentBar(doc)) return Refused(kNoCurrentBar);
   Call(push);
-  TBar& bar = doc.Current();
+  TBar& bar = doc.EditCurrent();
   // Reset works from a numerator; keep the stored length as it is, whatever the timing.
   const uint8_t length = bar.Length;
-  bar.Reset(1, bar.Denominator, -1);
+  bar.Reset(1, bar.Denominator);
   bar.Length = length;
   doc.Modified = true;
   BarEdit r;
@@ -200,12 +193,13 @@ BarEdit ChangeTimingCommand(Osnova& doc, int numerator, int denominator,
   if (NoCurrentBar(doc)) return Refused(kNoCurrentBar);
   if (!IsTiming(numerator, denominator)) return Refused("This is not a bar timing.");
   Call(push);
-  TBar& bar = doc.Current();
   BarEdit r;
   r.Done = true;
   // The timing the bar already has stores nothing new: a step to undo, but no change to save.
-  if (bar.Length == LengthFromTiming(numerator, denominator) && bar.Denominator == denominator)
+  if (doc.Current().Length == LengthFromTiming(numerator, denominator) &&
+      doc.Current().Denominator == denominator)
     return r;
+  TBar& bar = doc.EditCurrent();
   bar.Length = LengthFromTiming(numerator, denominator);
   bar.Denominator = static_cast<uint8_t>(denominator);
   doc.Modified = true;

@@ -21,14 +21,14 @@ extern const char* const kTooManyBarsMessage;          // "A tab cannot have mor
 class TClipBord {
  public:
   // Starts as an empty 16/4 bar (64 positions), so a paste before any copy inserts that.
-  TBar Bar{4, 16, 0};
+  TBar Bar{4, 16};
 
-  // Bar takes the contents of bar b (timing, rows, comment; Index = b).
+  // Bar takes the contents of bar b (timing, rows, comment).
   bool CopyBar(const Osnova& doc, uint16_t b, std::string& error);
   // Copies bar b, removes it and drops the song part that began there; later parts move one bar
   // earlier. Refuses the only bar (kCannotCutAllBarsMessage).
   bool CutBar(Osnova& doc, uint16_t b, std::string& error);
-  // Inserts the clipboard's bar before bar b (it takes index b); song parts at or after b move one
+  // Inserts the clipboard's bar before bar b; song parts at or after b move one
   // bar later. Refuses at 65535 bars (kTooManyBarsMessage). The clipboard keeps its bar.
   bool PasteBar(Osnova& doc, uint16_t b, std::string& error) const;
 };

@@ -6,7 +6,6 @@ std::unique_ptr<Osnova> NewImportedDocument(BarArray bars) {
   auto doc = std::make_unique<Osnova>(4, 1, 4);
   doc->Bars = std::move(bars);
   doc->BarCount = static_cast<uint16_t>(doc->Bars.size());
-  for (std::size_t i = 0; i < doc->Bars.size(); ++i) doc->Bars[i]->Index = static_cast<uint16_t>(i);
   const TBar& first = doc->Bar(0);
   // The document's numerator is what the timing boxes offer, 1..16.
   doc->Numerator = static_cast<uint8_t>(

@@ -24,8 +24,7 @@ NoteEntry SetNoteAt(Osnova& doc, int bar, int position, int row, int variant, in
     e.Error = "There is no bar " + std::to_string(bar) + ".";
     return e;
   }
-  TBar& b = doc.Bar(bar);
-  if (position < 0 || position >= b.Length) {
+  if (position < 0 || position >= doc.Bar(bar).Length) {
     e.Error = "Position " + std::to_string(position) + " is outside the bar.";
     return e;
   }
@@ -42,6 +41,7 @@ NoteEntry SetNoteAt(Osnova& doc, int bar, int position, int row, int variant, in
   }
   if (push) push();
 
+  TBar& b = doc.EditBar(bar);
   TNoteRow& notes = b.Rows[row];
   const uint8_t v = static_cast<uint8_t>(variant);
   const uint8_t a = static_cast<uint8_t>(accent);

@@ -12,23 +12,38 @@ std::array<uint8_t, kRowCount> GlobalKit = {1, 1, 1, 1, 1, 1, 1, 1, 1};
 std::string DefaultTabAuthor;
 std::string DefaultEmail;
 
-TBar::TBar(uint8_t denominator, uint8_t numerator, uint16_t index)
-    : Length(LengthFromTiming(numerator, denominator)), Denominator(denominator), Index(index) {}
+TBar::TBar(uint8_t denominator, uint8_t numerator)
+    : Length(LengthFromTiming(numerator, denominator)), Denominator(denominator) {}
 
-void TBar::Reset(uint8_t numerator, uint8_t denominator, int index) {
+void TBar::Reset(uint8_t numerator, uint8_t denominator) {
   Length = LengthFromTiming(numerator, denominator);
   Denominator = denominator;
   Comment.clear();
   for (auto& row : Rows) row.Clear();
-  if (index != -1) Index = static_cast<uint16_t>(index);
 }
 
 void TBar::CopyContentFrom(const TBar& other) {
   Length = other.Length;
   Denominator = other.Denominator;
-  Index = other.Index;
   Rows = other.Rows;
   Comment = other.Comment;
+}
+
+namespace {
+uint64_t BeyondLength(int length) { return length >= 64 ? 0 : ~uint64_t{0} << length; }
+}  // namespace
+
+bool TBar::HasHiddenNotes() const {
+  const uint64_t beyond = BeyondLength(Length);
+  for (const TNoteRow& row : Rows)
+    if (row.Notes & beyond) return true;
+  return false;
+}
+
+void TBar::DropHiddenNotes() {
+  for (TNoteRow& row : Rows)
+    for (int p = Length; p < kMaxPositions; ++p)
+      if (row.Has(p)) row.Remove(p);
 }
 
 void* TBar::operator new(std::size_t size) { return AllocateBarStorage(size); }
@@ -40,9 +55,7 @@ void TBar::operator delete(void* storage, std::size_t size) noexcept {
 Osnova::Osnova(uint8_t numerator, uint16_t barCount, uint8_t denominator)
     : Kit(GlobalKit), Numerator(numerator), BarCount(barCount),
       TabAuthor(InfoText(DefaultTabAuthor)), Email(InfoText(DefaultEmail)) {
-  Bars.reserve(barCount);
-  for (uint16_t i = 0; i < barCount; ++i)
-    Bars.push_back(std::make_unique<TBar>(denominator, numerator, i));
+  for (uint16_t i = 0; i < barCount; ++i) Bars.push_back(NewBar(denominator, numerator));
   RecomputeLineOfRow(*this);
 }
 

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/bar_array.h"
+
 constexpr int kRowCount = 9;          // row 0 is the counting line, rows 1..8 instruments
 constexpr int kMaxPositions = 64;     // sixteenth positions a bar can hold
 constexpr int kMaxBarCount = 65535;   // BarCount is 16 bits
@@ -54,26 +56,33 @@ class TBar {
  public:
   uint8_t Length = 16;
   uint8_t Denominator = 4;
-  // Layout cache, written by the tab view whenever the bar is drawn.
-  uint8_t StartCol = 0;
-  uint8_t EndCol = 0;
-  uint8_t ViewLine = 0;
-  uint8_t SlotInLine = 0;
-  uint16_t Index = 0;
+  // Layout cache, written by the tab view whenever the bar is drawn. Not part of the song: a bar
+  // shared with undo snapshots is drawn without being copied, and a restored snapshot is laid
+  // out again before anything reads these. A bar's place in the song is its index in Bars.
+  mutable uint8_t StartCol = 0;
+  mutable uint8_t EndCol = 0;
+  mutable uint8_t ViewLine = 0;
+  mutable uint8_t SlotInLine = 0;
   std::array<TNoteRow, kRowCount> Rows{};
   std::string Comment;
 
-  TBar(uint8_t denominator, uint8_t numerator, uint16_t index);
-  // index -1 keeps the current Index.
-  void Reset(uint8_t numerator, uint8_t denominator, int index);
-  // Takes Length, Denominator, Index, Rows and Comment; never the layout fields.
+  TBar(uint8_t denominator, uint8_t numerator);
+  void Reset(uint8_t numerator, uint8_t denominator);
+  // Takes Length, Denominator, Rows and Comment; never the layout fields.
   void CopyContentFrom(const TBar& other);
+  // Notes at or beyond Length (a timing change keeps them): the file and undo hold none.
+  bool HasHiddenNotes() const;
+  void DropHiddenNotes();
 
   static void* operator new(std::size_t size);
   static void operator delete(void* storage, std::size_t size) noexcept;
 };
 
-using BarArray = std::vector<std::unique_ptr<TBar>>;
+
+// A bar for a BarArray, from the bar storage pool (model/bar_storage.h).
+inline std::shared_ptr<TBar> NewBar(uint8_t denominator, uint8_t numerator) {
+  return std::shared_ptr<TBar>(new TBar(denominator, numerator));
+}
 
 struct TSongPart {
   int32_t StartBar = 0;
@@ -102,10 +111,12 @@ class Osnova {
   // barCount 1..65535; every bar gets the given timing and its own index.
   Osnova(uint8_t numerator, uint16_t barCount, uint8_t denominator);
 
-  TBar& Bar(int index) { return *Bars[static_cast<std::size_t>(index)]; }
+  // Reading never copies; a bar to change is asked for with EditBar, which un-shares it from the
+  // undo snapshots (model/bar_array.h).
   const TBar& Bar(int index) const { return *Bars[static_cast<std::size_t>(index)]; }
-  TBar& Current() { return Bar(CurrentBar); }
   const TBar& Current() const { return Bar(CurrentBar); }
+  TBar& EditBar(int index) { return Bars.Edit(static_cast<std::size_t>(index)); }
+  TBar& EditCurrent() { return EditBar(CurrentBar); }
 };
 
 // Cuts a song-information text to its field length.

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 
-#include "files/tab_file.h"
-
-UR_Stack::UR_Stack(int slotCount) : slots_(static_cast<std::size_t>(std::max(slotCount, 2))) {
+UR_Stack::UR_Stack(int slotCount, std::size_t memoryLimit)
+    : slotCount_(std::max(slotCount, 2)), memoryLimit_(memoryLimit) {
   Reset();
 }
 
@@ -13,25 +12,69 @@ void UR_Stack::Reset() {
   redoPos_ = 0;
   top_ = 0;
   pending_ = false;
-  for (auto& slot : slots_) {
-    std::string().swap(slot.Bytes);
-    slot.Saved = false;
+  slots_.clear();
+  bytes_ = 0;
+  clean_.clear();
+}
+
+std::size_t UR_Stack::Cost(const TUndoSlot& slot, const BarArray& next) const {
+  const Osnova& doc = *slot.Doc;
+  std::size_t bytes = sizeof(TUndoSlot) + sizeof(Osnova) + slot.What.capacity() +
+                      doc.SongParts.capacity() * sizeof(TSongPart);
+  return bytes + doc.Bars.UnsharedBytes(&next);
+}
+
+void UR_Stack::DropOldest() {
+  bytes_ -= slots_.front().Bytes;
+  slots_.pop_front();
+  --current_;
+  top_ = std::max(top_ - 1, 0);
+  redoPos_ = std::max(redoPos_ - 1, 0);
+}
+
+void UR_Stack::Truncate(std::size_t count) {
+  while (slots_.size() > count) {
+    bytes_ -= slots_.back().Bytes;
+    slots_.pop_back();
   }
 }
 
-void UR_Stack::Push(const Osnova& doc, const UndoView& view) {
-  if (current_ + 1 == SlotCount()) {
-    // Every slot is in use: drop the oldest and move the others down one.
-    std::rotate(slots_.begin(), slots_.begin() + 1, slots_.end());
-    --current_;
-  }
+void UR_Stack::Push(const Osnova& doc, const UndoView& view, std::string what) {
+  if (current_ + 1 == SlotCount()) DropOldest();  // every slot in use: the oldest goes
   ++current_;
   top_ = redoPos_ = current_ + 1;
-  TUndoSlot& slot = slots_[static_cast<std::size_t>(current_)];
-  WriteTabBytesInto(doc, slot.Bytes);
+  Truncate(static_cast<std::size_t>(current_));  // any redo beyond this point is discarded
+
+  auto snapshot = std::make_unique<Osnova>(doc);
+  // Notes a timing change left beyond a bar's length are not part of a snapshot, as they are not
+  // part of a file. Only bars written since the last clean copy can hold any.
+  BarArray& bars = snapshot->Bars;
+  for (std::size_t c = 0; c < bars.ChunkCount(); ++c) {
+    if (bars.SharesChunk(clean_, c)) continue;
+    const std::size_t end = std::min(bars.size(), (c + 1) * BarArray::kChunkSize);
+    for (std::size_t i = c * BarArray::kChunkSize; i < end; ++i)
+      if (!bars.HeldBy(clean_, i) && bars[i]->HasHiddenNotes()) bars.Edit(i).DropHiddenNotes();
+  }
+  clean_ = bars;
+
+  TUndoSlot slot;
+  slot.Doc = std::move(snapshot);
   slot.View = view;
+  slot.What = std::move(what);
   slot.Saved = !doc.Modified;
+  if (!slots_.empty()) {
+    TUndoSlot& previous = slots_.back();
+    bytes_ -= previous.Bytes;
+    previous.Bytes = Cost(previous, slot.Doc->Bars);
+    bytes_ += previous.Bytes;
+  }
+  // Until the next Push the newest snapshot shares everything with the live document.
+  slot.Bytes = Cost(slot, doc.Bars);
+  bytes_ += slot.Bytes;
+  slots_.push_back(std::move(slot));
   pending_ = true;
+  // The two newest slots always stay: Undo right after this Push restores the one below it.
+  while (bytes_ > memoryLimit_ && current_ > 1) DropOldest();
 }
 
 void UR_Stack::MarkSaved() {
@@ -41,24 +84,31 @@ void UR_Stack::MarkSaved() {
   if (!pending_ && current_ + 1 < top_) slots_[static_cast<std::size_t>(current_ + 1)].Saved = true;
 }
 
+std::string UR_Stack::UndoName() const {
+  return CanUndo() ? slots_[static_cast<std::size_t>(current_)].What : std::string();
+}
+
+std::string UR_Stack::RedoName() const {
+  return CanRedo() ? slots_[static_cast<std::size_t>(redoPos_ - 1)].What : std::string();
+}
+
 std::optional<UR_Stack::Restored> UR_Stack::Restore(bool undo, const Osnova& live,
                                                     const UndoView& liveView) {
   if (undo ? !CanUndo() : !CanRedo()) return std::nullopt;
-  // Read the slot before any counter moves, so that a failure leaves the history as it was.
+  // Copy the slot before any counter moves, so that a refusal leaves the history as it was.
   // Undo after an edit first stores the live document above Current, then restores Current
-  // itself (which the limit may move down one place, with its bytes).
-  const int slotIndex = undo ? current_ : redoPos_;
-  const TUndoSlot& slot = slots_[static_cast<std::size_t>(slotIndex)];
-  auto doc = ReadTabBytes(slot.Bytes);
-  if (!doc || doc->BarCount < 1) return std::nullopt;
+  // itself (which the limits may move down, with its snapshot).
+  const TUndoSlot& slot = slots_[static_cast<std::size_t>(undo ? current_ : redoPos_)];
+  if (slot.Doc->BarCount < 1) return std::nullopt;
   // A view outside the restored song is brought into it; one that still shows its current bar
-  // above the first visible one cannot be drawn, and the step is refused as unreadable.
+  // above the first visible one cannot be drawn, and the step is refused.
   UndoView view = slot.View;
-  const int lastBar = doc->BarCount - 1;
+  const int lastBar = slot.Doc->BarCount - 1;
   view.CurrentBar = std::clamp(view.CurrentBar, 0, lastBar);
   view.FirstVisibleBar = std::clamp(view.FirstVisibleBar, 0, lastBar);
   view.LastVisibleBar = std::clamp(view.LastVisibleBar, view.FirstVisibleBar, lastBar);
   if (view.FirstVisibleBar > view.CurrentBar) return std::nullopt;
+  auto doc = std::make_unique<Osnova>(*slot.Doc);
 
   if (undo) {
     if (current_ + 1 == top_ && pending_) {
@@ -81,6 +131,7 @@ std::optional<UR_Stack::Restored> UR_Stack::Restore(bool undo, const Osnova& liv
   doc->CurrentBar = static_cast<uint16_t>(view.CurrentBar);
   doc->FirstVisibleBar = static_cast<uint16_t>(view.FirstVisibleBar);
   doc->LastVisibleBar = static_cast<uint16_t>(view.LastVisibleBar);
+  clean_ = doc->Bars;
   GlobalKit = doc->Kit;
   return Restored{std::move(doc), view};
 }

@@ -38,7 +38,7 @@ inline std::unique_ptr<Osnova> Make(std::mt19937& rng, int maxBars, bool withTex
   const int denominators[] = {4, 8, 16};
   auto doc = std::make_unique<Osnova>(4, static_cast<uint16_t>(barCount(rng)), 4);
   for (int b = 0; b < doc->BarCount; ++b) {
-    TBar& bar = doc->Bar(b);
+    TBar& bar = doc->EditBar(b);
     const int d = denominators[pick(rng)];
     bar.Length = LengthFromTiming(numerator(rng), d);
     bar.Denominator = static_cast<uint8_t>(d);

@@ -217,7 +217,7 @@ void TFmain::FormCreate() {
   RPace->setCurrentIndex(2);   // "1/4"
 
   CreatePlayback();
-  history_ = std::make_unique<UR_Stack>(10);
+  history_ = std::make_unique<UR_Stack>(kDeepUndoSlots, kDeepUndoBytes);
 
   // No document yet: the controls that act on one stay disabled until New or Open.
   Lock();

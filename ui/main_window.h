@@ -98,7 +98,7 @@ class TFmain : public QMainWindow {
   void Unlock();
 
   // --- Undo and redo.
-  void Push();  // snapshot before an edit
+  void Push(const char* what);  // snapshot before an edit, named for the Undo and Redo items
   bool BUndoClick();
   bool BRedoClick();
   void IfUndo(bool enabled);

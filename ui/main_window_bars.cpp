@@ -35,14 +35,14 @@ void TFmain::EnablePaste() {
 void TFmain::InsertBarClick() {
   FinishTyping();  // a name being typed goes to its own bar before the bars move
   if (!DocumentShown() || !cursor_) return;
-  if (Refused(LockedEdit(*this, [&](auto push) { return InsertBarCommand(*doc_, push); }))) return;
+  if (Refused(LockedEdit(*this, "insert bar", [&](auto push) { return InsertBarCommand(*doc_, push); }))) return;
   ShowBarsAfterChange(false);
 }
 
 void TFmain::RemoveBarClick() {
   FinishTyping();
   if (!DocumentShown() || !cursor_) return;
-  const BarEdit edit = LockedEdit(*this, [&](auto push) { return RemoveBarCommand(*doc_, push); });
+  const BarEdit edit = LockedEdit(*this, "remove bar", [&](auto push) { return RemoveBarCommand(*doc_, push); });
   if (Refused(edit)) return;
   ShowBarsAfterChange(edit.PartNamesChanged);
 }
@@ -50,7 +50,7 @@ void TFmain::RemoveBarClick() {
 void TFmain::ClearBarClick() {
   FinishTyping();
   if (!DocumentShown() || !cursor_) return;
-  if (Refused(LockedEdit(*this, [&](auto push) { return ClearBarCommand(*doc_, push); }))) return;
+  if (Refused(LockedEdit(*this, "clear bar", [&](auto push) { return ClearBarCommand(*doc_, push); }))) return;
   // Hidden first: the box's right edge lies on the bar line, which the redraw paints again.
   ToggleCursorBox();
   i1->RedrawBar(*doc_, doc_->Current());
@@ -63,7 +63,7 @@ void TFmain::ChangeTiming() {
   if (!DocumentShown() || !cursor_) return;
   const int numerator = ETakt1->currentText().toInt();  // the item past the list too
   const int denominator = Etakt2->currentText().toInt();
-  if (Refused(LockedEdit(*this, [&](auto push) { return ChangeTimingCommand(*doc_, numerator, denominator, push); }))) {
+  if (Refused(LockedEdit(*this, "timing change", [&](auto push) { return ChangeTimingCommand(*doc_, numerator, denominator, push); }))) {
     ShowTimingOf(doc_->Current());
     return;
   }
@@ -83,7 +83,7 @@ void TFmain::CopyBarClick(bool fromKeyboard) {
 void TFmain::CutBarClick() {
   FinishTyping();
   if (!DocumentShown() || !cursor_ || !clipboard_) return;
-  const BarEdit edit = LockedEdit(*this, [&](auto push) { return CutBarCommand(*clipboard_, *doc_, push); });
+  const BarEdit edit = LockedEdit(*this, "cut bar", [&](auto push) { return CutBarCommand(*clipboard_, *doc_, push); });
   if (Refused(edit)) return;
   EnablePaste();
   ShowBarsAfterChange(edit.PartNamesChanged);
@@ -92,6 +92,6 @@ void TFmain::CutBarClick() {
 void TFmain::PasteBarClick() {
   FinishTyping();
   if (!DocumentShown() || !cursor_ || !clipboard_) return;
-  if (Refused(LockedEdit(*this, [&](auto push) { return PasteBarCommand(*clipboard_, *doc_, push); }))) return;
+  if (Refused(LockedEdit(*this, "paste bar", [&](auto push) { return PasteBarCommand(*clipboard_, *doc_, push); }))) return;
   ShowBarsAfterChange(false);
 }

@@ -110,7 +110,7 @@ void TFmain::ETempoExit() {
     SetPlaybackTempo();
   }
   if (!DocumentShown()) return;  // nothing to change before the first New or Open
-  Push();
+  Push("tempo change");
   if (doc_->Tempo != value) {
     doc_->Tempo = static_cast<uint16_t>(value);
     doc_->Modified = true;
@@ -135,7 +135,7 @@ void TFmain::ESpedExit() {
 
 void TFmain::EcomEnter() {
   if (!DocumentShown()) return;
-  Push();
+  Push("comment");
   TextEditBar = doc_->CurrentBar;
   Ecom->SetTypingLimit(doc_->Current().Length);
 }
@@ -143,7 +143,7 @@ void TFmain::EcomEnter() {
 void TFmain::EcomChange(const QString& text) {
   if (!DocumentShown()) return;
   const std::string comment = ToCp1252(text);
-  TBar& bar = doc_->Current();
+  TBar& bar = doc_->EditCurrent();
   if (bar.Comment == comment) return;
   bar.Comment = comment;
   doc_->Modified = true;  // the comment is saved with the document
@@ -164,7 +164,7 @@ void TFmain::EcomExit() {
 
 void TFmain::SpeedButton12Click() {
   if (!DocumentShown()) return;
-  Push();
+  Push("clear comment");
   Ecom->clear();  // EcomChange empties the comment
   DrawCurrentComment();
 }

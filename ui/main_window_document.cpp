@@ -168,6 +168,7 @@ bool TFmain::OpenDocumentFile(const QString& given) {
     return false;  // the title stays, the disabled view keeps its old picture
   }
 
+  GlobalKit = loaded->Kit;  // playback is stopped; the kit page shows what the opened song shows
   doc_ = std::move(loaded);
   saveTarget_ = path;
   // The kit page of the options dialog takes the (new) global kit flags here once it exists.
@@ -231,20 +232,37 @@ UndoView TFmain::CurrentUndoView() const {
   return v;
 }
 
-void TFmain::Push() {
+void TFmain::Push(const char* what) {
   if (!doc_) return;
-  history_->Push(*doc_, CurrentUndoView());
+  history_->Push(*doc_, CurrentUndoView(), what);
   DocumentEdited();
   IfUndo(true);
   IfRedo(false);
 }
 
+namespace {
+
+// "U&ndo" becomes "U&ndo note entry": the item says which edit it takes back.
+QString Named(const char* item, const std::string& what) {
+  return what.empty() ? QString(item) : QString(item) + u' ' + QString::fromLatin1(what.c_str());
+}
+
+}  // namespace
+
 void TFmain::IfUndo(bool enabled) {
+  const std::string what = enabled ? history_->UndoName() : std::string();
   EUndo->setEnabled(enabled);  // BUndo and EUndo1 follow
+  EUndo->setText(Named("U&ndo", what));
+  EUndo->setToolTip(Named("Undo", what));
+  EUndo1->setText(Named("U&ndo", what));
 }
 
 void TFmain::IfRedo(bool enabled) {
+  const std::string what = enabled ? history_->RedoName() : std::string();
   ERedo->setEnabled(enabled);  // BRedo and ERedo1 follow
+  ERedo->setText(Named("&Redo", what));
+  ERedo->setToolTip(Named("Redo", what));
+  ERedo1->setText(Named("R&edo", what));
 }
 
 bool TFmain::BUndoClick() { return Restore(true); }

@@ -149,7 +149,7 @@ void TFmain::SetNote(int row, int variant, int accent) {
   if (!DocumentShown() || !cursor_) return;
   const int column = cursor_->Column;
   const int line = cursor_->Line;
-  const NoteEntry entry = LockedEdit(*this, [&](auto push) {
+  const NoteEntry entry = LockedEdit(*this, "note entry", [&](auto push) {
     return SetNoteAt(*doc_, doc_->CurrentBar, column - doc_->Current().StartCol, row, variant, accent, push);
   });
   if (entry.Change == NoteChange::None) return;  // hidden row or no such note: nothing happens

@@ -47,7 +47,7 @@ void TFmain::cbSongExit() {
   if (!DocumentShown()) return;
   std::vector<std::string> items = SongPartBoxItems();
   const SongPartCommit done = CommitSongPartEdit(*doc_, items, ToCp1252(cbSong->currentText()),
-                                                 edit, [this] { Push(); });
+                                                 edit, [this] { Push("song part"); });
   if (done == SongPartCommit::Added || done == SongPartCommit::Renamed ||
       done == SongPartCommit::Deleted) {
     SetSongPartItems(items);

@@ -52,10 +52,10 @@ struct WindowPlayback {
 // only reads) is taken unlocked, the change itself under the document lock, released on return
 // before any drawing. `command` gets the push callback to hand to the model command.
 template <class Command>
-auto LockedEdit(TFmain& window, Command command) {
+auto LockedEdit(TFmain& window, const char* what, Command command) {
   std::unique_lock<std::mutex> lock(window.DocumentLock(), std::defer_lock);
   return command([&] {
-    window.Push();
+    window.Push(what);
     if (!lock.owns_lock()) lock.lock();
   });
 }

@@ -444,7 +444,7 @@ void TFOpt::Button9Click() {
     Osnova& doc = *main_->Document();
     if (doc.Kit != kit) {
       // A document change like any other: undoable, and asked about before quitting.
-      main_->Push();
+      main_->Push("kit change");
       {
         const std::lock_guard<std::mutex> edit(main_->DocumentLock());  // playback reads the kit
         doc.Kit = kit;
@@ -504,7 +504,7 @@ void TFOpt::Button11Click() {
     Osnova& doc = *main_->Document();
     if (doc.Artist != artist || doc.Song != song || doc.Album != album || doc.Drummer != drummer ||
         doc.TabAuthor != author || doc.Email != email) {
-      main_->Push();
+      main_->Push("song information");
       doc.Artist = artist;
       doc.Song = song;
       doc.Album = album;

@@ -241,7 +241,7 @@ void TabView::RepaintView(Osnova& doc, uint16_t first) {
   {
     QPainter painter(&image_);
     for (int b = doc.FirstVisibleBar; b <= doc.LastVisibleBar && b < doc.BarCount; ++b) {
-      TBar& bar = doc.Bar(b);
+      const TBar& bar = doc.Bar(b);
       PaintBar(painter, doc, bar, bar.SlotInLine, bar.ViewLine);
     }
     const int H = LineHeightOf(doc);
@@ -309,7 +309,7 @@ void TabView::PaintPartNames(QPainter& painter, const Osnova& doc, int linesUsed
   }
 }
 
-void TabView::DrawBar(Osnova& doc, TBar& bar, int slot, int line) {
+void TabView::DrawBar(Osnova& doc, const TBar& bar, int slot, int line) {
   {
     QPainter painter(&image_);
     PaintBar(painter, doc, bar, slot, line);
@@ -321,7 +321,7 @@ void TabView::DrawBar(Osnova& doc, TBar& bar, int slot, int line) {
                   view::BarLineBottom(H, line, ShownInstrumentRows(doc))));
 }
 
-void TabView::RedrawBar(Osnova& doc, TBar& bar) {
+void TabView::RedrawBar(Osnova& doc, const TBar& bar) {
   const int n = ShownInstrumentRows(doc);
   const int H = view::LineHeight(n);
   const int line = bar.ViewLine;
@@ -467,8 +467,8 @@ void TabView::mousePressEvent(QMouseEvent* event) {
                                          static_cast<int>(std::floor(pos.y() / s))));
 }
 
-void TabView::PaintBar(QPainter& painter, Osnova& doc, TBar& bar, int slot, int line) {
-  LayOutBar(doc, bar, slot, line);
+void TabView::PaintBar(QPainter& painter, Osnova& doc, const TBar& bar, int slot, int line) {
+  PlaceBar(bar, slot, line);
   const int n = ShownInstrumentRows(doc);
   const int H = view::LineHeight(n);
   const int top = view::BarLineTop(H, line);

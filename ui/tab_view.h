@@ -46,10 +46,10 @@ class TabView : public QWidget, public TabViewSink {
   // bar and the row labels. Wipes the cursor box; the caller draws it anew.
   void RepaintView(Osnova& doc, uint16_t first) override;
   // Lays out one bar in its slot and view line and draws it over what is there.
-  void DrawBar(Osnova& doc, TBar& bar, int slot, int line);
+  void DrawBar(Osnova& doc, const TBar& bar, int slot, int line);
   // Erases the bar's area (its counting strip included) and draws it again in place, using the
   // layout of its last drawing. Wipes a cursor box on the bar; the caller draws it anew.
-  void RedrawBar(Osnova& doc, TBar& bar);
+  void RedrawBar(Osnova& doc, const TBar& bar);
   // Erases the bar's comment strip and draws its comment again.
   void DrawComment(Osnova& doc, const TBar& bar);
   // Shows or hides the cursor box by inverting the pixels of its outline.
@@ -108,7 +108,7 @@ class TabView : public QWidget, public TabViewSink {
   void ClampOffset();
   void PaintPartNames(QPainter& painter, const Osnova& doc, int linesUsed);
   const QFont& FontFor(const QFont& exact);
-  void PaintBar(QPainter& painter, Osnova& doc, TBar& bar, int slot, int line);
+  void PaintBar(QPainter& painter, Osnova& doc, const TBar& bar, int slot, int line);
   void PaintText(QPainter& painter, const QFont& font, int x, int y, const QString& text);
   void PaintCount(QPainter& painter, int column, int H, int line, int position);
   // Whites the counting strip of `line` from x0 to x1 and draws again every count of the

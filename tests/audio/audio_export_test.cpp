@@ -138,8 +138,8 @@ class AudioExport : public ::testing::Test {
 // milliseconds (15000 / 97 = 154.639 ms), the last two accented.
 TEST_F(AudioExport, OnsetsLandOnTheirExactFramesAndAccentsAreLouder) {
   auto doc = OneBar();
-  for (int p : {0, 4}) doc->Bars[0]->Rows[RowBass].Set(p, 0, 0);
-  for (int p : {8, 12}) doc->Bars[0]->Rows[RowBass].Set(p, 0, 1);
+  for (int p : {0, 4}) doc->EditBar(0).Rows[RowBass].Set(p, 0, 0);
+  for (int p : {8, 12}) doc->EditBar(0).Rows[RowBass].Set(p, 0, 1);
   AudioExportSettings settings;
   settings.Tempo = 97;
   ASSERT_EQ(Export(*doc, "beat.wav", settings), AudioExportResult::Done) << error;
@@ -167,8 +167,8 @@ TEST_F(AudioExport, OnsetsLandOnTheirExactFramesAndAccentsAreLouder) {
 TEST_F(AudioExport, LateNotesDoNotDrift) {
   auto doc = std::make_unique<Osnova>(4, 100, 4);
   doc->Kit.fill(1);
-  doc->Bars[0]->Rows[RowSnare].Set(0, 0, 0);
-  doc->Bars[99]->Rows[RowSnare].Set(15, 0, 0);
+  doc->EditBar(0).Rows[RowSnare].Set(0, 0, 0);
+  doc->EditBar(99).Rows[RowSnare].Set(15, 0, 0);
   AudioExportSettings settings;
   settings.Tempo = 1024;
   ASSERT_EQ(Export(*doc, "long.wav", settings), AudioExportResult::Done) << error;
@@ -180,9 +180,9 @@ TEST_F(AudioExport, LateNotesDoNotDrift) {
 
 TEST_F(AudioExport, RowsTheKitHidesAreSilent) {
   auto doc = OneBar();
-  doc->Bars[0]->Rows[RowBass].Set(0, 0, 0);
-  doc->Bars[0]->Rows[RowSnare].Set(8, 0, 1);
-  doc->Bars[0]->Rows[RowCymbals].Set(12, 0, 1);
+  doc->EditBar(0).Rows[RowBass].Set(0, 0, 0);
+  doc->EditBar(0).Rows[RowSnare].Set(8, 0, 1);
+  doc->EditBar(0).Rows[RowCymbals].Set(12, 0, 1);
   doc->Kit[RowSnare] = 0;
   doc->Kit[RowCymbals] = 0;
   ASSERT_EQ(Export(*doc, "kit.wav"), AudioExportResult::Done) << error;
@@ -192,7 +192,7 @@ TEST_F(AudioExport, RowsTheKitHidesAreSilent) {
   EXPECT_LT(sound.Peak(PositionFrame(8, 120), sound.Frames()), 0.01f);
 
   // With only hidden rows holding notes there is nothing to render, and no file.
-  doc->Bars[0]->Rows[RowBass].Clear();
+  doc->EditBar(0).Rows[RowBass].Clear();
   EXPECT_EQ(Export(*doc, "none.wav"), AudioExportResult::Failed);
   EXPECT_EQ(error, kSilentSongMessage);
   EXPECT_FALSE(fs::exists(dir / "none.wav"));
@@ -202,9 +202,9 @@ TEST_F(AudioExport, RowsTheKitHidesAreSilent) {
 // has died away, at most 4 s after the bar; FLAC holds the WAV's very samples, Ogg the same length.
 TEST_F(AudioExport, RingingTailAndTheThreeFormats) {
   auto doc = OneBar();
-  doc->Bars[0]->Rows[RowCymbals].Set(0, 0, 1);
-  doc->Bars[0]->Rows[RowBass].Set(0, 0, 0);
-  doc->Bars[0]->Rows[RowBass].Set(15, 0, 0);
+  doc->EditBar(0).Rows[RowCymbals].Set(0, 0, 1);
+  doc->EditBar(0).Rows[RowBass].Set(0, 0, 0);
+  doc->EditBar(0).Rows[RowBass].Set(15, 0, 0);
   ASSERT_EQ(Export(*doc, "song.wav"), AudioExportResult::Done) << error;
   ASSERT_EQ(Export(*doc, "song.FLAC"), AudioExportResult::Done) << error;
   ASSERT_EQ(Export(*doc, "song.ogg"), AudioExportResult::Done) << error;
@@ -228,7 +228,7 @@ TEST_F(AudioExport, RingingTailAndTheThreeFormats) {
 TEST_F(AudioExport, CancelLeavesNoFileAndKeepsTheOldOne) {
   auto doc = std::make_unique<Osnova>(4, 20, 4);
   doc->Kit.fill(1);
-  for (auto& bar : doc->Bars) bar->Rows[RowSnare].Set(4, 0, 0);
+  for (std::size_t b = 0; b < doc->Bars.size(); ++b) doc->EditBar(static_cast<int>(b)).Rows[RowSnare].Set(4, 0, 0);
   int calls = 0;
   auto cancelSecond = [&](int64_t done, int64_t total) {
     EXPECT_LE(done, total);
@@ -247,7 +247,7 @@ TEST_F(AudioExport, CancelLeavesNoFileAndKeepsTheOldOne) {
 
 TEST_F(AudioExport, FailedWriteKeepsTheOldFileAndSaysWhy) {
   auto doc = OneBar();
-  doc->Bars[0]->Rows[RowSnare].Set(0, 0, 0);
+  doc->EditBar(0).Rows[RowSnare].Set(0, 0, 0);
   std::ofstream(dir / "old.wav") << "old contents";
   gFailWritesAfterBytes = 5000;
   EXPECT_EQ(Export(*doc, "old.wav"), AudioExportResult::Failed);
@@ -273,8 +273,8 @@ TEST_F(AudioExport, FailedWriteKeepsTheOldFileAndSaysWhy) {
 TEST_F(AudioExport, FileHoldsTheWholeLastBar) {
   auto doc = std::make_unique<Osnova>(4, 3, 4);
   doc->Kit.fill(1);
-  doc->Bars[0]->Rows[RowBass].Set(0, 0, 0);
-  doc->Bars[1]->Rows[RowBass].Set(8, 0, 0);  // 3.0 s; the third bar is empty
+  doc->EditBar(0).Rows[RowBass].Set(0, 0, 0);
+  doc->EditBar(1).Rows[RowBass].Set(8, 0, 0);  // 3.0 s; the third bar is empty
   ASSERT_EQ(Export(*doc, "loop.wav"), AudioExportResult::Done) << error;
   const Sound sound = ReadSound((dir / "loop.wav").string());
   EXPECT_GE(sound.Frames(), 4 * kRate);
@@ -289,7 +289,8 @@ TEST_F(AudioExport, FileHoldsTheWholeLastBar) {
 TEST_F(AudioExport, NormalizedWithoutDcAndTagged) {
   auto doc = std::make_unique<Osnova>(4, 8, 4);
   doc->Kit.fill(1);
-  for (auto& bar : doc->Bars) {
+  for (std::size_t b = 0; b < doc->Bars.size(); ++b) {
+    TBar* bar = &doc->EditBar(static_cast<int>(b));
     for (int p = 0; p < 16; ++p) bar->Rows[RowHiHat].Set(p, 0, p % 4 == 0);
     for (int p : {0, 6, 10}) bar->Rows[RowBass].Set(p, 0, 1);
     for (int p : {4, 12}) bar->Rows[RowSnare].Set(p, 0, 1);
@@ -362,7 +363,7 @@ TEST(AudioExportChild, Job) {
     if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
       ::_exit(99);
     auto doc = OneBar();
-    doc->Bars[0]->Rows[RowSnare].Set(0, 0, 0);
+    doc->EditBar(0).Rows[RowSnare].Set(0, 0, 0);
     AudioExportSettings settings;
     settings.Kit = doc->Kit;
     settings.SoundFont = ChildArg(3);
@@ -399,7 +400,7 @@ TEST_F(AudioExport, WritableFileInReadOnlyFolderIsRewrittenInPlace) {
 // Ctrl+C, and even kill -9 leaves nothing in the target's folder.
 TEST_F(AudioExport, HangUpOrKillDuringExportLeavesNothing) {
   Osnova song(4, 2000, 4);  // 4000 s of audio: seconds of work
-  for (auto& bar : song.Bars) bar->Rows[RowSnare].Set(4, 0, 0);
+  for (std::size_t b = 0; b < song.Bars.size(); ++b) song.EditBar(static_cast<int>(b)).Rows[RowSnare].Set(4, 0, 0);
   const fs::path input = dir.string() + "-in.gvlm";
   std::string why;
   ASSERT_TRUE(WriteFileAtomically(input.string(), WriteTabBytes(song), why)) << why;

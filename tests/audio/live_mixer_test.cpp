@@ -20,15 +20,15 @@ Osnova Groove() {
   Osnova doc(4, 2, 4);
   doc.Kit.fill(1);
   for (uint16_t b = 0; b < 2; ++b) {
-    TBar& bar = doc.Bar(b);
+    TBar& bar = doc.EditBar(b);
     for (int p = 0; p < 16; p += 2) bar.Rows[RowHiHat].Set(p, p == 6 ? 1 : 0, p == 0);
     bar.Rows[RowSnare].Set(4, 0, 0);
     bar.Rows[RowSnare].Set(12, 0, 1);
     bar.Rows[RowBass].Set(0, 0, 1);
     bar.Rows[RowBass].Set(10, 0, 0);
   }
-  doc.Bar(0).Rows[RowCymbals].Set(0, 0, 1);
-  doc.Bar(0).Rows[RowCymbals].Set(3, 0, 0);
+  doc.EditBar(0).Rows[RowCymbals].Set(0, 0, 1);
+  doc.EditBar(0).Rows[RowCymbals].Set(3, 0, 0);
   return doc;
 }
 
@@ -153,7 +153,7 @@ TEST(ExportClick, TheClickIsMixedInOnTheBeatsWithTheFirstAccentedAndItsOwnVolume
   ASSERT_TRUE(bank.Open(font, error)) << error;
   Osnova doc(4, 1, 4);
   doc.Kit.fill(1);
-  doc.Bar(0).Rows[RowBass].Set(0, 0, 0);
+  doc.EditBar(0).Rows[RowBass].Set(0, 0, 0);
   SongClick click{ClickMode::Quarter, 50, 0, 0};
   FindClickKeys(bank, click.AccentKey, click.BeatKey);
   // Slow enough that no click still rings when the next is struck (a re-struck key cuts the last).

@@ -22,10 +22,10 @@ class ConvertFormats : public ::testing::Test {
     fs::remove_all(dir);
     fs::create_directories(dir);
     Osnova doc(4, 3, 4);
-    doc.Bar(0).Length = 12;  // bar 0 in 3/4: the boxes show it right after Open
-    doc.Bar(0).Rows[RowSnare].Set(4, 0, 1);
-    doc.Bar(2).Rows[RowCymbals].Set(0, 2, 0);
-    doc.Bar(1).Comment = "<fill> & more";
+    doc.EditBar(0).Length = 12;  // bar 0 in 3/4: the boxes show it right after Open
+    doc.EditBar(0).Rows[RowSnare].Set(4, 0, 1);
+    doc.EditBar(2).Rows[RowCymbals].Set(0, 2, 0);
+    doc.EditBar(1).Comment = "<fill> & more";
     doc.Tempo = 97;
     std::string error;
     ASSERT_TRUE(SaveToTabFile(doc, In(), error)) << error;
@@ -74,8 +74,8 @@ TEST_F(ConvertFormats, TimingIsPrintedAsTheWindowShowsIt) {
   std::string error, message;
   for (const Case& c : cases) {
     Osnova doc(4, 1, 4);
-    doc.Bar(0).Length = c.Length;
-    doc.Bar(0).Denominator = c.Denominator;
+    doc.EditBar(0).Length = c.Length;
+    doc.EditBar(0).Denominator = c.Denominator;
     const auto in = (dir / "odd.gvlm").string(), out = (dir / "odd.tab").string();
     ASSERT_TRUE(SaveToTabFile(doc, in, error)) << error;
     ASSERT_EQ(ConvertTabFile(in, out, message), 0) << message;

@@ -20,7 +20,7 @@ class Convert : public ::testing::Test {
     savedKit = GlobalKit;
     Osnova doc(3, 5, 8);
     doc.Song = "Converted";
-    doc.Bar(2).Rows[RowSnare].Set(3, 1, 1);
+    doc.EditBar(2).Rows[RowSnare].Set(3, 1, 1);
     song = WriteTabBytes(doc);
     std::string error;
     ASSERT_TRUE(WriteFileAtomically(In(), song, error)) << error;

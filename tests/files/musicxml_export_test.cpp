@@ -43,7 +43,7 @@ bool Has(const std::string& text, const std::string& what) { return text.find(wh
 TEST(MusicXmlExport, PercussionPartWithAnInstrumentPerDrumOfTheShownRows) {
   auto doc = Song(1);
   doc->Tempo = 97;
-  doc->Bar(0).Rows[RowSnare].Set(4, 0, 0);
+  doc->EditBar(0).Rows[RowSnare].Set(4, 0, 0);
   std::string score = MusicXmlBytes(*doc);
   EXPECT_EQ(score.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"", 0), 0u);
   EXPECT_TRUE(Has(score, "<score-partwise version=\"4.0\">"));
@@ -62,7 +62,7 @@ TEST(MusicXmlExport, PercussionPartWithAnInstrumentPerDrumOfTheShownRows) {
 
   // A hidden row leaves the part with its instruments and its notes.
   doc->Kit[RowCymbals] = 0;
-  doc->Bar(0).Rows[RowCymbals].Set(0, 0, 0);
+  doc->EditBar(0).Rows[RowCymbals].Set(0, 0, 0);
   score = MusicXmlBytes(*doc);
   EXPECT_EQ(Count(score, "<score-instrument "), 11);
   EXPECT_FALSE(Has(score, "P1-I50"));
@@ -84,7 +84,7 @@ TEST(MusicXmlExport, EachDrumHasItsPlaceNoteheadVoiceAndMarks) {
   };
   for (const Case& c : cases) {
     auto doc = Song(1);
-    doc->Bar(0).Rows[static_cast<std::size_t>(c.Row)].Set(0, c.Variant, 1);
+    doc->EditBar(0).Rows[static_cast<std::size_t>(c.Row)].Set(0, c.Variant, 1);
     const std::vector<std::string> notes = Notes(Measure(MusicXmlBytes(*doc), 1));
     const std::string* note = nullptr;
     for (const std::string& n : notes)
@@ -112,10 +112,10 @@ TEST(MusicXmlExport, EachDrumHasItsPlaceNoteheadVoiceAndMarks) {
 
 TEST(MusicXmlExport, HandsAndFeetAreTwoVoicesWithChordsAndBeams) {
   auto doc = Song(1);
-  for (int p = 0; p < 16; p += 2) doc->Bar(0).Rows[RowHiHat].Set(p, 0, 0);
-  doc->Bar(0).Rows[RowSnare].Set(4, 0, 1);
-  doc->Bar(0).Rows[RowBass].Set(0, 0, 0);
-  doc->Bar(0).Rows[RowBass].Set(10, 0, 0);
+  for (int p = 0; p < 16; p += 2) doc->EditBar(0).Rows[RowHiHat].Set(p, 0, 0);
+  doc->EditBar(0).Rows[RowSnare].Set(4, 0, 1);
+  doc->EditBar(0).Rows[RowBass].Set(0, 0, 0);
+  doc->EditBar(0).Rows[RowBass].Set(10, 0, 0);
   const std::string bar = Measure(MusicXmlBytes(*doc), 1);
   const auto backup = bar.find("<backup>\n        <duration>16</duration>");
   ASSERT_NE(backup, std::string::npos);
@@ -136,11 +136,11 @@ TEST(MusicXmlExport, HandsAndFeetAreTwoVoicesWithChordsAndBeams) {
     EXPECT_EQ(Has(feet[i], "<rest/>"), i == 1 || i == 2 || i == 4) << i;
   }
   // No feet: no second voice; nothing at all: a whole-bar rest.
-  doc->Bar(0).Rows[RowBass].Clear();
+  doc->EditBar(0).Rows[RowBass].Clear();
   EXPECT_FALSE(Has(Measure(MusicXmlBytes(*doc), 1), "<backup>"));
-  doc->Bar(0).Rows[RowHiHat].Clear();
-  doc->Bar(0).Rows[RowSnare].Clear();
-  doc->Bar(0).Comment = "tacet";
+  doc->EditBar(0).Rows[RowHiHat].Clear();
+  doc->EditBar(0).Rows[RowSnare].Clear();
+  doc->EditBar(0).Comment = "tacet";
   EXPECT_TRUE(Has(Measure(MusicXmlBytes(*doc), 1), "<rest measure=\"yes\"/>\n        <duration>16</duration>"));
 }
 
@@ -148,11 +148,11 @@ TEST(MusicXmlExport, TimeSignatureOnTheFirstBarAndWhereItChanges) {
   auto doc = Song(6);
   const std::pair<uint8_t, uint8_t> timings[] = {{16, 4}, {16, 4}, {8, 4}, {14, 8}, {14, 8}, {17, 16}};
   for (int b = 0; b < 6; ++b) {
-    doc->Bar(b).Length = timings[b].first;
-    doc->Bar(b).Denominator = timings[b].second;
-    doc->Bar(b).Rows[RowSnare].Set(0, 0, 0);
+    doc->EditBar(b).Length = timings[b].first;
+    doc->EditBar(b).Denominator = timings[b].second;
+    doc->EditBar(b).Rows[RowSnare].Set(0, 0, 0);
   }
-  doc->Bar(4).Rows[RowSnare].Set(13, 0, 0);  // and a note at the last position of a 7/8 bar
+  doc->EditBar(4).Rows[RowSnare].Set(13, 0, 0);  // and a note at the last position of a 7/8 bar
   const std::string score = MusicXmlBytes(*doc);
   EXPECT_EQ(Count(score, "<time>"), 4);
   const char* expected[] = {"4</beats>\n          <beat-type>4<", nullptr, "2</beats>\n          <beat-type>4<",
@@ -181,8 +181,8 @@ TEST(MusicXmlExport, TextsAreUtf8EscapedAndTrailingEmptyBarsLeftOut) {
   doc->Artist = "A & B";
   doc->Drummer = "Jo\x01";
   doc->TabAuthor = "\"Me\"";
-  doc->Bar(1).Comment = "fill \x80 here";
-  doc->Bar(3).Rows[RowBass].Set(0, 0, 0);
+  doc->EditBar(1).Comment = "fill \x80 here";
+  doc->EditBar(3).Rows[RowBass].Set(0, 0, 0);
   TSongPart outro, verse;
   outro.StartBar = 3;  // the parts need not be in bar order
   outro.SetName("Outro");
@@ -246,9 +246,9 @@ std::map<std::string, std::string> ReadZip(const std::string& zip, std::string& 
 
 TEST(MusicXmlExport, CompressedContainerHoldsTheScore) {
   auto doc = Song(200);
-  for (auto& bar : doc->Bars)
-    for (int p = 0; p < 16; p += 2) bar->Rows[RowHiHat].Set(p, 0, 0);
-  doc->Bar(199).Rows[RowSnare].Set(3, 1, 0);
+  for (int b = 0; b < 200; ++b)
+    for (int p = 0; p < 16; p += 2) doc->EditBar(b).Rows[RowHiHat].Set(p, 0, 0);
+  doc->EditBar(199).Rows[RowSnare].Set(3, 1, 0);
   std::string zip, error;
   ASSERT_TRUE(MusicXmlContainerBytes(*doc, zip, error)) << error;
   const std::string score = MusicXmlBytes(*doc);

@@ -36,16 +36,16 @@ std::unique_ptr<Osnova> ExampleSong() {
   intro.StartBar = 0;
   intro.SetName("Intro");
   doc->SongParts.push_back(intro);
-  doc->Bar(0).Comment = "Intro beat";
+  doc->EditBar(0).Comment = "Intro beat";
   for (int b = 0; b < 2; ++b) {
-    TBar& bar = doc->Bar(b);
+    TBar& bar = doc->EditBar(b);
     for (int p = 0; p < 16; p += 2) bar.Rows[RowHiHat].Set(p, 0, 0);
     bar.Rows[RowSnare].Set(4, 0, 0);
     bar.Rows[RowSnare].Set(12, 0, b == 1 ? 1 : 0);
     bar.Rows[RowBass].Set(0, 0, 0);
     bar.Rows[RowBass].Set(8, 0, 0);
   }
-  doc->Bar(1).Rows[RowBass].Set(10, 0, 0);
+  doc->EditBar(1).Rows[RowBass].Set(10, 0, 0);
   return doc;
 }
 
@@ -192,7 +192,7 @@ TEST(TabExportTest, WhichBarsAreExported) {
 
   // Trailing empty bars are left out.
   auto doc = MakeDoc(9);
-  doc->Bar(5).Rows[RowSnare].Set(0, 0, 0);
+  doc->EditBar(5).Rows[RowSnare].Set(0, 0, 0);
   EXPECT_EQ(LastContentBar(*doc, 0, 8), 5);
   EXPECT_EQ(LastContentBar(*doc, 6, 8), 6);  // nothing in range: lo
   groups = Groups(TextExportBytes(*doc, kBoxes));
@@ -201,23 +201,23 @@ TEST(TabExportTest, WhichBarsAreExported) {
             "  Snare: |----------------|o---------------|");
 
   // A comment on the last bar keeps every bar, even past the last note.
-  doc->Bar(8).Comment = "end";
+  doc->EditBar(8).Comment = "end";
   EXPECT_EQ(LastContentBar(*doc, 0, 8), 8);
   groups = Groups(TextExportBytes(*doc, kBoxes));
   ASSERT_EQ(groups.size(), 3u);
   EXPECT_EQ(groups[2][0], k10 + "end" + std::string(13, ' ') + " ");
   // A comment before the last note does not cut the export short.
-  doc->Bar(8).Comment.clear();
-  doc->Bar(2).Comment = "x";
+  doc->EditBar(8).Comment.clear();
+  doc->EditBar(2).Comment = "x";
   EXPECT_EQ(LastContentBar(*doc, 0, 8), 5);
 }
 
 TEST(TabExportTest, HiddenRowsMakeCountsButNeverLinesOrBars) {
   auto doc = MakeDoc(3);
   doc->Kit[RowRide] = 0;
-  doc->Bar(0).Rows[RowSnare].Set(0, 0, 0);
-  doc->Bar(0).Rows[RowRide].Set(6, 0, 0);
-  doc->Bar(2).Rows[RowRide].Set(0, 0, 0);  // hidden: must not extend the export
+  doc->EditBar(0).Rows[RowSnare].Set(0, 0, 0);
+  doc->EditBar(0).Rows[RowRide].Set(6, 0, 0);
+  doc->EditBar(2).Rows[RowRide].Set(0, 0, 0);  // hidden: must not extend the export
   EXPECT_EQ(LastContentBar(*doc, 0, 2), 0);
   EXPECT_TRUE(RowHasNotes(*doc, RowRide, 0, 2));
   EXPECT_FALSE(RowHasNotes(*doc, RowRide, 1, 1));
@@ -239,7 +239,7 @@ TEST(TabExportTest, HiddenRowsMakeCountsButNeverLinesOrBars) {
 
 TEST(TabExportTest, RowHasNotesCountsPositionsPastTheBarLength) {
   auto doc = MakeDoc(2, 3, 4);  // 12 positions
-  doc->Bar(1).Rows[RowTom1].Set(40, 0, 0);
+  doc->EditBar(1).Rows[RowTom1].Set(40, 0, 0);
   EXPECT_TRUE(RowHasNotes(*doc, RowTom1, 1, 1));
   EXPECT_FALSE(RowHasNotes(*doc, RowTom1, 0, 0));
   // The row is printed, but only the bar's own positions.
@@ -250,7 +250,7 @@ TEST(TabExportTest, RowHasNotesCountsPositionsPastTheBarLength) {
 
 TEST(TabExportTest, PartLinesInEveryGroupOnceAPartExists) {
   auto doc = MakeDoc(8);
-  doc->Bar(7).Rows[RowBass].Set(0, 0, 0);
+  doc->EditBar(7).Rows[RowBass].Set(0, 0, 0);
   auto noParts = Groups(TextExportBytes(*doc, kBoxes));
   ASSERT_EQ(noParts.size(), 2u);
   EXPECT_EQ(noParts[0].size(), 2u);  // comment, count
@@ -280,13 +280,13 @@ TEST(TabExportTest, PartLinesInEveryGroupOnceAPartExists) {
 
 TEST(TabExportTest, NamesAndCommentsAreCutAtTheBarEnd) {
   auto doc = MakeDoc(2, 4, 16);  // four positions a bar
-  doc->Bar(0).Comment = "abcdefgh";
-  doc->Bar(1).Comment = "xy";
+  doc->EditBar(0).Comment = "abcdefgh";
+  doc->EditBar(1).Comment = "xy";
   TSongPart part;
   part.StartBar = 0;
   part.SetName("Chorus");
   doc->SongParts.push_back(part);
-  doc->Bar(1).Rows[RowSnare].Set(3, 0, 0);
+  doc->EditBar(1).Rows[RowSnare].Set(3, 0, 0);
   auto groups = Groups(TextExportBytes(*doc, kBoxes));
   ASSERT_EQ(groups.size(), 1u);
   EXPECT_EQ(groups[0][0], k10 + "Chor" + " " + "    " + " ");
@@ -297,7 +297,7 @@ TEST(TabExportTest, NamesAndCommentsAreCutAtTheBarEnd) {
 TEST(TabExportTest, GroupsHoldAtMost64Positions) {
   // 3/4 bars of 12 positions: five fill 60, a sixth would make 72.
   auto doc = MakeDoc(7, 3, 4);
-  doc->Bar(6).Rows[RowHiHat].Set(11, 1, 1);
+  doc->EditBar(6).Rows[RowHiHat].Set(11, 1, 1);
   auto groups = Groups(TextExportBytes(*doc, kBoxes));
   ASSERT_EQ(groups.size(), 2u);
   std::string blank5 = "  Count: |";
@@ -309,9 +309,9 @@ TEST(TabExportTest, GroupsHoldAtMost64Positions) {
   // A 16/4 bar stands alone between 4/4 bars; its count line runs 7 characters longer than its
   // instrument lines because of the two-digit beats 10..16.
   auto wide = MakeDoc(3);
-  wide->Bar(1).Reset(16, 4, -1);
-  for (int p = 0; p < 64; ++p) wide->Bar(1).Rows[RowRide].Set(p, 0, 0);
-  wide->Bar(2).Rows[RowRide].Set(0, 0, 0);
+  wide->EditBar(1).Reset(16, 4);
+  for (int p = 0; p < 64; ++p) wide->EditBar(1).Rows[RowRide].Set(p, 0, 0);
+  wide->EditBar(2).Rows[RowRide].Set(0, 0, 0);
   groups = Groups(TextExportBytes(*wide, kBoxes));
   ASSERT_EQ(groups.size(), 3u);
   const std::string& count = *FindLine(groups[1], "  Count:");
@@ -327,7 +327,7 @@ TEST(TabExportTest, EightBitTextsAreWrittenAsStored) {
   auto doc = MakeDoc(1);
   doc->Artist = "Mot\xf6rhead";
   doc->Email = "j\xe9r\xf4me@example.org";
-  doc->Bar(0).Comment = "\x80\xe9t\xe9";  // euro sign and accents in Windows-1252
+  doc->EditBar(0).Comment = "\x80\xe9t\xe9";  // euro sign and accents in Windows-1252
   auto text = TextExportBytes(*doc, kBoxes);
   auto lines = Lines(text);
   EXPECT_EQ(lines[5], "Artist :   Mot\xf6rhead");
@@ -347,13 +347,13 @@ TEST(TabExportTest, HtmlEscapesUserTextsAfterFitting) {
   doc->Album = "a<b";
   doc->TabAuthor = "Tom & Jerry";
   doc->Email = "x\"><b>@y";
-  doc->Bar(0).Comment = "<b>&tail";  // cut to "<b>&" first, then escaped
-  doc->Bar(1).Comment = "\"";
+  doc->EditBar(0).Comment = "<b>&tail";  // cut to "<b>&" first, then escaped
+  doc->EditBar(1).Comment = "\"";
   TSongPart part;
   part.StartBar = 1;
   part.SetName("R&B");
   doc->SongParts.push_back(part);
-  doc->Bar(1).Rows[RowSnare].Set(0, 0, 0);
+  doc->EditBar(1).Rows[RowSnare].Set(0, 0, 0);
   auto lines = Lines(HtmlExportBytes(*doc, ExportBoxes{"4", "16", "<1>"}));
   EXPECT_EQ(lines[1],
             "<html><head><title>&lt;script&gt; - Rock &amp; &quot;Roll&quot; drum tab</title>"
@@ -374,12 +374,12 @@ TEST(TabExportTest, HtmlCarriesTheTextExportLines) {
   // Strip the tags and entities from the page: what is left between the opening block and the
   // closing lines is the text export, line for line.
   auto doc = ExampleSong();
-  doc->Bar(1).Comment = "A&B <c>";
+  doc->EditBar(1).Comment = "A&B <c>";
   doc->Album = "\"Best\"";
   doc->Email = "me@example.org";
   for (int b = 0; b < 6; ++b) {
-    doc->Bars.push_back(std::make_unique<TBar>(4, b % 2 ? 3 : 5, static_cast<uint16_t>(2 + b)));
-    doc->Bars.back()->Rows[RowTom2].Set(b, 0, 1);
+    doc->Bars.push_back(std::make_unique<TBar>(4, b % 2 ? 3 : 5));
+    doc->EditBar(static_cast<int>(doc->Bars.size()) - 1).Rows[RowTom2].Set(b, 0, 1);
   }
   doc->BarCount = 8;
   auto html = Lines(HtmlExportBytes(*doc, kBoxes));

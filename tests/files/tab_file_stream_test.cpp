@@ -23,9 +23,9 @@ namespace {
 // A document with every cell of every bar filled: the largest file a song can make.
 std::unique_ptr<Osnova> FullSong(int bars) {
   auto doc = std::make_unique<Osnova>(16, bars, 4);  // 64 positions a bar
-  for (auto& bar : doc->Bars)
+  for (int b = 0; b < bars; ++b)
     for (int row = RowCymbals; row <= RowBass; ++row)
-      for (int p = 0; p < kMaxPositions; ++p) bar->Rows[row].Set(static_cast<uint8_t>(p), 0, 0);
+      for (int p = 0; p < kMaxPositions; ++p) doc->EditBar(b).Rows[row].Set(static_cast<uint8_t>(p), 0, 0);
   return doc;
 }
 

@@ -42,7 +42,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   bool anyNote = false;
   for (std::size_t i = 0; i < doc.Bars.size(); ++i) {
     const TBar& bar = *doc.Bars[i];
-    Check(bar.Index == i, "bar index");
     Check(bar.Length >= 1 && bar.Length <= kMaxPositions, "bar length");
     Check(DenominatorIndex(bar.Denominator) != 255, "denominator");
     Check(bar.Rows[RowCount].Notes == 0, "notes on the counting line");

@@ -34,7 +34,6 @@ void CheckLimits(const Osnova& doc) {
   }
   for (std::size_t i = 0; i < doc.Bars.size(); ++i) {
     const TBar& bar = *doc.Bars[i];
-    Check(bar.Index == i, "bar index");
     Check(bar.Length >= 1 && bar.Length <= kMaxPositions, "bar length");
     Check(DenominatorIndex(bar.Denominator) != 255, "denominator");
     Check(bar.Comment.size() <= 65535, "comment length");

@@ -22,7 +22,7 @@ class LayoutSink : public TabViewSink {
 std::unique_ptr<Osnova> Doc(std::vector<int> lengths) {
   auto doc = std::make_unique<Osnova>(4, static_cast<uint16_t>(lengths.size()), 4);
   for (std::size_t i = 0; i < lengths.size(); ++i)
-    doc->Bar(static_cast<int>(i)).Length = static_cast<uint8_t>(lengths[i]);
+    doc->EditBar(static_cast<int>(i)).Length = static_cast<uint8_t>(lengths[i]);
   LayOutView(*doc, 0);
   return doc;
 }
@@ -226,7 +226,7 @@ TEST(CommandPlacement, PastedLongBarStaysInViewWithTheCursorInside) {
   auto doc = FourFour(12);
   LayoutSink view;
   TCursor c = At(*doc, 7, 60);
-  doc->Bar(7).Length = 64;  // what a paste of a 16/4 bar leaves at the current slot
+  doc->EditBar(7).Length = 64;  // what a paste of a 16/4 bar leaves at the current slot
   RepaintKeepingCursor(*doc, c, view);
   EXPECT_EQ(doc->CurrentBar, 7);
   ExpectCursorInCurrentBar(*doc, c);
@@ -234,7 +234,7 @@ TEST(CommandPlacement, PastedLongBarStaysInViewWithTheCursorInside) {
 
   // A shorter bar at the end of a line: the cursor comes back to its end.
   c = At(*doc, 7, 60);
-  doc->Bar(7).Length = 4;
+  doc->EditBar(7).Length = 4;
   RepaintKeepingCursor(*doc, c, view);
   ExpectCursorInCurrentBar(*doc, c);
   EXPECT_EQ(c.Column, doc->Bar(7).EndCol);
@@ -244,14 +244,14 @@ TEST(CommandPlacement, TimingChangePushingTheBarOutMovesToTheLastVisibleBar) {
   auto doc = FourFour(12);
   LayoutSink view;
   TCursor c = At(*doc, 7, 50);
-  doc->Bar(7).Length = 64;
+  doc->EditBar(7).Length = 64;
   EXPECT_TRUE(RepaintAfterTimingChange(*doc, c, view));
   EXPECT_EQ(doc->CurrentBar, 6);
   EXPECT_EQ(c.Column, doc->Bar(6).EndCol);
   EXPECT_EQ(c.Line, 1);
 
   c = At(*doc, 2, 40);
-  doc->Bar(2).Length = 8;
+  doc->EditBar(2).Length = 8;
   EXPECT_FALSE(RepaintAfterTimingChange(*doc, c, view));
   EXPECT_EQ(c.Column, doc->Bar(2).StartCol);
 }

@@ -16,7 +16,7 @@ Osnova Song(int count, std::initializer_list<int> lengths) {
   Osnova doc(4, static_cast<uint16_t>(count), 4);
   const std::vector<int> cycle(lengths);
   for (int b = 0; b < count; ++b) {
-    TBar& bar = doc.Bar(b);
+    TBar& bar = doc.EditBar(b);
     bar.Length = static_cast<uint8_t>(cycle[static_cast<std::size_t>(b) % cycle.size()]);
     bar.Rows[RowSnare].Set(0, 0, 0);
   }
@@ -149,9 +149,9 @@ TEST(PageLayout, TrailingEmptyBarsAreLeftOutAsInTheTextExport) {
   ASSERT_EQ(layout.Pages[0].Systems.size(), 1u);
   EXPECT_EQ(layout.Pages[0].Systems[0].LastBar, 0);
 
-  doc.Bar(5).Rows[RowBass].Set(0, 0, 0);
+  doc.EditBar(5).Rows[RowBass].Set(0, 0, 0);
   EXPECT_EQ(print::LayOutPages(doc, kBoxes, print::kA4).LastBar, 5);
-  doc.Bar(11).Comment = "end";
+  doc.EditBar(11).Comment = "end";
   EXPECT_EQ(print::LayOutPages(doc, kBoxes, print::kA4).LastBar, 11);
 }
 
@@ -182,9 +182,9 @@ TEST(PageLayout, PartNamesAndCommentsNeverOverprintAndLoseNoText) {
       "crash on the one, then open hi-hat with the left foot until the fill comes in at the end";
   for (int b = 0; b < 8; ++b) {
     doc.SongParts.push_back({b, "Part number " + std::to_string(b) + " of the song"});
-    doc.Bar(b).Comment = b == 3 ? longComment : "comment of bar " + std::to_string(b) + " is long";
+    doc.EditBar(b).Comment = b == 3 ? longComment : "comment of bar " + std::to_string(b) + " is long";
   }
-  doc.Bar(7).Comment = std::string(120, 'x');  // one word longer than a line
+  doc.EditBar(7).Comment = std::string(120, 'x');  // one word longer than a line
   const print::PageLayout layout = print::LayOutPages(doc, kBoxes, print::kA4);
   ExpectWholeBarsInOrder(doc, layout);
 

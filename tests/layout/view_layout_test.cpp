@@ -7,7 +7,7 @@ namespace {
 Osnova Bars(std::initializer_list<int> lengths) {
   Osnova doc(4, static_cast<uint16_t>(lengths.size()), 4);
   int i = 0;
-  for (int len : lengths) doc.Bar(i++).Length = static_cast<uint8_t>(len);
+  for (int len : lengths) doc.EditBar(i++).Length = static_cast<uint8_t>(len);
   return doc;
 }
 }  // namespace
@@ -95,7 +95,7 @@ TEST(ViewLayout, BarByBarMovesKeepTheCurrentBarVisibleOnAnyGrid) {
   };
   for (const view::Grid grid : {view::Grid{}, view::Grid{80, 3}, view::Grid{100, 1}, view::Grid{64, 5}}) {
     Osnova doc(4, 50, 4);
-    for (int b = 0; b < 50; b += 7) doc.Bar(b).Length = static_cast<uint8_t>(4 + b % 60);
+    for (int b = 0; b < 50; b += 7) doc.EditBar(b).Length = static_cast<uint8_t>(4 + b % 60);
     GridSink sink;
     sink.grid = grid;
     sink.RepaintView(doc, 0);

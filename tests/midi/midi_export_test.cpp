@@ -199,8 +199,8 @@ TEST(TabToMidi, EveryRowOfEveryBarStartsWithItsNamesAndProgramChange) {
 
 TEST(TabToMidi, BassDrumBarGivesTheNotesInTimeOrder) {
   auto doc = Song(2);
-  doc->Bar(0).Rows[RowBass].Set(0, 0, 1);
-  doc->Bar(0).Rows[RowBass].Set(8, 0, 0);
+  doc->EditBar(0).Rows[RowBass].Set(0, 0, 1);
+  doc->EditBar(0).Rows[RowBass].Set(8, 0, 0);
   TMIDI_Container c;
   Convert_Tab(c, doc->Bars, 120);
   ASSERT_EQ(c.Count(), 52);
@@ -221,17 +221,17 @@ TEST(TabToMidi, BassDrumBarGivesTheNotesInTimeOrder) {
 
 TEST(TabToMidi, BarLengthsAdvanceTimeAndVariantsPickKeys) {
   auto doc = Song(4);
-  doc->Bar(0).Reset(3, 4, -1);  // 12 positions
-  doc->Bar(1).Reset(16, 4, -1);  // 64 positions
+  doc->EditBar(0).Reset(3, 4);  // 12 positions
+  doc->EditBar(1).Reset(16, 4);  // 64 positions
   ASSERT_EQ(doc->Bar(0).Length, 12);
   ASSERT_EQ(doc->Bar(1).Length, 64);
-  doc->Bar(1).Rows[RowCymbals].Set(63, 2, 0);  // china
-  doc->Bar(2).Rows[RowSnare].Set(0, 1, 0);     // rim click
-  doc->Bar(2).Rows[RowHiHat].Set(0, 1, 0);     // open hi-hat
-  doc->Bar(2).Rows[RowRide].Set(0, 0, 0);
+  doc->EditBar(1).Rows[RowCymbals].Set(63, 2, 0);  // china
+  doc->EditBar(2).Rows[RowSnare].Set(0, 1, 0);     // rim click
+  doc->EditBar(2).Rows[RowHiHat].Set(0, 1, 0);     // open hi-hat
+  doc->EditBar(2).Rows[RowRide].Set(0, 0, 0);
   // A note kept beyond a shortened bar's end is not exported.
-  doc->Bar(3).Rows[RowTom1].Set(20, 0, 0);
-  doc->Bar(3).Rows[RowTom2].Set(15, 0, 0);
+  doc->EditBar(3).Rows[RowTom1].Set(20, 0, 0);
+  doc->EditBar(3).Rows[RowTom2].Set(15, 0, 0);
   TMIDI_Container c;
   Convert_Tab(c, doc->Bars, 100);
   std::vector<std::tuple<int32_t, uint8_t>> ons;
@@ -246,7 +246,7 @@ TEST(TabToMidi, BarLengthsAdvanceTimeAndVariantsPickKeys) {
 
 TEST(TabToMidi, ExportingTwiceGivesTheSameFile) {
   auto doc = Song(3);
-  doc->Bar(1).Rows[RowSnare].Set(4, 0, 0);
+  doc->EditBar(1).Rows[RowSnare].Set(4, 0, 0);
   TMIDI_Container c;
   Convert_Tab(c, doc->Bars, 120);
   std::string first = Written(c);
@@ -264,8 +264,8 @@ TEST(TabToMidi, IndependentReaderFindsEveryNoteAsWritten) {
   std::vector<Sounded> want;
   int32_t barTime = 0;
   for (int b = 0; b < 40; ++b) {
-    TBar& bar = doc->Bar(b);
-    if (b % 5 == 3) bar.Reset(static_cast<uint8_t>(1 + b % 16), 4, -1);
+    TBar& bar = doc->EditBar(b);
+    if (b % 5 == 3) bar.Reset(static_cast<uint8_t>(1 + b % 16), 4);
     for (int p = 0; p < bar.Length; ++p) {
       // A dense, irregular pattern: overlapping notes of one key included.
       if ((p + b) % 3 == 0) bar.Rows[RowHiHat].Set(p, static_cast<uint8_t>(p % 2), 0);

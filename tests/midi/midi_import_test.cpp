@@ -186,7 +186,7 @@ TEST(MidiImport, PicksTheChannel) {
 TEST(MidiImport, RefusesDamagedFiles) {
   std::mt19937 rng(3);
   auto doc = random_song::Make(rng, 3, false);
-  doc->Bar(0).Rows[RowBass].Set(0, 0, 0);
+  doc->EditBar(0).Rows[RowBass].Set(0, 0, 0);
   const std::string exported = OwnExport(*doc);
   const std::string format0 =
       Header(0, 1, 96) + Track(Bytes({0x00, 0xF0, 0x02, 0x01, 0xF7, 0x00, 0x99, 36, 100, 0x83, 0x00, 38, 90}));

@@ -111,9 +111,9 @@ TEST(TempoGrid, ASixteenthIsAnExactFractionOfFramesRoundedOncePerColumn) {
 }
 
 TEST_F(PlaybackTest, PlayBarOfTwelvePositionsSoundsTwelveColumnsOnTheGridAndEndsOnItsLast) {
-  doc.Bar(1).Reset(3, 4, -1);  // 3/4: 12 positions
-  doc.Bar(1).Rows[RowSnare].Set(0, 0, 1);
-  doc.Bar(1).Rows[RowBass].Set(11, 0, 0);
+  doc.EditBar(1).Reset(3, 4);  // 3/4: 12 positions
+  doc.EditBar(1).Rows[RowSnare].Set(0, 0, 1);
+  doc.EditBar(1).Rows[RowBass].Set(11, 0, 0);
   clock.Grant(100);
   ASSERT_TRUE(engine.Play(PlayBar, {1, 0}, 97, false));
   ASSERT_TRUE(WaitFinished());
@@ -135,8 +135,8 @@ TEST_F(PlaybackTest, PlayBarOfTwelvePositionsSoundsTwelveColumnsOnTheGridAndEnds
 }
 
 TEST_F(PlaybackTest, FromTheLastColumnOfTheSongOneColumnSoundsAndHiddenRowsStaySilent) {
-  doc.Bar(2).Rows[RowSnare].Set(15, 0, 0);
-  doc.Bar(2).Rows[RowBass].Set(15, 0, 0);
+  doc.EditBar(2).Rows[RowSnare].Set(15, 0, 0);
+  doc.EditBar(2).Rows[RowBass].Set(15, 0, 0);
   GlobalKit[RowSnare] = 0;
   clock.Grant(100);
   ASSERT_TRUE(engine.Play(PlayFromCursor, {2, 15}, 120, false));
@@ -228,7 +228,7 @@ TEST_F(PlaybackTest, SongBarAndFromCursorLoopsWrapOnTheGrid) {
 TEST_F(PlaybackTest, APartLoopPlaysItsBarsAndWrapsWithoutAGapOrADoubleNote) {
   Osnova song(4, 10, 4);
   song.SongParts = {TSongPart{0, "Intro"}, TSongPart{3, "Chorus"}, TSongPart{7, "Outro"}};
-  for (int b = 0; b < 10; ++b) song.Bar(static_cast<uint16_t>(b)).Rows[RowHiHat].Set(0, 0, 0);
+  for (int b = 0; b < 10; ++b) song.EditBar(static_cast<uint16_t>(b)).Rows[RowHiHat].Set(0, 0, 0);
   {
     std::lock_guard<std::mutex> guard(documentLock);
     doc = std::move(song);
@@ -259,7 +259,7 @@ TEST_F(PlaybackTest, APartLoopPlaysItsBarsAndWrapsWithoutAGapOrADoubleNote) {
 }
 
 TEST_F(PlaybackTest, CountInClicksTheBeatsOfTheStartBarAndTheFirstNoteFollowsWithoutAGap) {
-  doc.Bar(0).Rows[RowSnare].Set(0, 0, 0);
+  doc.EditBar(0).Rows[RowSnare].Set(0, 0, 0);
   PracticeOptions practice;
   practice.CountInBars = 1;
   practice.Click = ClickMode::Quarter;
@@ -288,7 +288,7 @@ TEST_F(PlaybackTest, CountInClicksTheBeatsOfTheStartBarAndTheFirstNoteFollowsWit
   engine.Stop();
 
   // A 6/8 bar counts six eighths; starting at its fifth sixteenth: a bar, then two more eighths.
-  doc.Bar(1).Reset(6, 8, -1);
+  doc.EditBar(1).Reset(6, 8);
   steps.clear();
   output.steps.clear();
   practice.Click = ClickMode::Off;
@@ -307,7 +307,7 @@ TEST_F(PlaybackTest, CountInClicksTheBeatsOfTheStartBarAndTheFirstNoteFollowsWit
 }
 
 TEST_F(PlaybackTest, ClicksFallOnTheChosenNotesWithTheBarsFirstAccented) {
-  doc.Bar(1).Reset(3, 8, -1);  // 6 positions
+  doc.EditBar(1).Reset(3, 8);  // 6 positions
   PracticeOptions practice;
   practice.Click = ClickMode::Eighth;
   clock.Grant(21);
@@ -387,9 +387,9 @@ TEST_F(PlaybackTest, BarsRemovedOrShortenedUnderPlaybackAreNeverReadPastTheirEnd
   ASSERT_TRUE(clock.WaitParked());
   {
     std::lock_guard<std::mutex> edit(documentLock);  // as the window's bar commands do
-    doc.Bars.pop_back();
+    doc.Bars.erase(doc.Bars.size() - 1);
     doc.BarCount = 2;
-    doc.Bar(1).Reset(2, 4, -1);  // 8 positions
+    doc.EditBar(1).Reset(2, 4);  // 8 positions
   }
   clock.Grant(5);
   ASSERT_TRUE(WaitFinished());
@@ -443,7 +443,7 @@ TEST(PlaybackStop, NothingIsSentAfterStopReturnsAndNoNoteHangs) {
   TMidiOut out;
   ASSERT_TRUE(OpenMidiDevice(out, 0));
   Osnova doc(4, 2, 4);
-  for (int p = 0; p < 16; ++p) doc.Bar(0).Rows[RowHiHat].Set(p, 0, 0);
+  for (int p = 0; p < 16; ++p) doc.EditBar(0).Rows[RowHiHat].Set(p, 0, 0);
   std::mutex documentLock;
   SteadyPlayClock clock;
   PlayClockFrames frames(clock);

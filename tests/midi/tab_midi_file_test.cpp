@@ -32,7 +32,8 @@ std::unique_ptr<Osnova> RandomSong(unsigned seed, int bars) {
   std::mt19937 random(seed);
   auto doc = std::make_unique<Osnova>(4, bars, 4);
   const uint8_t lengths[] = {1, 2, 3, 5, 8, 12, 16, 31, 64};
-  for (auto& bar : doc->Bars) {
+  for (int b = 0; b < bars; ++b) {
+    TBar* bar = &doc->EditBar(b);
     bar->Length = lengths[random() % std::size(lengths)];
     // Some bars silent, some full, most in between.
     const unsigned density = random() % 4 == 0 ? 0 : random() % 4 == 0 ? 100 : 30;
@@ -56,8 +57,8 @@ TEST(TabMidiFile, SameBytesAsTheEventListExport) {
   }
   // One empty bar, and long silences between notes (deltas of several bytes).
   Osnova sparse(16, 300, 4);
-  sparse.Bar(0).Rows[RowBass].Set(0, 0, 0);
-  sparse.Bar(299).Rows[RowSnare].Set(63, 1, 1);
+  sparse.EditBar(0).Rows[RowBass].Set(0, 0, 0);
+  sparse.EditBar(299).Rows[RowSnare].Set(63, 1, 1);
   EXPECT_EQ(TabMidiFileBytes(sparse.Bars, 120), ViaEventList(sparse, 120));
   Osnova empty(4, 1, 4);
   EXPECT_EQ(TabMidiFileBytes(empty.Bars, 120), ViaEventList(empty, 120));

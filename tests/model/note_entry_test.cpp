@@ -86,7 +86,7 @@ TEST(NoteEntry, RefusalsChangeNothingAndTakeNoSnapshot) {
   GlobalKit[RowHiHat] = 0;
   Entry e;
   GlobalKit = saved;
-  e.doc.Bar(1).Length = 8;
+  e.doc.EditBar(1).Length = 8;
   struct Case {
     int bar, position, row, variant, accent;
   } cases[] = {

@@ -38,7 +38,6 @@ TEST(Document, NewDocumentDefaults) {
   DefaultEmail.clear();
   EXPECT_EQ(doc.BarCount, 12);
   ASSERT_EQ(doc.Bars.size(), 12u);
-  EXPECT_EQ(doc.Bar(11).Index, 11);
   EXPECT_EQ(doc.Bar(5).Length, 12);
   EXPECT_EQ(doc.Tempo, 120);
   EXPECT_EQ(doc.FileName, "Unnamed");
@@ -63,7 +62,7 @@ TEST(Document, KitDecidesShownRowsAndTheirLines) {
 }
 
 TEST(Document, ColumnHasNoteIgnoresCountRowAndNoteCountStopsAtLength) {
-  TBar bar(4, 4, 0);
+  TBar bar(4, 4);
   bar.Rows[RowCount].Notes = 1;  // never a note, whatever it holds
   EXPECT_FALSE(ColumnHasNote(bar, 0));
   bar.Rows[RowBass].Set(0, 0, 0);
@@ -75,34 +74,66 @@ TEST(Document, ColumnHasNoteIgnoresCountRowAndNoteCountStopsAtLength) {
   EXPECT_EQ(NoteCount(bar.Rows[RowSnare], 64), 2);
 }
 
-TEST(Document, ResetKeepsIndexUnlessGiven) {
-  TBar bar(4, 4, 7);
+TEST(Document, ResetEmptiesTheBarInItsNewTiming) {
+  TBar bar(4, 4);
   bar.Rows[RowSnare].Set(3, 1, 1);
   bar.Comment = "fill";
-  bar.Reset(2, 4, -1);
-  EXPECT_EQ(bar.Index, 7);
+  bar.Reset(2, 4);
   EXPECT_EQ(bar.Length, 8);
   EXPECT_TRUE(bar.Comment.empty());
   EXPECT_FALSE(bar.Rows[RowSnare].Has(3));
   EXPECT_EQ(bar.Rows[RowSnare].Cells[3].Variant, 255);
-  bar.Reset(4, 4, 2);
-  EXPECT_EQ(bar.Index, 2);
 }
 
 TEST(Document, BarsOfLongSongsKeepTheirOwnContentThroughReuse) {
   for (int round = 0; round < 2; ++round) {  // the second round reuses the first round's storage
     Osnova doc(4, 20000, 4);
-    for (auto& bar : doc.Bars) {
-      bar->Comment = "bar " + std::to_string(bar->Index) + std::string(40, 'x');
-      bar->Rows[RowBass].Set(bar->Index % 64, 0, 1);
+    for (int b = 0; b < 20000; ++b) {
+      doc.EditBar(b).Comment = "bar " + std::to_string(b) + std::string(40, 'x');
+      doc.EditBar(b).Rows[RowBass].Set(b % 64, 0, 1);
     }
-    auto extra = std::make_unique<TBar>(8, 7, 20000);
-    for (const auto& bar : doc.Bars) {
-      ASSERT_EQ(bar->Comment, "bar " + std::to_string(bar->Index) + std::string(40, 'x'));
-      ASSERT_EQ(bar->Rows[RowBass].Notes, uint64_t{1} << (bar->Index % 64));
-      ASSERT_EQ(bar->Length, 16);
+    auto extra = std::make_unique<TBar>(8, 7);
+    for (int b = 0; b < 20000; ++b) {
+      const TBar& bar = doc.Bar(b);
+      ASSERT_EQ(bar.Comment, "bar " + std::to_string(b) + std::string(40, 'x'));
+      ASSERT_EQ(bar.Rows[RowBass].Notes, uint64_t{1} << (b % 64));
+      ASSERT_EQ(bar.Length, 16);
     }
     EXPECT_EQ(extra->Length, 14);
     EXPECT_EQ(extra->Rows[RowSnare].Cells[63].Variant, 255);
   }
+}
+
+// Inserting and removing across chunk boundaries keeps the order, and a copy taken before sees
+// none of it: not the moves, not the writes.
+TEST(Document, BarArrayKeepsOrderAcrossChunksAndCopiesStayAsTheyWere) {
+  BarArray bars;
+  std::vector<std::string> want;
+  auto bar = [](const std::string& name) {
+    auto b = NewBar(4, 4);
+    b->Comment = name;
+    return b;
+  };
+  for (int i = 0; i < 200; ++i) {
+    bars.push_back(bar(std::to_string(i)));
+    want.push_back(std::to_string(i));
+  }
+  const BarArray copy = bars;
+  const std::vector<std::string> copyWant = want;
+  for (std::size_t at : {0u, 63u, 64u, 128u, 203u}) {
+    bars.insert(at, bar("new " + std::to_string(at)));
+    want.insert(want.begin() + static_cast<std::ptrdiff_t>(at), "new " + std::to_string(at));
+  }
+  for (std::size_t at : {64u, 0u, 199u, 201u}) {
+    bars.erase(at);
+    want.erase(want.begin() + static_cast<std::ptrdiff_t>(at));
+  }
+  bars.Edit(100).Comment = "edited";
+  want[100] = "edited";
+  ASSERT_EQ(bars.size(), want.size());
+  for (std::size_t i = 0; i < want.size(); ++i) ASSERT_EQ(bars[i]->Comment, want[i]) << i;
+  ASSERT_EQ(copy.size(), copyWant.size());
+  for (std::size_t i = 0; i < copyWant.size(); ++i) ASSERT_EQ(copy[i]->Comment, copyWant[i]) << i;
+  while (bars.size() > 1) bars.erase(0);
+  EXPECT_EQ(bars[0]->Comment, want.back());
 }

@@ -18,7 +18,7 @@ class Session {
     history.Push(*doc, view);
     doc->Modified = true;
     doc->Artist = "edit " + std::to_string(id);
-    doc->Bar(id % 8).Rows[RowSnare].Set(id % 16, 0, id % 2);
+    doc->EditBar(id % 8).Rows[RowSnare].Set(id % 16, 0, id % 2);
     view = UndoView{id % 4, id % 4 + 3, id % 8, static_cast<uint8_t>(id % 64), static_cast<uint8_t>(id % 2)};
   }
   bool Step(bool undo) {
@@ -287,6 +287,66 @@ TEST(UndoHistory, RandomEditsUndosAndRedosMatchTheReference) {
       ASSERT_TRUE(h.Current() >= -1 && h.Current() < h.SlotCount());
       ASSERT_TRUE(h.Current() < 0 || (h.Current() < h.Top() && h.Top() <= h.SlotCount()));
       ASSERT_LE(h.RedoPos(), h.Top());
+    }
+  }
+}
+
+// A snapshot shares every bar the edit after it leaves alone, and holds what a file would: notes a
+// timing change left beyond a bar's length are not in it, though the live bar keeps them.
+TEST(UndoHistory, SnapshotsShareUntouchedBarsAndLeaveOutHiddenNotes) {
+  Osnova doc(4, 1000, 4);
+  doc.EditBar(3).Rows[RowSnare].Set(14, 0, 0);
+  doc.EditBar(3).Length = 12;  // 3/4: the note at 14 is hidden
+  UR_Stack history(10);
+  const UndoView view{0, 7, 0, 0, 0};
+  history.Push(doc, view, "note entry");
+  const BarArray before = doc.Bars;
+  doc.EditBar(500).Rows[RowBass].Set(0, 0, 0);
+  EXPECT_FALSE(doc.Bars.SharesBar(before, 500));
+  EXPECT_TRUE(doc.Bars.SharesBar(before, 499));
+  EXPECT_TRUE(doc.Bar(3).Rows[RowSnare].Has(14)) << "the live bar keeps its hidden note";
+
+  auto restored = history.Restore(true, doc, view);
+  ASSERT_TRUE(restored);
+  const Osnova& back = *restored->Doc;
+  EXPECT_FALSE(back.Bar(500).Rows[RowBass].Has(0));
+  EXPECT_FALSE(back.Bar(3).Rows[RowSnare].Has(14));
+  EXPECT_TRUE(back.Bars.SharesBar(doc.Bars, 499));
+  EXPECT_LT(history.MemoryUsed(), 64u << 10) << "two snapshots of 1000 bars hold a few bars each";
+  EXPECT_EQ(history.RedoName(), "note entry");
+}
+
+// Deep history: every step of 1,200 stays while memory allows; a small memory bound drops the
+// oldest steps first and never holds more than it allows.
+TEST(UndoHistory, DeepHistoryIsBoundedByMemoryOldestFirst) {
+  for (const std::size_t limit : {kDeepUndoBytes, std::size_t{256} << 10}) {
+    Osnova doc(4, 2000, 4);
+    UR_Stack history(kDeepUndoSlots, limit);
+    std::vector<std::string> comments;
+    for (int i = 0; i < 1200; ++i) {
+      history.Push(doc, UndoView{}, i % 2 ? "comment" : "note entry");
+      doc.EditBar(i).Comment = std::string(100, static_cast<char>('a' + i % 26));
+      ASSERT_LE(history.MemoryUsed(), limit);
+    }
+    int steps = 0;
+    std::string lastName;
+    while (history.CanUndo()) {
+      lastName = history.UndoName();
+      auto restored = history.Restore(true, doc, UndoView{});
+      ASSERT_TRUE(restored);
+      doc = *restored->Doc;
+      ++steps;
+    }
+    if (limit == kDeepUndoBytes) {
+      EXPECT_EQ(steps, 1200);
+      EXPECT_EQ(lastName, "note entry");
+      for (int b = 0; b < 1200; ++b) ASSERT_TRUE(doc.Bar(b).Comment.empty()) << b;
+    } else {
+      EXPECT_GT(steps, 20);
+      EXPECT_LT(steps, 1200) << "the oldest steps went";
+      // What is left undone is the newest edits; the oldest ones stay in the song.
+      EXPECT_FALSE(doc.Bar(0).Comment.empty());
+      EXPECT_TRUE(doc.Bar(1199).Comment.empty());
     }
   }
 }

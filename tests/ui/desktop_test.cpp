@@ -322,7 +322,7 @@ TEST_F(DesktopTest, RecentFileWhoseNameIsNotUtf8KeepsItsBytes) {
 // Escape, closing the box and Later mean "not now": the copy stays and is asked about again.
 TEST_F(DesktopTest, EscapeAtTheRecoveryQuestionKeepsTheCopyForTheNextStart) {
   Osnova song(4, 3, 4);
-  song.Bar(1).Rows[RowSnare].Set(4, 0, 0);
+  song.EditBar(1).Rows[RowSnare].Set(4, 0, 0);
   LeaveCopy("1-1", WriteTabBytes(song), PathIn("song.gvlm"), 1);
   TFmain& w = Window();
   dialogs.Choices = {ScriptedDialogService::kEscape};
@@ -347,7 +347,7 @@ TEST_F(DesktopTest, EscapeAtTheRecoveryQuestionKeepsTheCopyForTheNextStart) {
 // Escape keep the recovered song; only the explicit answer replaces it.
 TEST_F(DesktopTest, OpeningAFileOverTheRecoveredSongKeepsItUnlessChosen) {
   Osnova recovered(4, 3, 4);
-  recovered.Bar(2).Rows[RowBass].Set(0, 0, 1);
+  recovered.EditBar(2).Rows[RowBass].Set(0, 0, 1);
   LeaveCopy("1-1", WriteTabBytes(recovered), PathIn("song.gvlm"), 1);
   const QString other = WriteTabFile("other.gvlm", Osnova(3, 5, 4));
   TFmain& w = Window();

@@ -71,8 +71,8 @@ class ExportCommandTest : public ::testing::TestWithParam<CommandCase> {
     ASSERT_TRUE(dir_.isValid());
     doc_ = std::make_unique<Osnova>(4, 3, 4);
     doc_->Artist = "Band";
-    doc_->Bar(1).Rows[RowSnare].Set(4, 0, 1);
-    doc_->Bar(2).Comment = "fill";
+    doc_->EditBar(1).Rows[RowSnare].Set(4, 0, 1);
+    doc_->EditBar(2).Comment = "fill";
   }
   QString PathIn(const QString& name) const { return QDir(dir_.path()).filePath(name); }
   int FilesInDir() const {

@@ -86,7 +86,8 @@ class MainWindowAudioTest : public MainWindowTest {
   }
   void OpenSong(int bars) {
     Osnova song(4, static_cast<uint16_t>(bars), 4);
-    for (auto& bar : song.Bars) {
+    for (int b = 0; b < bars; ++b) {
+      TBar* bar = &song.EditBar(b);
       bar->Rows[RowBass].Set(0, 0, 0);
       bar->Rows[RowSnare].Set(8, 0, 1);
     }

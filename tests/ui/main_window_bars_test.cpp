@@ -41,7 +41,6 @@ TEST_F(MainWindowTest, InsertAtBarZeroAddsAnEmptyBarWithItsTimingBeforeIt) {
   EXPECT_EQ(doc.Bar(0).Rows[RowSnare].Notes, 0u);
   EXPECT_EQ(doc.Bar(0).Length, 16);
   EXPECT_TRUE(doc.Bar(1).Rows[RowSnare].Has(0));
-  EXPECT_EQ(doc.Bar(1).Index, 1);
   EXPECT_EQ(doc.CurrentBar, 0);
   EXPECT_EQ(w.Cursor()->Column, 4);
   EXPECT_EQ(Find<QScrollBar>("ScrollBar1")->maximum(), 13);
@@ -69,8 +68,8 @@ TEST_F(MainWindowTest, EveryWayToABarCommandRunsIt) {
   Find<QToolButton>("SpeedButton9")->click();
   EXPECT_EQ(w.Document()->BarCount, --bars);
   for (QObject* clear : std::initializer_list<QObject*>{Find<QAction>("Clear1"), Find<QAction>("Clearbar1"), Find<QToolButton>("SpeedButton11")}) {
-    doc->Bar(0).Rows[RowBass].Set(3, 0, 0);
-    doc->Bar(0).Comment = "x";
+    doc->EditBar(0).Rows[RowBass].Set(3, 0, 0);
+    doc->EditBar(0).Comment = "x";
     if (auto* a = qobject_cast<QAction*>(clear)) {
       a->trigger();
     } else {
@@ -122,7 +121,7 @@ TEST_F(MainWindowTest, TheOnlyBarCannotBeRemovedOrCut) {
 TEST_F(MainWindowTest, RemovingTheLastBarWhileCurrentMovesToTheNewLastBar) {
   TFmain& w = Window();
   Osnova song(4, 8, 4);  // all eight bars in view
-  song.Bar(6).Length = 8;  // 2/4
+  song.EditBar(6).Length = 8;  // 2/4
   dialogs.OpenAnswers = {WriteTabFile("song.gvlm", song)};
   w.OpenDocument();
   Find<QScrollBar>("ScrollBar1")->setValue(8);
@@ -145,9 +144,9 @@ TEST_F(MainWindowTest, RemovingTheLastBarWhileCurrentMovesToTheNewLastBar) {
 TEST_F(MainWindowTest, CutThenPasteRestoresTheBarAndPartsFollowTheirBars) {
   TFmain& w = Window();
   Osnova song = SongWithParts();
-  song.Bar(4).Length = 12;
-  song.Bar(4).Rows[RowSnare].Set(2, 1, 1);
-  song.Bar(4).Comment = "break";
+  song.EditBar(4).Length = 12;
+  song.EditBar(4).Rows[RowSnare].Set(2, 1, 1);
+  song.EditBar(4).Comment = "break";
   dialogs.OpenAnswers = {WriteTabFile("parts.gvlm", song)};
   w.OpenDocument();
   Find<QScrollBar>("ScrollBar1")->setValue(5);
@@ -234,7 +233,7 @@ TEST_F(MainWindowTest, ShortenedBarShowsItsNotesAgainUntilSavedAndReopened) {
   TFmain& w = Window();
   w.NewDocument();
   Osnova* doc = w.Document();
-  for (int p = 8; p < 16; ++p) doc->Bar(0).Rows[RowBass].Set(p, 0, 0);
+  for (int p = 8; p < 16; ++p) doc->EditBar(0).Rows[RowBass].Set(p, 0, 0);
   Find<TabView>("i1")->RepaintView(*doc, 0);
   Find<TabView>("i1")->ToggleCursorBox(*doc, *w.Cursor());
   const QImage full = w.View()->Image();

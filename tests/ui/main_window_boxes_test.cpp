@@ -94,7 +94,7 @@ TEST_F(MainWindowTest, CommentTypingStopsAtTheBarLength) {
 
 TEST_F(MainWindowTest, CommentLongerThanItsBarIsShownWholeAndMayOnlyShrink) {
   Osnova doc(4, 2, 4);
-  doc.Bar(0).Comment = "twenty characters ok";  // a file may hold more than the bar's length
+  doc.EditBar(0).Comment = "twenty characters ok";  // a file may hold more than the bar's length
   const QString path = WriteTabFile("long.gvlm", doc);
   TFmain& w = Window();
   dialogs.OpenAnswers = {path};
@@ -179,7 +179,7 @@ TEST_F(MainWindowTest, WheelOverTheTabScrollsLikeTheScrollBar) {
 TEST_F(MainWindowTest, ScrollBarJumpEndsAsRepeatedBarMoves) {
   TFmain& w = Window();
   Osnova song(4, 300, 4);
-  for (int b = 0; b < 300; b += 7) song.Bar(b).Length = static_cast<uint8_t>(1 + b % 16);
+  for (int b = 0; b < 300; b += 7) song.EditBar(b).Length = static_cast<uint8_t>(1 + b % 16);
   const QString path = WriteTabFile("long.gvlm", song);
   auto* next = w.findChild<QToolButton*>("SpeedButton29");
   auto* previous = w.findChild<QToolButton*>("SpeedButton30");

@@ -45,8 +45,8 @@ TEST_F(MainWindowTest, NewAfterABarTheTimingBoxesCannotShowMakes44Bars) {
   // denominator (64/16 shows its numerator past the list, which New does not take).
   for (const auto& [length, denominator] : {std::pair{2, 4}, std::pair{64, 16}}) {
     Osnova song(4, 3, 4);
-    song.Bar(0).Length = static_cast<uint8_t>(length);
-    song.Bar(0).Denominator = static_cast<uint8_t>(denominator);
+    song.EditBar(0).Length = static_cast<uint8_t>(length);
+    song.EditBar(0).Denominator = static_cast<uint8_t>(denominator);
     dialogs.OpenAnswers = {WriteTabFile("odd.gvlm", song)};
     w.OpenDocument();
     ASSERT_EQ(w.Document()->Bar(0).Length, length);
@@ -125,7 +125,7 @@ TEST_F(MainWindowTest, FirstSaveAsksForANameAndLaterSavesWriteThereWithoutADialo
 TEST_F(MainWindowTest, OpenThenSaveOverwritesTheOpenedFile) {
   Osnova doc(3, 5, 8);
   doc.Tempo = 88;
-  doc.Bar(2).Comment = "bridge";
+  doc.EditBar(2).Comment = "bridge";
   doc.SongParts.push_back({1, "Verse"});
   const QString path = WriteTabFile("in.gvlm", doc);
   TFmain& w = Window();
@@ -362,7 +362,7 @@ TEST_F(MainWindowTest, BarClipboardComesWithTheFirstDocumentAndOutlivesIt) {
   w.NewDocument();
   TClipBord* clipboard = w.Clipboard();
   ASSERT_NE(clipboard, nullptr);
-  w.Document()->Bar(3).Comment = "copied";
+  w.Document()->EditBar(3).Comment = "copied";
   std::string error;
   ASSERT_TRUE(clipboard->CopyBar(*w.Document(), 3, error)) << error;
 
@@ -455,4 +455,47 @@ TEST_F(MainWindowTest, TitleShowsAStarWhileTheSongHasUnsavedChanges) {
   EXPECT_EQ(w.windowTitle(), "Grooveloom 1.0 - [ " + path + " ]") << "back at the saved state";
   Find<QToolButton>("BCopy")->click();  // a copy from the button marks the song modified
   EXPECT_TRUE(w.windowTitle().startsWith('*'));
+}
+
+// Deep undo: 1,200 note entries on an opened song, undone one by one back to the file's state and
+// redone to the full song, each end with its own saved state and quit question; the items name
+// what they take back.
+TEST_F(MainWindowTest, TwelveHundredNoteEntriesUndoAndRedoToTheExactEnds) {
+  TFmain& w = Window();
+  dialogs.OpenAnswers = {WriteTabFile("long.gvlm", Osnova(4, 300, 4))};
+  w.OpenDocument();
+  const std::string empty = WriteTabBytes(*w.Document());
+  constexpr int kEntries = 1200;  // pace 4: four stops a bar, 300 bars
+  for (int i = 0; i < kEntries; ++i) {
+    Press(Qt::Key_S);
+    Press(Qt::Key_Right);
+  }
+  const std::string full = WriteTabBytes(*w.Document());
+  ASSERT_NE(full, empty);
+  EXPECT_EQ(Find<QAction>("EUndo")->text(), "U&ndo note entry");
+
+  int undone = 0;
+  while (Find<QAction>("EUndo")->isEnabled() && undone <= kEntries) {
+    Find<QToolButton>("BUndo")->click();
+    ++undone;
+  }
+  EXPECT_EQ(undone, kEntries);
+  EXPECT_EQ(WriteTabBytes(*w.Document()), empty);
+  EXPECT_FALSE(w.Document()->Modified) << "back at the state opened";
+  EXPECT_EQ(Find<QAction>("ERedo")->text(), "&Redo note entry");
+  dialogs.Answers = {false};
+  EXPECT_FALSE(w.close());
+  EXPECT_EQ(dialogs.Questions().back(), "Do you really want to quit?");
+
+  int redone = 0;
+  while (Find<QAction>("ERedo")->isEnabled() && redone <= kEntries) {
+    Find<QToolButton>("BRedo")->click();
+    ++redone;
+  }
+  EXPECT_EQ(redone, kEntries);
+  EXPECT_EQ(WriteTabBytes(*w.Document()), full);
+  EXPECT_TRUE(w.Document()->Modified);
+  dialogs.Answers = {false};
+  EXPECT_FALSE(w.close());
+  EXPECT_EQ(dialogs.Questions().back(), kQuitUnsavedQuestion);
 }

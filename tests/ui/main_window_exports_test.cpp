@@ -18,9 +18,9 @@
 TEST_F(MainWindowTest, TextAndHtmlExportsWriteTheSongWithTheBoxesTimingAndTempo) {
   TFmain& w = Window();
   Osnova song(4, 3, 4);
-  song.Bar(1).Length = 6;
-  song.Bar(1).Denominator = 8;
-  song.Bar(1).Rows[RowSnare].Set(2, 0, 1);
+  song.EditBar(1).Length = 6;
+  song.EditBar(1).Denominator = 8;
+  song.EditBar(1).Rows[RowSnare].Set(2, 0, 1);
   dialogs.OpenAnswers = {WriteTabFile("song.gvlm", song)};
   w.OpenDocument();
   Find<QScrollBar>("ScrollBar1")->setValue(2);  // the 3/8 bar: the boxes show its timing
@@ -58,8 +58,8 @@ TEST_F(MainWindowTest, TextAndHtmlExportsWriteTheSongWithTheBoxesTimingAndTempo)
 TEST_F(MainWindowTest, TextExportOfABarTheBoxesCannotShowMatchesTheCommandLine) {
   TFmain& w = Window();
   Osnova song(4, 2, 4);
-  song.Bar(0).Length = 3;  // three sixteenths in quarters: the numerator box stays empty
-  song.Bar(0).Rows[RowSnare].Set(1, 0, 0);
+  song.EditBar(0).Length = 3;  // three sixteenths in quarters: the numerator box stays empty
+  song.EditBar(0).Rows[RowSnare].Set(1, 0, 0);
   const QString in = WriteTabFile("odd.gvlm", song);
   dialogs.OpenAnswers = {in};
   w.OpenDocument();
@@ -76,7 +76,7 @@ TEST_F(MainWindowTest, TextExportOfABarTheBoxesCannotShowMatchesTheCommandLine) 
 TEST_F(MainWindowTest, MusicXmlExportWritesThePlainOrTheCompressedScoreByTheName) {
   TFmain& w = Window();
   Osnova song(4, 2, 4);
-  song.Bar(1).Rows[RowSnare].Set(2, 0, 1);
+  song.EditBar(1).Rows[RowSnare].Set(2, 0, 1);
   dialogs.OpenAnswers = {WriteTabFile("song.gvlm", song)};
   w.OpenDocument();
   ASSERT_EQ(Find<QAction>("MusicXMLFile1")->text(), "Music&XML File");
@@ -108,9 +108,9 @@ TEST_F(MainWindowTest, MusicXmlExportWritesThePlainOrTheCompressedScoreByTheName
 TEST_F(MainWindowTest, NumeratorPastSixteenIsShownAndExported) {
   TFmain& w = Window();
   Osnova song(4, 2, 4);
-  song.Bar(0).Length = 17;
-  song.Bar(0).Denominator = 16;
-  song.Bar(0).Rows[RowSnare].Set(16, 0, 0);
+  song.EditBar(0).Length = 17;
+  song.EditBar(0).Denominator = 16;
+  song.EditBar(0).Rows[RowSnare].Set(16, 0, 0);
   dialogs.OpenAnswers = {WriteTabFile("long.gvlm", song)};
   w.OpenDocument();
   EXPECT_EQ(Find<QComboBox>("ETakt1")->currentText(), "17");

@@ -107,8 +107,8 @@ TEST_F(MainWindowTest, PasteTabMakesASongFromTheClipboardOrSaysThereIsNone) {
 TEST_F(MainWindowTest, ImportMidiReadsTheDrumChannelOrOffersAnother) {
   TFmain& w = Window();
   Osnova song(4, 2, 4);
-  song.Bar(1).Rows[RowBass].Set(8, 0, 0);
-  song.Bar(0).Rows[RowCymbals].Set(0, 2, 0);
+  song.EditBar(1).Rows[RowBass].Set(8, 0, 0);
+  song.EditBar(0).Rows[RowCymbals].Set(0, 2, 0);
   song.Tempo = 140;
   TMIDI_Container container;
   Convert_Tab(container, song.Bars, song.Tempo);

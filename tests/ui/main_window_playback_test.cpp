@@ -55,7 +55,7 @@ class PlaybackWindowTest : public MainWindowTest {
 
 TEST_F(PlaybackWindowTest, ButtonsAndMenuItemsPlayAndStopWithTheCursorAndBarBoxesFollowing) {
   TFmain& w = Ready();
-  w.Document()->Bar(1).Comment = "Fill";
+  w.Document()->EditBar(1).Comment = "Fill";
   w.Document()->SongParts.push_back(TSongPart{1, "Verse"});
   Find<QToolButton>("SpeedButton29")->click();  // bar 1 in 3/4
   Find<QComboBox>("ETakt1")->setCurrentIndex(2);
@@ -176,7 +176,7 @@ TEST_F(PlaybackWindowTest, ANoteEnteredWhilePlayingIsHeardInTheNextColumn) {
   EXPECT_EQ(Cursor(), (Where{0, 3}));
 
   // The cursor put elsewhere by the next-bar button: that column sounds next, and on from there.
-  w.Document()->Bar(1).Rows[RowBass].Set(3, 0, 0);
+  w.Document()->EditBar(1).Rows[RowBass].Set(3, 0, 0);
   Find<QToolButton>("SpeedButton29")->click();
   Play(1);
   EXPECT_EQ(Cursor(), (Where{1, 3}));

@@ -60,8 +60,8 @@ class MidiWindows : public ::testing::Test {
 
 std::unique_ptr<Osnova> BassDrumBar() {
   auto doc = std::make_unique<Osnova>(4, 1, 4);
-  doc->Bar(0).Rows[RowBass].Set(0, 0, 0);
-  doc->Bar(0).Rows[RowBass].Set(8, 0, 0);
+  doc->EditBar(0).Rows[RowBass].Set(0, 0, 0);
+  doc->EditBar(0).Rows[RowBass].Set(8, 0, 0);
   return doc;
 }
 

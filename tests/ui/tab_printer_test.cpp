@@ -25,14 +25,15 @@ namespace {
 // each following page, so three pages of A4.
 Osnova ThreePageSong() {
   Osnova doc(4, 56, 4);
-  for (auto& bar : doc.Bars) {
+  for (int b = 0; b < 56; ++b) {
+    TBar* bar = &doc.EditBar(b);
     for (int p = 0; p < 16; p += 2) bar->Rows[RowHiHat].Set(p, 0, 0);
     bar->Rows[RowSnare].Set(4, 0, 1);
     bar->Rows[RowBass].Set(0, 0, 0);
   }
   doc.Song = "Caf\xe9 Groove";  // Windows-1252 bytes, as the tab file stores them
   doc.Artist = "The Band";
-  doc.Bar(0).Comment = "count in";
+  doc.EditBar(0).Comment = "count in";
   doc.SongParts = {{4, "Verse"}};
   return doc;
 }

@@ -141,7 +141,7 @@ TEST(TabViewPaint, TwoShownRowsPutTheSecondViewLineAtH) {
 TEST(TabViewPaint, LetterInkStaysInItsCellWithTheCountAboveIt) {
   Osnova doc = Doc(12);
   const QImage empty = Render(doc);
-  doc.Bar(1).Rows[RowSnare].Set(5, 0, 0);  // column 16 + 5, staff slot 6
+  doc.EditBar(1).Rows[RowSnare].Set(5, 0, 0);  // column 16 + 5, staff slot 6
   const QImage withNote = Render(doc);
 
   const int staffY = 50 + 15 * 6;
@@ -161,9 +161,9 @@ TEST(TabViewPaint, CountsOnlyOverPositionsWithShownNotesInsideTheBar) {
   std::array<uint8_t, kRowCount> noRide = kAllRows;
   noRide[RowRide] = 0;  // n = 7, H = 170
   Osnova doc = Doc(12, noRide);
-  doc.Bar(0).Rows[RowBass].Set(0, 0, 0);
-  doc.Bar(0).Rows[RowHiHat].Set(6, 1, 1);
-  doc.Bar(0).Rows[RowSnare].Set(6, 0, 0);  // two notes, one count
+  doc.EditBar(0).Rows[RowBass].Set(0, 0, 0);
+  doc.EditBar(0).Rows[RowHiHat].Set(6, 1, 1);
+  doc.EditBar(0).Rows[RowSnare].Set(6, 0, 0);  // two notes, one count
   const QImage shown = Render(doc);
 
   const int H = 170;
@@ -180,27 +180,27 @@ TEST(TabViewPaint, CountsOnlyOverPositionsWithShownNotesInsideTheBar) {
   EXPECT_GT(ink, 0);
 
   // Notes of a hidden row and notes at or beyond the bar's length change no pixel.
-  doc.Bar(0).Rows[RowRide].Set(3, 0, 0);
-  doc.Bar(1).Rows[RowSnare].Set(16, 0, 0);
-  doc.Bar(1).Rows[RowBass].Set(63, 0, 1);
-  doc.Bar(4).Length = 8;  // shortened bar keeps notes it no longer shows
-  doc.Bar(4).Rows[RowSnare].Set(8, 0, 0);
+  doc.EditBar(0).Rows[RowRide].Set(3, 0, 0);
+  doc.EditBar(1).Rows[RowSnare].Set(16, 0, 0);
+  doc.EditBar(1).Rows[RowBass].Set(63, 0, 1);
+  doc.EditBar(4).Length = 8;  // shortened bar keeps notes it no longer shows
+  doc.EditBar(4).Rows[RowSnare].Set(8, 0, 0);
   const QImage stored = Render(doc);
-  doc.Bar(0).Rows[RowRide].Remove(3);
-  doc.Bar(1).Rows[RowSnare].Remove(16);
-  doc.Bar(1).Rows[RowBass].Remove(63);
-  doc.Bar(4).Rows[RowSnare].Remove(8);
+  doc.EditBar(0).Rows[RowRide].Remove(3);
+  doc.EditBar(1).Rows[RowSnare].Remove(16);
+  doc.EditBar(1).Rows[RowBass].Remove(63);
+  doc.EditBar(4).Rows[RowSnare].Remove(8);
   EXPECT_TRUE(Differences(stored, Render(doc)).empty());
 }
 
 TEST(TabViewPaint, NoteEntryDrawingMatchesAFullRepaintAroundTheCursorBox) {
   // Bar 0 is 16/4 (64 positions, counts up to "16"); bars 1.. are 4/4 on the second line.
   Osnova doc = Doc(6);
-  doc.Bar(0).Reset(16, 4, -1);
-  doc.Bar(0).Rows[RowSnare].Set(35, 0, 0);
-  doc.Bar(0).Rows[RowSnare].Set(37, 0, 0);
-  doc.Bar(0).Rows[RowBass].Set(40, 0, 0);
-  doc.Bar(1).Rows[RowBass].Set(6, 0, 0);
+  doc.EditBar(0).Reset(16, 4);
+  doc.EditBar(0).Rows[RowSnare].Set(35, 0, 0);
+  doc.EditBar(0).Rows[RowSnare].Set(37, 0, 0);
+  doc.EditBar(0).Rows[RowBass].Set(40, 0, 0);
+  doc.EditBar(1).Rows[RowBass].Set(6, 0, 0);
   struct Case { int bar, position, row; char letter; };
   const Case cases[] = {
       {0, 36, RowSnare, 'o'},   // two-digit count between two neighbours' counts
@@ -212,7 +212,7 @@ TEST(TabViewPaint, NoteEntryDrawingMatchesAFullRepaintAroundTheCursorBox) {
   TabView view;
   view.RepaintView(doc, 0);
   for (const Case& c : cases) {
-    TBar& bar = doc.Bar(c.bar);
+    TBar& bar = doc.EditBar(c.bar);
     const int column = bar.StartCol + c.position, line = bar.ViewLine;
     const TCursor cursor{static_cast<uint8_t>(column), static_cast<uint8_t>(line), 4};
     SCOPED_TRACE(testing::Message() << "bar " << c.bar << " position " << c.position);
@@ -236,30 +236,30 @@ TEST(TabViewPaint, NoteEntryDrawingMatchesAFullRepaintAroundTheCursorBox) {
 
 TEST(TabViewPaint, RedrawBarRepaintsItsBarAndKeepsTheNeighbours) {
   Osnova doc = Doc(12);
-  for (int p = 0; p < 16; p += 3) doc.Bar(1).Rows[RowSnare].Set(p, 0, 0);
-  doc.Bar(1).Rows[RowHiHat].Set(15, 0, 0);
-  doc.Bar(2).Rows[RowCymbals].Set(0, 0, 0);  // right against the shared bar line
-  doc.Bar(0).Rows[RowBass].Set(15, 0, 0);
+  for (int p = 0; p < 16; p += 3) doc.EditBar(1).Rows[RowSnare].Set(p, 0, 0);
+  doc.EditBar(1).Rows[RowHiHat].Set(15, 0, 0);
+  doc.EditBar(2).Rows[RowCymbals].Set(0, 0, 0);  // right against the shared bar line
+  doc.EditBar(0).Rows[RowBass].Set(15, 0, 0);
   TabView view;
   view.RepaintView(doc, 0);
   view.ToggleCursorBox(doc, TCursor{31, 0, 4});  // last column: its right edge is the shared line
 
-  doc.Bar(1).Reset(4, 4, -1);  // what Clear bar does
+  doc.EditBar(1).Reset(4, 4);  // what Clear bar does
   view.RedrawBar(doc, doc.Bar(1));
   const QImage fresh = Render(doc);
   EXPECT_TRUE(Differences(view.Image(), fresh).empty());
   for (int y = 40; y <= 165; ++y) ASSERT_EQ(view.Image().pixel(80 + 11 * 32, y), kBlack) << y;
 
   // Layout fields of the last drawing place the bar: a bar on the second line works the same.
-  doc.Bar(5).Rows[RowTom1].Set(2, 0, 0);
+  doc.EditBar(5).Rows[RowTom1].Set(2, 0, 0);
   view.RedrawBar(doc, doc.Bar(5));
   EXPECT_TRUE(Differences(view.Image(), Render(doc)).empty());
 }
 
 TEST(TabViewPaint, DrawCommentErasesOnlyItsOwnStrip) {
   Osnova doc = Doc(12);
-  doc.Bar(0).Comment = std::string(30, 'W');  // 240 pixels: runs over bar 1's strip
-  doc.Bar(1).Comment = "Fill";
+  doc.EditBar(0).Comment = std::string(30, 'W');  // 240 pixels: runs over bar 1's strip
+  doc.EditBar(1).Comment = "Fill";
   TabView view;
   view.RepaintView(doc, 0);
   const QImage before = view.Image().copy();
@@ -267,7 +267,7 @@ TEST(TabViewPaint, DrawCommentErasesOnlyItsOwnStrip) {
   EXPECT_GT(InkIn(before, Box(82, 11, 80 + 11 * 16, 26)), 0);
   EXPECT_GT(InkIn(before, Box(82 + 11 * 16 + 20, 11, 82 + 11 * 16 + 60, 26)), 0);  // overlap
 
-  doc.Bar(1).Comment.clear();
+  doc.EditBar(1).Comment.clear();
   view.DrawComment(doc, doc.Bar(1));
   const auto diff = Differences(before, view.Image());
   ASSERT_FALSE(diff.empty());
@@ -275,7 +275,7 @@ TEST(TabViewPaint, DrawCommentErasesOnlyItsOwnStrip) {
   EXPECT_EQ(InkIn(view.Image(), strip1), 0);
 
   // Comment bytes are Windows-1252: 0xE9 is drawn as a letter, not dropped.
-  doc.Bar(1).Comment = "\xE9";
+  doc.EditBar(1).Comment = "\xE9";
   view.DrawComment(doc, doc.Bar(1));
   EXPECT_GT(InkIn(view.Image(), strip1), 0);
   for (const QPoint& p : Differences(before, view.Image())) ASSERT_TRUE(strip1.contains(p));
@@ -286,8 +286,8 @@ TEST(TabViewCursorBox, InvertsEachOutlinePixelOnceAndTogglesBack) {
   const Case cases[] = {{kAllRows, 0, 0}, {kAllRows, 31, 1}, {kSnareAndBass, 63, 1}, {kSnareAndBass, 7, 0}};
   for (const Case& c : cases) {
     Osnova doc = Doc(12, c.kit);
-    doc.Bar(0).Rows[RowSnare].Set(7, 0, 1);
-    doc.Bar(4).Rows[RowBass].Set(15, 0, 0);
+    doc.EditBar(0).Rows[RowSnare].Set(7, 0, 1);
+    doc.EditBar(4).Rows[RowBass].Set(15, 0, 0);
     TabView view;
     view.RepaintView(doc, 0);
     const QImage before = view.Image().copy();
@@ -335,7 +335,7 @@ TEST(TabViewScaled, StaffLinesAreUniformAndTextIsSmoothAtOneAndAHalf) {
   ASSERT_DOUBLE_EQ(ratio * view.ZoomPercent() / 100.0, 1.5);
   view.resize(1200, 560);  // room for two lines at 150 %
   Osnova doc = Doc(12);
-  doc.Bar(0).Rows[RowSnare].Set(4, 0, 1);
+  doc.EditBar(0).Rows[RowSnare].Set(4, 0, 1);
   view.RepaintView(doc, 0);
   const QImage shown = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
   ASSERT_EQ(shown.width(), static_cast<int>(std::lround(1200 * ratio)));

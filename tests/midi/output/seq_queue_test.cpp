@@ -64,7 +64,7 @@ TEST(SeqQueueOutput, StepsGoOnTheQueueAheadStampedWithTheTimeOfTheirFrameAndStop
   output.SetDestination("Synth:Port 0 128:0");
 
   Osnova doc(4, 1, 4);
-  doc.Bar(0).Rows[RowBass].Set(0, 0, 1);
+  doc.EditBar(0).Rows[RowBass].Set(0, 0, 1);
   std::mutex documentLock;
   TMetronom engine([&]() -> TimedOutput& { return output; }, documentLock, [&] { return &doc; },
                    [](const PlaybackStep&) {});
