@@ -12,10 +12,7 @@ int64_t NowMicros() { return MidiLogMicros(std::chrono::steady_clock::now()); }
 }  // namespace
 
 LiveMixer::LiveMixer(std::string soundFont, int64_t latencyFrames)
-    : soundFont_(std::move(soundFont)), latency_(latencyFrames) {
-  queue_.reserve(256);
-  taken_.reserve(256);
-}
+    : soundFont_(std::move(soundFont)), latency_(latencyFrames) {}
 
 LiveMixer::~LiveMixer() = default;
 
@@ -62,21 +59,19 @@ void LiveMixer::Schedule(const TimedColumn& step) {
          static_cast<float>(std::clamp(step.ClickVolume, 0, 100)) / 100.0f);
   }
   if (step.Frame < rendered_.load()) late_.fetch_add(1);
-  std::lock_guard<std::mutex> guard(queueLock_);
-  queue_.insert(queue_.end(), commands.begin(), commands.end());
+  const uint32_t epoch = epoch_.load();
+  for (VoiceCommand& command : commands)
+    if (!pending_.Push(Pending{epoch, std::move(command)})) late_.fetch_add(1);  // never with a sane lookahead
 }
 
 void LiveMixer::Cancel() {
-  std::lock_guard<std::mutex> guard(queueLock_);
-  queue_.clear();
-  dropPending_ = true;
+  epoch_.fetch_add(1);
   if (voicing_) voicing_->Forget();
 }
 
 void LiveMixer::OutputRestarted() {
-  std::lock_guard<std::mutex> guard(queueLock_);
-  queue_.clear();
-  restart_ = true;
+  restart_.store(true);
+  epoch_.fetch_add(1);
 }
 
 void LiveMixer::WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, int64_t frame) {
@@ -97,23 +92,21 @@ int64_t LiveMixer::MicrosOfFrame(int64_t frame) {
 void LiveMixer::Render(float* left, float* right, int frames) {
   if (frames <= 0) return;
   callbackMicros_.store(NowMicros());
-  {
-    std::unique_lock<std::mutex> guard(queueLock_);
-    if (restart_) {
-      // A new output: its frames count from 0 again, and nothing of the old one plays on.
-      restart_ = false;
-      voices_.DropStartingAfter(-1);
-      position_ = 0;
-      rendered_.store(0);
-    }
-    if (dropPending_) {
-      dropPending_ = false;
-      voices_.DropStartingAfter(position_);
-    }
-    taken_.swap(queue_);
+  if (restart_.exchange(false)) {
+    // A new output: its frames count from 0 again, and nothing of the old one plays on.
+    voices_.DropStartingAfter(-1);
+    position_ = 0;
+    rendered_.store(0);
   }
-  for (const VoiceCommand& command : taken_) voices_.Apply(command);
-  taken_.clear();
+  const uint32_t epoch = epoch_.load();
+  if (epoch != seenEpoch_) {
+    // Cancelled: what has begun rings out, nothing later starts.
+    seenEpoch_ = epoch;
+    voices_.DropStartingAfter(position_);
+  }
+  Pending pending;
+  while (pending_.Pop(pending))
+    if (pending.Epoch == epoch) voices_.Apply(pending.Command);
   callbackFrame_.store(position_);
   if (buffer_.size() < 2 * static_cast<std::size_t>(frames)) buffer_.resize(2 * static_cast<std::size_t>(frames));
   if (!voices_.Idle()) {

@@ -2,6 +2,10 @@
 // little ahead of time and mixed into the synthesizer's audio callback at their exact frames, with
 // the code the audio export mixes with, so playback sounds like the export to the sample. The frames
 // the callback has rendered are playback's clock.
+//
+// The callback never waits for the playback thread: the voiced notes reach it through a lock-free
+// queue, and a cancel or a restart of the output is an atomic counter it reads, so a playback thread
+// descheduled on a busy machine can never hold up a period.
 #pragma once
 
 #include <atomic>
@@ -13,6 +17,7 @@
 
 #include "audio/drum_sound_bank.h"
 #include "audio/note_player.h"
+#include "audio/spsc_ring.h"
 #include "midi/output/fluid_synth_device.h"
 #include "midi/timed_output.h"
 
@@ -57,14 +62,19 @@ class LiveMixer : public TimedOutput, public FrameClock, public AudioRenderHook 
   std::unique_ptr<NoteVoicing> voicing_;
   uint8_t accentKey_ = kHighWoodBlock, beatKey_ = kLowWoodBlock;
 
-  std::mutex queueLock_;  // between the playback thread and the audio thread
-  std::vector<VoiceCommand> queue_;
-  bool dropPending_ = false;
-  bool restart_ = false;
+  // Playback thread -> audio thread. Each command carries the epoch it was voiced in; Cancel and an
+  // output restart start a new epoch, and the callback drops what belongs to an older one.
+  struct Pending {
+    uint32_t Epoch = 0;
+    VoiceCommand Command;
+  };
+  SpscRing<Pending, 1024> pending_;
+  std::atomic<uint32_t> epoch_{0};
+  std::atomic<bool> restart_{false};
 
   // Audio thread.
   VoiceMixer voices_;
-  std::vector<VoiceCommand> taken_;
+  uint32_t seenEpoch_ = 0;
   std::vector<float> buffer_;
   int64_t position_ = 0;
 

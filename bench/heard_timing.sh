@@ -48,6 +48,7 @@ for tempo in 97 120; do
   sleep 0.3
   kill "$rec"; wait "$rec" 2>/dev/null || true
   ideal=$(python3 -c "print(2 * 15000 / $tempo)")
-  printf 'tempo %3d, %d busy processes: ' "$tempo" "$busy"
+  # Other work on the machine starves the sound server and the program alike: say how busy it was.
+  printf 'tempo %3d, %d busy processes, load %s: ' "$tempo" "$busy" "$(cut -d' ' -f1 /proc/loadavg)"
   python3 "$here/heard_onsets.py" "$work/rec.wav" --interval "$ideal"
 done

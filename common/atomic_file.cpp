@@ -18,8 +18,8 @@
 #include <cstdlib>
 #include <string>
 
-int64_t gFailWritesAfterBytes = -1;
-bool gExitAtWriteFailure = false;
+std::atomic<int64_t> gFailWritesAfterBytes{-1};
+std::atomic<bool> gExitAtWriteFailure{false};
 bool gUseUnnamedTemporary = true;
 
 namespace {
@@ -227,8 +227,8 @@ bool AtomicFileWriter::Write(const void* data, std::size_t size, int& err) {
   std::size_t done = 0;
   while (done < size) {
     std::size_t chunk = size - done;
-    if (gFailWritesAfterBytes >= 0) {  // test seam: a disk that fills up part-way
-      const int64_t allowed = gFailWritesAfterBytes - written_;
+    if (const int64_t failAfter = gFailWritesAfterBytes.load(); failAfter >= 0) {  // test seam: a disk that fills up part-way
+      const int64_t allowed = failAfter - written_;
       if (allowed <= 0) {
         if (gExitAtWriteFailure) ::_exit(70);
         err = EIO;

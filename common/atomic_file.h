@@ -8,6 +8,7 @@
 // seeing the new content) the file is rewritten in place from the complete new content.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -26,10 +27,11 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
 // Reads a whole file. On failure returns false with the system's reason in `error`.
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error);
 
-// Test seam: when >= 0, the next writes fail with EIO once this many bytes have been written to
+// Test seam (atomic: the recovery writer reads it on its own thread): when >= 0, the next writes
+// fail with EIO once this many bytes have been written to
 // the temporary file (a disk that fills up part-way). -1 (the default) turns it off.
-extern int64_t gFailWritesAfterBytes;
+extern std::atomic<int64_t> gFailWritesAfterBytes;
 // Test seam: with gFailWritesAfterBytes, end the process there instead (a save killed part-way).
-extern bool gExitAtWriteFailure;
+extern std::atomic<bool> gExitAtWriteFailure;
 // Test seam: false forces the named temporary file even where O_TMPFILE works.
 extern bool gUseUnnamedTemporary;

@@ -32,6 +32,5 @@ std::vector<uint32_t> ColumnMessages(const TimedColumn& step, uint8_t accentKey,
 }
 
 void DirectTimedOutput::Schedule(const TimedColumn& step) {
-  const TMidiOut out = handle_();
-  for (uint32_t msg : ColumnMessages(step, kHighWoodBlock, kLowWoodBlock)) SendShortMsg(out, msg);
+  send_(ColumnMessages(step, kHighWoodBlock, kLowWoodBlock));
 }

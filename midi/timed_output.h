@@ -46,17 +46,17 @@ class TimedOutput {
   virtual void Cancel() = 0;
 };
 
-// A device that plays what it gets at once: each step is sent when its frame comes, to the device
-// open at that moment (`handle` gives its handle), and logged by the sending.
+// A device that plays what it gets at once: each step's messages are handed to `send` when its frame
+// comes (which sends them to the device open at that moment and logs them by the sending).
 class DirectTimedOutput : public TimedOutput {
  public:
-  DirectTimedOutput(FrameClock& clock, std::function<TMidiOut()> handle)
-      : clock_(clock), handle_(std::move(handle)) {}
+  using Sender = std::function<void(const std::vector<uint32_t>& messages)>;
+  DirectTimedOutput(FrameClock& clock, Sender send) : clock_(clock), send_(std::move(send)) {}
   FrameClock& Clock() override { return clock_; }
   void Schedule(const TimedColumn& step) override;
   void Cancel() override {}
 
  private:
   FrameClock& clock_;
-  std::function<TMidiOut()> handle_;
+  Sender send_;
 };

@@ -165,6 +165,9 @@ class TFmain : public QMainWindow {
   void StopCommand();
   void StopPlaying();  // Stop, if playing: before New, Open and closing
   void PlaybackDeviceChanged();  // after MidiOut was opened anew: playback goes on there
+  // Runs `reopen` (close the device, open one into MidiOut) with playback sending nothing meanwhile,
+  // then tells playback; returns what `reopen` returned.
+  bool ReopenMidiDevice(const std::function<bool()>& reopen);
   // The playback tempo box's value: StepDelay, the percentage shown beside it, a running playback.
   void SetPlaybackTempo();
   TMetronom& Metronom();

@@ -25,8 +25,12 @@ void TFmain::CreatePlayback() {
     playback_->Elapsed.Tick();
     LTime->setText(QString::fromStdString(playback_->Elapsed.AsText()));
   });
-  SetPlayClock(std::make_unique<SteadyPlayClock>());
-  playback_->InjectedClock = false;
+  playback_->Engine = std::make_unique<PlaybackController>(
+      playback_->DocumentLock, [this] { return doc_.get(); },
+      [this](const PlaybackStep& step) {
+        // Queued to the window's thread; dropped if the window is gone by then.
+        QMetaObject::invokeMethod(this, [this, step] { ApplyPlaybackStep(step); }, Qt::QueuedConnection);
+      });
   playback_->Practice = std::make_unique<PracticePanel>(*this);
 
   for (auto [action, button, mode] : {std::tuple{Play1, BPLay, PlayFromCursor},
@@ -40,44 +44,13 @@ void TFmain::CreatePlayback() {
   connect(BStop, &QToolButton::clicked, this, &TFmain::StopCommand);
 }
 
-namespace {
-
-// The built-in synthesizer mixes each step in at its frame, an ALSA port gets it on a sequencer
-// queue; anything else gets it when it is due.
-TimedOutput& ChoosePlaybackOutput(WindowPlayback& pb) {
-  if (!pb.InjectedClock)
-    if (MidiDeviceLayer* layer = CurrentMidiDeviceLayer())
-      if (TimedOutput* timed = layer->PlaybackOutput()) return *timed;
-  return *pb.Direct;
-}
-
-}  // namespace
-
 void TFmain::SetPlayClock(std::unique_ptr<PlayClock> clock, int tickMilliseconds) {
   WindowPlayback& pb = *playback_;
-  if (pb.Engine) pb.Engine->Stop();
-  pb.Engine.reset();
-  pb.Clock = std::move(clock);
-  pb.InjectedClock = true;
   pb.TimeTicks.IntervalOverride = tickMilliseconds == 1000 ? 0 : tickMilliseconds;
-  pb.Frames = std::make_unique<PlayClockFrames>(*pb.Clock);
-  pb.Direct = std::make_unique<DirectTimedOutput>(*pb.Frames, [&pb] {
-    const std::lock_guard<std::mutex> guard(pb.OutLock);
-    return pb.Out;
-  });
-  pb.Engine = std::make_unique<TMetronom>(
-      [&pb]() -> TimedOutput& {
-        pb.Chosen = &ChoosePlaybackOutput(pb);
-        return *pb.Chosen;
-      },
-      pb.DocumentLock, [this] { return doc_.get(); },
-      [this](const PlaybackStep& step) {
-        // Queued to the window's thread; dropped if the window is gone by then.
-        QMetaObject::invokeMethod(this, [this, step] { ApplyPlaybackStep(step); }, Qt::QueuedConnection);
-      });
+  pb.Engine->SetClock(std::move(clock), true);
 }
 
-TMetronom& TFmain::Metronom() { return *playback_->Engine; }
+TMetronom& TFmain::Metronom() { return playback_->Engine->Engine(); }
 TClock& TFmain::Clock() { return playback_->Elapsed; }
 PracticePanel& TFmain::Practice() { return *playback_->Practice; }
 
@@ -119,10 +92,6 @@ void TFmain::PlayCommand(uint8_t mode) {
   const TBar& bar = doc_->Current();
   pb.Shown = PlayPosition{doc_->CurrentBar,
                           static_cast<uint8_t>(std::clamp(cursor_->Column - bar.StartCol, 0, bar.Length - 1))};
-  {
-    const std::lock_guard<std::mutex> guard(pb.OutLock);
-    pb.Out = MidiOut;
-  }
   const PracticeOptions practice = pb.Practice->OptionsFor(*doc_, doc_->CurrentBar);
   if (practice.RangeLoop && (pb.Shown.Bar < practice.LoopFirst || pb.Shown.Bar > practice.LoopLast)) {
     // A loop starts at its first bar unless the cursor is already inside it.
@@ -135,37 +104,44 @@ void TFmain::PlayCommand(uint8_t mode) {
     pb.Shown = PlayPosition{practice.LoopFirst, 0};
   }
   pb.Engine->Play(mode, pb.Shown, ESped->value(), chLoop->isChecked(), practice);
-  pb.RunSerial = pb.Engine->Serial();
-  pb.Practice->ShowTempoHeard(pb.Engine->CentiBpmHeard());
+  pb.RunSerial = pb.Engine->Engine().Serial();
+  pb.Practice->ShowTempoHeard(pb.Engine->Engine().CentiBpmHeard());
+}
+
+bool TFmain::ReopenMidiDevice(const std::function<bool()>& reopen) {
+  if (!playback_ || !playback_->Engine) return reopen();
+  const bool opened = playback_->Engine->ReopenDevice(reopen);
+  PlaybackDeviceChanged();
+  return opened;
 }
 
 void TFmain::PlaybackDeviceChanged() {
-  if (!playback_) return;
+  if (!playback_ || !playback_->Engine) return;
   WindowPlayback& pb = *playback_;
-  {
-    const std::lock_guard<std::mutex> guard(pb.OutLock);
-    pb.Out = MidiOut;
-  }
+  PlaybackController& controller = *pb.Engine;
+  controller.UseOpenDevice();
   // A running playback goes on with the new device from the next column. A device that plays what
   // it gets at once simply gets it; one with an output of its own takes over with a new run.
-  if (pb.Engine && pb.Engine->Running() && DocumentShown() && cursor_ && &ChoosePlaybackOutput(pb) != pb.Chosen) {
-    const uint8_t mode = pb.Engine->Mode();
-    pb.Engine->Stop();
+  if (controller.NeedsNewOutput() && DocumentShown() && cursor_) {
+    TMetronom& engine = controller.Engine();
+    const uint8_t mode = engine.Mode();
+    const bool loop = engine.Loop();
+    const int tempo = engine.Tempo();
+    controller.Stop();
     PlayPosition next = pb.Shown;
     if (next.Bar < doc_->BarCount && next.Position + 1 < doc_->Bar(next.Bar).Length)
       ++next.Position;
     else
       next = {static_cast<uint16_t>(next.Bar + 1 < doc_->BarCount ? next.Bar + 1 : 0), 0};
-    pb.Engine->Play(mode, next, ESped->value(), chLoop->isChecked(),
-                    pb.Practice->OptionsFor(*doc_, doc_->CurrentBar, /*countIn=*/false));
-    pb.RunSerial = pb.Engine->Serial();
+    controller.Play(mode, next, tempo, loop, pb.Practice->OptionsFor(*doc_, doc_->CurrentBar, /*countIn=*/false));
+    pb.RunSerial = engine.Serial();
   }
 }
 
 void TFmain::SetPlaybackTempo() {
   StepDelay = ComputeStepDelay(ESped->value());
   if (!playback_) return;
-  if (playback_->Engine) playback_->Engine->SetTempo(ESped->value());  // a running playback: its next column
+  if (playback_->Engine) playback_->Engine->Engine().SetTempo(ESped->value());  // a running playback: its next column
   if (playback_->Practice) playback_->Practice->TempoBoxesChanged();
 }
 
@@ -201,7 +177,7 @@ void TFmain::ApplyPlaybackStep(const PlaybackStep& step) {
   if (!pb.Engine->Running() || step.Serial < pb.RunSerial) return;  // from a run already stopped
   pb.Practice->ShowStep(step);
   if (step.Kind == StepKind::CountIn) return;  // the cursor waits where the music starts
-  if (step.Serial != pb.Engine->Serial() || !DocumentShown() || !cursor_) {
+  if (step.Serial != pb.Engine->Engine().Serial() || !DocumentShown() || !cursor_) {
     // The cursor was moved after this column was chosen; but a run that ended has ended.
     if (step.Finished) StopCommand();
     return;
@@ -254,5 +230,5 @@ void TFmain::FollowUserCursor() {
   if (at == playback_->Shown) return;
   // The user (or a command) put the cursor elsewhere: playback goes on from there.
   playback_->Shown = at;
-  playback_->Engine->Reposition(at);
+  playback_->Engine->Engine().Reposition(at);
 }

@@ -9,6 +9,7 @@
 #include "midi/frame_clock.h"
 #include "midi/play_clock.h"
 #include "midi/playback.h"
+#include "midi/playback_controller.h"
 #include "midi/timed_output.h"
 #include "ui/practice_panel.h"
 #include "ui/main_window.h"
@@ -29,17 +30,11 @@ class QtClockTimer : public ClockTimer {
 
 struct WindowPlayback {
   explicit WindowPlayback(QTimer* time) : Time(time), TimeTicks(time) {}
-  std::mutex DocumentLock;
-  std::unique_ptr<PlayClock> Clock = std::make_unique<SteadyPlayClock>();
-  // Devices that cannot take steps ahead of time get each one when it is due, on this clock.
-  std::unique_ptr<PlayClockFrames> Frames;
-  std::unique_ptr<DirectTimedOutput> Direct;
-  bool InjectedClock = false;  // a test's clock: every step goes the direct way
-  TimedOutput* Chosen = nullptr;  // the output of the current run
-  std::unique_ptr<TMetronom> Engine;
+  std::mutex DocumentLock;  // first: the controller's thread reads under it until joined
+  // The playback controller: the engine, its clock and the device handle (named as the window's
+  // destructor stops it: `playback_->Engine->Stop()`).
+  std::unique_ptr<PlaybackController> Engine;
   std::unique_ptr<PracticePanel> Practice;
-  std::mutex OutLock;
-  TMidiOut Out;  // the open device, for the playback thread (under OutLock)
   TClock Elapsed;  // the clock of the label LTime
   QTimer* Time;
   QtClockTimer TimeTicks;

@@ -32,6 +32,12 @@
 
 namespace {
 
+// Every change of the device goes through the window, so that a running playback sends its next
+// column to the device opened here, never through the handle of the one closed.
+bool ReopenDevice(TFmain* main, const std::function<bool()>& reopen) {
+  return main ? main->ReopenMidiDevice(reopen) : reopen();
+}
+
 // The song information is stored as Windows-1252 bytes: characters without one are not typed at
 // all rather than turned into '?' on saving.
 class SongInfoCp1252Validator : public QValidator {
@@ -362,8 +368,10 @@ void TFOpt::Button4Click() {
   MidiDeviceIndex = id;
   pendingDevice_ = id;
   deviceTouched_ = true;
-  CloseMidiDevice(MidiOut);
-  if (!OpenMidiDevice(MidiOut, id)) {
+  if (!ReopenDevice(main_, [id] {
+        CloseMidiDevice(MidiOut);
+        return OpenMidiDevice(MidiOut, id);
+      })) {
     Message(kMidiOpenErrorMessage);
     EAct->setText(kChooseADevice);
   }
@@ -374,8 +382,10 @@ void TFOpt::Button1Click() {
   if (!SelectedDevice(id)) return;
   MidiDeviceIndex = id;
   deviceTouched_ = true;
-  CloseMidiDevice(MidiOut);
-  if (!OpenMidiDevice(MidiOut, id)) {
+  if (!ReopenDevice(main_, [id] {
+        CloseMidiDevice(MidiOut);
+        return OpenMidiDevice(MidiOut, id);
+      })) {
     Message(kMidiOpenErrorMessage);
     return;
   }
@@ -387,8 +397,10 @@ void TFOpt::Button1Click() {
 }
 
 bool TFOpt::OpenPendingDevice() {
-  CloseMidiDevice(MidiOut);
-  if (!OpenMidiDevice(MidiOut, MidiDeviceIndex)) {
+  if (!ReopenDevice(main_, [] {
+        CloseMidiDevice(MidiOut);
+        return OpenMidiDevice(MidiOut, MidiDeviceIndex);
+      })) {
     Message(kChooseAnotherDeviceMessage);
     return false;
   }
@@ -420,8 +432,12 @@ void TFOpt::Button2Click() {
   // hold the program for ever. What was there comes back: the device in use at entry, or silence.
   MidiDeviceIndex = deviceAtEntry_;
   if (deviceTouched_) {  // Set or Test has closed the device that was open
-    CloseMidiDevice(MidiOut);
-    if (openAtEntry_ && !OpenMidiDevice(MidiOut, MidiDeviceIndex)) Message(kMidiOpenErrorMessage);
+    const bool reopen = openAtEntry_;
+    if (!ReopenDevice(main_, [reopen] {
+          CloseMidiDevice(MidiOut);
+          return !reopen || OpenMidiDevice(MidiOut, MidiDeviceIndex);
+        }))
+      Message(kMidiOpenErrorMessage);
   }
   ShowDeviceInMainWindow();
   QDialog::done(Rejected);

@@ -447,7 +447,9 @@ TEST(PlaybackStop, NothingIsSentAfterStopReturnsAndNoNoteHangs) {
   std::mutex documentLock;
   SteadyPlayClock clock;
   PlayClockFrames frames(clock);
-  DirectTimedOutput direct(frames, [&] { return out; });
+  DirectTimedOutput direct(frames, [&](const std::vector<uint32_t>& messages) {
+    for (uint32_t msg : messages) SendShortMsg(out, msg);
+  });
   TMetronom engine([&]() -> TimedOutput& { return direct; }, documentLock, [&] { return &doc; },
                    [](const PlaybackStep&) {});
   for (int round = 0; round < 3; ++round) {

@@ -6,9 +6,12 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <set>
 
 #include "files/options_file.h"
 #include "midi/drum_map.h"
+#include "midi/playback.h"
+#include "tests/midi/fake_play_clock.h"
 #include "tests/ui/main_window_fixture.h"
 #include "tests/ui/wait.h"
 #include "ui/hot_key_box.h"
@@ -413,4 +416,64 @@ TEST_F(OptionsDialogTest, WindowReadsTheFileAtStartAndWritesItWhenItGoes) {
   ASSERT_EQ(dialogs.Messages().size(), 1u);
   EXPECT_TRUE(dialogs.Messages()[0].contains(QString::fromStdString(OptionsFilePath())));
   EXPECT_EQ(ReadOptionsFile(), expected);
+}
+
+// Set, Test, OK and Cancel each close the device and open one: a song playing meanwhile sends its
+// following columns to the device open now, and nothing more to the one closed.
+class OptionsDialogPlaybackTest : public OptionsDialogTest {
+ protected:
+  // Outlives the window, which closes the device as it goes.
+  struct DeviceLayer : WindowTestMidiLayer {
+    int Current = -2;
+    std::vector<std::pair<int, uint32_t>> Heard;  // (device, message)
+    bool Open(int id) override {
+      Current = id;
+      return WindowTestMidiLayer::Open(id);
+    }
+    void Send(uint32_t message) override { Heard.emplace_back(Current, message); }
+    void Close() override { Current = -2; }
+  } layer;
+};
+
+TEST_F(OptionsDialogPlaybackTest, PlaybackMovesToEachDeviceTheMidiPageOpens) {
+  SetMidiDeviceLayer(&layer);
+  TFmain& w = Window();
+  auto fake = std::make_unique<FakePlayClock>();
+  FakePlayClock& clock = *fake;
+  w.SetPlayClock(std::move(fake));
+  w.NewDocument();
+  for (int p = 0; p < 16; ++p) w.Document()->Bar(0).Rows[RowHiHat].Set(p, 0, 0);
+  w.chLoop->setChecked(true);
+  Item("PLaybar1")->trigger();
+  ASSERT_TRUE(w.Metronom().Running());
+
+  // Lets two more columns sound; returns the devices their hi-hats reached (Test's note is louder).
+  const uint32_t hiHat = PackShortMessage(0x99, DrumNoteOf(RowHiHat, 0), NoteVelocity(0));
+  auto play = [&] {
+    const std::size_t from = layer.Heard.size();
+    clock.Grant(2);
+    EXPECT_TRUE(clock.WaitParked());
+    std::multiset<int> devices;
+    for (std::size_t i = from; i < layer.Heard.size(); ++i)
+      if (layer.Heard[i].second == hiHat) devices.insert(layer.Heard[i].first);
+    return devices;
+  };
+  EXPECT_EQ(play(), (std::multiset<int>{0, 0, 0})) << "the first column at once, then two";
+
+  TFOpt& d = Open("Midi1");
+  d.LDev->setCurrentRow(1);
+  QTest::mouseClick(d.Button4, Qt::LeftButton);  // Set
+  EXPECT_EQ(play(), (std::multiset<int>{1, 1}));
+  QTest::mouseClick(d.Button3, Qt::LeftButton);  // OK
+  ASSERT_FALSE(d.isVisible());
+  EXPECT_EQ(play(), (std::multiset<int>{1, 1}));
+
+  Open("Midi1");
+  d.LDev->setCurrentRow(2);
+  QTest::mouseClick(d.Button1, Qt::LeftButton);  // Test on the mapper
+  EXPECT_EQ(play(), (std::multiset<int>{-1, -1}));
+  QTest::mouseClick(d.Button2, Qt::LeftButton);  // Cancel: back to the device in use
+  EXPECT_EQ(play(), (std::multiset<int>{1, 1}));
+  EXPECT_TRUE(w.Metronom().Running());
+  w.StopCommand();
 }
