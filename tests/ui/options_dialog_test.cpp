@@ -442,8 +442,8 @@ TEST_F(OptionsDialogPlaybackTest, PlaybackMovesToEachDeviceTheMidiPageOpens) {
   FakePlayClock& clock = *fake;
   w.SetPlayClock(std::move(fake));
   w.NewDocument();
-  for (int p = 0; p < 16; ++p) w.Document()->Bar(0).Rows[RowHiHat].Set(p, 0, 0);
-  w.chLoop->setChecked(true);
+  for (int p = 0; p < 16; ++p) w.Document()->EditBar(0).Rows[RowHiHat].Set(p, 0, 0);
+  Find<QCheckBox>("chLoop")->setChecked(true);
   Item("PLaybar1")->trigger();
   ASSERT_TRUE(w.Metronom().Running());
 
