@@ -1,0 +1,23 @@
+// Qt headers nearly every window and dialog source includes, compiled once per target.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
