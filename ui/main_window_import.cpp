@@ -13,8 +13,6 @@
 #include "files/import_file.h"
 #include "files/text_tab_import.h"
 #include "midi/midi_to_tab.h"
-#include "model/bar_commands.h"
-#include "model/undo_history.h"
 #include "midi/step_delay.h"
 #include "ui/cp1252.h"
 #include "ui/dialogs.h"
@@ -134,21 +132,8 @@ bool TFmain::ShowImport(ImportResult result) {
     return false;
   }
   StopPlaying();  // the bars it reads are about to go
-  DocumentReplaced();
-  doc_ = std::move(result.Document);
-  GlobalKit = doc_->Kit;  // as a loaded file's kit, so the kit page shows what the song shows
-  saveTarget_.clear();    // Save asks for a name
-  Unlock();
-  if (!cursor_) cursor_ = TCursor{0, 0, PaceOfBox()};
-  if (!clipboard_) clipboard_ = std::make_unique<TClipBord>();
-  cursor_->Column = 0;
-  cursor_->Line = 0;
-  history_->Reset();
-  IfUndo(false);
-  IfRedo(false);
-  ESped->ShowValue(doc_->Tempo);
-  SetPlaybackTempo();
-  ShowDocument(0);
+  saveTarget_.clear();  // Save asks for a name
+  session_.Replace(std::move(result.Document), SongSource::Imported, PaceOfBox());
   if (!result.Warnings.empty()) {
     QString text;
     for (const std::string& warning : result.Warnings)
