@@ -15,6 +15,7 @@
 #include "files/options_file.h"
 #include "midi/midi_output.h"
 #include "layout/key_map.h"
+#include "tests/test_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -52,10 +53,6 @@ std::string WithLine(int n, const std::string& text) {
 class OptionsFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("gl-options-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
     if (const char* old = std::getenv("XDG_CONFIG_HOME")) saved = old;
     ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
     ApplyOptions(Defaults());
@@ -69,7 +66,6 @@ class OptionsFile : public ::testing::Test {
     gFailWritesAfterBytes = -1;
     ApplyOptions(Defaults());
     fs::permissions(dir, fs::perms::owner_all);
-    fs::remove_all(dir);
   }
   static std::string Read(const std::string& path) {
     std::string bytes, error;
@@ -81,7 +77,7 @@ class OptionsFile : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(WriteFileAtomically(OptionsFilePath(), bytes, error)) << error;
   }
-  fs::path dir;
+  TestFolder dir;
   std::optional<std::string> saved;
 };
 
