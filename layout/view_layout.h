@@ -8,6 +8,10 @@
 #include "model/tab_cursor.h"
 #include "model/tab_document.h"
 
+// Positions of the bar that hold a note on a shown instrument row; only those get a count, on
+// screen and on paper.
+uint64_t CountedPositions(const Osnova& doc, const TBar& bar);
+
 namespace view {
 
 constexpr int kWidth = 798;
