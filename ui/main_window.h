@@ -23,6 +23,7 @@
 
 #include "files/program_info.h"
 #include "model/edit_session.h"
+#include "model/program_settings.h"
 #include "model/tab_document.h"
 #include "layout/view_layout.h"
 
@@ -134,6 +135,7 @@ class TFmain : public QMainWindow, private SessionObserver {
 
   // --- The session the window shows; the song is null before the first New or Open.
   EditSession& Session() { return session_; }
+  ProgramSettings& Settings() { return settings_; }
   Osnova* Document() { return session_.Document(); }
   const Osnova* Document() const { return session_.Document(); }
   std::optional<TCursor>& Cursor() { return session_.Cursor(); }
@@ -300,6 +302,7 @@ class TFmain : public QMainWindow, private SessionObserver {
   void FollowUserCursor();  // a cursor moved during playback: playback goes on from there
 
   DialogService& dialogs_;
+  ProgramSettings settings_;
   EditSession session_;  // before playback_: its thread reads the song under the session's lock
   std::unique_ptr<TClipBord> clipboard_;  // from the first New or Open on, across documents
   QString saveTarget_;  // Save1's file name: where Save writes once the document has a file

@@ -97,10 +97,9 @@ void TFmain::NewDocument() {
       denominator = 4;
     }
   }
-  // The playback tempo box keeps its value.
-  session_.Replace(std::make_unique<Osnova>(static_cast<uint8_t>(numerator), 12,
-                                            static_cast<uint8_t>(denominator)),
-                   SongSource::New, PaceOfBox());
+  auto doc = std::make_unique<Osnova>(static_cast<uint8_t>(numerator), 12, static_cast<uint8_t>(denominator));
+  settings_.StartSong(*doc);
+  session_.Replace(std::move(doc), SongSource::New, PaceOfBox());  // the playback tempo box keeps its value
 }
 
 // The one way a new song reaches the window, whichever way it came.

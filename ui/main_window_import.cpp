@@ -70,7 +70,7 @@ void TFmain::ImportTextClick() {
   std::string bytes, error;
   ImportResult result;
   if (ReadWholeFile(LocalPathString(*path), bytes, error))
-    result = ImportTextTab(bytes);
+    result = ImportTextTab(bytes, kMaxBarCount, settings_);
   else
     result.Error = "Cannot open \"" + LocalPathString(*path) + "\": " + error + ".";
   ShowImport(std::move(result));
@@ -104,6 +104,7 @@ ImportResult TFmain::ReadMidiOfferingChannel(const QString& path) {
                               .arg(other)))
       result = ImportMidiFile(bytes, other);
   }
+  if (result.Document) settings_.StartSong(*result.Document);  // a MIDI file names no author
   return result;
 }
 
@@ -111,7 +112,8 @@ void TFmain::PasteTabClick() {
   FinishTyping();
   if (!AskUnsavedBeforeReplacing()) return;
   // As UTF-8, so that the import sees every Unicode space of text copied from a web page.
-  ShowImport(ImportTextTab(QGuiApplication::clipboard()->text().toUtf8().toStdString()));
+  ShowImport(ImportTextTab(QGuiApplication::clipboard()->text().toUtf8().toStdString(), kMaxBarCount,
+                           settings_));
 }
 
 bool TFmain::ImportDocumentFile(const QString& path) {
@@ -121,7 +123,7 @@ bool TFmain::ImportDocumentFile(const QString& path) {
   // drum channel as File > Import does.
   if (ImportKindOf(LocalPathString(path)) == ImportKind::Midi)
     return ShowImport(ReadMidiOfferingChannel(path));
-  return ShowImport(ImportFile(LocalPathString(path), kDefaultDrumChannel));
+  return ShowImport(ImportFile(LocalPathString(path), kDefaultDrumChannel, settings_));
 }
 
 // Nothing usable keeps the open song as it was; otherwise the new song replaces it, is drawn, and

@@ -367,7 +367,8 @@ TEST(AudioExportChild, Job) {
     ::_exit(why == "Permission denied" ? 0 : 3);
   }
   if (job == "convert") {
-    AddAudioConversions();
+    const ProgramSettings settings;
+    AddAudioConversions(settings);
     std::string message;
     std::vector<std::string> warnings;
     ::_exit(ConvertFile(ChildArg(1), ChildArg(2), 10, message, warnings));
