@@ -388,5 +388,6 @@ class TFmain : public QMainWindow, private SessionObserver {
 
  private:
   void BuildImportItems();
+  std::optional<QString> ChooseImport(const QString& title, const QString& filter);
   bool ShowImport(ImportResult result);
 };

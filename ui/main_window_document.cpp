@@ -219,27 +219,27 @@ void TFmain::Push(const char* what) { session_.Push(what); }
 
 namespace {
 
-// "U&ndo" becomes "U&ndo note entry": the item says which edit it takes back.
-QString Named(const char* item, const std::string& what) {
-  return what.empty() ? QString(item) : QString(item) + u' ' + QString::fromLatin1(what.c_str());
+// "U&ndo" becomes "U&ndo note entry": the items say which edit they take back or do again. The
+// tool button shows `item`; the context menu's `popupItem` follows its text.
+void ShowStep(QAction* item, QAction* popupItem, bool enabled, const std::string& what,
+              const char* text, const char* tip, const char* popupText) {
+  const auto named = [&](const char* base) {
+    return what.empty() ? QString(base) : QString(base) + u' ' + QString::fromLatin1(what.c_str());
+  };
+  item->setEnabled(enabled);
+  item->setText(named(text));
+  item->setToolTip(named(tip));
+  popupItem->setText(named(popupText));
 }
 
 }  // namespace
 
 void TFmain::IfUndo(bool enabled) {
-  const std::string what = enabled ? History().UndoName() : std::string();
-  EUndo->setEnabled(enabled);  // BUndo and EUndo1 follow
-  EUndo->setText(Named("U&ndo", what));
-  EUndo->setToolTip(Named("Undo", what));
-  EUndo1->setText(Named("U&ndo", what));
+  ShowStep(EUndo, EUndo1, enabled, enabled ? History().UndoName() : std::string(), "U&ndo", "Undo", "U&ndo");
 }
 
 void TFmain::IfRedo(bool enabled) {
-  const std::string what = enabled ? History().RedoName() : std::string();
-  ERedo->setEnabled(enabled);  // BRedo and ERedo1 follow
-  ERedo->setText(Named("&Redo", what));
-  ERedo->setToolTip(Named("Redo", what));
-  ERedo1->setText(Named("R&edo", what));
+  ShowStep(ERedo, ERedo1, enabled, enabled ? History().RedoName() : std::string(), "&Redo", "Redo", "R&edo");
 }
 
 bool TFmain::BUndoClick() { return Restore(true); }

@@ -61,12 +61,19 @@ void TFmain::BuildImportItems() {
   connect(PasteTab1, &QAction::triggered, this, &TFmain::PasteTabClick);
 }
 
-void TFmain::ImportTextClick() {
-  const std::optional<QString> path = dialogs_.OpenFile(
-      this, ImportSpec("Import a text drum tab", "Text Tabs (*.txt *.tab);;All Files (*)"));
-  if (!path) return;
+// The file chosen, once the song it replaces may go; nothing when either is cancelled.
+std::optional<QString> TFmain::ChooseImport(const QString& title, const QString& filter) {
+  std::optional<QString> path = dialogs_.OpenFile(this, ImportSpec(title, filter));
+  if (!path) return {};
   FinishTyping();
-  if (!AskUnsavedBeforeReplacing()) return;
+  if (!AskUnsavedBeforeReplacing()) return {};
+  return path;
+}
+
+void TFmain::ImportTextClick() {
+  const std::optional<QString> path =
+      ChooseImport("Import a text drum tab", "Text Tabs (*.txt *.tab);;All Files (*)");
+  if (!path) return;
   std::string bytes, error;
   ImportResult result;
   if (ReadWholeFile(LocalPathString(*path), bytes, error))
@@ -77,12 +84,9 @@ void TFmain::ImportTextClick() {
 }
 
 void TFmain::ImportMidiClick() {
-  const std::optional<QString> path = dialogs_.OpenFile(
-      this, ImportSpec("Import a MIDI file", "MIDI Files (*.mid *.midi);;All Files (*)"));
-  if (!path) return;
-  FinishTyping();
-  if (!AskUnsavedBeforeReplacing()) return;
-  ShowImport(ReadMidiOfferingChannel(*path));
+  const std::optional<QString> path =
+      ChooseImport("Import a MIDI file", "MIDI Files (*.mid *.midi);;All Files (*)");
+  if (path) ShowImport(ReadMidiOfferingChannel(*path));
 }
 
 ImportResult TFmain::ReadMidiOfferingChannel(const QString& path) {
