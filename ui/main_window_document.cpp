@@ -115,7 +115,7 @@ void TFmain::SongReplaced(SongSource source) {
     Lock();
     return;  // the title stays, the disabled view keeps its old picture
   }
-  Unlock();
+  if (!restored) Unlock();  // Undo and Redo work only on a song shown unlocked
   if (source != SongSource::New) {
     ESped->ShowValue(Document()->Tempo);
     SetPlaybackTempo();
