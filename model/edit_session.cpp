@@ -50,6 +50,7 @@ void EditSession::Push(const char* what) {
 }
 
 void EditSession::SetTempo(uint16_t tempo) {
+  if (!doc_) return;
   Push("tempo change");
   if (doc_->Tempo == tempo) return;
   doc_->Tempo = tempo;
@@ -57,7 +58,7 @@ void EditSession::SetTempo(uint16_t tempo) {
 }
 
 void EditSession::SetComment(const std::string& comment) {
-  if (doc_->Current().Comment == comment) return;
+  if (!doc_ || doc_->Current().Comment == comment) return;
   const std::lock_guard<std::mutex> guard(lock_);  // un-sharing the bar moves what playback reads
   doc_->EditCurrent().Comment = comment;
   doc_->Modified = true;  // the comment is saved with the document
