@@ -113,7 +113,7 @@ std::string LocaleText(const std::string& cp1252) {
 }
 
 // `-o OUT`, `--channel N` and IN in any order; `--` ends the options (for a name starting with -).
-int Convert(int argc, char** argv) {
+int Convert(int argc, char** argv, ProgramSettings& settings) {
   std::vector<std::string> inputs;
   std::string out;
   bool haveOut = false, options = true;
@@ -143,7 +143,7 @@ int Convert(int argc, char** argv) {
         return 2;
       }
     } else if (options && arg == "--no-normalize") {
-      gNormalizeAudio = false;
+      settings.NormalizeAudio = false;
     } else if (options && arg.size() > 1 && arg[0] == '-') {
       std::cerr << "grooveloom: unknown option " << arg << '\n';
       PrintUsage(std::cerr);
@@ -232,7 +232,8 @@ class ExitAfterFirstPaint : public QObject {
 }  // namespace
 
 int main(int argc, char** argv) {
-  AddAudioConversions();
+  ProgramSettings commandLine;  // the conversions' settings, from the command line
+  AddAudioConversions(commandLine);
   AddConversionFormat(std::string(kPaintedExtension), WritePdfFile);
   // The command-line modes need no display, so they run before any Qt object exists.
   if (argc >= 2) {
@@ -251,7 +252,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--") break;
-    if (arg == "-o") return Convert(argc, argv);
+    if (arg == "-o") return Convert(argc, argv, commandLine);
     channel = channel || arg == "--channel" || arg.starts_with("--channel=");
   }
   if (channel) {  // said here, before a window (and a display) is needed to say it

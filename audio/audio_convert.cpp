@@ -11,8 +11,6 @@
 #include "audio/drum_sound_bank.h"
 #include "files/convert.h"
 
-bool gNormalizeAudio = true;
-
 namespace {
 
 std::atomic<bool> gInterrupted{false};
@@ -46,9 +44,9 @@ std::string MinutesSeconds(int64_t seconds) {
   return text;
 }
 
-bool WriteAudio(Osnova& doc, const std::string& path, std::string& error) {
+bool WriteAudio(Osnova& doc, const std::string& path, bool normalize, std::string& error) {
   AudioExportSettings settings;
-  settings.Normalize = gNormalizeAudio;
+  settings.Normalize = normalize;
   settings.Tempo = doc.Tempo;
   settings.Kit = doc.Kit;
   const bool terminal = ::isatty(STDERR_FILENO) == 1;
@@ -81,6 +79,9 @@ std::string AudioProgressLine(const std::string& path, int64_t done, int64_t tot
          MinutesSeconds(total / sampleRate) + ")";
 }
 
-void AddAudioConversions() {
-  for (const char* extension : {".wav", ".flac", ".ogg"}) AddConversionFormat(extension, WriteAudio);
+void AddAudioConversions(const ProgramSettings& settings) {
+  for (const char* extension : {".wav", ".flac", ".ogg"})
+    AddConversionFormat(extension, [&settings](Osnova& doc, const std::string& path, std::string& error) {
+      return WriteAudio(doc, path, settings.NormalizeAudio, error);
+    });
 }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "midi/output/library_messages.h"
+#include "midi/output/fluid_settings.h"
 
 namespace {
 
@@ -25,13 +25,8 @@ DrumSoundBank::~DrumSoundBank() {
 }
 
 bool DrumSoundBank::Open(const std::string& soundFontPath, std::string& error, bool effects) {
-  CaptureLibraryMessages();
-  settings_ = new_fluid_settings();
-  if (!settings_) {
-    error = "Cannot create the synthesizer settings";
-    return false;
-  }
-  fluid_settings_setnum(settings_, "synth.sample-rate", kSampleRate);
+  settings_ = NewFluidSettings(kSampleRate, error);
+  if (!settings_) return false;
   // Reverb and chorus on, as in the live synthesizer: the kit's own sends give a faint room, about
   // 24 dB below the drums. Their delays are modulated over time, so a sound rendered alone differs
   // from the same sound inside the song by a trace of that room; dry, the two are exactly equal.

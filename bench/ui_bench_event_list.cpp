@@ -1,25 +1,15 @@
 // The event list window showing the export of the longest song (65535 bars, over three million
 // events): target <= 0.5 s from show() to the painted first page.
-#include <benchmark/benchmark.h>
-
 #include <QApplication>
 #include <QTableView>
 
 #include "bench/groove_song.h"
+#include "bench/ui_bench.h"
 #include "midi/tab_to_midi.h"
-#include "ui/dialogs.h"
 #include "ui/demo_form.h"
 #include "ui/event_list_window.h"
 
 namespace {
-
-class SilentDialogs : public DialogService {
- public:
-  void Message(QWidget*, Icon, const QString&, const QString&) override {}
-  bool Question(QWidget*, const QString&, const QString&) override { return false; }
-  std::optional<QString> OpenFile(QWidget*, const FileDialogSpec&) override { return {}; }
-  std::optional<QString> SaveFile(QWidget*, const FileDialogSpec&) override { return {}; }
-};
 
 void PaintNow(EventListWindow& list) {
   QApplication::processEvents();
@@ -48,6 +38,7 @@ void BM_ShowEventList(benchmark::State& state) {
 void BM_ExportTabCommand(benchmark::State& state) {
   auto doc = MakeGrooveSong(static_cast<uint16_t>(state.range(0)));
   SilentDialogs dialogs;
+  dialogs.Answer = false;
   TDemo_Form form(dialogs);
   for (auto _ : state) {
     form.ExportTab(*doc, 120);
@@ -64,11 +55,4 @@ void BM_ExportTabCommand(benchmark::State& state) {
 BENCHMARK(BM_ShowEventList)->Arg(5000)->Arg(kMaxBarCount)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExportTabCommand)->Arg(5000)->Arg(kMaxBarCount)->Unit(benchmark::kMillisecond);
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return RunBenchmarks<QApplication>(argc, argv); }

@@ -1,11 +1,10 @@
 // The PDF export of a 5000-bar groove (about 210 A4 pages): target <= 1 s from the document to
 // the file on disk. The layout alone is timed too, to show where the time goes.
-#include <benchmark/benchmark.h>
-
 #include <QGuiApplication>
 #include <QTemporaryDir>
 
 #include "bench/groove_song.h"
+#include "bench/ui_bench.h"
 #include "layout/page_layout.h"
 #include "ui/tab_printer.h"
 
@@ -40,11 +39,4 @@ void BM_PdfExport(benchmark::State& state) {
 BENCHMARK(BM_PageLayout)->Arg(5000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PdfExport)->Arg(5000)->Unit(benchmark::kMillisecond);
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return RunBenchmarks<QGuiApplication>(argc, argv); }

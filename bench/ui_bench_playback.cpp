@@ -21,23 +21,15 @@
 #include <vector>
 
 #include "bench/groove_song.h"
+#include "bench/ui_bench.h"
 #include "files/tab_file.h"
 #include "midi/midi_output.h"
 #include "midi/playback.h"
-#include "ui/dialogs.h"
 #include "ui/main_window.h"
 #include "ui/main_window_playback.h"
 #include "ui/main_window_widgets.h"
 
 namespace {
-
-class SilentDialogs : public DialogService {
- public:
-  void Message(QWidget*, Icon, const QString&, const QString&) override {}
-  bool Question(QWidget*, const QString&, const QString&) override { return true; }
-  std::optional<QString> OpenFile(QWidget*, const FileDialogSpec&) override { return {}; }
-  std::optional<QString> SaveFile(QWidget*, const FileDialogSpec&) override { return {}; }
-};
 
 // Stamps the program change that opens every column.
 class StampingLayer : public MidiDeviceLayer {
@@ -105,7 +97,7 @@ void Run(QApplication& app, TFmain& window, StampingLayer& layer, int tempo, int
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  UseOffscreenUnlessSet();
   const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
   QApplication app(argc, argv);
   QTemporaryDir folder;

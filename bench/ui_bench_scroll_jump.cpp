@@ -1,7 +1,5 @@
 // The scroll bar dragged from the first to the last bar of the longest song (65535 bars) and back,
 // in the real window: target <= 16 ms each (one frame), from the value change to the repainted view.
-#include <benchmark/benchmark.h>
-
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -10,36 +8,27 @@
 #include <memory>
 
 #include "bench/groove_song.h"
+#include "bench/ui_bench.h"
 #include "files/tab_file.h"
-#include "ui/dialogs.h"
 #include "ui/main_window.h"
 #include "ui/tab_view.h"
 
 namespace {
-
-class SilentDialogs : public DialogService {
- public:
-  void Message(QWidget*, Icon, const QString&, const QString&) override {}
-  bool Question(QWidget*, const QString&, const QString&) override { return true; }
-  std::optional<QString> OpenFile(QWidget*, const FileDialogSpec&) override { return path; }
-  std::optional<QString> SaveFile(QWidget*, const FileDialogSpec&) override { return {}; }
-  QString path;
-};
 
 void BM_ScrollBarJump(benchmark::State& state) {
   const bool toEnd = state.range(0) != 0;
   SilentDialogs dialogs;
   auto doc = MakeGrooveSong(kMaxBarCount);
   std::string error;
-  dialogs.path = QDir::temp().filePath("grooveloom-bench-scroll.gvlm");
-  if (!SaveToTabFile(*doc, QFile::encodeName(dialogs.path).toStdString(), error)) {
+  dialogs.OpenPath = QDir::temp().filePath("grooveloom-bench-scroll.gvlm");
+  if (!SaveToTabFile(*doc, QFile::encodeName(*dialogs.OpenPath).toStdString(), error)) {
     state.SkipWithError(error.c_str());
     return;
   }
   TFmain window(dialogs);
   window.show();
   window.OpenDocument();
-  QFile::remove(dialogs.path);
+  QFile::remove(*dialogs.OpenPath);
   QApplication::processEvents();
   for (auto _ : state) {
     state.PauseTiming();
@@ -57,11 +46,4 @@ void BM_ScrollBarJump(benchmark::State& state) {
 BENCHMARK(BM_ScrollBarJump)->ArgName("toEnd")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)
     ->Repetitions(5)->ReportAggregatesOnly(true);
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return RunBenchmarks<QApplication>(argc, argv); }

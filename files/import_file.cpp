@@ -20,13 +20,15 @@ ImportKind ImportKindOf(const std::string& path) {
   return ImportKind::None;
 }
 
-ImportResult ImportFile(const std::string& path, int midiChannel) {
+ImportResult ImportFile(const std::string& path, int midiChannel, const ProgramSettings& settings) {
   std::string bytes, error;
   if (!ReadWholeFile(path, bytes, error)) {
     ImportResult result;
     result.Error = "Cannot open \"" + path + "\": " + error + ".";
     return result;
   }
-  return ImportKindOf(path) == ImportKind::Midi ? ImportMidiFile(bytes, midiChannel)
-                                                : ImportTextTab(bytes);
+  if (ImportKindOf(path) != ImportKind::Midi) return ImportTextTab(bytes, kMaxBarCount, settings);
+  ImportResult result = ImportMidiFile(bytes, midiChannel);
+  if (result.Document) settings.StartSong(*result.Document);  // a MIDI file names no author
+  return result;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "model/import_result.h"
+#include "model/program_settings.h"
 
 enum class ImportKind { None, TextTab, Midi };
 
@@ -12,4 +13,6 @@ enum class ImportKind { None, TextTab, Midi };
 ImportKind ImportKindOf(const std::string& path);
 
 // Reads the file and imports it; a file that cannot be read gives an error naming it.
-ImportResult ImportFile(const std::string& path, int midiChannel);
+// A new song's author and e-mail come from `settings` unless the file names its own.
+ImportResult ImportFile(const std::string& path, int midiChannel,
+                        const ProgramSettings& settings = ProgramSettings{});

@@ -11,7 +11,6 @@
 
 #include "common/atomic_file.h"
 #include "common/xdg_folders.h"
-#include "midi/midi_output.h"
 #include "layout/key_map.h"
 
 namespace {
@@ -160,23 +159,8 @@ std::string OptionsFolder() { return ConfigFolder(); }
 
 std::string OptionsFilePath() { return OptionsFolder() + "/" + kOptionsFileName; }
 
-StoredOptions CurrentOptions() {
-  StoredOptions options;
-  options.Keys = KeyMap;
-  options.Kit = GlobalKit;
-  options.DeviceIndex = MidiDeviceIndex;
-  return options;
-}
-
-void ApplyOptions(const StoredOptions& options) {
-  KeyMap = options.Keys;
-  GlobalKit = options.Kit;
-  MidiDeviceIndex = options.DeviceIndex;
-}
-
-bool SaveOptions(std::string& error) {
+bool SaveOptions(const StoredOptions& current, std::string& error) {
   const std::string path = OptionsFilePath();
-  const StoredOptions current = CurrentOptions();
   StoredOptions merged = current;
   std::string bytes, reason;
   const ReadResult read = ReadOptionsFile(path, bytes, reason);
@@ -203,14 +187,14 @@ bool SaveOptions(std::string& error) {
 
 void ForgetStoredOptions() { gStored.reset(); }
 
-OptionsLoad LoadOptions() {
+OptionsLoad LoadOptions(StoredOptions& options) {
   OptionsLoad result;
   const std::string path = OptionsFilePath();
   std::string bytes;
   std::string reason;
   switch (ReadOptionsFile(path, bytes, reason)) {
     case ReadResult::Missing:
-      result.CreatedDefault = SaveOptions(result.Error);
+      result.CreatedDefault = SaveOptions(options, result.Error);
       return result;
     case ReadResult::NotRegular:
       result.Warnings.emplace_back(kOptionsCorruptedWarning);
@@ -220,9 +204,7 @@ OptionsLoad LoadOptions() {
       return result;
     case ReadResult::Read: break;
   }
-  StoredOptions options = CurrentOptions();
   result.Warnings = ReadOptionsBytes(bytes, options);
-  ApplyOptions(options);
   gStored = options;
   return result;
 }

@@ -20,7 +20,8 @@ inline constexpr const char* kOptionsCorruptedWarning =
     "The file \"options.xgl\" may be corrupted. If you register any problems, set your options to "
     "default(or simply delete the \"options.xgl\" file).";
 
-// The settings the file stores; the program-wide ones are KeyMap, GlobalKit and MidiDeviceIndex.
+// The settings the file stores; the program keeps them as KeyMap, GlobalKit and MidiDeviceIndex
+// (ui/options_messages.h moves them between the two).
 struct StoredOptions {
   std::array<uint8_t, 14> Keys{};
   std::array<uint8_t, kRowCount> Kit{};
@@ -43,17 +44,13 @@ std::vector<std::string> ReadOptionsBytes(std::string_view bytes, StoredOptions&
 std::string OptionsFolder();
 std::string OptionsFilePath();  // OptionsFolder() + "/options.xgl"
 
-// The program-wide settings, as stored.
-StoredOptions CurrentOptions();
-void ApplyOptions(const StoredOptions& options);
-
-// Writes the program-wide settings, creating the folder when missing. The file is replaced
+// Writes `current`, creating the folder when missing. The file is replaced
 // atomically: on failure the old file is untouched and `error` names the file and the reason.
 // Another running copy of the program may have written the file since this one read it: of the
 // three settings (key map, kit, device) only those that have changed here since the last load or
 // save are written, the others keep what the file holds now. A file that is not a regular file
 // is not written over.
-bool SaveOptions(std::string& error);
+bool SaveOptions(const StoredOptions& current, std::string& error);
 // Forgets what was last loaded or saved, so that the next save writes every setting.
 void ForgetStoredOptions();
 
@@ -66,7 +63,7 @@ struct OptionsLoad {
   std::string Error;                  // the file could not be read, or the default not written
   bool CreatedDefault = false;        // there was no file: the current settings were written
 };
-// Reads the file into the program-wide settings; when there is none, writes the current settings
-// (SaveOptions) instead. Something other than a regular file under the name (a FIFO, a device, a
-// folder) is not read: the corruption warning, and the settings stay as they are.
-OptionsLoad LoadOptions();
+// Reads the file over `options` (the settings in use); when there is none, writes them (SaveOptions)
+// instead. Something other than a regular file under the name (a FIFO, a device, a folder) is not
+// read: the corruption warning, and the settings stay as they are.
+OptionsLoad LoadOptions(StoredOptions& options);

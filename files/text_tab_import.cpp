@@ -590,7 +590,8 @@ struct CountGroup {
 
 class Reader {
  public:
-  Reader(std::string_view text, int maxBars) : maxBars_(maxBars) {
+  Reader(std::string_view text, int maxBars, const ProgramSettings& settings)
+      : maxBars_(maxBars), settings_(settings) {
     std::size_t start = 0;
     while (start <= text.size()) {
       std::size_t end = text.find_first_of("\r\n", start);
@@ -677,6 +678,7 @@ class Reader {
                                                       : DenominatorForLength(bar.Length);
     }
     auto doc = NewImportedDocument(std::move(bars_));
+    settings_.StartSong(*doc);  // what the text names overrides it
     doc->SongParts = std::move(parts_);
     for (std::size_t k = 0; k < std::size(info_); ++k)
       if (info_[k]) *InfoField(*doc, k) = InfoText(*info_[k]);
@@ -1412,13 +1414,14 @@ class Reader {
   uint8_t timingDenominator_ = 0;
   bool tooLongWarned_ = false;
   int maxBars_;
+  const ProgramSettings& settings_;
 };
 
 }  // namespace
 
-ImportResult ImportTextTab(std::string_view text, int maxBars) {
+ImportResult ImportTextTab(std::string_view text, int maxBars, const ProgramSettings& settings) {
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a UTF-8 byte order mark
   if (std::optional<std::string> converted = Cp1252FromUtf8(text))
-    return Reader(*converted, maxBars).Read();
-  return Reader(text, maxBars).Read();
+    return Reader(*converted, maxBars, settings).Read();
+  return Reader(text, maxBars, settings).Read();
 }

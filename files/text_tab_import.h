@@ -11,10 +11,12 @@
 #include <string_view>
 
 #include "model/import_result.h"
+#include "model/program_settings.h"
 
 extern const char* const kNoDrumTabMessage;  // "No drum tab found in the text."
 
 // Texts are taken byte for byte (the model's Windows-1252); line ends may be LF, CR LF or CR.
 // Without a single bar on a known row the result has no document and kNoDrumTabMessage. The song
 // keeps at most `maxBars` bars (1..65535), the rest is left out with a warning.
-ImportResult ImportTextTab(std::string_view text, int maxBars = kMaxBarCount);
+ImportResult ImportTextTab(std::string_view text, int maxBars = kMaxBarCount,
+                           const ProgramSettings& settings = ProgramSettings{});

@@ -71,3 +71,11 @@ ViewHit FindXY(const Osnova& doc, int x, int y, const view::Grid& grid) {
   }
   return hit;
 }
+
+uint64_t CountedPositions(const Osnova& doc, const TBar& bar) {
+  uint64_t mask = 0;
+  for (int r = RowCymbals; r <= RowBass; ++r)
+    if (doc.Kit[r]) mask |= bar.Rows[r].Notes;
+  if (bar.Length < kMaxPositions) mask &= (uint64_t{1} << bar.Length) - 1;
+  return mask;
+}

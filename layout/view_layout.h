@@ -5,13 +5,12 @@
 
 #include <cstdint>
 
+#include "model/tab_cursor.h"
 #include "model/tab_document.h"
 
-struct TCursor {
-  uint8_t Column = 0;  // character column in the cursor's view line (0..63 at the first size)
-  uint8_t Line = 0;    // view line (0 or 1 at the first size)
-  uint8_t Pace = 4;    // step of StepRight/StepLeft in sixteenths, 1..16
-};
+// Positions of the bar that hold a note on a shown instrument row; only those get a count, on
+// screen and on paper.
+uint64_t CountedPositions(const Osnova& doc, const TBar& bar);
 
 namespace view {
 

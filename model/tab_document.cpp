@@ -9,8 +9,6 @@ const std::array<const char*, kRowCount> kRowLabels = {
     "   Tom2:", "  Floor:", "  Snare:", "   Bass:"};
 
 std::array<uint8_t, kRowCount> GlobalKit = {1, 1, 1, 1, 1, 1, 1, 1, 1};
-std::string DefaultTabAuthor;
-std::string DefaultEmail;
 
 TBar::TBar(uint8_t denominator, uint8_t numerator)
     : Length(LengthFromTiming(numerator, denominator)), Denominator(denominator) {}
@@ -53,8 +51,7 @@ void TBar::operator delete(void* storage, std::size_t size) noexcept {
 }
 
 Osnova::Osnova(uint8_t numerator, uint16_t barCount, uint8_t denominator)
-    : Kit(GlobalKit), Numerator(numerator), BarCount(barCount),
-      TabAuthor(InfoText(DefaultTabAuthor)), Email(InfoText(DefaultEmail)) {
+    : Kit(GlobalKit), Numerator(numerator), BarCount(barCount) {
   for (uint16_t i = 0; i < barCount; ++i) Bars.push_back(NewBar(denominator, numerator));
   RecomputeLineOfRow(*this);
 }

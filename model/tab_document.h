@@ -124,8 +124,6 @@ std::string InfoText(std::string_view text);
 
 // Program-wide settings the documents draw on.
 extern std::array<uint8_t, kRowCount> GlobalKit;  // all shown by default
-extern std::string DefaultTabAuthor;
-extern std::string DefaultEmail;
 
 char NoteLetter(int row, uint8_t variant, uint8_t accent);
 std::string CountLabel(int position);

@@ -60,6 +60,7 @@ class KeyPreviewFilter : public QObject {
 
 TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs) {
   setObjectName("Fmain");
+  session_.AddObserver(*this);
   setWindowTitle(kMainCaption);
   // The desktop's sans at 8 pt: the control positions are laid out for a font of that size.
   QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
@@ -121,12 +122,12 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
   });
   connect(i1, &TabView::GridChanged, this, [this] {
     // Bars move to other columns and lines; the cursor keeps its place in its bar.
-    if (!DocumentShown() || !cursor_) return;
-    const int offset = cursor_->Column - doc_->Current().StartCol;
-    RepaintKeepingCursor(*doc_, *cursor_, *i1);
-    const TBar& bar = doc_->Current();
-    cursor_->Column = static_cast<uint8_t>(bar.StartCol + std::clamp(offset, 0, bar.Length - 1));
-    cursor_->Line = bar.ViewLine;
+    if (!DocumentShown() || !Cursor()) return;
+    const int offset = Cursor()->Column - Document()->Current().StartCol;
+    RepaintKeepingCursor(*Document(), *Cursor(), *i1);
+    const TBar& bar = Document()->Current();
+    Cursor()->Column = static_cast<uint8_t>(bar.StartCol + std::clamp(offset, 0, bar.Length - 1));
+    Cursor()->Line = bar.ViewLine;
     RefreshBarControls();
   });
   connect(i1, &QWidget::customContextMenuRequested, this,
@@ -217,7 +218,6 @@ void TFmain::FormCreate() {
   RPace->setCurrentIndex(2);   // "1/4"
 
   CreatePlayback();
-  history_ = std::make_unique<UR_Stack>(kDeepUndoSlots, kDeepUndoBytes);
 
   // No document yet: the controls that act on one stay disabled until New or Open.
   Lock();
@@ -246,7 +246,7 @@ bool TFmain::ComboBox2Change(int index) {
 
 bool TFmain::FormCloseQuery() {
   FinishTyping();  // a part name still being typed is an unsaved change too
-  if (doc_ && doc_->Modified) return dialogs_.Question(this, "Warning", kQuitUnsavedQuestion);
+  if (Document() && Document()->Modified) return dialogs_.Question(this, "Warning", kQuitUnsavedQuestion);
   return dialogs_.Question(this, "Warning", kQuitQuestion);
 }
 
@@ -274,7 +274,7 @@ void TFmain::Help1Click() {
 }
 
 void TFmain::ShowModifiedMarker() {
-  const bool modified = doc_ && !locked_ && doc_->Modified;
+  const bool modified = Document() && !locked_ && Document()->Modified;
   const QString title = windowTitle();
   if (modified == title.startsWith(u'*')) return;
   setWindowTitle(modified ? u'*' + title : title.mid(1));
@@ -295,24 +295,24 @@ ExportBoxes TFmain::BoxesForExport() const {
 }
 
 void TFmain::TextFile1Click() {
-  if (DocumentShown()) ::TextFile1Click(this, dialogs_, *doc_, BoxesForExport());
+  if (DocumentShown()) ::TextFile1Click(this, dialogs_, *Document(), BoxesForExport());
 }
 
 void TFmain::HTMLFille1Click() {
-  if (DocumentShown()) ::HTMLFille1Click(this, dialogs_, *doc_, BoxesForExport());
+  if (DocumentShown()) ::HTMLFille1Click(this, dialogs_, *Document(), BoxesForExport());
 }
 
 void TFmain::MusicXMLFile1Click() {
-  if (DocumentShown()) ::MusicXMLFile1Click(this, dialogs_, *doc_);
+  if (DocumentShown()) ::MusicXMLFile1Click(this, dialogs_, *Document());
 }
 
 void TFmain::MIDIFile1Click() {
   if (DocumentShown())
-    ::MIDIFile1Click(this, dialogs_, *doc_, static_cast<uint16_t>(ETempo->value()));
+    ::MIDIFile1Click(this, dialogs_, *Document(), static_cast<uint16_t>(ETempo->value()));
 }
 
 void TFmain::MidiDemo1Click() {
-  if (DocumentShown() && demo_) demo_->ExportTab(*doc_, static_cast<uint16_t>(ETempo->value()));
+  if (DocumentShown() && demo_) demo_->ExportTab(*Document(), static_cast<uint16_t>(ETempo->value()));
 }
 
 void TFmain::NoControl() {

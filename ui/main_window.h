@@ -1,5 +1,6 @@
-// The main window `TFmain`: the controls and menus, the document it owns with the cursor and the
-// undo history, New/Open/Save, undo and redo, and the handlers of its own boxes.
+// The main window `TFmain`: the controls and menus, a view of the editing session (the song with
+// its cursor and undo history, model/edit_session.h), New/Open/Save, undo and redo, and the
+// handlers of its own boxes.
 //
 // Handlers are grouped by concern over several files: main_window.cpp (creation, destruction,
 // close query, help and forms), main_window_controls.cpp (building the controls and menus),
@@ -21,6 +22,8 @@
 #include <vector>
 
 #include "files/program_info.h"
+#include "model/edit_session.h"
+#include "model/program_settings.h"
 #include "model/tab_document.h"
 #include "layout/view_layout.h"
 
@@ -42,9 +45,7 @@ class TFOpt;
 class TFAbout;
 class TDemo_Form;
 class AudioExportJob;
-class UR_Stack;
 class TClipBord;
-struct UndoView;
 struct FileDialogSpec;
 struct ExportBoxes;
 class TempoBox;
@@ -76,7 +77,7 @@ inline constexpr const char* kUndoErrorMessage =
     "restart the application.";
 inline constexpr const char* kTabFileFilter = "Grooveloom File (*.gvlm);;All Files (*)";
 
-class TFmain : public QMainWindow {
+class TFmain : public QMainWindow, private SessionObserver {
   Q_OBJECT
 
  public:
@@ -130,15 +131,18 @@ class TFmain : public QMainWindow {
   void CutBarClick();
   void PasteBarClick();
 
-  // --- What the window owns; null/empty before the first New or Open.
-  Osnova* Document() { return doc_.get(); }
-  std::optional<TCursor>& Cursor() { return cursor_; }
-  const std::optional<TCursor>& Cursor() const { return cursor_; }
-  UR_Stack& History() { return *history_; }
+  // --- The session the window shows; the song is null before the first New or Open.
+  EditSession& Session() { return session_; }
+  ProgramSettings& Settings() { return settings_; }
+  Osnova* Document() { return session_.Document(); }
+  const Osnova* Document() const { return session_.Document(); }
+  std::optional<TCursor>& Cursor() { return session_.Cursor(); }
+  const std::optional<TCursor>& Cursor() const { return session_.Cursor(); }
+  UR_Stack& History() { return session_.History(); }
   TClipBord* Clipboard() { return clipboard_.get(); }
   TabView* View() { return i1; }
   const QString& SaveTarget() const { return saveTarget_; }
-  bool DocumentShown() const { return doc_ && !locked_; }
+  bool DocumentShown() const { return session_.Document() && !locked_; }
   DialogService& Dialogs() { return dialogs_; }
 
   // --- Recent files and crash recovery (main_window_desktop.cpp).
@@ -173,7 +177,7 @@ class TFmain : public QMainWindow {
   TMetronom& Metronom();
   TClock& Clock();
   class PracticePanel& Practice();  // click, count-in, loops and the speed trainer
-  std::mutex& DocumentLock();  // held by every change of the bars, which playback reads
+  std::mutex& DocumentLock() { return session_.Lock(); }  // held by every change of the bars, which playback reads
   // Tests: the clock playback keeps time on, and the clock label's tick.
   void SetPlayClock(std::unique_ptr<PlayClock> clock, int tickMilliseconds = 1000);
 
@@ -235,8 +239,10 @@ class TFmain : public QMainWindow {
   FileDialogSpec Save1Spec() const;
   void ShowDocument(uint16_t firstVisible);
   void FillSongPartItems();
-  UndoView CurrentUndoView() const;
   bool Restore(bool undo);
+  // The window's side of every replacement of the song, and of every edit (SessionObserver).
+  void SongReplaced(SongSource source) override;
+  void SongEdited() override;
   uint8_t PaceOfBox() const;
 
   // main_window_notes.cpp
@@ -294,16 +300,15 @@ class TFmain : public QMainWindow {
   void FollowUserCursor();  // a cursor moved during playback: playback goes on from there
 
   DialogService& dialogs_;
-  std::unique_ptr<Osnova> doc_;
-  std::optional<TCursor> cursor_;
-  std::unique_ptr<UR_Stack> history_;
+  ProgramSettings settings_;
+  EditSession session_;  // before playback_: its thread reads the song under the session's lock
   std::unique_ptr<TClipBord> clipboard_;  // from the first New or Open on, across documents
   QString saveTarget_;  // Save1's file name: where Save writes once the document has a file
   bool locked_ = true;
   std::vector<std::string> deviceNames_;
   std::unique_ptr<NoteOffScheduler> noteOff_;  // the audition's delayed note-off
   std::unique_ptr<QObject> keyPreview_;         // application event filter feeding PreviewKey
-  std::unique_ptr<WindowPlayback> playback_;    // after doc_: stopped before the document goes
+  std::unique_ptr<WindowPlayback> playback_;    // after session_: stopped before the song goes
   std::unique_ptr<AudioExportJob> audioExport_;  // the audio export's render, once one has run
   std::unique_ptr<RecoveryKeeper> recovery_;
   RecentFilesMenu* recent_ = nullptr;  // owned by its menu
@@ -381,5 +386,6 @@ class TFmain : public QMainWindow {
 
  private:
   void BuildImportItems();
+  std::optional<QString> ChooseImport(const QString& title, const QString& filter);
   bool ShowImport(ImportResult result);
 };

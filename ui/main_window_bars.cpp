@@ -22,9 +22,9 @@ bool TFmain::Refused(const BarEdit& edit) {
 }
 
 void TFmain::ShowBarsAfterChange(bool partNamesChanged) {
-  if (partNamesChanged) SetSongPartItems(SongPartItems(*doc_));
+  if (partNamesChanged) SetSongPartItems(SongPartItems(*Document()));
   // The whole view is painted again, which also wipes the cursor box; RefreshBarControls shows it.
-  RepaintKeepingCursor(*doc_, *cursor_, *i1);
+  RepaintKeepingCursor(*Document(), *Cursor(), *i1);
   RefreshBarControls();
 }
 
@@ -34,56 +34,56 @@ void TFmain::EnablePaste() {
 
 void TFmain::InsertBarClick() {
   FinishTyping();  // a name being typed goes to its own bar before the bars move
-  if (!DocumentShown() || !cursor_) return;
-  if (Refused(LockedEdit(*this, "insert bar", [&](auto push) { return InsertBarCommand(*doc_, push); }))) return;
+  if (!DocumentShown() || !Cursor()) return;
+  if (Refused(session_.Edit("insert bar", [&](auto push) { return InsertBarCommand(*Document(), push); }))) return;
   ShowBarsAfterChange(false);
 }
 
 void TFmain::RemoveBarClick() {
   FinishTyping();
-  if (!DocumentShown() || !cursor_) return;
-  const BarEdit edit = LockedEdit(*this, "remove bar", [&](auto push) { return RemoveBarCommand(*doc_, push); });
+  if (!DocumentShown() || !Cursor()) return;
+  const BarEdit edit = session_.Edit("remove bar", [&](auto push) { return RemoveBarCommand(*Document(), push); });
   if (Refused(edit)) return;
   ShowBarsAfterChange(edit.PartNamesChanged);
 }
 
 void TFmain::ClearBarClick() {
   FinishTyping();
-  if (!DocumentShown() || !cursor_) return;
-  if (Refused(LockedEdit(*this, "clear bar", [&](auto push) { return ClearBarCommand(*doc_, push); }))) return;
+  if (!DocumentShown() || !Cursor()) return;
+  if (Refused(session_.Edit("clear bar", [&](auto push) { return ClearBarCommand(*Document(), push); }))) return;
   // Hidden first: the box's right edge lies on the bar line, which the redraw paints again.
   ToggleCursorBox();
-  i1->RedrawBar(*doc_, doc_->Current());
+  i1->RedrawBar(*Document(), Document()->Current());
   DrawCurrentComment();
   RefreshBarControls();
 }
 
 void TFmain::ChangeTiming() {
   FinishTyping();
-  if (!DocumentShown() || !cursor_) return;
+  if (!DocumentShown() || !Cursor()) return;
   const int numerator = ETakt1->currentText().toInt();  // the item past the list too
   const int denominator = Etakt2->currentText().toInt();
-  if (Refused(LockedEdit(*this, "timing change", [&](auto push) { return ChangeTimingCommand(*doc_, numerator, denominator, push); }))) {
-    ShowTimingOf(doc_->Current());
+  if (Refused(session_.Edit("timing change", [&](auto push) { return ChangeTimingCommand(*Document(), numerator, denominator, push); }))) {
+    ShowTimingOf(Document()->Current());
     return;
   }
   ToggleCursorBox();
-  RepaintAfterTimingChange(*doc_, *cursor_, *i1);
+  RepaintAfterTimingChange(*Document(), *Cursor(), *i1);
   RefreshBarControls();
   NoControl();
 }
 
 void TFmain::CopyBarClick(bool fromKeyboard) {
   FinishTyping();
-  if (!DocumentShown() || !cursor_ || !clipboard_) return;
-  if (Refused(CopyBarCommand(*clipboard_, *doc_, fromKeyboard))) return;
+  if (!DocumentShown() || !Cursor() || !clipboard_) return;
+  if (Refused(CopyBarCommand(*clipboard_, *Document(), fromKeyboard))) return;
   EnablePaste();
 }
 
 void TFmain::CutBarClick() {
   FinishTyping();
-  if (!DocumentShown() || !cursor_ || !clipboard_) return;
-  const BarEdit edit = LockedEdit(*this, "cut bar", [&](auto push) { return CutBarCommand(*clipboard_, *doc_, push); });
+  if (!DocumentShown() || !Cursor() || !clipboard_) return;
+  const BarEdit edit = session_.Edit("cut bar", [&](auto push) { return CutBarCommand(*clipboard_, *Document(), push); });
   if (Refused(edit)) return;
   EnablePaste();
   ShowBarsAfterChange(edit.PartNamesChanged);
@@ -91,7 +91,7 @@ void TFmain::CutBarClick() {
 
 void TFmain::PasteBarClick() {
   FinishTyping();
-  if (!DocumentShown() || !cursor_ || !clipboard_) return;
-  if (Refused(LockedEdit(*this, "paste bar", [&](auto push) { return PasteBarCommand(*clipboard_, *doc_, push); }))) return;
+  if (!DocumentShown() || !Cursor() || !clipboard_) return;
+  if (Refused(session_.Edit("paste bar", [&](auto push) { return PasteBarCommand(*clipboard_, *Document(), push); }))) return;
   ShowBarsAfterChange(false);
 }

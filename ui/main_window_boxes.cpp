@@ -110,11 +110,7 @@ void TFmain::ETempoExit() {
     SetPlaybackTempo();
   }
   if (!DocumentShown()) return;  // nothing to change before the first New or Open
-  Push("tempo change");
-  if (doc_->Tempo != value) {
-    doc_->Tempo = static_cast<uint16_t>(value);
-    doc_->Modified = true;
-  }
+  session_.SetTempo(static_cast<uint16_t>(value));
 }
 
 void TFmain::ESpedExit() {
@@ -136,17 +132,13 @@ void TFmain::ESpedExit() {
 void TFmain::EcomEnter() {
   if (!DocumentShown()) return;
   Push("comment");
-  TextEditBar = doc_->CurrentBar;
-  Ecom->SetTypingLimit(doc_->Current().Length);
+  TextEditBar = Document()->CurrentBar;
+  Ecom->SetTypingLimit(Document()->Current().Length);
 }
 
 void TFmain::EcomChange(const QString& text) {
   if (!DocumentShown()) return;
-  const std::string comment = ToCp1252(text);
-  TBar& bar = doc_->EditCurrent();
-  if (bar.Comment == comment) return;
-  bar.Comment = comment;
-  doc_->Modified = true;  // the comment is saved with the document
+  session_.SetComment(ToCp1252(text));
 }
 
 void TFmain::EcomExit() {
@@ -156,9 +148,9 @@ void TFmain::EcomExit() {
   if (!DocumentShown()) return;
   // The box is also left when the current bar changes under it; the comment typed belongs to the
   // bar it was typed on, drawn where that bar still is in view.
-  if (edited >= doc_->FirstVisibleBar && edited <= doc_->LastVisibleBar && edited < doc_->BarCount &&
-      edited != doc_->CurrentBar)
-    i1->DrawComment(*doc_, doc_->Bar(edited));
+  if (edited >= Document()->FirstVisibleBar && edited <= Document()->LastVisibleBar && edited < Document()->BarCount &&
+      edited != Document()->CurrentBar)
+    i1->DrawComment(*Document(), Document()->Bar(edited));
   DrawCurrentComment();
 }
 
@@ -171,7 +163,7 @@ void TFmain::SpeedButton12Click() {
 
 void TFmain::SetCommentBox(const std::string& comment) { Ecom->ShowText(FromCp1252(comment)); }
 
-void TFmain::DrawCurrentComment() { i1->DrawComment(*doc_, doc_->Current()); }
+void TFmain::DrawCurrentComment() { i1->DrawComment(*Document(), Document()->Current()); }
 
 // ---------------------------------------------------------------------------------------------
 // Scroll bar and the bar controls.
@@ -183,11 +175,11 @@ void TFmain::SetScrollBar(int max, int position) {
 }
 
 void TFmain::ScrollBar1Change(int position) {
-  if (!DocumentShown() || !cursor_) return;
-  const int d = (position - 1) - doc_->CurrentBar;
+  if (!DocumentShown() || !Cursor()) return;
+  const int d = (position - 1) - Document()->CurrentBar;
   if (d == 0) return;
   ToggleCursorBox();  // hidden while the cursor moves
-  MoveBars(*doc_, *cursor_, *i1, d);  // a drag to the end of a long song repaints once
+  MoveBars(*Document(), *Cursor(), *i1, d);  // a drag to the end of a long song repaints once
   RefreshBarControls();
   NoControl();
 }
@@ -208,16 +200,16 @@ void TFmain::ShowTimingOf(const TBar& bar) {
 }
 
 void TFmain::RefreshBarControls() {
-  const TBar& bar = doc_->Current();
-  EAbar->setValue(doc_->CurrentBar);
+  const TBar& bar = Document()->Current();
+  EAbar->setValue(Document()->CurrentBar);
   ShowTimingOf(bar);
-  SetScrollBar(doc_->BarCount, doc_->CurrentBar + 1);
+  SetScrollBar(Document()->BarCount, Document()->CurrentBar + 1);
   SetCommentBox(bar.Comment);
-  SongPart(doc_->CurrentBar);
+  SongPart(Document()->CurrentBar);
   ToggleCursorBox();
 }
 
 void TFmain::ToggleCursorBox() {
-  if (doc_ && cursor_) i1->ToggleCursorBox(*doc_, *cursor_);
+  if (Document() && Cursor()) i1->ToggleCursorBox(*Document(), *Cursor());
   FollowUserCursor();
 }

@@ -24,7 +24,7 @@ void TFmain::SetUpDesktopIntegration() {
   connect(File1, &QMenu::aboutToShow, recent_, &RecentFilesMenu::Refresh);
 
   recovery_ = std::make_unique<RecoveryKeeper>(this, dialogs_, [this]() -> const Osnova* {
-    return DocumentShown() ? doc_.get() : nullptr;
+    return DocumentShown() ? Document() : nullptr;
   });
 }
 
@@ -72,9 +72,9 @@ bool TFmain::RecoverDocument(const QString& copy, const QString& original) {
   recovering_ = false;
   if (!opened) return false;
   // The song of its own file, with unsaved changes: Save writes to that file.
-  doc_->FileName = original.isEmpty() ? std::string("Unnamed") : LocalPathString(original);
-  doc_->HasFile = !original.isEmpty();
-  doc_->Modified = true;
+  Document()->FileName = original.isEmpty() ? std::string("Unnamed") : LocalPathString(original);
+  Document()->HasFile = !original.isEmpty();
+  Document()->Modified = true;
   saveTarget_ = original;
   SetTitleFromDocument();
   recoveredUnsaved_ = true;

@@ -1,5 +1,5 @@
 // The document's lifecycle in the main window (New, Open, Save, Save As, the title, Lock and
-// Unlock) and the window's half of undo and redo.
+// Unlock), what the window does when the session replaces the song, and its half of undo and redo.
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
@@ -51,12 +51,12 @@ FileDialogSpec TFmain::Save1Spec() const {
 uint8_t TFmain::PaceOfBox() const { return PaceOfIndex(RPace->currentIndex()); }
 
 void TFmain::SetTitleFromDocument() {
-  setWindowTitle(QString(kMainCaption) + " - [ " + QFile::decodeName(doc_->FileName.c_str()) + " ]");
+  setWindowTitle(QString(kMainCaption) + " - [ " + QFile::decodeName(Document()->FileName.c_str()) + " ]");
   ShowModifiedMarker();
 }
 
 bool TFmain::AskUnsavedBeforeReplacing() {
-  if (!doc_ || !doc_->Modified) return true;
+  if (!Document() || !Document()->Modified) return true;
   if (recoveredUnsaved_) return AskBeforeReplacingRecovered();
   return dialogs_.Question(this, "Warning", kOpenUnsavedQuestion);
 }
@@ -83,14 +83,12 @@ void TFmain::NewDocument() {
   // A name being typed belongs to the document it was typed in, not to the next one; committed
   // now, it also counts as an unsaved change for the question below.
   FinishTyping();
-  if (!doc_) {
-    doc_ = std::make_unique<Osnova>(4, 12, 4);
-    clipboard_ = std::make_unique<TClipBord>();
-  } else {
-    if (!AskUnsavedBeforeReplacing()) return;
-    DocumentReplaced();
-    int denominator = Etakt2->currentText().toInt();
-    int numerator = ETakt1->currentIndex() + 1;
+  if (!AskUnsavedBeforeReplacing()) return;
+  int numerator = 4;
+  int denominator = 4;
+  if (Document()) {
+    denominator = Etakt2->currentText().toInt();
+    numerator = ETakt1->currentIndex() + 1;
     // A bar read from a file may be a length the boxes' list cannot show (2 positions in quarters:
     // the numerator box is empty; 64 in sixteenths: shown past the list), and bars of no positions
     // would make a song that no file can hold. Such a song starts in 4/4 like the first one.
@@ -98,30 +96,50 @@ void TFmain::NewDocument() {
       numerator = 4;
       denominator = 4;
     }
-    doc_ = std::make_unique<Osnova>(static_cast<uint8_t>(numerator), 12,
-                                    static_cast<uint8_t>(denominator));
-    history_->Reset();
-    IfUndo(false);
-    IfRedo(false);
   }
-  Unlock();
-  if (!cursor_) cursor_ = TCursor{0, 0, PaceOfBox()};
-  cursor_->Column = 0;
-  cursor_->Line = 0;
-  ShowDocument(0);  // the playback tempo box keeps its value
+  auto doc = std::make_unique<Osnova>(static_cast<uint8_t>(numerator), 12, static_cast<uint8_t>(denominator));
+  settings_.StartSong(*doc);
+  session_.Replace(std::move(doc), SongSource::New, PaceOfBox());  // the playback tempo box keeps its value
+}
+
+// The one way a new song reaches the window, whichever way it came.
+void TFmain::SongReplaced(SongSource source) {
+  const bool restored = source == SongSource::Undone || source == SongSource::Redone;
+  if (!restored) DocumentReplaced();
+  IfUndo(History().CanUndo());
+  IfRedo(History().CanRedo());
+  if (!clipboard_) clipboard_ = std::make_unique<TClipBord>();
+  if (source == SongSource::Refused) {
+    EAbar->setValue(0);
+    cbSong->clear();
+    Lock();
+    return;  // the title stays, the disabled view keeps its old picture
+  }
+  if (!restored) Unlock();  // Undo and Redo work only on a song shown unlocked
+  if (source != SongSource::New) {
+    ESped->ShowValue(Document()->Tempo);
+    SetPlaybackTempo();
+  }
+  ShowDocument(restored ? Document()->FirstVisibleBar : 0);
+}
+
+void TFmain::SongEdited() {
+  DocumentEdited();
+  IfUndo(true);
+  IfRedo(false);
 }
 
 void TFmain::ShowDocument(uint16_t firstVisible) {
   SetTitleFromDocument();
-  EAbar->setValue(doc_->CurrentBar);
-  SetScrollBar(doc_->BarCount, doc_->CurrentBar + 1);
-  ShowTimingOf(doc_->Current());
-  ETempo->ShowValue(doc_->Tempo);
-  SetCommentBox(doc_->Current().Comment);
+  EAbar->setValue(Document()->CurrentBar);
+  SetScrollBar(Document()->BarCount, Document()->CurrentBar + 1);
+  ShowTimingOf(Document()->Current());
+  ETempo->ShowValue(Document()->Tempo);
+  SetCommentBox(Document()->Current().Comment);
   cbSong->clear();
   FillSongPartItems();
-  SongPart(doc_->CurrentBar);
-  i1->RepaintView(*doc_, firstVisible);
+  SongPart(Document()->CurrentBar);
+  i1->RepaintView(*Document(), firstVisible);
   ToggleCursorBox();
   NoControl();
 }
@@ -144,40 +162,17 @@ bool TFmain::OpenDocumentFile(const QString& given) {
   FinishTyping();  // as for New: never onto the opened file's parts
   // Asked before anything changes, so No leaves even a locked window as it was.
   if (!AskUnsavedBeforeReplacing()) return false;
-  DocumentReplaced();
-  Unlock();
-  if (!cursor_) cursor_ = TCursor{0, 0, PaceOfBox()};
-  if (!clipboard_) clipboard_ = std::make_unique<TClipBord>();
-  cbSong->clear();
-  cursor_->Column = 0;
-  cursor_->Line = 0;
-  EAbar->setValue(0);
 
   // The reader builds the new document aside; the open one is replaced only by the outcome.
   std::string error;
   std::unique_ptr<Osnova> loaded = LoadFromTabFile(LocalPath(path), error);
   if (!loaded) {
     dialogs_.Message(this, DialogService::Icon::Error, "Error", QString::fromLocal8Bit(error.c_str()));
-    doc_ = EmptyDocument();
-    cbSong->clear();
-    cursor_.reset();  // the next New or Open creates it with the pace of the box
-    Lock();
-    history_->Reset();
-    IfUndo(false);
-    IfRedo(false);
-    return false;  // the title stays, the disabled view keeps its old picture
+    session_.Replace(EmptyDocument(), SongSource::Refused);
+    return false;
   }
-
-  GlobalKit = loaded->Kit;  // playback is stopped; the kit page shows what the opened song shows
-  doc_ = std::move(loaded);
   saveTarget_ = path;
-  // The kit page of the options dialog takes the (new) global kit flags here once it exists.
-  history_->Reset();
-  IfUndo(false);
-  IfRedo(false);
-  ESped->ShowValue(doc_->Tempo);
-  SetPlaybackTempo();
-  ShowDocument(0);
+  session_.Replace(std::move(loaded), SongSource::Opened, PaceOfBox());
   DocumentOpened(path);
   return true;
 }
@@ -185,10 +180,10 @@ bool TFmain::OpenDocumentFile(const QString& given) {
 bool TFmain::WriteDocument(const QString& path) {
   // On failure nothing changes: the old file, the document's flags, its name, the title, the target.
   if (!WriteFileOrReport(this, dialogs_, path, [this](const std::string& local, std::string& error) {
-        return SaveToTabFile(*doc_, local, error);
+        return SaveToTabFile(*Document(), local, error);
       }))
     return false;
-  history_->MarkSaved();
+  History().MarkSaved();
   saveTarget_ = path;
   SetTitleFromDocument();
   DocumentSaved(path);
@@ -198,7 +193,7 @@ bool TFmain::WriteDocument(const QString& path) {
 bool TFmain::SaveDocument() {
   if (!DocumentShown()) return false;
   QString target = saveTarget_;
-  if (!doc_->HasFile) {
+  if (!Document()->HasFile) {
     const std::optional<QString> chosen = dialogs_.SaveFile(this, Save1Spec());
     if (!chosen) return false;
     target = *chosen;
@@ -214,89 +209,50 @@ bool TFmain::SaveDocumentAs() {
 }
 
 void TFmain::FillSongPartItems() {
-  for (const TSongPart& part : doc_->SongParts) cbSong->addItem(FromCp1252(part.Name));
+  for (const TSongPart& part : Document()->SongParts) cbSong->addItem(FromCp1252(part.Name));
 }
 
 // ---------------------------------------------------------------------------------------------
 // Undo and redo.
 
-UndoView TFmain::CurrentUndoView() const {
-  UndoView v;
-  v.FirstVisibleBar = doc_->FirstVisibleBar;
-  v.LastVisibleBar = doc_->LastVisibleBar;
-  v.CurrentBar = doc_->CurrentBar;
-  if (cursor_) {
-    v.Column = cursor_->Column;
-    v.Line = cursor_->Line;
-  }
-  return v;
-}
-
-void TFmain::Push(const char* what) {
-  if (!doc_) return;
-  history_->Push(*doc_, CurrentUndoView(), what);
-  DocumentEdited();
-  IfUndo(true);
-  IfRedo(false);
-}
+void TFmain::Push(const char* what) { session_.Push(what); }
 
 namespace {
 
-// "U&ndo" becomes "U&ndo note entry": the item says which edit it takes back.
-QString Named(const char* item, const std::string& what) {
-  return what.empty() ? QString(item) : QString(item) + u' ' + QString::fromLatin1(what.c_str());
+// "U&ndo" becomes "U&ndo note entry": the items say which edit they take back or do again. The
+// tool button shows `item`; the context menu's `popupItem` follows its text.
+void ShowStep(QAction* item, QAction* popupItem, bool enabled, const std::string& what,
+              const char* text, const char* tip, const char* popupText) {
+  const auto named = [&](const char* base) {
+    return what.empty() ? QString(base) : QString(base) + u' ' + QString::fromLatin1(what.c_str());
+  };
+  item->setEnabled(enabled);
+  item->setText(named(text));
+  item->setToolTip(named(tip));
+  popupItem->setText(named(popupText));
 }
 
 }  // namespace
 
 void TFmain::IfUndo(bool enabled) {
-  const std::string what = enabled ? history_->UndoName() : std::string();
-  EUndo->setEnabled(enabled);  // BUndo and EUndo1 follow
-  EUndo->setText(Named("U&ndo", what));
-  EUndo->setToolTip(Named("Undo", what));
-  EUndo1->setText(Named("U&ndo", what));
+  ShowStep(EUndo, EUndo1, enabled, enabled ? History().UndoName() : std::string(), "U&ndo", "Undo", "U&ndo");
 }
 
 void TFmain::IfRedo(bool enabled) {
-  const std::string what = enabled ? history_->RedoName() : std::string();
-  ERedo->setEnabled(enabled);  // BRedo and ERedo1 follow
-  ERedo->setText(Named("&Redo", what));
-  ERedo->setToolTip(Named("Redo", what));
-  ERedo1->setText(Named("R&edo", what));
+  ShowStep(ERedo, ERedo1, enabled, enabled ? History().RedoName() : std::string(), "&Redo", "Redo", "R&edo");
 }
 
 bool TFmain::BUndoClick() { return Restore(true); }
 bool TFmain::BRedoClick() { return Restore(false); }
 
 bool TFmain::Restore(bool undo) {
-  if (!DocumentShown() || !cursor_) return false;
+  if (!DocumentShown() || !Cursor()) return false;
   // A name still being typed belongs to the document it was typed in: commit it before that
   // document is replaced, so the undo steps back over it instead of it landing on the restored one.
   FinishTyping();
-  if (undo ? !history_->CanUndo() : !history_->CanRedo()) return false;
-
-  std::optional<UR_Stack::Restored> restored;
-  {
-    // Restoring sets the program's kit, which playback reads with the bars.
-    const std::lock_guard<std::mutex> edit(DocumentLock());
-    restored = history_->Restore(undo, *doc_, CurrentUndoView());
-  }
-  if (!restored) {
-    // The history refused the snapshot before moving: the live document and the steps stay.
+  const EditSession::Step step = session_.Restore(undo);
+  // Refused: the history kept the live document and the steps.
+  if (step == EditSession::Step::Refused)
     dialogs_.Message(this, DialogService::Icon::Error, "Error", kUndoErrorMessage);
-    return false;
-  }
-
-  {
-    const std::lock_guard<std::mutex> edit(DocumentLock());  // playback may be reading the bars
-    doc_ = std::move(restored->Doc);  // its current bar and visible range are the snapshot's
-  }
-  cursor_->Column = restored->View.Column;
-  cursor_->Line = restored->View.Line;
-  IfUndo(history_->CanUndo());
-  IfRedo(history_->CanRedo());
-  ESped->ShowValue(doc_->Tempo);
-  SetPlaybackTempo();
-  ShowDocument(doc_->FirstVisibleBar);
-  return true;
+  return step == EditSession::Step::Done;
 }

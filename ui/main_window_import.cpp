@@ -13,8 +13,6 @@
 #include "files/import_file.h"
 #include "files/text_tab_import.h"
 #include "midi/midi_to_tab.h"
-#include "model/bar_commands.h"
-#include "model/undo_history.h"
 #include "midi/step_delay.h"
 #include "ui/cp1252.h"
 #include "ui/dialogs.h"
@@ -63,28 +61,32 @@ void TFmain::BuildImportItems() {
   connect(PasteTab1, &QAction::triggered, this, &TFmain::PasteTabClick);
 }
 
-void TFmain::ImportTextClick() {
-  const std::optional<QString> path = dialogs_.OpenFile(
-      this, ImportSpec("Import a text drum tab", "Text Tabs (*.txt *.tab);;All Files (*)"));
-  if (!path) return;
+// The file chosen, once the song it replaces may go; nothing when either is cancelled.
+std::optional<QString> TFmain::ChooseImport(const QString& title, const QString& filter) {
+  std::optional<QString> path = dialogs_.OpenFile(this, ImportSpec(title, filter));
+  if (!path) return {};
   FinishTyping();
-  if (!AskUnsavedBeforeReplacing()) return;
+  if (!AskUnsavedBeforeReplacing()) return {};
+  return path;
+}
+
+void TFmain::ImportTextClick() {
+  const std::optional<QString> path =
+      ChooseImport("Import a text drum tab", "Text Tabs (*.txt *.tab);;All Files (*)");
+  if (!path) return;
   std::string bytes, error;
   ImportResult result;
   if (ReadWholeFile(LocalPathString(*path), bytes, error))
-    result = ImportTextTab(bytes);
+    result = ImportTextTab(bytes, kMaxBarCount, settings_);
   else
     result.Error = "Cannot open \"" + LocalPathString(*path) + "\": " + error + ".";
   ShowImport(std::move(result));
 }
 
 void TFmain::ImportMidiClick() {
-  const std::optional<QString> path = dialogs_.OpenFile(
-      this, ImportSpec("Import a MIDI file", "MIDI Files (*.mid *.midi);;All Files (*)"));
-  if (!path) return;
-  FinishTyping();
-  if (!AskUnsavedBeforeReplacing()) return;
-  ShowImport(ReadMidiOfferingChannel(*path));
+  const std::optional<QString> path =
+      ChooseImport("Import a MIDI file", "MIDI Files (*.mid *.midi);;All Files (*)");
+  if (path) ShowImport(ReadMidiOfferingChannel(*path));
 }
 
 ImportResult TFmain::ReadMidiOfferingChannel(const QString& path) {
@@ -106,6 +108,7 @@ ImportResult TFmain::ReadMidiOfferingChannel(const QString& path) {
                               .arg(other)))
       result = ImportMidiFile(bytes, other);
   }
+  if (result.Document) settings_.StartSong(*result.Document);  // a MIDI file names no author
   return result;
 }
 
@@ -113,7 +116,8 @@ void TFmain::PasteTabClick() {
   FinishTyping();
   if (!AskUnsavedBeforeReplacing()) return;
   // As UTF-8, so that the import sees every Unicode space of text copied from a web page.
-  ShowImport(ImportTextTab(QGuiApplication::clipboard()->text().toUtf8().toStdString()));
+  ShowImport(ImportTextTab(QGuiApplication::clipboard()->text().toUtf8().toStdString(), kMaxBarCount,
+                           settings_));
 }
 
 bool TFmain::ImportDocumentFile(const QString& path) {
@@ -123,7 +127,7 @@ bool TFmain::ImportDocumentFile(const QString& path) {
   // drum channel as File > Import does.
   if (ImportKindOf(LocalPathString(path)) == ImportKind::Midi)
     return ShowImport(ReadMidiOfferingChannel(path));
-  return ShowImport(ImportFile(LocalPathString(path), kDefaultDrumChannel));
+  return ShowImport(ImportFile(LocalPathString(path), kDefaultDrumChannel, settings_));
 }
 
 // Nothing usable keeps the open song as it was; otherwise the new song replaces it, is drawn, and
@@ -134,21 +138,8 @@ bool TFmain::ShowImport(ImportResult result) {
     return false;
   }
   StopPlaying();  // the bars it reads are about to go
-  DocumentReplaced();
-  doc_ = std::move(result.Document);
-  GlobalKit = doc_->Kit;  // as a loaded file's kit, so the kit page shows what the song shows
-  saveTarget_.clear();    // Save asks for a name
-  Unlock();
-  if (!cursor_) cursor_ = TCursor{0, 0, PaceOfBox()};
-  if (!clipboard_) clipboard_ = std::make_unique<TClipBord>();
-  cursor_->Column = 0;
-  cursor_->Line = 0;
-  history_->Reset();
-  IfUndo(false);
-  IfRedo(false);
-  ESped->ShowValue(doc_->Tempo);
-  SetPlaybackTempo();
-  ShowDocument(0);
+  saveTarget_.clear();  // Save asks for a name
+  session_.Replace(std::move(result.Document), SongSource::Imported, PaceOfBox());
   if (!result.Warnings.empty()) {
     QString text;
     for (const std::string& warning : result.Warnings)

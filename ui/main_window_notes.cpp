@@ -68,9 +68,9 @@ bool TFmain::PreviewKey(QObject* watched, QEvent* event) {
   if (type == QEvent::ShortcutOverride) {
     // Ctrl+C, Ctrl+X and Ctrl+V are menu shortcuts too; the key handler takes them so that a
     // copy from the keyboard leaves the document unmodified. Other shortcuts go to the menus.
-    if (!cursor_ || !DocumentShown()) return false;
+    if (!Cursor() || !DocumentShown()) return false;
     const KeyCommand cmd = DecodeKey(VirtualKeyOf(key), ModifiersOf(key), chAccent->isChecked(),
-                                     KeyMap, doc_->Kit);
+                                     KeyMap, Document()->Kit);
     if (cmd.Action == KeyAction::None) return false;
     event->accept();
     return true;
@@ -81,9 +81,9 @@ bool TFmain::PreviewKey(QObject* watched, QEvent* event) {
 
 void TFmain::FormKeyDown(const QKeyEvent& key) {
   NoControl();
-  if (!cursor_ || !DocumentShown()) return;
+  if (!Cursor() || !DocumentShown()) return;
   const KeyCommand cmd = DecodeKey(VirtualKeyOf(key), ModifiersOf(key), chAccent->isChecked(),
-                                   KeyMap, doc_->Kit);
+                                   KeyMap, Document()->Kit);
   switch (cmd.Action) {
     case KeyAction::None:
       if (!NavigationKey(key) && !ZoomKey(i1, key)) PlaybackKey(key);
@@ -130,35 +130,35 @@ void TFmain::PaceKey(bool greater) {
       PaceIndexAfter(greater ? KeyAction::GreaterPace : KeyAction::SmallerPace, index);
   if (next == index) return;
   RPace->setCurrentIndex(next);
-  cursor_->Pace = PaceOfIndex(next);
+  Cursor()->Pace = PaceOfIndex(next);
 }
 
 void TFmain::RpaceClick(int index) {
-  if (cursor_) cursor_->Pace = PaceOfIndex(index);
+  if (Cursor()) Cursor()->Pace = PaceOfIndex(index);
   NoControl();
 }
 
 void TFmain::MoveCursor(CursorMove (*move)(Osnova&, TCursor&, TabViewSink&)) {
-  if (!DocumentShown() || !cursor_) return;
+  if (!DocumentShown() || !Cursor()) return;
   ToggleCursorBox();
-  move(*doc_, *cursor_, *i1);
+  move(*Document(), *Cursor(), *i1);
   RefreshBarControls();
 }
 
 void TFmain::SetNote(int row, int variant, int accent) {
-  if (!DocumentShown() || !cursor_) return;
-  const int column = cursor_->Column;
-  const int line = cursor_->Line;
-  const NoteEntry entry = LockedEdit(*this, "note entry", [&](auto push) {
-    return SetNoteAt(*doc_, doc_->CurrentBar, column - doc_->Current().StartCol, row, variant, accent, push);
+  if (!DocumentShown() || !Cursor()) return;
+  const int column = Cursor()->Column;
+  const int line = Cursor()->Line;
+  const NoteEntry entry = session_.Edit("note entry", [&](auto push) {
+    return SetNoteAt(*Document(), Document()->CurrentBar, column - Document()->Current().StartCol, row, variant, accent, push);
   });
   if (entry.Change == NoteChange::None) return;  // hidden row or no such note: nothing happens
 
   // The letter and count cells lie inside the cursor box's outline, so the box stays as it is.
-  if (entry.EraseOldLetter) i1->EraseNoteLetter(*doc_, column, line, row);
-  if (entry.EraseCount) i1->EraseCountLabel(*doc_, column, line);
-  if (entry.DrawCount) i1->DrawCountLabel(*doc_, column, line, entry.Position);
-  if (entry.DrawLetter) i1->DrawNoteLetter(*doc_, column, line, row, entry.Letter);
+  if (entry.EraseOldLetter) i1->EraseNoteLetter(*Document(), column, line, row);
+  if (entry.EraseCount) i1->EraseCountLabel(*Document(), column, line);
+  if (entry.DrawCount) i1->DrawCountLabel(*Document(), column, line, entry.Position);
+  if (entry.DrawLetter) i1->DrawNoteLetter(*Document(), column, line, row, entry.Letter);
   if (entry.Sound) {
     if (!noteOff_) noteOff_ = std::make_unique<QtNoteOffScheduler>();
     PlayDrumNote(MidiOut, static_cast<uint8_t>(row), entry.Variant, entry.Velocity, 0, *noteOff_);
@@ -166,22 +166,22 @@ void TFmain::SetNote(int row, int variant, int accent) {
 }
 
 void TFmain::SpeedButton3Click(int tag) {
-  if (!DocumentShown() || !cursor_) return;
+  if (!DocumentShown() || !Cursor()) return;
   int row = 0;
   int variant = 0;
-  if (!InstrumentOfTag(tag, row, variant) || !doc_->Kit[static_cast<std::size_t>(row)]) return;
+  if (!InstrumentOfTag(tag, row, variant) || !Document()->Kit[static_cast<std::size_t>(row)]) return;
   SetNote(row, variant, chAccent->isChecked() ? 1 : 0);
 }
 
 void TFmain::i1MouseDown(Qt::MouseButton, QPoint pos) {
-  if (!DocumentShown() || !cursor_) return;
+  if (!DocumentShown() || !Cursor()) return;
   DrawCurrentComment();
-  TCursor placed = *cursor_;
-  const uint16_t anchor = doc_->CurrentBar;
-  if (!PlaceCursorAt(*doc_, placed, pos.x(), pos.y(), i1->ViewGrid())) return;
+  TCursor placed = *Cursor();
+  const uint16_t anchor = Document()->CurrentBar;
+  if (!PlaceCursorAt(*Document(), placed, pos.x(), pos.y(), i1->ViewGrid())) return;
   ToggleCursorBox();  // hidden at the old place; RefreshBarControls shows it at the new one
-  *cursor_ = placed;
+  *Cursor() = placed;
   RefreshBarControls();
   // Shift+click on another bar selects the bars between for looping.
-  if (i1->LastMouseModifiers() & Qt::ShiftModifier) PracticeSelect(anchor, doc_->CurrentBar);
+  if (i1->LastMouseModifiers() & Qt::ShiftModifier) PracticeSelect(anchor, Document()->CurrentBar);
 }

@@ -23,21 +23,21 @@ void TFmain::FinishTyping() {
 
 void TFmain::SongPart(uint16_t bar) {
   FinishTyping();  // the current bar changes under a box being typed into
-  if (doc_) ShowSongPartOf(bar);
+  if (Document()) ShowSongPartOf(bar);
 }
 
 void TFmain::ShowSongPartOf(uint16_t bar) {
   int index = -1;
-  for (std::size_t i = 0; i < doc_->SongParts.size(); ++i)
-    if (doc_->SongParts[i].StartBar == bar) index = static_cast<int>(i);
+  for (std::size_t i = 0; i < Document()->SongParts.size(); ++i)
+    if (Document()->SongParts[i].StartBar == bar) index = static_cast<int>(i);
   const QSignalBlocker block(cbSong);
   // The list's selection follows the part shown, so a double click goes on from it.
   cbSong->setCurrentIndex(index < cbSong->count() ? index : -1);
-  cbSong->setEditText(FromCp1252(SongPartText(*doc_, bar)));
+  cbSong->setEditText(FromCp1252(SongPartText(*Document(), bar)));
 }
 
 void TFmain::cbSongEnter() {
-  if (doc_) TextEditBar = doc_->CurrentBar;
+  if (Document()) TextEditBar = Document()->CurrentBar;
 }
 
 void TFmain::cbSongExit() {
@@ -46,12 +46,13 @@ void TFmain::cbSongExit() {
   TextEditBar = -1;
   if (!DocumentShown()) return;
   std::vector<std::string> items = SongPartBoxItems();
-  const SongPartCommit done = CommitSongPartEdit(*doc_, items, ToCp1252(cbSong->currentText()),
-                                                 edit, [this] { Push("song part"); });
+  const SongPartCommit done = session_.Edit("song part", [&](auto push) {
+    return CommitSongPartEdit(*Document(), items, ToCp1252(cbSong->currentText()), edit, push);
+  });
   if (done == SongPartCommit::Added || done == SongPartCommit::Renamed ||
       done == SongPartCommit::Deleted) {
     SetSongPartItems(items);
-    i1->DrawPartNames(*doc_);
+    i1->DrawPartNames(*Document());
   }
 }
 
@@ -67,20 +68,20 @@ void TFmain::SetSongPartItems(const std::vector<std::string>& items) {
   cbSong->clear();
   for (const std::string& item : items) cbSong->addItem(FromCp1252(item));
   int index = -1;
-  if (doc_)
-    for (std::size_t i = 0; i < doc_->SongParts.size() && i < items.size(); ++i)
-      if (doc_->SongParts[i].StartBar == doc_->CurrentBar) index = static_cast<int>(i);
+  if (Document())
+    for (std::size_t i = 0; i < Document()->SongParts.size() && i < items.size(); ++i)
+      if (Document()->SongParts[i].StartBar == Document()->CurrentBar) index = static_cast<int>(i);
   cbSong->setCurrentIndex(index);
   cbSong->setEditText(text);  // rebuilding the list keeps what the box shows
 }
 
 void TFmain::cbSongSelect(int index) {
-  if (!DocumentShown() || !cursor_) return;
+  if (!DocumentShown() || !Cursor()) return;
   // Choosing replaced the typed text by the chosen name; committing that would copy the chosen
   // part's name onto the bar being edited.
   cbSong->setProperty("Tag", 0);
   std::vector<std::string> items = SongPartBoxItems();
-  const SongPartJump jump = SelectSongPart(*doc_, items, index);
+  const SongPartJump jump = SelectSongPart(*Document(), items, index);
   switch (jump.What) {
     case SongPartJump::None:
       return;
@@ -96,7 +97,7 @@ void TFmain::cbSongSelect(int index) {
     }
     case SongPartJump::Jump:
       ToggleCursorBox();
-      JumpToBar(*doc_, *cursor_, *i1, jump.Bar);
+      JumpToBar(*Document(), *Cursor(), *i1, jump.Bar);
       RefreshBarControls();
       return;
   }

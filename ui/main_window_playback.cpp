@@ -26,7 +26,7 @@ void TFmain::CreatePlayback() {
     LTime->setText(QString::fromStdString(playback_->Elapsed.AsText()));
   });
   playback_->Engine = std::make_unique<PlaybackController>(
-      playback_->DocumentLock, [this] { return doc_.get(); },
+      session_.Lock(), [this] { return Document(); },
       [this](const PlaybackStep& step) {
         // Queued to the window's thread; dropped if the window is gone by then.
         QMetaObject::invokeMethod(this, [this, step] { ApplyPlaybackStep(step); }, Qt::QueuedConnection);
@@ -70,36 +70,35 @@ void TFmain::PlaybackKey(const QKeyEvent& key) {
 }
 
 void TFmain::PracticeSelect(uint16_t anchor, uint16_t bar) { playback_->Practice->SelectBars(anchor, bar); }
-std::mutex& TFmain::DocumentLock() { return playback_->DocumentLock; }
 
 void TFmain::PlayCommand(uint8_t mode) {
   WindowPlayback& pb = *playback_;
   // A play command while playing is ignored rather than starting a second playback.
-  if (!DocumentShown() || !cursor_ || pb.Engine->Running()) return;
+  if (!DocumentShown() || !Cursor() || pb.Engine->Running()) return;
   if (mode == PlayBar) {
     ToggleCursorBox();
-    cursor_->Column = doc_->Current().StartCol;
-    cursor_->Line = doc_->Current().ViewLine;
+    Cursor()->Column = Document()->Current().StartCol;
+    Cursor()->Line = Document()->Current().ViewLine;
     ToggleCursorBox();
   } else if (mode == PlaySong) {
     GoToFirstBar();
   }
-  cursor_->Pace = 1;
+  Cursor()->Pace = 1;
   pb.Elapsed.Start(pb.TimeTicks, 0, 0);
   LTime->setText(QString::fromStdString(pb.Elapsed.AsText()));
 
   StepDelay = ComputeStepDelay(ESped->value());
-  const TBar& bar = doc_->Current();
-  pb.Shown = PlayPosition{doc_->CurrentBar,
-                          static_cast<uint8_t>(std::clamp(cursor_->Column - bar.StartCol, 0, bar.Length - 1))};
-  const PracticeOptions practice = pb.Practice->OptionsFor(*doc_, doc_->CurrentBar);
+  const TBar& bar = Document()->Current();
+  pb.Shown = PlayPosition{Document()->CurrentBar,
+                          static_cast<uint8_t>(std::clamp(Cursor()->Column - bar.StartCol, 0, bar.Length - 1))};
+  const PracticeOptions practice = pb.Practice->OptionsFor(*Document(), Document()->CurrentBar);
   if (practice.RangeLoop && (pb.Shown.Bar < practice.LoopFirst || pb.Shown.Bar > practice.LoopLast)) {
     // A loop starts at its first bar unless the cursor is already inside it.
     ToggleCursorBox();
-    doc_->CurrentBar = practice.LoopFirst;
-    RepaintKeepingCursor(*doc_, *cursor_, *i1);
-    cursor_->Column = doc_->Current().StartCol;
-    cursor_->Line = doc_->Current().ViewLine;
+    Document()->CurrentBar = practice.LoopFirst;
+    RepaintKeepingCursor(*Document(), *Cursor(), *i1);
+    Cursor()->Column = Document()->Current().StartCol;
+    Cursor()->Line = Document()->Current().ViewLine;
     RefreshBarControls();
     pb.Shown = PlayPosition{practice.LoopFirst, 0};
   }
@@ -122,18 +121,18 @@ void TFmain::PlaybackDeviceChanged() {
   controller.UseOpenDevice();
   // A running playback goes on with the new device from the next column. A device that plays what
   // it gets at once simply gets it; one with an output of its own takes over with a new run.
-  if (controller.NeedsNewOutput() && DocumentShown() && cursor_) {
+  if (controller.NeedsNewOutput() && DocumentShown() && Cursor()) {
     TMetronom& engine = controller.Engine();
     const uint8_t mode = engine.Mode();
     const bool loop = engine.Loop();
     const int tempo = engine.Tempo();
     controller.Stop();
     PlayPosition next = pb.Shown;
-    if (next.Bar < doc_->BarCount && next.Position + 1 < doc_->Bar(next.Bar).Length)
+    if (next.Bar < Document()->BarCount && next.Position + 1 < Document()->Bar(next.Bar).Length)
       ++next.Position;
     else
-      next = {static_cast<uint16_t>(next.Bar + 1 < doc_->BarCount ? next.Bar + 1 : 0), 0};
-    controller.Play(mode, next, tempo, loop, pb.Practice->OptionsFor(*doc_, doc_->CurrentBar, /*countIn=*/false));
+      next = {static_cast<uint16_t>(next.Bar + 1 < Document()->BarCount ? next.Bar + 1 : 0), 0};
+    controller.Play(mode, next, tempo, loop, pb.Practice->OptionsFor(*Document(), Document()->CurrentBar, /*countIn=*/false));
     pb.RunSerial = engine.Serial();
   }
 }
@@ -159,16 +158,16 @@ void TFmain::StopPlaying() {
 
 void TFmain::GoToFirstBar() {
   ToggleCursorBox();
-  doc_->CurrentBar = 0;
-  i1->RepaintView(*doc_, 0);
-  const TBar& bar = doc_->Current();
+  Document()->CurrentBar = 0;
+  i1->RepaintView(*Document(), 0);
+  const TBar& bar = Document()->Current();
   EAbar->setValue(0);
   ShowTimingOf(bar);
-  SetScrollBar(doc_->BarCount, 1);
+  SetScrollBar(Document()->BarCount, 1);
   SetCommentBox(bar.Comment);
   SongPart(0);
-  cursor_->Column = bar.StartCol;
-  cursor_->Line = bar.ViewLine;
+  Cursor()->Column = bar.StartCol;
+  Cursor()->Line = bar.ViewLine;
   ToggleCursorBox();
 }
 
@@ -177,41 +176,41 @@ void TFmain::ApplyPlaybackStep(const PlaybackStep& step) {
   if (!pb.Engine->Running() || step.Serial < pb.RunSerial) return;  // from a run already stopped
   pb.Practice->ShowStep(step);
   if (step.Kind == StepKind::CountIn) return;  // the cursor waits where the music starts
-  if (step.Serial != pb.Engine->Engine().Serial() || !DocumentShown() || !cursor_) {
+  if (step.Serial != pb.Engine->Engine().Serial() || !DocumentShown() || !Cursor()) {
     // The cursor was moved after this column was chosen; but a run that ended has ended.
     if (step.Finished) StopCommand();
     return;
   }
   pb.Applying = true;
   PlayPosition at = step.At;
-  at.Bar = std::min<uint16_t>(at.Bar, static_cast<uint16_t>(doc_->BarCount - 1));
-  at.Position = static_cast<uint8_t>(std::min<int>(at.Position, doc_->Bar(at.Bar).Length - 1));
-  const TBar& current = doc_->Current();
-  const int offset = cursor_->Column - current.StartCol;
-  if (at.Bar != doc_->CurrentBar || at.Position != offset) {
+  at.Bar = std::min<uint16_t>(at.Bar, static_cast<uint16_t>(Document()->BarCount - 1));
+  at.Position = static_cast<uint8_t>(std::min<int>(at.Position, Document()->Bar(at.Bar).Length - 1));
+  const TBar& current = Document()->Current();
+  const int offset = Cursor()->Column - current.StartCol;
+  if (at.Bar != Document()->CurrentBar || at.Position != offset) {
     if ((step.Kind == StepKind::SongLoop || step.Kind == StepKind::RangeLoop) && at == PlayPosition{}) {
       GoToFirstBar();
-    } else if (at.Bar == doc_->CurrentBar) {
+    } else if (at.Bar == Document()->CurrentBar) {
       // Within the bar only the box moves; the bar boxes stay as they are.
       ToggleCursorBox();
-      cursor_->Column = current.StartCol + at.Position;
-      cursor_->Line = current.ViewLine;
+      Cursor()->Column = current.StartCol + at.Position;
+      Cursor()->Line = current.ViewLine;
       ToggleCursorBox();
-    } else if (at.Bar == doc_->CurrentBar + 1 && at.Position == 0 && cursor_->Column == current.EndCol) {
+    } else if (at.Bar == Document()->CurrentBar + 1 && at.Position == 0 && Cursor()->Column == current.EndCol) {
       // Into the next bar: the step of the cursor with pace 1, which scrolls and refreshes the boxes.
-      const uint8_t pace = cursor_->Pace;
-      cursor_->Pace = 1;
+      const uint8_t pace = Cursor()->Pace;
+      Cursor()->Pace = 1;
       ToggleCursorBox();
-      StepRight(*doc_, *cursor_, *i1);
+      StepRight(*Document(), *Cursor(), *i1);
       RefreshBarControls();
-      cursor_->Pace = pace;
+      Cursor()->Pace = pace;
     } else {
       // The document changed under playback: wherever the engine went, the view follows.
       ToggleCursorBox();
-      doc_->CurrentBar = at.Bar;
-      RepaintKeepingCursor(*doc_, *cursor_, *i1);
-      cursor_->Column = doc_->Current().StartCol + at.Position;
-      cursor_->Line = doc_->Current().ViewLine;
+      Document()->CurrentBar = at.Bar;
+      RepaintKeepingCursor(*Document(), *Cursor(), *i1);
+      Cursor()->Column = Document()->Current().StartCol + at.Position;
+      Cursor()->Line = Document()->Current().ViewLine;
       RefreshBarControls();
     }
   }
@@ -222,11 +221,11 @@ void TFmain::ApplyPlaybackStep(const PlaybackStep& step) {
 
 void TFmain::FollowUserCursor() {
   if (!playback_ || playback_->Applying || !playback_->Engine || !playback_->Engine->Running()) return;
-  if (!doc_ || !cursor_ || doc_->CurrentBar >= doc_->BarCount) return;
-  const TBar& bar = doc_->Current();
-  const int offset = cursor_->Column - bar.StartCol;
+  if (!Document() || !Cursor() || Document()->CurrentBar >= Document()->BarCount) return;
+  const TBar& bar = Document()->Current();
+  const int offset = Cursor()->Column - bar.StartCol;
   if (offset < 0 || offset >= bar.Length) return;  // between a change and its repaint
-  const PlayPosition at{doc_->CurrentBar, static_cast<uint8_t>(offset)};
+  const PlayPosition at{Document()->CurrentBar, static_cast<uint8_t>(offset)};
   if (at == playback_->Shown) return;
   // The user (or a command) put the cursor elsewhere: playback goes on from there.
   playback_->Shown = at;

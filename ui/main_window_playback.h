@@ -1,5 +1,4 @@
-// What the main window keeps for playback: the engine with its clock, the clock label's timer, and
-// the document lock every change of the bars holds while playback may read them.
+// What the main window keeps for playback: the engine with its clock and the clock label's timer.
 #pragma once
 
 #include <QTimer>
@@ -30,7 +29,6 @@ class QtClockTimer : public ClockTimer {
 
 struct WindowPlayback {
   explicit WindowPlayback(QTimer* time) : Time(time), TimeTicks(time) {}
-  std::mutex DocumentLock;  // first: the controller's thread reads under it until joined
   // The playback controller: the engine, its clock and the device handle (named as the window's
   // destructor stops it: `playback_->Engine->Stop()`).
   std::unique_ptr<PlaybackController> Engine;
@@ -42,15 +40,3 @@ struct WindowPlayback {
   uint64_t RunSerial = 0;  // the engine's serial as the current run started
   bool Applying = false;  // the cursor moves for playback, not for the user
 };
-
-// Runs a document command so that playback never reads a half-changed bar: the undo snapshot (which
-// only reads) is taken unlocked, the change itself under the document lock, released on return
-// before any drawing. `command` gets the push callback to hand to the model command.
-template <class Command>
-auto LockedEdit(TFmain& window, const char* what, Command command) {
-  std::unique_lock<std::mutex> lock(window.DocumentLock(), std::defer_lock);
-  return command([&] {
-    window.Push(what);
-    if (!lock.owns_lock()) lock.lock();
-  });
-}

@@ -22,10 +22,10 @@ void TFmain::ConnectPrintCommands() {
 
 void TFmain::PDFFile1Click() {
   if (!DocumentShown()) return;
-  auto chosen = dialogs_.SaveFile(this, OfferingSongName(SavePdfSpec(), *doc_));
+  auto chosen = dialogs_.SaveFile(this, OfferingSongName(SavePdfSpec(), *Document()));
   if (!chosen) return;
   std::string error;
-  if (!ExportPdf(*doc_, BoxesForExport(), DefaultPaper(), LocalPathString(*chosen),
+  if (!ExportPdf(*Document(), BoxesForExport(), DefaultPaper(), LocalPathString(*chosen),
                  error))
     dialogs_.Message(this, DialogService::Icon::Error, QString::fromLatin1(kApplicationTitle),
                      QStringLiteral("Cannot write \"%1\": %2")
@@ -38,12 +38,12 @@ void TFmain::Print1Click() {
   // The printer's own paper when there is a printer; otherwise the locale's.
   if (QPrinterInfo::defaultPrinter().isNull())
     printer.setPageSize(PageSizeOf(DefaultPaper()));
-  const QString song = FromCp1252(doc_->Song);
+  const QString song = FromCp1252(Document()->Song);
   printer.setDocName(song.isEmpty() ? QFileInfo(saveTarget_).completeBaseName() : song);
   printer.setCreator(QString::fromLatin1(kMainCaption));
   if (!dialogs_.Print(this, printer)) return;
   std::string error;
-  if (!PrintTab(printer, *doc_, BoxesForExport(), error))
+  if (!PrintTab(printer, *Document(), BoxesForExport(), error))
     dialogs_.Message(this, DialogService::Icon::Error, QString::fromLatin1(kApplicationTitle),
                      QStringLiteral("Cannot print: %1").arg(QString::fromLocal8Bit(error.c_str())));
 }

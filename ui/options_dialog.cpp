@@ -530,8 +530,10 @@ void TFOpt::Button11Click() {
       doc.Modified = true;
     }
   }
-  DefaultTabAuthor = ToCp1252(EAutor->text());
-  DefaultEmail = ToCp1252(EEmail->text());
+  if (main_) {
+    main_->Settings().DefaultTabAuthor = ToCp1252(EAutor->text());
+    main_->Settings().DefaultEmail = ToCp1252(EEmail->text());
+  }
   QDialog::done(Accepted);
 }
 

@@ -2,15 +2,32 @@
 
 #include <QString>
 
-#include "files/options_file.h"
+#include "layout/key_map.h"
+#include "midi/midi_output.h"
 #include "ui/dialogs.h"
+
+StoredOptions CurrentOptions() {
+  StoredOptions options;
+  options.Keys = KeyMap;
+  options.Kit = GlobalKit;
+  options.DeviceIndex = MidiDeviceIndex;
+  return options;
+}
+
+void ApplyOptions(const StoredOptions& options) {
+  KeyMap = options.Keys;
+  GlobalKit = options.Kit;
+  MidiDeviceIndex = options.DeviceIndex;
+}
 
 void LoadOptionsShowingMessages(DialogService& dialogs, QWidget* parent, std::mutex* settingsLock) {
   OptionsLoad load;
   {
     std::unique_lock<std::mutex> edit;
     if (settingsLock) edit = std::unique_lock<std::mutex>(*settingsLock);
-    load = LoadOptions();
+    StoredOptions options = CurrentOptions();
+    load = LoadOptions(options);
+    ApplyOptions(options);
   }  // the boxes come after, with nothing held
   for (const std::string& warning : load.Warnings)
     dialogs.Message(parent, DialogService::Icon::Warning, "Warning", QString::fromStdString(warning));
@@ -21,7 +38,7 @@ void LoadOptionsShowingMessages(DialogService& dialogs, QWidget* parent, std::mu
 
 bool SaveOptionsShowingErrors(DialogService& dialogs, QWidget* parent) {
   std::string error;
-  if (SaveOptions(error)) return true;
+  if (SaveOptions(CurrentOptions(), error)) return true;
   dialogs.Message(parent, DialogService::Icon::Warning, "Warning", QString::fromLocal8Bit(error.c_str()));
   return false;
 }

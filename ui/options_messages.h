@@ -4,7 +4,13 @@
 
 #include <mutex>
 
+#include "files/options_file.h"
+
 class DialogService;
+
+// The program-wide settings the options file stores (KeyMap, GlobalKit, MidiDeviceIndex).
+StoredOptions CurrentOptions();
+void ApplyOptions(const StoredOptions& options);
 class QWidget;
 
 // The corruption warning once per wrong heading, or why the file could not be read or created.

@@ -51,18 +51,8 @@ PracticePanel::PracticePanel(TFmain& window) : QObject(&window), window_(window)
     });
   }
   ClickMenu->addSeparator();
-  volumeGroup_ = new QActionGroup(this);
-  for (int volume : {25, 50, 80, 100}) {
-    QAction* item = ClickMenu->addAction(QString("Volume %1 %").arg(volume));
-    item->setObjectName(QString("ClickVolume%1").arg(volume));
-    item->setCheckable(true);
-    item->setChecked(volume == clickVolume_);
-    volumeGroup_->addAction(item);
-    connect(item, &QAction::triggered, this, [this, volume] {
-      clickVolume_ = volume;
-      Changed();
-    });
-  }
+  volumeGroup_ = AddChoices(ClickMenu, {25, 50, 80, 100}, "ClickVolume%1", clickVolume_,
+                            [](int volume) { return QString("Volume %1 %").arg(volume); });
 
   ExportClick1 = ClickMenu->addAction("Click in &audio export");
   ExportClick1->setObjectName("ExportClick1");
@@ -70,18 +60,9 @@ PracticePanel::PracticePanel(TFmain& window) : QObject(&window), window_(window)
 
   CountInMenu = menu->addMenu("Count-&in");
   CountInMenu->setObjectName("CountIn1");
-  countInGroup_ = new QActionGroup(this);
-  for (int bars : {0, 1, 2}) {
-    QAction* item = CountInMenu->addAction(bars == 0 ? "&None" : bars == 1 ? "&1 bar" : "&2 bars");
-    item->setObjectName(QString("CountIn%1Bars").arg(bars));
-    item->setCheckable(true);
-    item->setChecked(bars == countIn_);
-    countInGroup_->addAction(item);
-    connect(item, &QAction::triggered, this, [this, bars] {
-      countIn_ = bars;
-      Changed();
-    });
-  }
+  countInGroup_ = AddChoices(CountInMenu, {0, 1, 2}, "CountIn%1Bars", countIn_, [](int bars) {
+    return QString(bars == 0 ? "&None" : bars == 1 ? "&1 bar" : "&2 bars");
+  });
 
   LoopPart1 = menu->addAction("Loop song &part");
   LoopPart1->setObjectName("LoopPart1");
@@ -149,6 +130,23 @@ void PracticePanel::Save() const {
   settings.SetInt("Practice/TrainerPasses", trainer_.Passes);
   settings.SetBool("Practice/TrainerCountIn", trainer_.CountInEachPass);
   settings.Sync();
+}
+
+QActionGroup* PracticePanel::AddChoices(QMenu* menu, std::initializer_list<int> values, const char* name,
+                                        int& setting, QString (*text)(int)) {
+  auto* group = new QActionGroup(this);
+  for (int value : values) {
+    QAction* item = menu->addAction(text(value));
+    item->setObjectName(QString(name).arg(value));
+    item->setCheckable(true);
+    item->setChecked(value == setting);
+    group->addAction(item);
+    connect(item, &QAction::triggered, this, [this, &setting, value] {
+      setting = value;
+      Changed();
+    });
+  }
+  return group;
 }
 
 void PracticePanel::Changed() {

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <initializer_list>
 #include <optional>
 
 #include "midi/practice.h"
@@ -54,6 +55,10 @@ class PracticePanel : public QObject {
   void Load();
   void Save() const;
   void Changed();
+  // One checkable item a value, named `name` with the value, one checked at a time: choosing one
+  // stores its value in `setting` and keeps it.
+  QActionGroup* AddChoices(QMenu* menu, std::initializer_list<int> values, const char* name,
+                           int& setting, QString (*text)(int));
 
   TFmain& window_;
   ClickMode click_ = ClickMode::Off;

@@ -19,6 +19,7 @@
 #include "files/convert.h"
 #include "files/program_info.h"
 #include "ui/cp1252.h"
+#include "ui/tab_font.h"
 #include "layout/view_layout.h"
 
 namespace {
@@ -29,13 +30,8 @@ constexpr int kCountPixels = 12;
 constexpr double kStrokeWidth = 1.0;  // one view pixel
 
 QFont MakeFont(const char* family, int pixels, bool bold, bool fixedPitch) {
-  QFont font{QString::fromLatin1(family)};
-  if (fixedPitch) {
-    font.setStyleHint(QFont::Monospace);
-    font.setFixedPitch(true);
-  }
+  QFont font = TabFont(bold, family, fixedPitch);
   font.setPixelSize(pixels);
-  font.setBold(bold);
   // Outlines as designed: hinting would round advances to whole units at these small sizes.
   font.setHintingPreference(QFont::PreferNoHinting);
   return font;
@@ -134,14 +130,6 @@ struct PagePainter {
                    const print::PrintedSystem& system);
 };
 
-// Positions of a bar that hold a note on a shown instrument row: the view counts only those.
-uint64_t CountedPositions(const Osnova& doc, const TBar& bar) {
-  uint64_t mask = 0;
-  for (int r = RowCymbals; r <= RowBass; ++r)
-    if (doc.Kit[r]) mask |= bar.Rows[r].Notes;
-  if (bar.Length < kMaxPositions) mask &= (uint64_t{1} << bar.Length) - 1;
-  return mask;
-}
 
 void PagePainter::PaintSystem(QPainter& painter, const Osnova& doc, const print::PageLayout& layout,
                               const print::PrintedSystem& system) {

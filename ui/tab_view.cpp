@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ui/cp1252.h"
+#include "ui/tab_font.h"
 
 namespace {
 
@@ -31,14 +32,10 @@ constexpr int kCellRight = 8;
 constexpr int kMaxCountChars = 2;
 
 QFont ViewFont(int pointSize, bool bold, bool smooth = false) {
-  // DejaVu Sans Mono (fonts-dejavu-core) is a monospaced face every Debian desktop has, so the
-  // letters sit in their columns whatever else is installed. No antialiasing: the picture stays pure black on
-  // white, so erase boxes cover every inked pixel and the cursor box inverts cleanly.
-  QFont font(QStringLiteral("DejaVu Sans Mono"));
-  font.setStyleHint(QFont::Monospace);
-  font.setFixedPitch(true);
+  // No antialiasing: the picture stays pure black on white, so erase boxes cover every inked pixel
+  // and the cursor box inverts cleanly.
+  QFont font = TabFont(bold);
   font.setPointSize(pointSize);
-  font.setBold(bold);
   font.setStyleStrategy(smooth ? QFont::PreferAntialias : QFont::NoAntialias);
   if (smooth) font.setHintingPreference(QFont::PreferNoHinting);  // outlines as designed, scaled
   return font;
@@ -52,16 +49,6 @@ constexpr int kZoomSteps[] = {50, 67, 75, 90, 100, 110, 125, 150, 175, 200, 250,
 
 // Rectangles here are inclusive of both corners, so the numbers match the geometry table.
 QRect Box(int x0, int y0, int x1, int y1) { return QRect(QPoint(x0, y0), QPoint(x1, y1)); }
-
-
-// Positions of the bar that hold a note on a shown instrument row; only those get a count.
-uint64_t CountedPositions(const Osnova& doc, const TBar& bar) {
-  uint64_t mask = 0;
-  for (int r = RowCymbals; r <= RowBass; ++r)
-    if (doc.Kit[r]) mask |= bar.Rows[r].Notes;
-  if (bar.Length < kMaxPositions) mask &= (uint64_t{1} << bar.Length) - 1;
-  return mask;
-}
 
 int LineHeightOf(const Osnova& doc) { return view::LineHeight(ShownInstrumentRows(doc)); }
 

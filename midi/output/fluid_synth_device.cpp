@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "midi/output/fluid_settings.h"
 #include "midi/output/library_messages.h"
 
 namespace {
@@ -72,13 +73,8 @@ int FluidSynthDevice::Periods() {
 }
 
 bool FluidSynthDevice::CreateSynth(std::string& error) {
-  CaptureLibraryMessages();
-  settings_ = new_fluid_settings();
-  if (!settings_) {
-    error = "Cannot create the synthesizer settings";
-    return false;
-  }
-  fluid_settings_setnum(settings_, "synth.sample-rate", kSampleRate);
+  settings_ = NewFluidSettings(kSampleRate, error);
+  if (!settings_) return false;
   fluid_settings_setint(settings_, "audio.period-size", kPeriodSize);
   fluid_settings_setint(settings_, "audio.periods", Periods());
   // While this is on, the PulseAudio driver ignores the periods and asks for ~100 ms.

@@ -22,6 +22,7 @@
 #include "files/convert.h"
 #include "files/tab_file.h"
 #include "midi/output/fluid_synth_device.h"
+#include "tests/test_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -109,15 +110,8 @@ std::unique_ptr<Osnova> OneBar() {
 
 class AudioExport : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("gl-audio-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
   void TearDown() override {
     gFailWritesAfterBytes = -1;
-    fs::remove_all(dir);
   }
   AudioExportResult Export(const Osnova& doc, const std::string& name, AudioExportSettings settings = {},
                            const AudioProgress& progress = nullptr) {
@@ -130,7 +124,7 @@ class AudioExport : public ::testing::Test {
     std::ifstream in(dir / name, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
   }
-  fs::path dir;
+  TestFolder dir;
   std::string error;
 };
 
@@ -373,7 +367,8 @@ TEST(AudioExportChild, Job) {
     ::_exit(why == "Permission denied" ? 0 : 3);
   }
   if (job == "convert") {
-    AddAudioConversions();
+    const ProgramSettings settings;
+    AddAudioConversions(settings);
     std::string message;
     std::vector<std::string> warnings;
     ::_exit(ConvertFile(ChildArg(1), ChildArg(2), 10, message, warnings));

@@ -12,23 +12,17 @@
 #include <functional>
 
 #include "common/atomic_file.h"
+#include "tests/test_folder.h"
 
 namespace fs = std::filesystem;
 
 class AtomicFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("gl-atomic-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
   void TearDown() override {
     gFailWritesAfterBytes = -1;
     gExitAtWriteFailure = false;
     gUseUnnamedTemporary = true;
     fs::permissions(dir, fs::perms::owner_all);
-    fs::remove_all(dir);
   }
   std::string Read(const fs::path& p) {
     std::string bytes, error;
@@ -56,7 +50,7 @@ class AtomicFile : public ::testing::Test {
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
-  fs::path dir;
+  TestFolder dir;
 };
 
 TEST_F(AtomicFile, WritesAndReplaces) {

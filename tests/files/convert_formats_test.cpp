@@ -10,6 +10,7 @@
 #include "midi/midi_container.h"
 #include "midi/midi_out_file.h"
 #include "midi/tab_to_midi.h"
+#include "tests/test_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -18,9 +19,6 @@ namespace {
 class ConvertFormats : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("gl-convert-formats-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
     Osnova doc(4, 3, 4);
     doc.EditBar(0).Length = 12;  // bar 0 in 3/4: the boxes show it right after Open
     doc.EditBar(0).Rows[RowSnare].Set(4, 0, 1);
@@ -32,14 +30,13 @@ class ConvertFormats : public ::testing::Test {
     loaded = LoadFromTabFile(In(), error);
     ASSERT_TRUE(loaded) << error;
   }
-  void TearDown() override { fs::remove_all(dir); }
   std::string In() const { return (dir / "in.gvlm").string(); }
   std::string Read(const std::string& path) {
     std::string bytes, error;
     EXPECT_TRUE(ReadWholeFile(path, bytes, error)) << error;
     return bytes;
   }
-  fs::path dir;
+  TestFolder dir;
   std::unique_ptr<Osnova> loaded;
 };
 

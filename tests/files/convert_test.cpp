@@ -7,16 +7,13 @@
 #include "common/atomic_file.h"
 #include "files/convert.h"
 #include "files/tab_file.h"
+#include "tests/test_folder.h"
 
 namespace fs = std::filesystem;
 
 class Convert : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("gl-convert-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
     savedKit = GlobalKit;
     Osnova doc(3, 5, 8);
     doc.Song = "Converted";
@@ -28,7 +25,6 @@ class Convert : public ::testing::Test {
   void TearDown() override {
     gFailWritesAfterBytes = -1;
     GlobalKit = savedKit;
-    fs::remove_all(dir);
   }
   std::string In() const { return (dir / "in.gvlm").string(); }
   std::string Read(const std::string& path) {
@@ -36,7 +32,7 @@ class Convert : public ::testing::Test {
     EXPECT_TRUE(ReadWholeFile(path, bytes, error)) << error;
     return bytes;
   }
-  fs::path dir;
+  TestFolder dir;
   std::string song;
   std::array<uint8_t, kRowCount> savedKit{};
 };

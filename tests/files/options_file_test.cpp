@@ -15,6 +15,7 @@
 #include "files/options_file.h"
 #include "midi/midi_output.h"
 #include "layout/key_map.h"
+#include "tests/test_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -52,13 +53,9 @@ std::string WithLine(int n, const std::string& text) {
 class OptionsFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("gl-options-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
     if (const char* old = std::getenv("XDG_CONFIG_HOME")) saved = old;
     ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-    ApplyOptions(Defaults());
+    current = Defaults();
     ForgetStoredOptions();
   }
   void TearDown() override {
@@ -67,9 +64,8 @@ class OptionsFile : public ::testing::Test {
     else
       ::unsetenv("XDG_CONFIG_HOME");
     gFailWritesAfterBytes = -1;
-    ApplyOptions(Defaults());
+    current = Defaults();
     fs::permissions(dir, fs::perms::owner_all);
-    fs::remove_all(dir);
   }
   static std::string Read(const std::string& path) {
     std::string bytes, error;
@@ -81,20 +77,21 @@ class OptionsFile : public ::testing::Test {
     std::string error;
     ASSERT_TRUE(WriteFileAtomically(OptionsFilePath(), bytes, error)) << error;
   }
-  fs::path dir;
+  TestFolder dir;
   std::optional<std::string> saved;
+  StoredOptions current = Defaults();  // the settings in use
 };
 
 TEST_F(OptionsFile, FirstStartWritesTheDefaultFileInTheConfigFolder) {
   EXPECT_EQ(OptionsFilePath(), (dir / "config" / "grooveloom" / "options.xgl").string());
   EXPECT_EQ(OptionsBytes(Defaults()), kDefaultFile);
 
-  const OptionsLoad load = LoadOptions();  // the folder does not exist yet
+  const OptionsLoad load = LoadOptions(current);  // the folder does not exist yet
   EXPECT_TRUE(load.CreatedDefault);
   EXPECT_TRUE(load.Warnings.empty());
   EXPECT_EQ(load.Error, "");
   EXPECT_EQ(Read(OptionsFilePath()), kDefaultFile);
-  EXPECT_EQ(CurrentOptions(), Defaults());
+  EXPECT_EQ(current, Defaults());
 }
 
 TEST_F(OptionsFile, FolderFollowsTheXdgRules) {
@@ -112,19 +109,19 @@ TEST_F(OptionsFile, SavedSettingsComeBack) {
   edited.Keys = {80, 50, 51, 81, 87, 82, 83, 65, 90, 84, 89, 70, 219, 222};
   edited.Kit = {1, 1, 0, 1, 0, 1, 1, 1, 0};
   edited.DeviceIndex = -1;  // the mapper
-  ApplyOptions(edited);
+  current = edited;
   std::string error;
-  ASSERT_TRUE(SaveOptions(error)) << error;
+  ASSERT_TRUE(SaveOptions(current, error)) << error;
   const std::string bytes = Read(OptionsFilePath());
   EXPECT_NE(bytes.find("\r\nFALSE\r\nTRUE\r\n"), std::string::npos);
   EXPECT_EQ(bytes.substr(bytes.size() - 27), "@Midi Device = 4294967295\r\n");
 
-  ApplyOptions(Defaults());
-  const OptionsLoad load = LoadOptions();
+  current = Defaults();
+  const OptionsLoad load = LoadOptions(current);
   EXPECT_FALSE(load.CreatedDefault);
   EXPECT_TRUE(load.Warnings.empty());
-  EXPECT_EQ(CurrentOptions(), edited);
-  EXPECT_EQ(MidiDeviceIndex, -1);
+  EXPECT_EQ(current, edited);
+  EXPECT_EQ(current.DeviceIndex, -1);
 }
 
 TEST_F(OptionsFile, KitLinesAndKeyCodesAsTheReaderTakesThem) {
@@ -234,10 +231,10 @@ TEST_F(OptionsFile, DamagedLinesKeepThePreviousValues) {
 
 TEST_F(OptionsFile, FailedWritesKeepTheOldFileAndSayWhy) {
   Store(kDefaultFile);
-  KeyMap[0] = 80;
+  current.Keys[0] = 80;
   gFailWritesAfterBytes = 10;
   std::string error;
-  EXPECT_FALSE(SaveOptions(error));
+  EXPECT_FALSE(SaveOptions(current, error));
   EXPECT_NE(error.find(OptionsFilePath()), std::string::npos) << error;
   EXPECT_NE(error.find("Input/output error"), std::string::npos) << error;
   EXPECT_EQ(Read(OptionsFilePath()), kDefaultFile);
@@ -248,11 +245,11 @@ TEST_F(OptionsFile, FailedWritesKeepTheOldFileAndSayWhy) {
   // the settings in memory stay as they are.
   fs::remove_all(dir / "config");
   { std::ofstream(dir / "config") << "not a folder"; }
-  const OptionsLoad load = LoadOptions();
+  const OptionsLoad load = LoadOptions(current);
   EXPECT_FALSE(load.CreatedDefault);
   EXPECT_NE(load.Error.find((dir / "config" / "grooveloom").string()), std::string::npos) << load.Error;
-  EXPECT_EQ(KeyMap[0], 80);
-  EXPECT_FALSE(SaveOptions(error));
+  EXPECT_EQ(current.Keys[0], 80);
+  EXPECT_FALSE(SaveOptions(current, error));
 }
 
 TEST_F(OptionsFile, OnlyAsMuchAsAValidFileHoldsIsReadAndAFifoIsRefused) {
@@ -260,13 +257,13 @@ TEST_F(OptionsFile, OnlyAsMuchAsAValidFileHoldsIsReadAndAFifoIsRefused) {
   // nothing is written over it.
   fs::create_directories(dir / "config" / "grooveloom");
   ASSERT_EQ(::mkfifo(OptionsFilePath().c_str(), 0600), 0);
-  KeyMap[0] = 80;
-  OptionsLoad load = LoadOptions();
+  current.Keys[0] = 80;
+  OptionsLoad load = LoadOptions(current);
   EXPECT_EQ(load.Warnings, std::vector<std::string>{kOptionsCorruptedWarning});
   EXPECT_EQ(load.Error, "");
-  EXPECT_EQ(KeyMap[0], 80);
+  EXPECT_EQ(current.Keys[0], 80);
   std::string error;
-  EXPECT_FALSE(SaveOptions(error));
+  EXPECT_FALSE(SaveOptions(current, error));
   EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
   EXPECT_TRUE(fs::is_fifo(OptionsFilePath()));
   fs::remove(OptionsFilePath());
@@ -279,7 +276,7 @@ TEST_F(OptionsFile, OnlyAsMuchAsAValidFileHoldsIsReadAndAFifoIsRefused) {
   for (const std::string& start : {OptionsBytes(edited), std::string()}) {
     Store(start);
     ASSERT_EQ(::truncate(OptionsFilePath().c_str(), off_t{1} << 30), 0);
-    ApplyOptions(Defaults());
+    current = Defaults();
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -287,9 +284,9 @@ TEST_F(OptionsFile, OnlyAsMuchAsAValidFileHoldsIsReadAndAFifoIsRefused) {
       const rlimit limit{rlim_t{768} << 20, rlim_t{768} << 20};
       ::setrlimit(RLIMIT_AS, &limit);
 #endif
-      const OptionsLoad got = LoadOptions();
-      const bool expected = start.empty() ? got.Warnings.size() == 2 && CurrentOptions() == Defaults()
-                                          : got.Warnings.empty() && CurrentOptions() == edited;
+      const OptionsLoad got = LoadOptions(current);
+      const bool expected = start.empty() ? got.Warnings.size() == 2 && current == Defaults()
+                                          : got.Warnings.empty() && current == edited;
       ::_exit(expected ? 0 : 1);
     }
     int status = 0;
@@ -301,32 +298,32 @@ TEST_F(OptionsFile, OnlyAsMuchAsAValidFileHoldsIsReadAndAFifoIsRefused) {
 
 TEST_F(OptionsFile, SavingKeepsWhatAnotherRunningCopyStoredMeanwhile) {
   Store(kDefaultFile);
-  LoadOptions();
+  LoadOptions(current);
   // Another window confirms a key map of its own.
   StoredOptions other = Defaults();
   other.Keys[6] = 'P';
   Store(OptionsBytes(other));
 
   // This one changed only the device: the other's key map stays in the file.
-  MidiDeviceIndex = 1;
+  current.DeviceIndex = 1;
   std::string error;
-  ASSERT_TRUE(SaveOptions(error)) << error;
+  ASSERT_TRUE(SaveOptions(current, error)) << error;
   StoredOptions expected = other;
   expected.DeviceIndex = 1;
   EXPECT_EQ(Read(OptionsFilePath()), OptionsBytes(expected));
-  EXPECT_EQ(KeyMap[6], 'S') << "this window's own map is not changed under the user";
+  EXPECT_EQ(current.Keys[6], 'S') << "this window's own map is not changed under the user";
 
   // Quitting with nothing changed since: the file as it is, a kit the other window hid included.
   other.Kit[RowRide] = 0;
   other.DeviceIndex = 1;
   Store(OptionsBytes(other));
-  ASSERT_TRUE(SaveOptions(error)) << error;
+  ASSERT_TRUE(SaveOptions(current, error)) << error;
   EXPECT_EQ(Read(OptionsFilePath()), OptionsBytes(other));
 
   // A key map changed here is written, over the other's.
-  KeyMap[0] = 'J';
-  ASSERT_TRUE(SaveOptions(error)) << error;
+  current.Keys[0] = 'J';
+  ASSERT_TRUE(SaveOptions(current, error)) << error;
   StoredOptions mine = other;
-  mine.Keys = KeyMap;
+  mine.Keys = current.Keys;
   EXPECT_EQ(Read(OptionsFilePath()), OptionsBytes(mine));
 }

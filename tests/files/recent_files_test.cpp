@@ -7,18 +7,13 @@
 #include "common/atomic_file.h"
 #include "common/xdg_folders.h"
 #include "files/recent_files.h"
+#include "tests/test_folder.h"
 
 namespace fs = std::filesystem;
 
 class RecentFilesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("gl-recent-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  fs::path dir;
+  TestFolder dir;
 };
 
 TEST_F(RecentFilesTest, MostRecentFirstEightAtMostNoRepeats) {

@@ -11,16 +11,12 @@
 #include "files/recovery_copy.h"
 #include "files/tab_file.h"
 #include "model/tab_document.h"
+#include "tests/test_folder.h"
 
 namespace fs = std::filesystem;
 
 class RecoveryCopyTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("gl-recovery-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
 
   // The pid of a process that has ended (and been reaped).
   static int64_t EndedProcess() {
@@ -35,7 +31,7 @@ class RecoveryCopyTest : public ::testing::Test {
     EXPECT_TRUE(ReadWholeFile(path, bytes, error)) << path << ": " << error;
     return bytes;
   }
-  fs::path dir;
+  TestFolder dir{false};
 };
 
 TEST_F(RecoveryCopyTest, CompanionRoundTripsAndRefusesGarbage) {
@@ -151,7 +147,7 @@ TEST_F(RecoveryCopyTest, FolderAndCopiesArePrivateToTheUser) {
     RecoveryWriter writer((dir / "state" / "recovery").string(), nullptr);
     writer.Write("unsaved work", "/songs/a.gvlm");
     writer.WaitIdle();
-    for (const fs::path& folder : {dir, dir / "state", dir / "state" / "recovery"})
+    for (const fs::path& folder : {fs::path(dir), dir / "state", dir / "state" / "recovery"})
       EXPECT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all) << folder;
     for (const std::string& file : {writer.TabPath(), writer.InfoPath()})
       EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,

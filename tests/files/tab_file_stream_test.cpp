@@ -15,6 +15,7 @@
 
 #include "common/atomic_file.h"
 #include "files/tab_file.h"
+#include "tests/test_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -59,14 +60,7 @@ int InChildWithin(unsigned seconds, const std::function<int()>& body) {
 
 class TabFileStream : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("gl-tabstream-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  fs::path dir;
+  TestFolder dir;
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "common/atomic_file.h"
 #include "files/tab_file.h"
+#include "tests/test_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -422,23 +423,18 @@ TEST(TabFileReader, RefusesOutOfLimitValues) {
 class TabFileOnDisk : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("gl-tabfile-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
     savedKit = GlobalKit;
   }
   void TearDown() override {
     gFailWritesAfterBytes = -1;
     GlobalKit = savedKit;
-    fs::remove_all(dir);
   }
   std::string Read(const fs::path& p) {
     std::string bytes, error;
     EXPECT_TRUE(ReadWholeFile(p.string(), bytes, error)) << error;
     return bytes;
   }
-  fs::path dir;
+  TestFolder dir;
   std::array<uint8_t, kRowCount> savedKit{};
 };
 

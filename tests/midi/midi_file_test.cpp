@@ -10,6 +10,7 @@
 #include "midi/midi_container.h"
 #include "midi/midi_events.h"
 #include "midi/midi_out_file.h"
+#include "tests/test_folder.h"
 
 namespace {
 
@@ -255,18 +256,10 @@ TEST(MidiFileWriter, RefusesWhatTheFormatCannotHold) {
 
 class MidiFileOnDisk : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("gl-midi-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-  }
   void TearDown() override {
     gFailWritesAfterBytes = -1;
-    std::filesystem::remove_all(dir);
   }
-  std::filesystem::path dir;
+  TestFolder dir;
 };
 
 TEST_F(MidiFileOnDisk, WritesTheBytesAndKeepsTheOldFileOnFailure) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "model/program_settings.h"
 #include "model/tab_document.h"
 
 TEST(NoteLetters, FollowRowVariantAndAccent) {
@@ -31,11 +32,11 @@ TEST(Timing, LengthAndNumeratorRoundTrip) {
 }
 
 TEST(Document, NewDocumentDefaults) {
-  DefaultTabAuthor = std::string(60, 'a');
-  DefaultEmail = "me@example.org";
+  ProgramSettings settings;
+  settings.DefaultTabAuthor = std::string(60, 'a');
+  settings.DefaultEmail = "me@example.org";
   Osnova doc(3, 12, 4);
-  DefaultTabAuthor.clear();
-  DefaultEmail.clear();
+  settings.StartSong(doc);
   EXPECT_EQ(doc.BarCount, 12);
   ASSERT_EQ(doc.Bars.size(), 12u);
   EXPECT_EQ(doc.Bar(5).Length, 12);

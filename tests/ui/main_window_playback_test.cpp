@@ -8,30 +8,13 @@
 
 #include "midi/drum_map.h"
 #include "midi/playback.h"
-#include "tests/midi/fake_play_clock.h"
-#include "tests/ui/main_window_fixture.h"
+#include "tests/ui/playing_window_fixture.h"
 #include "tests/ui/wait.h"
 
 namespace {
 
-class PlaybackWindowTest : public MainWindowTest {
+class PlaybackWindowTest : public PlayingWindowTest {
  protected:
-  // A window with a new song, playing on a clock the test advances.
-  TFmain& Ready(int tickMilliseconds = 1000) {
-    TFmain& w = Window();
-    auto fake = std::make_unique<FakePlayClock>();
-    clock = fake.get();
-    w.SetPlayClock(std::move(fake), tickMilliseconds);
-    w.NewDocument();
-    return w;
-  }
-  // Lets `columns` more columns sound and the window catch up with them.
-  void Play(int columns) {
-    clock->Grant(columns);
-    ASSERT_TRUE(clock->WaitParked());
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-  }
   struct Where {
     int Bar;
     int Position;
@@ -50,7 +33,6 @@ class PlaybackWindowTest : public MainWindowTest {
     return on;
   }
 
-  FakePlayClock* clock = nullptr;
 };
 
 TEST_F(PlaybackWindowTest, ButtonsAndMenuItemsPlayAndStopWithTheCursorAndBarBoxesFollowing) {

@@ -18,6 +18,7 @@
 #include "tests/ui/scripted_dialogs.h"
 #include "ui/demo_form.h"
 #include "ui/event_list_window.h"
+#include "tests/test_folder.h"
 
 namespace {
 
@@ -26,11 +27,6 @@ namespace fs = std::filesystem;
 class MidiWindows : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("gl-midiwin-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
     form = std::make_unique<TDemo_Form>(dialogs);
   }
   void TearDown() override {
@@ -55,7 +51,7 @@ class MidiWindows : public ::testing::Test {
 
   ScriptedDialogService dialogs;
   std::unique_ptr<TDemo_Form> form;
-  fs::path dir;
+  TestFolder dir;
 };
 
 std::unique_ptr<Osnova> BassDrumBar() {

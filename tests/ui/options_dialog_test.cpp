@@ -373,8 +373,7 @@ TEST_F(OptionsDialogTest, SongInformationOkFillsTheDocumentAndCancelLeavesIt) {
   EXPECT_EQ(doc.TabAuthor, "Tab Writer");
   EXPECT_TRUE(doc.Modified);
   EXPECT_TRUE(Find<QToolButton>("BUndo")->isEnabled());
-  EXPECT_EQ(DefaultTabAuthor, "Tab Writer");
-  DefaultTabAuthor.clear();
+  EXPECT_EQ(w.Settings().DefaultTabAuthor, "Tab Writer");
 
   // Undo takes the information back out.
   ASSERT_TRUE(w.BUndoClick());

@@ -9,32 +9,17 @@
 #include "layout/key_map.h"
 #include "layout/view_layout.h"
 #include "midi/playback.h"
-#include "tests/midi/fake_play_clock.h"
-#include "tests/ui/main_window_fixture.h"
+#include "tests/ui/playing_window_fixture.h"
 #include "tests/ui/wait.h"
 #include "ui/practice_panel.h"
 
 namespace {
 
-class PracticeWindowTest : public MainWindowTest {
+class PracticeWindowTest : public PlayingWindowTest {
  protected:
   void TearDown() override {
     KeyMap = kDefaultKeyMap;
-    MainWindowTest::TearDown();
-  }
-  TFmain& Ready() {
-    TFmain& w = Window();
-    auto fake = std::make_unique<FakePlayClock>();
-    clock = fake.get();
-    w.SetPlayClock(std::move(fake));
-    w.NewDocument();
-    return w;
-  }
-  void Play(int columns) {
-    clock->Grant(columns);
-    ASSERT_TRUE(clock->WaitParked());
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
+    PlayingWindowTest::TearDown();
   }
   int Bar() { return Window().Document()->CurrentBar; }
   // A click into bar `bar` (all on the first view line), with Shift for a selection.
@@ -45,7 +30,6 @@ class PracticeWindowTest : public MainWindowTest {
     QTest::mouseClick(Window().View(), Qt::LeftButton, modifiers,
                       QPoint(81 + 11 * (b.StartCol + 1) + 4, H * b.ViewLine + 55));
   }
-  FakePlayClock* clock = nullptr;
 };
 
 TEST_F(PracticeWindowTest, SpacePlaysFromTheCursorAndStopsUnlessTheKeyMapHasIt) {
