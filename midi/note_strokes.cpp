@@ -33,7 +33,7 @@ void AddCellStrokes(int row, const TNoteCell& cell, StrokeList& out) {
   if (cell.Style == static_cast<uint8_t>(NoteStyle::Choke)) out.Add({2, key, 0, true});
 }
 
-void AddFootStroke(StrokeList& out) { out.Add({0, kPedalHiHatKey, kNormalVelocity}); }
+void AddFootStroke(StrokeList& out) { out.Add({0, kPedalHiHatKey, kNormalNoteVelocity}); }
 
 void AddColumnStrokes(const TBar& bar, int position, const std::array<uint8_t, kRowCount>& kit, StrokeList& out) {
   for (int row = RowCymbals; row <= RowBass; ++row) {

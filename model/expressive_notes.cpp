@@ -3,8 +3,8 @@
 #include <vector>
 
 uint8_t CellVelocity(const TNoteCell& cell) {
-  if (cell.Accent) return kAccentVelocity;
-  return cell.Ghost ? kGhostVelocity : kNormalVelocity;
+  if (cell.Accent) return kAccentNoteVelocity;
+  return cell.Ghost ? kGhostNoteVelocity : kNormalNoteVelocity;
 }
 
 bool StyleFitsRow(int row, NoteStyle style) {

@@ -8,9 +8,9 @@
 
 #include "model/tab_document.h"
 
-constexpr uint8_t kGhostVelocity = 45;
-constexpr uint8_t kNormalVelocity = 94;
-constexpr uint8_t kAccentVelocity = 127;
+constexpr uint8_t kGhostNoteVelocity = 45;
+constexpr uint8_t kNormalNoteVelocity = 94;
+constexpr uint8_t kAccentNoteVelocity = 127;
 // General MIDI keys the articulations add.
 constexpr uint8_t kRideBellKey = 53;
 constexpr uint8_t kPedalHiHatKey = 44;
