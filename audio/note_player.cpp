@@ -35,12 +35,12 @@ void NoteVoicing::Choke(const AudioNote& note, std::vector<VoiceCommand>& out) {
       ++it;
       continue;
     }
-    // The sound as struck, faded out from the choke on and ended there.
+    // The sound as struck, faded out just before the choke and silent from it on.
     std::shared_ptr<const DrumSound> sound = bank_.Sound(it->Key, it->Velocity);
     auto cut = std::make_shared<DrumSound>();
-    const int64_t keep = std::min(sound->Frames(), note.Frame - it->Start + kChokeFadeFrames);
+    const int64_t keep = std::clamp<int64_t>(note.Frame - it->Start, 0, sound->Frames());
     cut->Samples.assign(sound->Samples.begin(), sound->Samples.begin() + 2 * keep);
-    for (int64_t f = std::max<int64_t>(0, note.Frame - it->Start); f < keep; ++f) {
+    for (int64_t f = std::max<int64_t>(0, keep - kChokeFadeFrames); f < keep; ++f) {
       const float g = static_cast<float>(keep - f) / static_cast<float>(kChokeFadeFrames + 1);
       cut->Samples[static_cast<std::size_t>(2 * f)] *= g;
       cut->Samples[static_cast<std::size_t>(2 * f + 1)] *= g;

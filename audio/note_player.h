@@ -17,7 +17,7 @@ struct AudioNote {
   uint8_t Key = 0;
   uint8_t Velocity = 0;
   float Gain = 1.0f;
-  bool Choke = false;  // no sound: the ringing notes of Key fall silent from Frame
+  bool Choke = false;  // no sound: the ringing notes of Key fade out and are silent from Frame
 };
 
 struct VoiceCommand {
