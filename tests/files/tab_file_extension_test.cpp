@@ -6,7 +6,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "files/tab_export.h"
 #include "files/tab_file.h"
+#include "files/text_tab_import.h"
 #include "tests/expressive_song.h"
 
 namespace fs = std::filesystem;
@@ -39,6 +41,17 @@ TEST(TabFileExtension, EveryKindRoundTripsAndPlainReadersSeeThePlainSong) {
   const auto plainRead = ReadTabBytes(bytes.substr(0, plainBytes.size()));
   ASSERT_TRUE(plainRead);
   EXPECT_EQ(expressive_song::Describe(*plainRead), expressive_song::Describe(*expressive_song::Plain(*song)));
+
+  // The text export writes it all (g, parentheses, f d z # b, the HF and St lines) and the import
+  // reads it back the same.
+  const std::string text = TextExportBytes(*loaded, {"4", "4", "120"});
+  EXPECT_NE(text.find("  Snare: |g"), std::string::npos) << text;
+  EXPECT_NE(text.find("      HF |x---x----------x|"), std::string::npos) << text;
+  EXPECT_NE(text.find("      St |R L R L B  RLLR |R       |"), std::string::npos) << text;
+  ImportResult back = ImportTextTab(text);
+  ASSERT_TRUE(back.Document) << back.Error;
+  EXPECT_TRUE(back.Warnings.empty()) << back.Warnings.front();
+  EXPECT_EQ(expressive_song::Describe(*back.Document), expressive_song::Describe(*song)) << text;
 }
 
 // Damage anywhere in the block, or the block cut short at any length: the bars still load as plain
