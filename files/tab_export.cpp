@@ -7,6 +7,7 @@
 
 #include "common/atomic_file.h"
 #include "files/program_info.h"
+#include "model/expressive_notes.h"
 
 namespace {
 
@@ -32,16 +33,7 @@ uint64_t InBar(int length) { return length >= 64 ? ~uint64_t{0} : (uint64_t{1} <
 // A note with a dynamic or articulation: the articulation's letter (upper case when accented) in
 // place of the note's, a ghost note as g on the snare and in parentheses elsewhere.
 void AppendCell(std::string& out, int row, const TNoteCell& cell) {
-  char letter = NoteLetter(row, cell.Variant, cell.Accent);
-  const bool accent = cell.Accent != 0;
-  switch (static_cast<NoteStyle>(cell.Style)) {
-    case NoteStyle::Flam: letter = accent ? 'F' : 'f'; break;
-    case NoteStyle::Drag: letter = accent ? 'D' : 'd'; break;
-    case NoteStyle::Roll: letter = accent ? 'Z' : 'z'; break;
-    case NoteStyle::Choke: letter = '#'; break;
-    case NoteStyle::Bell: letter = accent ? 'B' : 'b'; break;
-    case NoteStyle::None: break;
-  }
+  const char letter = ShownLetter(row, cell);
   if (!cell.Ghost) {
     out += letter;
   } else if (row == RowSnare && cell.Variant == 0 && cell.Style == 0) {

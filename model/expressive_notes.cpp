@@ -7,6 +7,19 @@ uint8_t CellVelocity(const TNoteCell& cell) {
   return cell.Ghost ? kGhostNoteVelocity : kNormalNoteVelocity;
 }
 
+char ShownLetter(int row, const TNoteCell& cell) {
+  const bool accent = cell.Accent != 0;
+  switch (static_cast<NoteStyle>(cell.Style)) {
+    case NoteStyle::Flam: return accent ? 'F' : 'f';
+    case NoteStyle::Drag: return accent ? 'D' : 'd';
+    case NoteStyle::Roll: return accent ? 'Z' : 'z';
+    case NoteStyle::Choke: return '#';
+    case NoteStyle::Bell: return accent ? 'B' : 'b';
+    case NoteStyle::None: break;
+  }
+  return NoteLetter(row, cell.Variant, cell.Accent);
+}
+
 bool StyleFitsRow(int row, NoteStyle style) {
   switch (style) {
     case NoteStyle::None: return row >= RowCymbals && row <= RowBass;

@@ -17,6 +17,16 @@ constexpr uint8_t kPedalHiHatKey = 44;
 
 uint8_t CellVelocity(const TNoteCell& cell);
 
+// The letter that shows a note in the view, on paper and in the text export: the articulation's
+// (f flam, d drag, z buzz roll, # choke, b bell; upper case when accented, but #) in place of
+// NoteLetter. A ghost note is shown by its look (grey, or in parentheses), not its letter.
+char ShownLetter(int row, const TNoteCell& cell);
+
+// Where the view and the printed page put the hi-hat foot and the sticking: the letter slot under
+// the last shown row, then the count font's line under that.
+constexpr int kFootSlotBelowRows = 0;  // slots after the last shown row
+constexpr int kStickingBelowFoot = 13;  // pixels from the foot letters' top
+
 // Whether a row's notes can take a style: flams, drags and rolls are for the drums (toms and snare),
 // chokes and bells for the cymbal and ride rows.
 bool StyleFitsRow(int row, NoteStyle style);
