@@ -154,8 +154,8 @@ bool TFmain::OpenDocumentFile(const QString& given) {
   EAbar->setValue(0);
 
   // The reader builds the new document aside; the open one is replaced only by the outcome.
-  std::string error;
-  std::unique_ptr<Osnova> loaded = LoadFromTabFile(LocalPath(path), error);
+  std::string error, warning;
+  std::unique_ptr<Osnova> loaded = LoadFromTabFile(LocalPath(path), error, &warning);
   if (!loaded) {
     dialogs_.Message(this, DialogService::Icon::Error, "Error", QString::fromLocal8Bit(error.c_str()));
     doc_ = EmptyDocument();
@@ -178,6 +178,9 @@ bool TFmain::OpenDocumentFile(const QString& given) {
   ESped->ShowValue(doc_->Tempo);
   SetPlaybackTempo();
   ShowDocument(0);
+  // A damaged extension block costs only the extras: the song is open, the user is told.
+  if (!warning.empty())
+    dialogs_.Message(this, DialogService::Icon::Warning, "Warning", QString::fromLocal8Bit(warning.c_str()));
   DocumentOpened(path);
   return true;
 }
