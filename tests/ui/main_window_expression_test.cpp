@@ -2,6 +2,9 @@
 // key and by its button, undone, and drawn.
 #include <QToolButton>
 
+#include "common/atomic_file.h"
+#include "files/tab_file.h"
+#include "files/tab_file_extension.h"
 #include "model/expressive_notes.h"
 #include "tests/ui/main_window_fixture.h"
 
@@ -123,4 +126,32 @@ TEST_F(MainWindowTest, EachExpressionByKeyAndButtonIsOneNamedUndoStepAndIsDrawn)
   std::string now;
   for (const auto& row : D().Bar(0).Rows) now += std::to_string(row.Notes) + ",";
   EXPECT_EQ(now, plain);
+}
+
+// A file whose extension block is damaged opens with its plain notes and a warning box; the same
+// file undamaged opens silently with everything.
+TEST_F(MainWindowTest, DamagedExpressionBlockOpensAsPlainNotesWithAWarning) {
+  Osnova song(4, 2, 4);
+  song.EditBar(0).Rows[RowSnare].Set(4, 0, 0);
+  song.EditBar(0).Rows[RowSnare].Cells[4].Style = static_cast<uint8_t>(NoteStyle::Flam);
+  song.EditBar(1).FootNotes = 0x11;
+  std::string bytes = WriteTabBytes(song), error;
+  const QString good = folder.path() + "/good.gvlm", bad = folder.path() + "/bad.gvlm";
+  ASSERT_TRUE(WriteFileAtomically(good.toStdString(), bytes, error)) << error;
+  bytes.back() = static_cast<char>(bytes.back() ^ 1);  // the last record byte: the checksum fails
+  ASSERT_TRUE(WriteFileAtomically(bad.toStdString(), bytes, error)) << error;
+
+  TFmain& w = Window();
+  ASSERT_TRUE(w.OpenDocumentFile(good));
+  EXPECT_TRUE(dialogs.Messages().empty());
+  EXPECT_EQ(w.Document()->Bar(0).Rows[RowSnare].Cells[4].Style, static_cast<uint8_t>(NoteStyle::Flam));
+  EXPECT_EQ(w.Document()->Bar(1).FootNotes, 0x11u);
+
+  ASSERT_TRUE(w.OpenDocumentFile(bad));
+  ASSERT_EQ(dialogs.Messages().size(), 1u);
+  EXPECT_EQ(dialogs.Messages()[0].toStdString(), kDamagedExtensionMessage);
+  EXPECT_TRUE(w.Document()->Bar(0).Rows[RowSnare].Has(4));
+  EXPECT_EQ(w.Document()->Bar(0).Rows[RowSnare].Cells[4].Style, 0);
+  EXPECT_EQ(w.Document()->Bar(1).FootNotes, 0u);
+  EXPECT_EQ(w.View()->Image(), ExpectedPicture());
 }
