@@ -23,6 +23,12 @@ std::vector<uint32_t> ColumnMessages(const TimedColumn& step, uint8_t accentKey,
       offs[static_cast<std::size_t>(row)] = PackShortMessage(0x89, key, vel);
     }
     out.insert(out.end(), offs.begin() + 1, offs.end());
+    // The hi-hat foot, with the column. Grace and roll strokes fall between columns: only the
+    // built-in synthesizer, which places every stroke at its frame, plays those.
+    if (step.Column.Foot) {
+      out.push_back(PackShortMessage(0x99, kPedalHiHatKey, kNormalNoteVelocity));
+      out.push_back(PackShortMessage(0x89, kPedalHiHatKey, kNormalNoteVelocity));
+    }
   }
   if (step.Click != ClickKind::None && step.ClickVolume > 0) {
     const uint8_t key = step.Click == ClickKind::Accent ? accentKey : beatKey;
