@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "audio/song_mixer.h"
+#include "midi/note_strokes.h"
 
 namespace {
 
@@ -47,11 +48,17 @@ void LiveMixer::Schedule(const TimedColumn& step) {
   auto play = [&](uint8_t key, uint8_t velocity, float gain) {
     if (key != 0) voicing_->Start(AudioNote{step.Frame, key, velocity, gain}, commands);
   };
-  if (step.HasColumn)
-    for (int row = 1; row < kRowCount; ++row) {
-      const TNoteCell& cell = step.Column.Cells[static_cast<std::size_t>(row)];
-      play(DrumNoteOf(static_cast<uint8_t>(row), cell.Variant), NoteVelocity(cell.Accent), 1.0f);
+  if (step.HasColumn) {
+    // The same strokes as the audio export; a grace stroke is early by its offset.
+    StrokeList strokes;
+    for (int row = 1; row < kRowCount; ++row) AddCellStrokes(row, step.Column.Cells[static_cast<std::size_t>(row)], strokes);
+    if (step.Column.Foot) AddFootStroke(strokes);
+    strokes.SortByOffset();
+    for (const Stroke& s : strokes) {
+      AudioNote note{step.Frame + s.Offset * step.SixteenthFrames / 2, s.Key, s.Velocity, 1.0f, s.Choke};
+      if (note.Key != 0) voicing_->Start(note, commands);
     }
+  }
   if (step.Click != ClickKind::None && step.ClickVolume > 0) {
     // The click's own volume: its velocity sets the timbre, the gain the level.
     const uint8_t velocity = ClickVelocity(step.Click, 100);

@@ -6,6 +6,10 @@ void NoteVoicing::Start(const AudioNote& note, std::vector<VoiceCommand>& out) {
   // The ringing notes this one cuts: a re-struck key, or a key of the same exclusive class (a closing
   // hi-hat). Each is cut by its first cutter only.
   std::erase_if(ringing_, [&](const Ringing& r) { return r.End <= note.Frame; });
+  if (note.Choke) {
+    Choke(note, out);
+    return;
+  }
   for (auto it = ringing_.begin(); it != ringing_.end();) {
     if (!bank_.Cuts(it->Key, note.Key)) {
       ++it;
@@ -23,6 +27,27 @@ void NoteVoicing::Start(const AudioNote& note, std::vector<VoiceCommand>& out) {
   const uint64_t id = nextId_++;
   ringing_.push_back({id, note.Key, note.Velocity, note.Frame, note.Frame + sound->Frames(), note.Gain});
   out.push_back({VoiceCommand::Kind::Add, id, std::move(sound), note.Frame, note.Gain});
+}
+
+void NoteVoicing::Choke(const AudioNote& note, std::vector<VoiceCommand>& out) {
+  for (auto it = ringing_.begin(); it != ringing_.end();) {
+    if (it->Key != note.Key || it->Start > note.Frame) {
+      ++it;
+      continue;
+    }
+    // The sound as struck, faded out just before the choke and silent from it on.
+    std::shared_ptr<const DrumSound> sound = bank_.Sound(it->Key, it->Velocity);
+    auto cut = std::make_shared<DrumSound>();
+    const int64_t keep = std::clamp<int64_t>(note.Frame - it->Start, 0, sound->Frames());
+    cut->Samples.assign(sound->Samples.begin(), sound->Samples.begin() + 2 * keep);
+    for (int64_t f = std::max<int64_t>(0, keep - kChokeFadeFrames); f < keep; ++f) {
+      const float g = static_cast<float>(keep - f) / static_cast<float>(kChokeFadeFrames + 1);
+      cut->Samples[static_cast<std::size_t>(2 * f)] *= g;
+      cut->Samples[static_cast<std::size_t>(2 * f + 1)] *= g;
+    }
+    out.push_back({VoiceCommand::Kind::Replace, it->Id, std::move(cut), it->Start, it->Gain});
+    it = ringing_.erase(it);
+  }
 }
 
 void VoiceMixer::Apply(const VoiceCommand& command) {

@@ -17,6 +17,7 @@ struct AudioNote {
   uint8_t Key = 0;
   uint8_t Velocity = 0;
   float Gain = 1.0f;
+  bool Choke = false;  // no sound: the ringing notes of Key fade out and are silent from Frame
 };
 
 struct VoiceCommand {
@@ -34,6 +35,9 @@ class NoteVoicing {
   // mixed: a cut can start up to half a block before the cutting note.
   void Start(const AudioNote& note, std::vector<VoiceCommand>& out);
   void Forget() { ringing_.clear(); }  // after the voices were dropped
+  // Frames a choke takes to fade a ringing note to silence: short enough to sound like a hand on
+  // the cymbal, long enough not to click.
+  static constexpr int kChokeFadeFrames = 64;
 
  private:
   struct Ringing {
@@ -42,6 +46,8 @@ class NoteVoicing {
     int64_t Start, End;
     float Gain;
   };
+  void Choke(const AudioNote& note, std::vector<VoiceCommand>& out);
+
   DrumSoundBank& bank_;
   std::vector<Ringing> ringing_;  // voices no later note has cut yet
   uint64_t nextId_ = 1;

@@ -6,6 +6,14 @@
 
 #include "midi/drum_map.h"
 #include "midi/midi_output.h"
+#include "midi/note_strokes.h"
+
+int64_t StrokeFrame(int64_t position, int offset, int tempo, int sampleRate) {
+  // (2 x position + offset) 32nds of 7.5 s x rate / tempo each, to the nearest frame.
+  const int64_t t = std::max(tempo, 1);
+  const int64_t thirtySeconds = std::max<int64_t>(0, 2 * position + offset);
+  return (thirtySeconds * 15 * sampleRate + t) / (2 * t);
+}
 
 int64_t PositionFrame(int64_t position, int tempo, int sampleRate) {
   // position x 15 s x rate / tempo, to the nearest frame, in integers.
@@ -22,43 +30,60 @@ void FindClickKeys(DrumSoundBank& bank, uint8_t& accentKey, uint8_t& beatKey) {
 SongNotes::SongNotes(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, SongClick click)
     : doc_(doc), tempo_(tempo), kit_(kit), click_(click) {}
 
-bool SongNotes::Next(AudioNote& note) {
+bool SongNotes::QueueColumn() {
   while (bar_ < doc_.Bars.size()) {
     const TBar& bar = *doc_.Bars[bar_];
     const int length = std::min<int>(bar.Length, kMaxPositions);
-    while (position_ < length) {
-      while (row_ < kRowCount) {
-        const int row = row_++;
-        const TNoteRow& cells = bar.Rows[static_cast<std::size_t>(row)];
-        if (!kit_[static_cast<std::size_t>(row)] || !cells.Has(position_)) continue;
-        const TNoteCell& cell = cells.Cells[static_cast<std::size_t>(position_)];
-        note.Frame = PositionFrame(barStart_ + position_, tempo_);
-        note.Key = DrumNoteOf(static_cast<uint8_t>(row), cell.Variant);
-        note.Velocity = NoteVelocity(cell.Accent);
-        note.Gain = 1.0f;
-        return true;
-      }
-      // After the column's notes, its click, as live playback plays it.
-      if (row_ == kRowCount && click_.Mode != ClickMode::Off && click_.Volume > 0) {
-        ++row_;
-        const int spacing = ClickSpacing(click_.Mode, bar.Denominator);
-        if (position_ % spacing == 0) {
-          const ClickKind kind = position_ == 0 ? ClickKind::Accent : ClickKind::Beat;
-          note.Frame = PositionFrame(barStart_ + position_, tempo_);
-          note.Key = kind == ClickKind::Accent ? click_.AccentKey : click_.BeatKey;
-          note.Velocity = ClickVelocity(kind, 100);
-          note.Gain = static_cast<float>(std::clamp(click_.Volume, 0, 100)) / 100.0f;
-          return true;
-        }
-      }
-      row_ = 1;
-      ++position_;
+    if (position_ >= length) {
+      barStart_ += length;
+      position_ = 0;
+      ++bar_;
+      continue;
     }
-    barStart_ += length;
-    position_ = 0;
-    ++bar_;
+    const int64_t at = barStart_ + position_;
+    StrokeList strokes;
+    AddColumnStrokes(bar, position_, kit_, strokes);
+    for (const Stroke& stroke : strokes) {
+      AudioNote note;
+      note.Frame = StrokeFrame(at, stroke.Offset, tempo_);
+      note.Key = stroke.Key;
+      note.Velocity = stroke.Velocity;
+      note.Choke = stroke.Choke;
+      queue_.push({note, order_++});
+    }
+    // After the column's notes, its click, as live playback plays it.
+    if (click_.Mode != ClickMode::Off && click_.Volume > 0) {
+      const int spacing = ClickSpacing(click_.Mode, bar.Denominator);
+      if (position_ % spacing == 0) {
+        const ClickKind kind = position_ == 0 ? ClickKind::Accent : ClickKind::Beat;
+        AudioNote note;
+        note.Frame = PositionFrame(at, tempo_);
+        note.Key = kind == ClickKind::Accent ? click_.AccentKey : click_.BeatKey;
+        note.Velocity = ClickVelocity(kind, 100);
+        note.Gain = static_cast<float>(std::clamp(click_.Volume, 0, 100)) / 100.0f;
+        queue_.push({note, order_++});
+      }
+    }
+    ++position_;
+    return true;
   }
   return false;
+}
+
+bool SongNotes::Next(AudioNote& note) {
+  while (true) {
+    if (!queue_.empty()) {
+      // Every column not yet queued starts at or after this frame.
+      const int64_t horizon = StrokeFrame(barStart_ + position_, kEarliestStrokeOffset, tempo_);
+      if (columnsDone_ || queue_.top().Note.Frame < horizon) {
+        note = queue_.top().Note;
+        queue_.pop();
+        return true;
+      }
+    }
+    if (columnsDone_) return false;
+    if (!QueueColumn()) columnsDone_ = true;
+  }
 }
 
 int64_t SongNotes::LastNoteFrame() const { return LastNoteAndEnd().first; }
@@ -73,9 +98,17 @@ std::pair<int64_t, int64_t> SongNotes::LastNoteAndEnd() const {
     uint64_t any = 0;
     for (int row = 1; row < kRowCount; ++row)
       if (kit_[static_cast<std::size_t>(row)]) any |= bar->Rows[static_cast<std::size_t>(row)].Notes;
+    if (kit_[RowHiHat]) any |= bar->FootNotes;
     any &= inBar;
     if (any) {
-      last = PositionFrame(start + std::bit_width(any) - 1, tempo_);
+      // The last column's last stroke: a roll's second stroke comes after the note.
+      const int p = std::bit_width(any) - 1;
+      StrokeList strokes;
+      AddColumnStrokes(*bar, p, kit_, strokes);
+      int offset = 0;
+      for (const Stroke& stroke : strokes)
+        if (!stroke.Choke) offset = std::max(offset, stroke.Offset);
+      last = StrokeFrame(start + p, offset, tempo_);
       end = PositionFrame(start + length, tempo_);
     }
     if (click_.Mode != ClickMode::Off && click_.Volume > 0 && length > 0) {

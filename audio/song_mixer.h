@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <queue>
 #include <utility>
 #include <vector>
 
@@ -29,10 +30,13 @@ void FindClickKeys(DrumSoundBank& bank, uint8_t& accentKey, uint8_t& beatKey);
 // quarter notes per minute: a sixteenth lasts 15000 / tempo ms, rounded to the nearest frame from
 // the song's start, so nothing drifts.
 int64_t PositionFrame(int64_t position, int tempo, int sampleRate = DrumSoundBank::kSampleRate);
+// The frame of a stroke `offset` 32nds from sixteenth position `position`, rounded the same way
+// (offset 0 is PositionFrame); never before the song's start.
+int64_t StrokeFrame(int64_t position, int offset, int tempo, int sampleRate = DrumSoundBank::kSampleRate);
 
 
-// The song's notes in time order, read bar by bar: rows hidden in `kit` and row 0 give none;
-// velocity 94, or 127 when accented.
+// The song's notes in time order, read bar by bar: rows hidden in `kit` and row 0 give none; each
+// note's strokes (midi/note_strokes.h) at its velocity (45 ghost, 94, 127 accented).
 class SongNotes {
  public:
   SongNotes(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, SongClick click = {});
@@ -44,15 +48,26 @@ class SongNotes {
 
  private:
   std::pair<int64_t, int64_t> LastNoteAndEnd() const;
+  // Queues the strokes and click of the next column; false at the song's end.
+  bool QueueColumn();
 
+  struct Queued {
+    AudioNote Note;
+    uint64_t Order;
+    bool operator>(const Queued& o) const { return Note.Frame != o.Note.Frame ? Note.Frame > o.Note.Frame : Order > o.Order; }
+  };
   const Osnova& doc_;
   int tempo_;
   std::array<uint8_t, kRowCount> kit_;
   SongClick click_;
   std::size_t bar_ = 0;
   int position_ = 0;
-  int row_ = 1;
   int64_t barStart_ = 0;  // sixteenths before the current bar
+  // Grace strokes start before their column: columns are queued ahead until nothing later can come
+  // before the earliest queued stroke.
+  std::priority_queue<Queued, std::vector<Queued>, std::greater<>> queue_;
+  uint64_t order_ = 0;
+  bool columnsDone_ = false;
 };
 
 class SongMixer {

@@ -7,6 +7,7 @@
 
 #include "common/atomic_file.h"
 #include "files/program_info.h"
+#include "model/expressive_notes.h"
 
 namespace {
 
@@ -23,6 +24,26 @@ constexpr std::string_view kLineIndent = "          ";  // where the labels stan
 constexpr int kGroupPositions = 64;
 
 enum class Style { Text, Html };
+
+constexpr std::string_view kFootLabel = "      HF";      // the hi-hat foot, as drummers label it
+constexpr std::string_view kStickingLabel = "      St";  // R, L or B (both) per position
+
+uint64_t InBar(int length) { return length >= 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1; }
+
+// A note with a dynamic or articulation: the articulation's letter (upper case when accented) in
+// place of the note's, a ghost note as g on the snare and in parentheses elsewhere.
+void AppendCell(std::string& out, int row, const TNoteCell& cell) {
+  const char letter = ShownLetter(row, cell);
+  if (!cell.Ghost) {
+    out += letter;
+  } else if (row == RowSnare && cell.Variant == 0 && cell.Style == 0) {
+    out += 'g';
+  } else {
+    out += '(';
+    out += letter;
+    out += ')';
+  }
+}
 
 // A damaged document could claim more positions than a bar holds; never read past them.
 int BarLength(const TBar& bar) { return std::min<int>(bar.Length, kMaxPositions); }
@@ -170,15 +191,61 @@ class GroupWriter {
         const TNoteRow& row = bar.Rows[static_cast<std::size_t>(r)];
         char buffer[kMaxPositions + 1];
         int len = BarLength(bar);
+        bool plain = true;
         for (int p = 0; p < len; ++p) {
           const TNoteCell& cell = row.Cells[static_cast<std::size_t>(p)];
           buffer[p] = row.Has(p) ? NoteLetter(r, cell.Variant, cell.Accent) : '-';
+          plain = plain && (!row.Has(p) || cell.Plain());
         }
-        buffer[len] = '|';
-        out.append(buffer, static_cast<std::size_t>(len) + 1);
+        if (plain) {
+          buffer[len] = '|';
+          out.append(buffer, static_cast<std::size_t>(len) + 1);
+          continue;
+        }
+        for (int p = 0; p < len; ++p) {
+          if (row.Has(p))
+            AppendCell(out, r, row.Cells[static_cast<std::size_t>(p)]);
+          else
+            out += '-';
+        }
+        out += '|';
       }
       out += kEol;
     }
+    // The hi-hat foot and the sticking on lines of their own under the bass drum, only where the
+    // group has them.
+    if (doc_.Kit[RowHiHat] && AnyBar(s, e, [](const TBar& bar) { return (bar.FootNotes & InBar(BarLength(bar))) != 0; })) {
+      AppendLabelText(out, kFootLabel);
+      for (int b = s; b <= e; ++b) {
+        const TBar& bar = doc_.Bar(b);
+        for (int p = 0, len = BarLength(bar); p < len; ++p) out += ((bar.FootNotes >> p) & 1u) ? 'x' : '-';
+        out += '|';
+      }
+      out += kEol;
+    }
+    if (AnyBar(s, e, [](const TBar& bar) {
+          for (int p = 0, len = BarLength(bar); p < len; ++p)
+            if (bar.Sticking[static_cast<std::size_t>(p)]) return true;
+          return false;
+        })) {
+      AppendLabelText(out, kStickingLabel);
+      for (int b = s; b <= e; ++b) {
+        const TBar& bar = doc_.Bar(b);
+        for (int p = 0, len = BarLength(bar); p < len; ++p) {
+          const char c = bar.Sticking[static_cast<std::size_t>(p)];
+          out += c ? c : ' ';
+        }
+        out += '|';
+      }
+      out += kEol;
+    }
+  }
+
+  template <class Has>
+  bool AnyBar(int s, int e, Has has) const {
+    for (int b = s; b <= e; ++b)
+      if (has(doc_.Bar(b))) return true;
+    return false;
   }
 
   // A part or comment line from scratch_. The page escapes only after the texts have been fitted
@@ -196,13 +263,14 @@ class GroupWriter {
     out += kEol;
   }
 
-  void AppendLabel(std::string& out, int row) {
+  void AppendLabel(std::string& out, int row) { AppendLabelText(out, kRowLabels[static_cast<std::size_t>(row)]); }
+  void AppendLabelText(std::string& out, std::string_view label) {
     if (style_ == Style::Html) {
       out += R"(<font color="#008000">)";
-      out += kRowLabels[static_cast<std::size_t>(row)];
+      out += label;
       out += "</font>";
     } else {
-      out += kRowLabels[static_cast<std::size_t>(row)];
+      out += label;
     }
     out += " |";
   }
@@ -232,6 +300,7 @@ int LastContentBar(const Osnova& doc, int lo, int hi) {
   for (int b = hi; b >= std::max(lo, 0); --b) {
     const TBar& bar = doc.Bar(b);
     if (!bar.Comment.empty()) return std::max(b, lo);
+    if (doc.Kit[RowHiHat] && bar.FootNotes != 0) return std::max(b, lo);
     for (int r = RowCymbals; r <= RowBass; ++r)
       if (doc.Kit[static_cast<std::size_t>(r)] && bar.Rows[static_cast<std::size_t>(r)].Notes != 0)
         return std::max(b, lo);

@@ -7,6 +7,7 @@
 
 #include "common/atomic_file.h"
 #include "common/input_file.h"
+#include "files/tab_file_extension.h"
 
 const char* const kDamagedTabFileMessage =
     "Cannot open file! This is not a GLM file, or the file is corrupted.";
@@ -342,11 +343,40 @@ void WriteTabBytesInto(const Osnova& doc, std::string& out) {
     w.Bytes(kBarEnd);
   }
   w.Finish();
+  AppendTabExtension(doc, barCount, out);
 }
 
 namespace {
 
-std::unique_ptr<Osnova> ReadTab(ByteReader& in) {
+// The extension block after the last bar, when there is one. Anything else there is ignored, as
+// readers of the plain format ignore it; a damaged block only costs its extras and a warning.
+void ReadExtension(ByteReader& in, Osnova& doc, std::string* warning) {
+  if (!in.Marker(kExtensionMarker)) return;
+  std::string ignored;
+  std::string& message = warning ? *warning : ignored;
+  uint16_t version = 0;
+  int32_t length = 0, crc = 0;
+  if (!in.U16(version) || !in.I32(length) || !in.I32(crc) ||
+      static_cast<uint32_t>(length) > kMaxExtensionLength) {
+    message = kDamagedExtensionMessage;
+    return;
+  }
+  // Taken in pieces, so a damaged length never asks for memory the file does not fill.
+  std::string records;
+  for (auto left = static_cast<uint32_t>(length); left > 0;) {
+    const std::size_t n = std::min<uint32_t>(left, 1u << 16);
+    std::string_view piece;
+    if (!in.Take(n, piece)) {
+      message = kDamagedExtensionMessage;
+      return;
+    }
+    records.append(piece);
+    left -= static_cast<uint32_t>(n);
+  }
+  ApplyTabExtension(version, static_cast<uint32_t>(crc), records, doc, message);
+}
+
+std::unique_ptr<Osnova> ReadTab(ByteReader& in, std::string* warning) {
   uint16_t barCount = 0, tempo = 0;
   uint8_t numerator = 0;
   if (!in.Marker(kMagic) || !in.Marker(kFieldMarker)) return nullptr;
@@ -413,14 +443,15 @@ std::unique_ptr<Osnova> ReadTab(ByteReader& in) {
     doc->Bars.push_back(std::move(bar));
   }
   doc->BarCount = barCount;
-  // Whatever follows the last bar is not part of the document, and is not read.
+  // Whatever else follows the last bar is not part of the document.
+  ReadExtension(in, *doc, warning);
   return doc;
 }
 
 // Memory running out on a large song is a refusal like any other, never an abort.
-std::unique_ptr<Osnova> ReadTabGuarded(ByteReader& in) {
+std::unique_ptr<Osnova> ReadTabGuarded(ByteReader& in, std::string* warning) {
   try {
-    return ReadTab(in);
+    return ReadTab(in, warning);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
@@ -428,14 +459,14 @@ std::unique_ptr<Osnova> ReadTabGuarded(ByteReader& in) {
 
 }  // namespace
 
-std::unique_ptr<Osnova> ReadTabBytes(std::string_view bytes) {
+std::unique_ptr<Osnova> ReadTabBytes(std::string_view bytes, std::string* warning) {
   ByteReader in(bytes);
-  return ReadTabGuarded(in);
+  return ReadTabGuarded(in, warning);
 }
 
-std::unique_ptr<Osnova> ReadTabStream(ByteSource& source) {
+std::unique_ptr<Osnova> ReadTabStream(ByteSource& source, std::string* warning) {
   ByteReader in(source);
-  return ReadTabGuarded(in);
+  return ReadTabGuarded(in, warning);
 }
 
 bool SaveToTabFile(Osnova& doc, const std::string& path, std::string& error) {
@@ -446,13 +477,13 @@ bool SaveToTabFile(Osnova& doc, const std::string& path, std::string& error) {
   return true;
 }
 
-std::unique_ptr<Osnova> LoadFromTabFile(const std::string& path, std::string& error) {
+std::unique_ptr<Osnova> LoadFromTabFile(const std::string& path, std::string& error, std::string* warning) {
   // Opened once and read as one stream: a pipe cannot be opened twice, and the reader takes only
   // what it has checked, so a large unrelated file is refused after its first bytes.
   InputFile file;
   std::string openError;
   std::unique_ptr<Osnova> doc;
-  if (file.Open(path, openError)) doc = ReadTabStream(file);
+  if (file.Open(path, openError)) doc = ReadTabStream(file, warning);
   if (!doc) {
     error = kDamagedTabFileMessage;
     return nullptr;

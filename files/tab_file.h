@@ -23,10 +23,12 @@ void WriteTabBytesInto(const Osnova& doc, std::string& out);
 // Builds a document from file bytes. nullptr on any damage or out-of-limit value. The document
 // has LineOfRow computed and the defaults of a new document for everything the file does not
 // hold (FileName "Unnamed", Modified and HasFile false, CurrentBar 0). Touches no global.
-std::unique_ptr<Osnova> ReadTabBytes(std::string_view bytes);
+// A damaged extension block (files/tab_file_extension.h) is no refusal: the bars load as plain
+// notes and `warning`, when given, says so.
+std::unique_ptr<Osnova> ReadTabBytes(std::string_view bytes, std::string* warning = nullptr);
 // The same from a stream, read only as far as the document goes: damage is refused as soon as it
 // is read. Running out of memory is a refusal too.
-std::unique_ptr<Osnova> ReadTabStream(ByteSource& source);
+std::unique_ptr<Osnova> ReadTabStream(ByteSource& source, std::string* warning = nullptr);
 
 // Writes the file atomically. On success: Modified false, HasFile true, FileName = path. On
 // failure returns false with the system's reason in `error`; the document and any old file are
@@ -36,7 +38,8 @@ bool SaveToTabFile(Osnova& doc, const std::string& path, std::string& error);
 // Reads a file. On success the document has Modified false, HasFile true, FileName = path. On
 // failure returns nullptr with kDamagedTabFileMessage in `error`. Touches no global: the window
 // makes the opened song's kit the program's kit.
-std::unique_ptr<Osnova> LoadFromTabFile(const std::string& path, std::string& error);
+std::unique_ptr<Osnova> LoadFromTabFile(const std::string& path, std::string& error,
+                                        std::string* warning = nullptr);
 
 // The reader's reverse of NoteLetter for one row; `letter` in either case.
 TNoteCell LetterToCell(int row, uint8_t letter);

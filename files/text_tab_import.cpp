@@ -1,5 +1,7 @@
 #include "files/text_tab_import.h"
 
+#include "model/expressive_notes.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -18,6 +20,9 @@ namespace {
 
 constexpr int kCountLine = 0;
 constexpr int kUnknownLine = -1;
+// Lines that are no row of the tab's nine: the hi-hat foot and the sticking.
+constexpr int kFootLine = 100;
+constexpr int kStickingLine = 101;
 
 // How a tom label ranks among the toms of a tab, so that a kit with more toms than the program's
 // three tom rows is folded onto them in order of pitch.
@@ -44,10 +49,12 @@ constexpr LabelEntry kLabels[] = {
     {"hi-hat", 3, 0}, {"hihat", 3, 0}, {"hh", 3, 0}, {"h", 3, 0}, {"hat", 3, 0}, {"hi-hats", 3, 0},
     {"chh", 3, 0},
     {"ohh", 3, 1}, {"oh", 3, 1}, {"openhihat", 3, 1},
-    // The hi-hat played with the foot sounds as the closed hi-hat.
-    {"hf", 3, 0}, {"hp", 3, 0}, {"p", 3, 0}, {"hhf", 3, 0}, {"hhp", 3, 0}, {"ph", 3, 0},
-    {"hi-hatfoot", 3, 0}, {"hihatfoot", 3, 0}, {"hi-hatpedal", 3, 0}, {"hihatpedal", 3, 0},
-    {"hhfoot", 3, 0}, {"hhpedal", 3, 0}, {"foot", 3, 0}, {"pedal", 3, 0},
+    // The hi-hat played with the foot: a line of its own, which may sound with the hands' hi-hat.
+    {"hf", kFootLine, 0}, {"hp", kFootLine, 0}, {"p", kFootLine, 0}, {"hhf", kFootLine, 0},
+    {"hhp", kFootLine, 0}, {"ph", kFootLine, 0}, {"hi-hatfoot", kFootLine, 0},
+    {"hihatfoot", kFootLine, 0}, {"hi-hatpedal", kFootLine, 0}, {"hihatpedal", kFootLine, 0},
+    {"hhfoot", kFootLine, 0}, {"hhpedal", kFootLine, 0}, {"foot", kFootLine, 0},
+    {"pedal", kFootLine, 0}, {"sticking", kStickingLine, 0},
     {"ht", 4, 0, Tom::High}, {"hightom", 4, 0, Tom::High}, {"hitom", 4, 0, Tom::High},
     {"st", 4, 0, Tom::High}, {"smalltom", 4, 0, Tom::High}, {"racktom", 4, 0, Tom::High},
     {"mt", 5, 0, Tom::Mid}, {"midtom", 5, 0, Tom::Mid}, {"middletom", 5, 0, Tom::Mid},
@@ -67,7 +74,7 @@ constexpr LabelEntry kLabels[] = {
 
 // The program's own labels as its text export writes them (after the leading blanks).
 constexpr std::string_view kOwnLabels[] = {
-    "Cymbals:", "Ride:", "Hi-Hat:", "Tom1:", "Tom2:", "Floor:", "Snare:", "Bass:"};
+    "Cymbals:", "Ride:", "Hi-Hat:", "Tom1:", "Tom2:", "Floor:", "Snare:", "Bass:", "HF", "St"};
 constexpr std::string_view kRowNames[] = {"count", "cymbals", "ride",  "hi-hat", "Tom1",
                                           "Tom2",  "Floor",   "snare", "bass drum"};
 
@@ -322,6 +329,7 @@ struct TabLine {
   std::vector<std::string> Bars;
   bool BarLess = false;  // cells without bar lines, cut into bars later
   bool SpacedCells = false;
+  std::vector<uint64_t> Ghosts;  // per bar: the cells written in parentheses, "(x)"
   bool Frets = false;  // digits 1-9 in the system's cells: a guitar or bass tab
   int RepeatStart = -1;  // bar index where "|:" stands
   int RepeatEnd = -1;    // bar index that ends with ":|"
@@ -458,13 +466,24 @@ std::optional<std::string> Cp1252FromUtf8(std::string_view text) {
   return out;
 }
 
-// Marks that change how a hit sounds. The program has no sound of its own for them yet: each is
+// Marks that change how a hit sounds. A mark on a row that cannot take it (a flam on a cymbal) is
 // read as a plain hit and counted, so one warning can name them.
 enum class Mark : uint8_t { None, Ghost, Flam, Drag, Roll, Choke, Bell, Count };
 constexpr std::string_view kMarkNames[][2] = {
     {"", ""},           {"ghost note", "ghost notes"}, {"flam", "flams"},
     {"drag", "drags"},  {"roll", "rolls"},             {"choke", "chokes"},
     {"bell hit", "bell hits"}};
+
+NoteStyle StyleOfMark(Mark mark) {
+  switch (mark) {
+    case Mark::Flam: return NoteStyle::Flam;
+    case Mark::Drag: return NoteStyle::Drag;
+    case Mark::Roll: return NoteStyle::Roll;
+    case Mark::Choke: return NoteStyle::Choke;
+    case Mark::Bell: return NoteStyle::Bell;
+    default: return NoteStyle::None;
+  }
+}
 
 struct CellReading {
   TNoteCell Cell;
@@ -474,7 +493,7 @@ struct CellReading {
 // What one character of a tab line stands for on that line's row; nullopt for a character that is
 // no drum note. Every letter and sign a tab writes for a hit is read here, and only here.
 std::optional<CellReading> ReadCell(const TabLine& line, char c) {
-  const bool upper = c >= 'A' && c <= 'Z';
+  const bool upper = (c >= 'A' && c <= 'Z') || c == '@';
   const char lower = Lower(c);
   const auto accent = static_cast<uint8_t>(upper ? 1 : 0);
   const uint8_t plain = line.Variant;  // the line's own hit: crash, splash, china, closed or open
@@ -609,7 +628,10 @@ class Reader {
     std::vector<std::optional<TabLine>> parsed(lines_.size());
     for (std::size_t i = 0; i < lines_.size(); ++i) {
       TabLine line;
-      if (ParseTabLine(lines_[i], i, line)) parsed[i] = std::move(line);
+      if (ParseTabLine(lines_[i], i, line)) {
+        ReadMarkedLine(line);
+        parsed[i] = std::move(line);
+      }
     }
     PlanToms(parsed);
 
@@ -689,6 +711,43 @@ class Reader {
   }
 
  private:
+  // A sticking line ("St|R L R L|"; "st" is also a small tom, so only cells of R, L and B make it
+  // one), and notes in parentheses, the ghost notes: the parentheses take no cell of their own.
+  static void ReadMarkedLine(TabLine& line) {
+    if (line.BarLess || line.IsCount()) return;
+    if ((line.Key == "st" || line.Key == "stick" || line.Key == "sticking") && !line.Bars.empty()) {
+      bool letters = false, others = false;
+      for (const std::string& cells : line.Bars)
+        for (char c : cells) {
+          if (c == 'R' || c == 'L' || c == 'B') letters = true;
+          else if (!IsRest(c)) others = true;
+        }
+      if (letters && !others) {
+        line.Row = kStickingLine;
+        line.Kind = LabelInfo{kStickingLine, 0, Tom::None, 0, true};
+        line.Known = true;
+        return;
+      }
+    }
+    if (line.Row == kStickingLine) return;
+    line.Ghosts.assign(line.Bars.size(), 0);
+    for (std::size_t b = 0; b < line.Bars.size(); ++b) {
+      const std::string& cells = line.Bars[b];
+      if (cells.find('(') == std::string::npos) continue;
+      std::string kept;
+      for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (cells[i] == '(' && i + 2 < cells.size() && cells[i + 2] == ')' && !IsRest(cells[i + 1])) {
+          if (kept.size() < kMaxPositions) line.Ghosts[b] |= uint64_t{1} << kept.size();
+          kept += cells[i + 1];
+          i += 2;
+        } else {
+          kept += cells[i];
+        }
+      }
+      line.Bars[b] = std::move(kept);
+    }
+  }
+
   static std::string* InfoField(Osnova& doc, std::size_t k) {
     std::string* fields[] = {&doc.Artist,  &doc.Song,      &doc.Album,
                              &doc.Drummer, &doc.TabAuthor, &doc.Email};
@@ -1190,19 +1249,40 @@ class Reader {
       for (std::size_t b = 0; b < row->Bars.size() && b < barCount; ++b) {
         std::string_view cells = row->Bars[b];
         cells.remove_prefix(std::min<std::size_t>(cells.size(), static_cast<std::size_t>(skip[b])));
+        const uint64_t ghosts = b < row->Ghosts.size() ? row->Ghosts[b] >> std::min(skip[b], 63) : 0;
         for (std::size_t p = 0; p < cells.size(); ++p) {
           const char c = cells[p];
           if (IsRest(c)) continue;
+          const int at = static_cast<int>(p) * grids[b].Factor;
+          TBar& piece = *written[b][static_cast<std::size_t>(at / kMaxPositions)];
+          if (row->Row == kStickingLine) {
+            piece.Sticking[static_cast<std::size_t>(at % kMaxPositions)] = c;
+            continue;
+          }
+          if (row->Row == kFootLine) {
+            piece.FootNotes |= uint64_t{1} << (at % kMaxPositions);
+            ++notes_;
+            continue;
+          }
           if (auto reading = ReadCell(*row, c)) {
-            const int at = static_cast<int>(p) * grids[b].Factor;
-            TNoteRow& notes = written[b][static_cast<std::size_t>(at / kMaxPositions)]->Rows[r];
+            TNoteRow& notes = piece.Rows[r];
             if (notes.Has(at % kMaxPositions)) {
               ++lost;
               continue;
             }
             notes.Set(at % kMaxPositions, reading->Cell.Variant, reading->Cell.Accent);
+            TNoteCell& cell = notes.Cells[static_cast<std::size_t>(at % kMaxPositions)];
+            const bool ghost = reading->Marked == Mark::Ghost || (p < 64 && ((ghosts >> p) & 1u));
+            if (ghost) {
+              cell.Ghost = 1;
+              cell.Accent = 0;
+            }
+            const NoteStyle style = StyleOfMark(reading->Marked);
+            if (style != NoteStyle::None && StyleFitsRow(row->Row, style))
+              cell.Style = static_cast<uint8_t>(style);
+            else if (reading->Marked != Mark::Ghost)
+              ++marks_[static_cast<std::size_t>(reading->Marked)];  // read as a plain hit
             ++notes_;
-            ++marks_[static_cast<std::size_t>(reading->Marked)];
           } else if (!warned) {
             Warn(LineText(row->Number) + "\"" + std::string(1, c) +
                  "\" is not a drum note; it is read as a rest.");
@@ -1312,6 +1392,8 @@ class Reader {
         auto bar = std::make_unique<TBar>(4, 4);
         bar->Length = from.Length;
         bar->Rows = from.Rows;
+        bar->FootNotes = from.FootNotes;
+        bar->Sticking = from.Sticking;
         copies.push_back(std::move(bar));
       }
       Append(std::move(copies), writtenTriplets[k]);
@@ -1351,8 +1433,12 @@ class Reader {
     std::string list;
     for (std::size_t k = 0; k < named.size(); ++k)
       list += (k == 0 ? "" : k + 1 == named.size() ? " and " : ", ") + named[k];
-    Warn("The program has no sound of their own yet for the tab's " + list +
-         "; they are read as plain hits.");
+    int total = 0;
+    for (std::size_t m = 1; m < static_cast<std::size_t>(Mark::Count); ++m) total += marks_[m];
+    if (total == 1)
+      Warn("The tab's " + list + " is on a row that takes no such mark; it is read as a plain hit.");
+    else
+      Warn("The tab's " + list + " are on rows that take no such mark; they are read as plain hits.");
   }
 
   // The export writes a comment line right above each system, and a part line above that when
@@ -1373,9 +1459,13 @@ class Reader {
         if (text[static_cast<std::size_t>(c)] != ' ') return std::nullopt;
       return text;
     };
-    // Where each bar's cells begin on the first row's line.
+    // Where each bar's cells begin, on the first row's line whose cells are one character each.
     std::vector<std::pair<std::size_t, std::size_t>> spans;
-    std::string_view text = rows.front()->Text;
+    const auto even = std::find_if(rows.begin(), rows.end(), [](const TabLine* r) {
+      return r->Text.find('(') == std::string_view::npos;
+    });
+    if (even == rows.end()) return names;
+    std::string_view text = (*even)->Text;
     for (std::size_t at = static_cast<std::size_t>(column), b = 0; b < written.size() && at <= text.size(); ++b) {
       const std::size_t end = std::min(text.find('|', at), text.size());
       spans.push_back({at, end - at});

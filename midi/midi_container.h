@@ -48,6 +48,16 @@ class TMIDI_Container {
     time_sig_numerator_ = numerator;
     time_sig_denominator_ = denominator;
   }
+  // Later time signatures (tick > 0, ascending), written after the first one in the tempo track.
+  struct Time_Signature_Change {
+    int32_t Tick;
+    uint8_t Numerator, Denominator;
+  };
+  void Add_Time_Signature_Change(int32_t tick, uint8_t numerator, uint8_t denominator) {
+    time_sig_changes_.push_back({tick, numerator, denominator});
+  }
+  void Clear_Time_Signature_Changes() { time_sig_changes_.clear(); }
+  const std::vector<Time_Signature_Change>& Time_Signature_Changes() const { return time_sig_changes_; }
   uint8_t Time_Sig_Numerator() const { return time_sig_numerator_; }
   uint8_t Time_Sig_Denominator() const { return time_sig_denominator_; }
   void Set_Beats_Per_Minute(uint16_t bpm) { beats_per_minute_ = bpm; }
@@ -172,6 +182,7 @@ class TMIDI_Container {
   int32_t count_ = 0;
   uint8_t time_sig_numerator_ = 4;
   uint8_t time_sig_denominator_ = 4;
+  std::vector<Time_Signature_Change> time_sig_changes_;
   uint16_t beats_per_minute_ = 120;
   int32_t last_time_ = 0;
   int32_t last_index_ = 0;

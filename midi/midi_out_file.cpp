@@ -75,6 +75,19 @@ void TMIDI_Out_File::Write_Header(const TMIDI_Container& container) {
   Write_Byte(static_cast<uint8_t>(tempo >> 16));
   Write_Byte(static_cast<uint8_t>(tempo >> 8));
   Write_Byte(static_cast<uint8_t>(tempo));
+  int32_t previous = 0;
+  for (const auto& change : container.Time_Signature_Changes()) {
+    Delta = static_cast<uint32_t>(change.Tick - previous);
+    previous = change.Tick;
+    Write_Meta(0x58, 4);
+    Write_Byte(change.Numerator);
+    exponent = 0;
+    while ((1u << exponent) < change.Denominator) ++exponent;
+    Write_Byte(exponent);
+    Write_Byte(24);
+    Write_Byte(8);
+  }
+  Delta = 0;
   End_Track();
 }
 

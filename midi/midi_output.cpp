@@ -1,5 +1,7 @@
 #include "midi/midi_output.h"
 
+#include "model/expressive_notes.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -182,7 +184,7 @@ void PlayDrumColumn(const TMidiOut& handle, const DrumColumn& column, uint8_t pr
   for (int row = 1; row < kRowCount; ++row) {
     const TNoteCell& cell = column.Cells[static_cast<std::size_t>(row)];
     const uint8_t key = DrumNoteOf(static_cast<uint8_t>(row), cell.Variant);
-    const uint8_t vel = NoteVelocity(cell.Accent);
+    const uint8_t vel = CellVelocity(cell);
     SendShortMsg(handle, PackShortMessage(0x99, key, vel));
     offs[static_cast<std::size_t>(row)] = PackShortMessage(0x89, key, vel);
   }

@@ -98,6 +98,7 @@ constexpr uint8_t NoteVelocity(uint8_t accent) { return accent ? 127 : 94; }
 // One position of a bar, by instrument row 0..8; row 0 is never sounded.
 struct DrumColumn {
   std::array<TNoteCell, kRowCount> Cells{};
+  bool Foot = false;  // the hi-hat foot sounds too
 };
 
 // Runs an action later on the caller's thread without blocking it (a Qt timer in the program).

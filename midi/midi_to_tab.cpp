@@ -1,5 +1,7 @@
 #include "midi/midi_to_tab.h"
 
+#include "model/expressive_notes.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -202,9 +204,43 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel,
     bars.push_back(std::move(bar));
   }
 
+  // Strokes of one key within a 32nd of each other are one note: a quieter stroke before a louder
+  // one is its grace stroke (one makes a flam, two a drag), a quieter one after it a buzz roll's.
+  // `style[i]` is what note i becomes; graces and roll strokes are marked consumed.
+  const uint64_t thirtySecond = std::max<uint64_t>(1, file.Division / 8);
+  std::vector<NoteStyle> style(file.Notes.size(), NoteStyle::None);
+  std::vector<bool> consumed(file.Notes.size(), false);
+  {
+    std::unordered_map<uint8_t, std::size_t> last;  // key -> the latest note kept
+    std::vector<int> graces(file.Notes.size(), 0);
+    for (std::size_t i = 0; i < file.Notes.size(); ++i) {
+      const MidiNoteOn& note = file.Notes[i];
+      if (note.Channel != channel) continue;
+      auto found = last.find(note.Key);
+      if (found != last.end()) {
+        const std::size_t j = found->second;
+        const MidiNoteOn& before = file.Notes[j];
+        if (note.Tick > before.Tick && note.Tick - before.Tick <= thirtySecond) {
+          if (note.Velocity >= before.Velocity && style[j] != NoteStyle::Roll) {
+            consumed[j] = true;
+            graces[i] = graces[j] + 1;
+            style[i] = graces[i] == 1 ? NoteStyle::Flam : NoteStyle::Drag;
+          } else {
+            consumed[i] = true;
+            if (style[j] == NoteStyle::None) style[j] = NoteStyle::Roll;
+            continue;
+          }
+        }
+      }
+      last[note.Key] = i;
+    }
+  }
+
   std::unordered_map<uint64_t, uint8_t> loudness;  // cell -> velocity of the note kept there
   int merged = 0;
-  for (const MidiNoteOn& note : file.Notes) {
+  for (std::size_t i = 0; i < file.Notes.size(); ++i) {
+    const MidiNoteOn& note = file.Notes[i];
+    if (consumed[i]) continue;
     int row = 0;
     uint8_t variant = 0;
     if (note.Channel != channel || !DrumRowOfKey(note.Key, row, variant)) continue;
@@ -212,6 +248,11 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel,
     uint64_t p = 0;
     if (!land(note, index, p)) continue;  // beyond the last bar kept
     TBar& target = bars.Edit(index);
+    if (note.Key == kPedalHiHatKey) {
+      // The hi-hat foot has its own line, beside whatever the hands play on the hi-hat.
+      target.FootNotes |= uint64_t{1} << p;
+      continue;
+    }
     TNoteRow& notes = target.Rows[static_cast<std::size_t>(row)];
     const auto accent = static_cast<uint8_t>(note.Velocity >= kAccentVelocity);
     // Two notes of one row on one sixteenth (a flam, a fast roll, an edge and a bow hit at once):
@@ -225,6 +266,11 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel,
       loudest->second = note.Velocity;
     }
     notes.Set(static_cast<int>(p), variant, accent);
+    TNoteCell& kept = notes.Cells[static_cast<std::size_t>(p)];
+    kept.Ghost = note.Velocity <= kGhostImportVelocity ? 1 : 0;
+    NoteStyle how = note.Key == kRideBellKey ? NoteStyle::Bell : style[i];
+    if (!StyleFitsRow(row, how)) how = NoteStyle::None;
+    kept.Style = static_cast<uint8_t>(how);
   }
 
   if (unmappedNotes > 0) result.Warnings.push_back(unmappedText + " left out.");

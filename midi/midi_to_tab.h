@@ -11,6 +11,7 @@
 
 inline constexpr int kDefaultDrumChannel = 10;
 inline constexpr uint8_t kAccentVelocity = 110;  // this loud or louder reads as an accent
+inline constexpr uint8_t kGhostImportVelocity = 60;  // this soft or softer reads as a ghost note
 
 // The row and variant a General MIDI drum key stands for; false for a key no row has.
 bool DrumRowOfKey(uint8_t key, int& row, uint8_t& variant);

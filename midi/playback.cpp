@@ -109,6 +109,7 @@ DrumColumn TMetronom::ColumnAt(const TBar& bar, int position) {
     else
       column.Cells[r].Variant = 255;
   }
+  column.Foot = GlobalKit[RowHiHat] && ((bar.FootNotes >> position) & 1u);
   return column;
 }
 
@@ -174,10 +175,12 @@ void TMetronom::ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& ou
   const bool countIn = countInLeft_ > 0;
   const PracticeOptions practice = practice_;
   StepKind kind = countIn ? StepKind::CountIn : kind_;
+  const int64_t sixteenth = SixteenthsToFrames(1, centi_);
   lock.unlock();
 
   TimedColumn column;
   column.Frame = frame;
+  column.SixteenthFrames = sixteenth;
   column.ClickVolume = practice.ClickVolume;
   PlayPosition at = wanted;
   Next next;

@@ -12,6 +12,7 @@
 #include "midi/midi_events.h"
 #include "midi/midi_out_file.h"
 #include "midi/tab_to_midi.h"
+#include "model/expressive_notes.h"
 
 namespace {
 
@@ -92,6 +93,17 @@ uint64_t WrittenNotes(const TBar& bar, uint8_t row) {
 }  // namespace
 
 std::string TabMidiFileBytes(const BarArray& bars, uint16_t tempo) {
+  // Grace strokes and rolls put notes out of the position order this writer relies on: such a
+  // song goes through the event list, which orders anything.
+  for (const auto& bar : bars)
+    if (bar->HasExpression()) {
+      TMIDI_Container container;
+      Convert_Tab(container, bars, tempo);
+      TMIDI_Out_File file;
+      std::string error;
+      if (!file.Write_File(container, error)) throw std::bad_alloc();
+      return file.Bytes();
+    }
   // Sizing: every note is two events of a delta and three bytes. A delta takes one byte more for
   // each factor of 128, and the deltas add up to the song's length in ticks, so the extra bytes
   // are at most 3 x (ticks / 128 + 1).
@@ -104,7 +116,31 @@ std::string TabMidiFileBytes(const BarArray& bars, uint16_t tempo) {
   const std::string otherRows = RowHeadBytes(1, false);
   const std::string firstRow = RowHeadBytes(1, true);
   const uint64_t rowCount = bars.size() * (kRowCount - 1);
-  const std::size_t bound = 64 + firstRow.size() + rowCount * otherRows.size() + notes * 2 * 4 +
+  // The time signatures: the first bar's at 0, then one wherever a bar's differs, after the tempo.
+  auto signatureBytes = [](std::string& out, uint32_t delta, std::pair<uint8_t, uint8_t> sig) {
+    AppendVarLen(out, delta);
+    uint8_t exponent = 0;
+    while ((1u << exponent) < sig.second) ++exponent;
+    const uint8_t bytes[] = {0xFF, 0x58, 4, sig.first, exponent, 24, 8};
+    out.append(reinterpret_cast<const char*>(bytes), sizeof bytes);
+  };
+  std::pair<uint8_t, uint8_t> firstSignature{4, 4};
+  std::string changes;
+  if (!bars.empty()) {
+    firstSignature = BarTimeSignature(*bars[0]);
+    std::pair<uint8_t, uint8_t> signature = firstSignature;
+    uint64_t at = 0, previous = 0;
+    for (const auto& bar : bars) {
+      const auto next = BarTimeSignature(*bar);
+      if (next != signature) {
+        signatureBytes(changes, static_cast<uint32_t>(at - previous), next);
+        previous = at;
+      }
+      signature = next;
+      at += 2 * uint64_t{bar->Length};
+    }
+  }
+  const std::size_t bound = 64 + changes.size() + firstRow.size() + rowCount * otherRows.size() + notes * 2 * 4 +
                             3 * (ticks / 128 + 1);
   std::string out(bound, '\0');
   Cursor w(out.data());
@@ -116,12 +152,16 @@ std::string TabMidiFileBytes(const BarArray& bars, uint16_t tempo) {
   w.Byte(0), w.Byte(bars.empty() ? 1 : 2);  // tracks
   w.Byte(0), w.Byte(TMIDI_Out_File::kTicksPerQuarter);
   const uint32_t microseconds = TMIDI_Out_File::MicrosecondsPerQuarter(tempo);
-  const uint8_t tempoTrack[] = {0, 0xFF, 0x58, 4, 4, 2, 24, 8, 0, 0xFF, 0x51, 3,
-                                static_cast<uint8_t>(microseconds >> 16), static_cast<uint8_t>(microseconds >> 8),
-                                static_cast<uint8_t>(microseconds), 0, 0xFF, 0x2F, 0};
+  std::string tempoTrack;
+  signatureBytes(tempoTrack, 0, firstSignature);
+  const uint8_t tempoEvent[] = {0, 0xFF, 0x51, 3, static_cast<uint8_t>(microseconds >> 16),
+                                static_cast<uint8_t>(microseconds >> 8), static_cast<uint8_t>(microseconds)};
+  tempoTrack.append(reinterpret_cast<const char*>(tempoEvent), sizeof tempoEvent);
+  tempoTrack += changes;
+  tempoTrack.append("\0\xFF\x2F\0", 4);
   w.Bytes("MTrk");
-  w.Long(sizeof tempoTrack);
-  w.Bytes(std::string_view(reinterpret_cast<const char*>(tempoTrack), sizeof tempoTrack));
+  w.Long(static_cast<uint32_t>(tempoTrack.size()));
+  w.Bytes(tempoTrack);
   if (bars.empty()) {
     out.resize(static_cast<std::size_t>(w.At() - out.data()));
     return out;
@@ -173,8 +213,9 @@ std::string TabMidiFileBytes(const BarArray& bars, uint16_t tempo) {
         }
         if (slot < length && ((set >> slot) & 1u)) {
           const uint8_t key = keys.Of(row, bar.Rows[row].Cells[static_cast<std::size_t>(slot)].Variant);
-          if (time < nextBar) emit(time, key, kExportVelocity);
-          else later.push_back({time, key, kExportVelocity});
+          const uint8_t velocity = CellVelocity(bar.Rows[row].Cells[static_cast<std::size_t>(slot)]);
+          if (time < nextBar) emit(time, key, velocity);
+          else later.push_back({time, key, velocity});
         }
       }
     }

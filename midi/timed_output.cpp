@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/expressive_notes.h"
+
 uint8_t ClickVelocity(ClickKind click, int volumePercent) {
   const int full = click == ClickKind::Accent ? 127 : 100;
   return static_cast<uint8_t>(std::clamp((full * std::clamp(volumePercent, 0, 100) + 50) / 100, 1, 127));
@@ -16,11 +18,17 @@ std::vector<uint32_t> ColumnMessages(const TimedColumn& step, uint8_t accentKey,
     for (int row = 1; row < kRowCount; ++row) {
       const TNoteCell& cell = step.Column.Cells[static_cast<std::size_t>(row)];
       const uint8_t key = DrumNoteOf(static_cast<uint8_t>(row), cell.Variant);
-      const uint8_t vel = NoteVelocity(cell.Accent);
+      const uint8_t vel = CellVelocity(cell);
       out.push_back(PackShortMessage(0x99, key, vel));
       offs[static_cast<std::size_t>(row)] = PackShortMessage(0x89, key, vel);
     }
     out.insert(out.end(), offs.begin() + 1, offs.end());
+    // The hi-hat foot, with the column. Grace and roll strokes fall between columns: only the
+    // built-in synthesizer, which places every stroke at its frame, plays those.
+    if (step.Column.Foot) {
+      out.push_back(PackShortMessage(0x99, kPedalHiHatKey, kNormalNoteVelocity));
+      out.push_back(PackShortMessage(0x89, kPedalHiHatKey, kNormalNoteVelocity));
+    }
   }
   if (step.Click != ClickKind::None && step.ClickVolume > 0) {
     const uint8_t key = step.Click == ClickKind::Accent ? accentKey : beatKey;

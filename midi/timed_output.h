@@ -19,6 +19,7 @@ struct TimedColumn {
   int64_t Frame = 0;
   bool HasColumn = false;
   DrumColumn Column;
+  int64_t SixteenthFrames = 0;  // places the grace and roll strokes around Frame
   ClickKind Click = ClickKind::None;
   int ClickVolume = 100;  // percent
 };

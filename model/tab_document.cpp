@@ -18,6 +18,8 @@ void TBar::Reset(uint8_t numerator, uint8_t denominator) {
   Denominator = denominator;
   Comment.clear();
   for (auto& row : Rows) row.Clear();
+  FootNotes = 0;
+  Sticking.fill(0);
 }
 
 void TBar::CopyContentFrom(const TBar& other) {
@@ -25,6 +27,19 @@ void TBar::CopyContentFrom(const TBar& other) {
   Denominator = other.Denominator;
   Rows = other.Rows;
   Comment = other.Comment;
+  FootNotes = other.FootNotes;
+  Sticking = other.Sticking;
+}
+
+bool TBar::HasExpression() const {
+  if (FootNotes != 0) return true;
+  for (char s : Sticking)
+    if (s) return true;
+  for (const TNoteRow& row : Rows) {
+    for (uint64_t set = row.Notes; set; set &= set - 1)
+      if (!row.Cells[static_cast<std::size_t>(std::countr_zero(set))].Plain()) return true;
+  }
+  return false;
 }
 
 namespace {
@@ -35,6 +50,9 @@ bool TBar::HasHiddenNotes() const {
   const uint64_t beyond = BeyondLength(Length);
   for (const TNoteRow& row : Rows)
     if (row.Notes & beyond) return true;
+  if (FootNotes & beyond) return true;
+  for (int p = Length; p < kMaxPositions; ++p)
+    if (Sticking[static_cast<std::size_t>(p)]) return true;
   return false;
 }
 
@@ -42,6 +60,8 @@ void TBar::DropHiddenNotes() {
   for (TNoteRow& row : Rows)
     for (int p = Length; p < kMaxPositions; ++p)
       if (row.Has(p)) row.Remove(p);
+  FootNotes &= ~BeyondLength(Length);
+  for (int p = Length; p < kMaxPositions; ++p) Sticking[static_cast<std::size_t>(p)] = 0;
 }
 
 void* TBar::operator new(std::size_t size) { return AllocateBarStorage(size); }

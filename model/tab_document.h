@@ -26,10 +26,18 @@ enum Row : int {
 // Eight-character view and export labels, by row.
 extern const std::array<const char*, kRowCount> kRowLabels;
 
+// How a note is struck besides its variant. The bar blocks of the tab file hold only Variant and
+// Accent; these travel in the file's extension block (files/tab_file_extension.h).
+enum class NoteStyle : uint8_t { None = 0, Flam = 1, Drag = 2, Roll = 3, Choke = 4, Bell = 5 };
+constexpr int kNoteStyleCount = 6;
+
 struct TNoteCell {
   uint8_t Variant = 255;  // 255 = no note
   uint8_t Accent = 0;     // 0 or 1
+  uint8_t Ghost : 1 = 0;  // never together with Accent
+  uint8_t Style : 3 = 0;  // a NoteStyle
   bool operator==(const TNoteCell&) const = default;
+  bool Plain() const { return Ghost == 0 && Style == 0; }
 };
 
 struct TNoteRow {
@@ -65,6 +73,14 @@ class TBar {
   mutable uint8_t SlotInLine = 0;
   std::array<TNoteRow, kRowCount> Rows{};
   std::string Comment;
+  // The hi-hat played with the foot, on a line of its own: it sounds together with whatever the
+  // hands play on the hi-hat row. Bit p = position p.
+  uint64_t FootNotes = 0;
+  // The sticking line: 'R', 'L', 'B' (both hands) or 0 per position.
+  std::array<char, kMaxPositions> Sticking{};
+
+  // True when the bar uses anything the plain bar blocks of the tab file cannot hold.
+  bool HasExpression() const;
 
   TBar(uint8_t denominator, uint8_t numerator);
   void Reset(uint8_t numerator, uint8_t denominator);

@@ -51,6 +51,7 @@ struct ExportBoxes;
 class TempoBox;
 class CommentBox;
 class QKeyEvent;
+enum class ExpressionKind : int;
 class NoteOffScheduler;
 struct BarEdit;
 struct CursorMove;
@@ -118,6 +119,9 @@ class TFmain : public QMainWindow, private SessionObserver {
   void SetNote(int row, int variant, int accent);
   // The instrument buttons: tag = row * 10 + variant, accent from "Accented".
   void SpeedButton3Click(int tag);
+  // A ghost note, articulation, hi-hat foot or sticking toggled at the cursor, one undo step named
+  // after it (main_window_expression.cpp).
+  void ExpressionCommand(ExpressionKind kind);
   // Another device chosen in the (hidden) device list: opened in place of the current one.
   bool ComboBox2Change(int index);
   void i1Click();
@@ -198,6 +202,8 @@ class TFmain : public QMainWindow, private SessionObserver {
   void BuildSongPartPanel(QWidget* client);
   void BuildTabView(QWidget* client);
   void BuildInstrumentPanel(QWidget* client);
+  void BuildExpressionPanel();  // main_window_expression.cpp
+  bool ExpressionKey(const QKeyEvent& key);
   void BuildMenus();
   void ColourGlyphs();  // the drawn button glyphs and the clock, readable on the window's palette
 

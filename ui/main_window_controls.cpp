@@ -93,6 +93,7 @@ void TFmain::BuildControls(QWidget* client) {
   BuildSongPartPanel(client);
   BuildTabView(client);
   BuildInstrumentPanel(client);
+  BuildExpressionPanel();
 
   // The device list is kept in a box that is never shown; Options > Midi shows the choice.
   ComboBox2 = new QComboBox(client);

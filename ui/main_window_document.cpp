@@ -164,8 +164,8 @@ bool TFmain::OpenDocumentFile(const QString& given) {
   if (!AskUnsavedBeforeReplacing()) return false;
 
   // The reader builds the new document aside; the open one is replaced only by the outcome.
-  std::string error;
-  std::unique_ptr<Osnova> loaded = LoadFromTabFile(LocalPath(path), error);
+  std::string error, warning;
+  std::unique_ptr<Osnova> loaded = LoadFromTabFile(LocalPath(path), error, &warning);
   if (!loaded) {
     dialogs_.Message(this, DialogService::Icon::Error, "Error", QString::fromLocal8Bit(error.c_str()));
     session_.Replace(EmptyDocument(), SongSource::Refused);
@@ -173,6 +173,9 @@ bool TFmain::OpenDocumentFile(const QString& given) {
   }
   saveTarget_ = path;
   session_.Replace(std::move(loaded), SongSource::Opened, PaceOfBox());
+  // A damaged extension block costs only the extras: the song is open, the user is told.
+  if (!warning.empty())
+    dialogs_.Message(this, DialogService::Icon::Warning, "Warning", QString::fromLocal8Bit(warning.c_str()));
   DocumentOpened(path);
   return true;
 }

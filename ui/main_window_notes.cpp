@@ -86,7 +86,7 @@ void TFmain::FormKeyDown(const QKeyEvent& key) {
                                    KeyMap, Document()->Kit);
   switch (cmd.Action) {
     case KeyAction::None:
-      if (!NavigationKey(key) && !ZoomKey(i1, key)) PlaybackKey(key);
+      if (!ExpressionKey(key) && !NavigationKey(key) && !ZoomKey(i1, key)) PlaybackKey(key);
       break;
     case KeyAction::Note: SetNote(cmd.Row, cmd.Variant, cmd.Accent); break;
     case KeyAction::GreaterPace: PaceKey(true); break;

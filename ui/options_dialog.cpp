@@ -88,10 +88,12 @@ TFOpt::TFOpt(QWidget* parent) : QDialog(parent), main_(qobject_cast<TFmain*>(par
   MidiTab = page("MidiTab");
   TabSheet1 = page("TabSheet1");
   TSong = page("TSong");
+  ExpressionTab = page("ExpressionTab");
   BuildKeyPage();
   BuildMidiPage();
   BuildKitPage();
   BuildSongPage();
+  BuildExpressionPage();
 }
 
 TFOpt::~TFOpt() = default;
@@ -254,6 +256,7 @@ void TFOpt::FormActivate() {
     case MidiPage: LoadMidiPage(); break;
     case KitPage: LoadKitPage(); break;
     case SongInfoPage: LoadSongPage(); break;
+    case ExpressionKeyPage: LoadExpressionPage(); break;
     default: break;
   }
 }

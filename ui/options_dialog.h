@@ -34,7 +34,7 @@ class TFOpt : public QDialog {
   Q_OBJECT
 
  public:
-  enum Page { KeyMapPage = 0, MidiPage = 1, KitPage = 2, SongInfoPage = 3 };
+  enum Page { KeyMapPage = 0, MidiPage = 1, KitPage = 2, SongInfoPage = 3, ExpressionKeyPage = 4 };
 
   // `parent` is the main window whose document, device box and message boxes the dialog uses.
   explicit TFOpt(QWidget* parent = nullptr);
@@ -63,12 +63,21 @@ class TFOpt : public QDialog {
   QLineEdit *EArtist = nullptr, *ESong = nullptr, *Ealbum = nullptr, *EDrum = nullptr;
   QLineEdit *ETakt = nullptr, *ETemp = nullptr, *Ebars = nullptr, *EAutor = nullptr, *EEmail = nullptr;
   QPushButton *Button11 = nullptr, *Button12 = nullptr;  // song page
+  // The keys of ghost notes, articulations, hi-hat foot and sticking (settings.ini), on a page of
+  // their own that the key page's "Expression keys..." opens (options_expression_keys.cpp).
+  QWidget* ExpressionTab = nullptr;
+  QPushButton* BExpressionKeys = nullptr;
+  std::array<HotKeyBox*, 10> ExpressionKeyBoxes{};  // ExpressionKey1.., by ExpressionKind
+  QPushButton *BExpressionOK = nullptr, *BExpressionDefault = nullptr, *BExpressionCancel = nullptr;
 
  private:
   void BuildKeyPage();
   void BuildMidiPage();
   void BuildKitPage();
   void BuildSongPage();
+  void BuildExpressionPage();
+  void LoadExpressionPage();
+  void ExpressionOKClick();
   QLabel* MakeLabel(QWidget* page, const QString& text, int x, int y, int w, int h, bool heading);
   QPushButton* MakeButton(QWidget* page, const char* name, const QString& text, int x, int y);
 

@@ -1,3 +1,4 @@
+#include "model/expressive_notes.h"
 #include "ui/tab_printer.h"
 
 #include <QBuffer>
@@ -125,6 +126,7 @@ struct PagePainter {
   GlyphRunBuilder Labels{Fonts.Label};
   GlyphRunBuilder Letters{Fonts.Letter};
   GlyphRunBuilder Counts{Fonts.Count};
+  GlyphRunBuilder Ghosts{Fonts.Letter};  // ghost notes: their letters in grey, as the view has them
 
   void PaintSystem(QPainter& painter, const Osnova& doc, const print::PageLayout& layout,
                    const print::PrintedSystem& system);
@@ -172,9 +174,17 @@ void PagePainter::PaintSystem(QPainter& painter, const Osnova& doc, const print:
       const double y = top + view::LetterY(H, 0, doc.LineOfRow[r] - 1);
       for (int p = 0; p < bar.Length; ++p) {
         if (!notes.Has(p)) continue;
-        const char letter = NoteLetter(r, notes.Cells[p].Variant, notes.Cells[p].Accent);
-        Letters.Add(painter, view::LetterX(start + p), y, std::string_view(&letter, 1));
+        const TNoteCell& cell = notes.Cells[p];
+        const char letter = cell.Plain() ? NoteLetter(r, cell.Variant, cell.Accent) : ShownLetter(r, cell);
+        (cell.Ghost ? Ghosts : Letters).Add(painter, view::LetterX(start + p), y, std::string_view(&letter, 1));
       }
+    }
+    // The hi-hat foot and the sticking under the rows, where the view has them.
+    const double extras = top + view::LetterY(H, 0, n + kFootSlotBelowRows);
+    for (int p = 0; p < bar.Length; ++p) {
+      if (doc.Kit[RowHiHat] && ((bar.FootNotes >> p) & 1u)) Letters.Add(painter, view::LetterX(start + p), extras, "x");
+      if (const char s = bar.Sticking[static_cast<std::size_t>(p)])
+        Counts.Add(painter, view::LetterX(start + p), extras + kStickingBelowFoot, std::string_view(&s, 1));
     }
     const uint64_t counted = CountedPositions(doc, bar);
     for (int p = 0; p < bar.Length; ++p)
@@ -184,6 +194,10 @@ void PagePainter::PaintSystem(QPainter& painter, const Osnova& doc, const print:
   Labels.Flush(painter);
   Letters.Flush(painter);
   Counts.Flush(painter);
+  const QPen pen = painter.pen();
+  painter.setPen(QColor(128, 128, 128));
+  Ghosts.Flush(painter);
+  painter.setPen(pen);
 
   // Comments and part names where the layout placed them, wrapped and on lines of their own so
   // none overprints another.

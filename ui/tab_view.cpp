@@ -304,8 +304,7 @@ void TabView::DrawBar(Osnova& doc, const TBar& bar, int slot, int line) {
   const int H = LineHeightOf(doc);
   // The comment is not clipped and may run on to the right edge.
   const int x0 = view::BarLineX(bar.StartCol);
-  UpdateArea(Box(x0, view::CommentY(H, line), ViewRight(),
-                  view::BarLineBottom(H, line, ShownInstrumentRows(doc))));
+  UpdateArea(Box(x0, view::CommentY(H, line), ViewRight(), ExtrasBottom(H, line, ShownInstrumentRows(doc))));
 }
 
 void TabView::RedrawBar(Osnova& doc, const TBar& bar) {
@@ -316,9 +315,10 @@ void TabView::RedrawBar(Osnova& doc, const TBar& bar) {
   {
     QPainter painter(&image_);
     // The right bar line column is left alone: it is the neighbour's left bar line too.
+    // Down to the hi-hat foot and sticking under the rows, which a redraw may take away.
     Fill(painter,
          Box(view::BarLineX(bar.StartCol), view::BarLineTop(H, line),
-             view::BarLineX(bar.EndCol + 1) - 1, view::BarLineBottom(H, line, n)),
+             view::BarLineX(bar.EndCol + 1) - 1, ExtrasBottom(H, line, n)),
          Qt::white);
     // Counts sit above the bar lines; without this a cleared bar would keep its old counts.
     changed = RefreshCounts(painter, doc, line, view::BarLineX(bar.StartCol),
@@ -478,20 +478,26 @@ void TabView::PaintBar(QPainter& painter, Osnova& doc, const TBar& bar, int slot
     for (int p = 0; p < bar.Length; ++p) {
       if (!notes.Has(p)) continue;
       const TNoteCell& cell = notes.Cells[p];
+      if (!cell.Plain()) {
+        PaintExpressiveNote(painter, r, cell, view::LetterX(bar.StartCol + p), y);
+        continue;
+      }
       PaintText(painter, letterFont_, view::LetterX(bar.StartCol + p), y,
                 QString(QChar::fromLatin1(NoteLetter(r, cell.Variant, cell.Accent))));
     }
   }
+  PaintFootAndSticking(painter, doc, bar, H, line);
   // One count per position: drawing the same text again would change no pixel.
   const uint64_t counted = CountedPositions(doc, bar);
   for (int p = 0; p < bar.Length; ++p)
     if ((counted >> p) & 1u) PaintCount(painter, bar.StartCol + p, H, line, p);
 }
 
-void TabView::PaintText(QPainter& painter, const QFont& font, int x, int y, const QString& text) {
+void TabView::PaintText(QPainter& painter, const QFont& font, int x, int y, const QString& text,
+                        const QColor& color) {
   // (x, y) is the top left of the text cell, as in the view geometry; Qt wants the baseline.
   painter.setFont(FontFor(font));
-  painter.setPen(Qt::black);
+  painter.setPen(color);
   painter.setBackgroundMode(Qt::TransparentMode);
   if (Exact()) {
     painter.drawText(x, y + painter.fontMetrics().ascent(), text);

@@ -8,6 +8,7 @@
 // lines are snapped to whole pixels of one thickness, so every staff line looks the same.
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QImage>
 #include <QPoint>
@@ -109,7 +110,12 @@ class TabView : public QWidget, public TabViewSink {
   void PaintPartNames(QPainter& painter, const Osnova& doc, int linesUsed);
   const QFont& FontFor(const QFont& exact);
   void PaintBar(QPainter& painter, Osnova& doc, const TBar& bar, int slot, int line);
-  void PaintText(QPainter& painter, const QFont& font, int x, int y, const QString& text);
+  void PaintText(QPainter& painter, const QFont& font, int x, int y, const QString& text,
+                 const QColor& color = Qt::black);
+  // ui/tab_view_expression.cpp: ghost notes and articulations, the hi-hat foot and the sticking.
+  void PaintExpressiveNote(QPainter& painter, int row, const TNoteCell& cell, int x, int y);
+  void PaintFootAndSticking(QPainter& painter, const Osnova& doc, const TBar& bar, int H, int line);
+  static int ExtrasBottom(int H, int line, int n);
   void PaintCount(QPainter& painter, int column, int H, int line, int position);
   // Whites the counting strip of `line` from x0 to x1 and draws again every count of the
   // visible bars whose text reaches into that range.

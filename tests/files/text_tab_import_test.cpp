@@ -85,8 +85,8 @@ TEST(TextTabImport, ReadsCellsAndWarnsOncePerLine) {
   ASSERT_EQ(result.Warnings.size(), 2u) << Joined(result.Warnings);
   EXPECT_EQ(result.Warnings[0], "Line 4: \"y\" is not a drum note; it is read as a rest.");
   EXPECT_EQ(result.Warnings[1],
-            "The program has no sound of their own yet for the tab's 2 ghost notes, 2 flams, 1 "
-            "drag, 2 rolls and 3 chokes; they are read as plain hits.");
+            "The tab's 1 flam, 1 drag, 1 roll and 2 chokes are on rows that take no such mark; they "
+            "are read as plain hits.");
 
   // The program's own labels keep its own letters: x on the snare is the rim click.
   auto own = Import("  Snare: |o-x-O-X-|\n");
@@ -172,7 +172,9 @@ TEST(TextTabImport, FindsTheTabAmongProseAndChords) {
   ASSERT_EQ(doc.BarCount, 3);
   EXPECT_EQ(RowText(doc, 1, RowSnare), "----o-------o-o-");
   EXPECT_EQ(RowText(doc, 2, RowFloor), "--------o-o-o-o-");
-  EXPECT_EQ(RowText(doc, 0, RowHiHat), "xxx-xxx-xxx-xxx-");  // the hi-hat foot joins the hi-hat
+  // The hi-hat foot keeps a line of its own.
+  EXPECT_EQ(RowText(doc, 0, RowHiHat), "x-x-x-x-x-x-x-x-");
+  EXPECT_EQ(doc.Bar(0).FootNotes, uint64_t{0x2222});
   EXPECT_EQ(doc.Tempo, 96);
   EXPECT_EQ(doc.Artist, "Nobody in particular");
   ASSERT_EQ(result.Warnings.size(), 1u) << Joined(result.Warnings);
@@ -278,16 +280,23 @@ TEST(TextTabImport, ReadsEveryHitLetterAndNamesTheMarksOnce) {
       "SD |s-c-g-f-d-r-z-S-|\n"
       "BD |b-B-k-----------|\n");
   const Osnova& doc = *result.Document;
-  EXPECT_EQ(RowText(doc, 0, RowRide), "x-x-x-x-x-x-x---");
+  EXPECT_EQ(RowText(doc, 0, RowRide), "x-x-X-x-x-x-x---");  // @: an accent
   EXPECT_EQ(RowText(doc, 0, RowCymbals), "X---x---S---c---");
   EXPECT_EQ(RowText(doc, 0, RowHiHat), "x-o-x-O---------");
   EXPECT_EQ(RowText(doc, 0, RowSnare), "o-x-o-o-o-o-o-O-");  // c: the cross-stick
   EXPECT_EQ(RowText(doc, 0, RowBass), "o-O-o-----------");
   EXPECT_EQ(doc.Bar(0).Rows[RowSnare].Cells[4].Accent, 0);  // a ghost note is never accented
+  EXPECT_EQ(doc.Bar(0).Rows[RowSnare].Cells[4].Ghost, 1);
+  auto style = [&](int row, int p) { return static_cast<NoteStyle>(doc.Bar(0).Rows[row].Cells[p].Style); };
+  EXPECT_EQ(style(RowSnare, 6), NoteStyle::Flam);
+  EXPECT_EQ(style(RowSnare, 8), NoteStyle::Drag);
+  EXPECT_EQ(style(RowSnare, 10), NoteStyle::Roll);
+  EXPECT_EQ(style(RowSnare, 12), NoteStyle::Roll);
+  EXPECT_EQ(style(RowRide, 0), NoteStyle::Bell);
+  EXPECT_EQ(style(RowCymbals, 4), NoteStyle::Bell);
   ASSERT_EQ(result.Warnings.size(), 1u) << Joined(result.Warnings);
   EXPECT_EQ(result.Warnings[0],
-            "The program has no sound of their own yet for the tab's 1 ghost note, 1 flam, 1 drag, "
-            "2 rolls, 1 choke and 2 bell hits; they are read as plain hits.");
+            "The tab's 1 choke is on a row that takes no such mark; it is read as a plain hit.");
 }
 
 // The same label again in one run of lines is the next system, not a layer over the first.

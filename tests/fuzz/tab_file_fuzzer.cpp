@@ -38,6 +38,16 @@ void CheckLimits(const Osnova& doc) {
     Check(DenominatorIndex(bar.Denominator) != 255, "denominator");
     Check(bar.Comment.size() <= 65535, "comment length");
     Check(bar.Rows[RowCount].Notes == 0, "notes on the counting line");
+    const uint64_t inBar = bar.Length >= 64 ? ~uint64_t{0} : (uint64_t{1} << bar.Length) - 1;
+    Check((bar.FootNotes & ~inBar) == 0, "hi-hat foot beyond the bar");
+    for (int p = 0; p < kMaxPositions; ++p) {
+      const char s = bar.Sticking[static_cast<std::size_t>(p)];
+      Check(s == 0 || ((s == 'R' || s == 'L' || s == 'B') && p < bar.Length), "sticking");
+      for (const TNoteRow& row : bar.Rows) {
+        const TNoteCell& cell = row.Cells[static_cast<std::size_t>(p)];
+        Check(!(cell.Ghost && cell.Accent) && cell.Style < kNoteStyleCount, "note expression");
+      }
+    }
   }
 }
 

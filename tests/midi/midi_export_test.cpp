@@ -208,13 +208,13 @@ TEST(TabToMidi, BassDrumBarGivesTheNotesInTimeOrder) {
     int32_t time;
     uint8_t key, velocity;
   };
-  std::vector<N> want = {{0, 36, 96}, {16, 36, 96}, {20, 36, 0}, {36, 36, 0}};
+  std::vector<N> want = {{0, 36, 127}, {16, 36, 94}, {20, 36, 0}, {36, 36, 0}};
   for (size_t i = 0; i < want.size(); ++i) {
     const TMIDI_Event* e = c.Event_At(static_cast<int32_t>(48 + i));
     EXPECT_EQ(e->Event_Time(), want[i].time);
     EXPECT_EQ(e->Status_Byte(), 0x99);
     EXPECT_EQ(e->Byte_1(), want[i].key);
-    EXPECT_EQ(e->Byte_2(), want[i].velocity);  // accents do not take part
+    EXPECT_EQ(e->Byte_2(), want[i].velocity);
     EXPECT_EQ(e->Extra(), 20);
   }
 }
@@ -294,9 +294,23 @@ TEST(TabToMidi, IndependentReaderFindsEveryNoteAsWritten) {
   EXPECT_EQ(file->division, 8);
   ASSERT_EQ(file->tracks, 2);
   const auto& tempo = file->track[0];
-  ASSERT_EQ(tempo.size(), 3u);
+  // 4/4, the tempo, then a time signature wherever a bar's timing differs from the one before.
+  std::vector<std::pair<uint32_t, std::vector<uint8_t>>> signatures, wantSignatures;
+  uint32_t at = 0;
+  for (int b = 0; b < 40; ++b) {
+    const int numerator = doc->Bar(b).Length / 4;
+    if (b > 0 && doc->Bar(b).Length != doc->Bar(b - 1).Length)
+      wantSignatures.push_back({at, {static_cast<uint8_t>(numerator), 2, 24, 8}});
+    at += 2 * doc->Bar(b).Length;
+  }
+  ASSERT_EQ(tempo.size(), 3u + wantSignatures.size());
   EXPECT_EQ(tempo[0].type, 0x58);
   EXPECT_EQ(tempo[0].data, (std::vector<uint8_t>{4, 2, 24, 8}));
+  for (std::size_t i = 2; i + 1 < tempo.size(); ++i) {
+    EXPECT_EQ(tempo[i].type, 0x58);
+    signatures.push_back({tempo[i].time, tempo[i].data});
+  }
+  EXPECT_EQ(signatures, wantSignatures);
   EXPECT_EQ(tempo[1].type, 0x51);
   uint32_t us = (tempo[1].data[0] << 16) | (tempo[1].data[1] << 8) | tempo[1].data[2];
   EXPECT_EQ(us, 60000000u / 140);
@@ -312,6 +326,6 @@ TEST(TabToMidi, IndependentReaderFindsEveryNoteAsWritten) {
   for (const ReadEvent& e : drums)
     if ((e.status & 0xF0) == 0x90) {
       EXPECT_EQ(e.status, 0x99);
-      EXPECT_TRUE(e.data[1] == 96 || e.data[1] == 0);
+      EXPECT_TRUE(e.data[1] == 94 || e.data[1] == 0);
     }
 }

@@ -71,11 +71,10 @@ TEST(MidiImport, OwnExportRoundTrip) {
     }
     ASSERT_TRUE(result.Document) << seed << ": " << result.Error;
     EXPECT_TRUE(result.Warnings.empty()) << seed;
-    // The export writes every note at velocity 96 in 4/4 bars: the notes come back on the same
-    // sixteenths, unaccented.
-    EXPECT_EQ(NotesOf(*result.Document, true), NotesOf(*doc, false)) << seed;
+    // The export writes the accents' velocities and each bar's time signature: the notes come back
+    // on the same sixteenths with their accents, in bars of the same lengths.
+    EXPECT_EQ(NotesOf(*result.Document, true), NotesOf(*doc, true)) << seed;
     EXPECT_EQ(result.Document->Tempo, doc->Tempo) << seed;
-    for (const auto& bar : result.Document->Bars) EXPECT_EQ(bar->Length, 16);
     EXPECT_TRUE(result.Document->Modified);
   }
 }
@@ -134,7 +133,10 @@ TEST(MidiImport, ReadsFormatOneWithMetersTempoAndKeyMap) {
   EXPECT_EQ(doc.Bar(1).Denominator, 8);
   EXPECT_EQ(doc.Bar(2).Length, 64);  // 68 sixteenths of 17/4 need two bars
   EXPECT_EQ(doc.Bar(3).Length, 4);
-  const std::set<Note> expected = {{0, RowBass, 0, 0},  {0, RowCymbals, 0, 0}, {1, RowHiHat, 0, 0},
+  // The pedal hi-hat (44) goes to the hi-hat foot line, the ride bell (53) is a bell on the ride.
+  EXPECT_EQ(doc.Bar(0).FootNotes, uint64_t{1} << 1);
+  EXPECT_EQ(doc.Bar(0).Rows[RowRide].Cells[7].Style, static_cast<uint8_t>(NoteStyle::Bell));
+  const std::set<Note> expected = {{0, RowBass, 0, 0},  {0, RowCymbals, 0, 0},
                                    {2, RowRide, 0, 0},  {3, RowFloor, 0, 0},   {4, RowTom1, 0, 0},
                                    {5, RowTom2, 0, 0},  {6, RowSnare, 0, 0},   {7, RowRide, 0, 0},
                                    {13, RowBass, 0, 0}, {24 + 64 + 1, RowBass, 0, 0}};

@@ -63,8 +63,7 @@ TEST_F(MainWindowTest, ImportTextTabAsksFirstThenShowsANewUnnamedModifiedSongAnd
   ASSERT_EQ(dialogs.Count(ScriptedDialogService::Shown::Kind::Message), 1);
   EXPECT_EQ(dialogs.Messages()[0],
             "Line 5: the program has no row for \"CB\"; the line is left out.\n"
-            "The program has no sound of their own yet for the tab's 1 choke; they are read as "
-            "plain hits.");
+            "The tab's 1 choke is on a row that takes no such mark; it is read as a plain hit.");
 
   // The song has no file yet: Save asks for a name.
   dialogs.Clear();

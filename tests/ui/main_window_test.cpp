@@ -41,7 +41,7 @@ TEST_F(MainWindowTest, ControlGroupsSitAtTheirFixedPlaces) {
       {"Panel1", {0, 0, 75, 25}},     {"Panel2", {75, 0, 202, 25}},    {"Panel5", {276, 0, 149, 25}},
       {"Panel4", {425, 0, 265, 25}},  {"Panel3", {690, 0, 111, 25}},   {"Panel6", {0, 25, 552, 25}},
       {"Panel8", {552, 25, 249, 25}}, {"i1", {-8, 48, 798, 369}},      {"ScrollBar1", {788, 50, 12, 367}},
-      {"Panel7", {1, 419, 416, 92}},
+      {"Panel7", {1, 419, 798, 92}},  // the instrument buttons, then the expression box
   };
   for (const Place& p : places) {
     QWidget* control = Find(p.Name);
@@ -414,7 +414,7 @@ TEST_F(MainWindowTest, CaptionsFitTheirPlaces) {
     EXPECT_LE(needed, caption->width() - 2) << text.toStdString();
     EXPECT_GE(caption->font().pointSizeF(), 5.0) << text.toStdString();
   }
-  EXPECT_EQ(checked, 11);
+  EXPECT_EQ(checked, 12);  // with the expression box's "Sticking"
   EXPECT_EQ(Find<QCheckBox>("chAccent")->geometry(), QRect(203, 46, 70, 18));
   // Only captions that needed it are narrowed.
   for (QLabel* label : w.centralWidget()->findChildren<QLabel*>()) {

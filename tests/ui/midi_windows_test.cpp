@@ -99,7 +99,7 @@ TEST_F(MidiWindows, ExportShowsBothWindowsAndTheEventRows) {
   EXPECT_EQ(Row(21),
             (QStringList{"0", "10", "255", "3", "33", "Drum Tab MIDI made with GroovePad"}));
   EXPECT_EQ(Row(22), (QStringList{"0", "10", "255", "4", "13", "Instrument 49"}));
-  EXPECT_EQ(Row(24), (QStringList{"0", "10", "153", "36", "96", ""}));
+  EXPECT_EQ(Row(24), (QStringList{"0", "10", "153", "36", "94", ""}));
   EXPECT_EQ(Row(27), (QStringList{"36", "10", "153", "36", "0", ""}));
   EXPECT_EQ(list->ProgressBar()->value(), list->ProgressBar()->maximum());
 
@@ -125,7 +125,7 @@ TEST_F(MidiWindows, ExportingAgainReplacesTheEventsAndClosingEmptiesThem) {
 
   form->ExportTab(*doc, 120);
   EXPECT_TRUE(form->EventList()->isVisible());
-  EXPECT_EQ(Row(24), (QStringList{"0", "10", "153", "36", "96", ""}));
+  EXPECT_EQ(Row(24), (QStringList{"0", "10", "153", "36", "94", ""}));
 }
 
 TEST_F(MidiWindows, SaveWritesTheFileThroughTheSaveDialog) {

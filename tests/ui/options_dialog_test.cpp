@@ -12,6 +12,8 @@
 #include "midi/drum_map.h"
 #include "midi/playback.h"
 #include "tests/midi/fake_play_clock.h"
+#include "ui/expression_keys.h"
+#include "ui/extended_settings.h"
 #include "tests/ui/main_window_fixture.h"
 #include "tests/ui/wait.h"
 #include "ui/hot_key_box.h"
@@ -481,4 +483,34 @@ TEST_F(OptionsDialogPlaybackTest, PlaybackMovesToEachDeviceTheMidiPageOpens) {
   EXPECT_EQ(play(), (std::multiset<int>{1, 1}));
   EXPECT_TRUE(w.Metronom().Running());
   w.StopCommand();
+}
+
+// The key page's "Expression keys..." page: a key set there is stored in settings.ini, not in the
+// options file, and enters its expression in the window; Default and OK. put the defaults back.
+TEST_F(OptionsDialogTest, ExpressionKeysAreSetOnTheirPageAndKeptInSettingsIni) {
+  TFOpt& d = Open("Keymap1");
+  QTest::mouseClick(d.BExpressionKeys, Qt::LeftButton);
+  EXPECT_EQ(d.CurrentPage(), TFOpt::ExpressionKeyPage);
+  EXPECT_EQ(d.ExpressionKeyBoxes[0]->text(), "G");
+  Assign(d.ExpressionKeyBoxes[0], Qt::Key_U);  // ghost notes on U
+  QTest::mouseClick(d.BExpressionOK, Qt::LeftButton);
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_EQ(ReadOptionsFile(), DefaultOptionsFile()) << "the options file does not change";
+  EXPECT_EQ(ExtendedSettings().Int("ExpressionKeys/Ghost", 0, 0, 255), 'U');
+
+  BackToWindow();
+  TFmain& w = Window();
+  w.NewDocument();
+  Press(Qt::Key_S);
+  Press(Qt::Key_G);
+  EXPECT_EQ(w.Document()->Bar(0).Rows[RowSnare].Cells[0].Ghost, 0) << "G is no longer the ghost key";
+  Press(Qt::Key_U);
+  EXPECT_EQ(w.Document()->Bar(0).Rows[RowSnare].Cells[0].Ghost, 1);
+
+  TFOpt& again = Open("Keymap1");
+  QTest::mouseClick(again.BExpressionKeys, Qt::LeftButton);
+  EXPECT_EQ(again.ExpressionKeyBoxes[0]->text(), "U");
+  QTest::mouseClick(again.BExpressionDefault, Qt::LeftButton);
+  QTest::mouseClick(again.BExpressionOK, Qt::LeftButton);
+  EXPECT_EQ(ExpressionKeys()[static_cast<std::size_t>(ExpressionKind::Ghost)], 'G');
 }

@@ -17,6 +17,7 @@
 #include "tests/ui/main_window_fixture.h"
 #pragma GCC diagnostic pop
 #include "layout/page_layout.h"
+#include "tests/expressive_song.h"
 #include "ui/tab_printer.h"
 
 namespace {
@@ -96,6 +97,32 @@ TEST(TabPrinter, PdfOfAThreePageSongHasThreeVectorPagesWithTheSongInformation) {
     EXPECT_TRUE(text.contains(QStringLiteral("Page%1of3").arg(page + 1))) << text.toStdString();
     EXPECT_TRUE(text.contains(u"Hi-Hat:"_qs)) << "page " << page + 1;
   }
+}
+
+// On paper as in the view: ghost notes grey, the articulations' letters, the sticking under the rows.
+TEST(TabPrinter, ExpressiveNotesArePrintedAsTheViewShowsThem) {
+  auto song = expressive_song::Make();
+  const auto plain = expressive_song::Plain(*song);
+  PdfFile expressive(PdfBytes(*song, {"4", "4", "120"}, print::kA4));
+  PdfFile plainPdf(PdfBytes(*plain, {"4", "4", "120"}, print::kA4));
+  ASSERT_EQ(expressive.pdf.pageCount(), 1);
+  const QString text = PageText(expressive.pdf, 0), plainText = PageText(plainPdf.pdf, 0);
+  EXPECT_EQ(text.count('#'), 2);  // the chokes of the cymbal and ride rows
+  EXPECT_EQ(plainText.count('#'), 0);
+  EXPECT_EQ(text.count('R') - plainText.count('R'), 5) << "the sticking's R";
+  EXPECT_EQ(text.count('f') + text.count('F') - plainText.count('f') - plainText.count('F'), 9)
+      << "a flam and an accented flam on each of four drums, and the 2/4 bar's flam";
+  auto greyPixels = [](QPdfDocument& pdf) {
+    const QImage page = pdf.render(0, QSize(1240, 1754));
+    int grey = 0;
+    for (int y = 0; y < page.height(); ++y)
+      for (int x = 0; x < page.width(); ++x) {
+        const QColor c = page.pixelColor(x, y);
+        if (c.red() > 90 && c.red() < 170 && c.red() == c.green() && c.green() == c.blue()) ++grey;
+      }
+    return grey;
+  };
+  EXPECT_GT(greyPixels(expressive.pdf), greyPixels(plainPdf.pdf) + 20) << "ghost notes are grey";
 }
 
 TEST(TabPrinter, LetterPaperMakesLetterPages) {
