@@ -11,8 +11,21 @@ int64_t NowMicros() { return MidiLogMicros(std::chrono::steady_clock::now()); }
 
 }  // namespace
 
-LiveMixer::LiveMixer(std::string soundFont, int64_t latencyFrames)
-    : soundFont_(std::move(soundFont)), latency_(latencyFrames) {}
+LiveMixer::LiveMixer(std::string soundFont, int64_t latencyFrames, MicrosSource micros)
+    : soundFont_(std::move(soundFont)), micros_(micros ? std::move(micros) : MicrosSource(NowMicros)),
+      latency_(latencyFrames) {}
+
+int64_t LiveMixer::Now() {
+  int64_t now = rendered_.load();
+  if (const int64_t since = callbackMicros_.load(); since != 0) {
+    const int64_t elapsed = std::max<int64_t>(micros_() - since, 0) * kFrameRate / 1000000;
+    now += std::min(elapsed, std::max<int64_t>(latency_.load(), 0));
+  }
+  int64_t seen = now_.load();
+  while (now > seen && !now_.compare_exchange_weak(seen, now)) {
+  }
+  return std::max(now, seen);
+}
 
 LiveMixer::~LiveMixer() = default;
 
@@ -58,7 +71,7 @@ void LiveMixer::Schedule(const TimedColumn& step) {
     play(step.Click == ClickKind::Accent ? accentKey_ : beatKey_, velocity,
          static_cast<float>(std::clamp(step.ClickVolume, 0, 100)) / 100.0f);
   }
-  if (step.Frame < rendered_.load()) late_.fetch_add(1);
+  if (step.Frame < rendered_.load()) late_.fetch_add(1);  // begun already: only its rest is heard
   const uint32_t epoch = epoch_.load();
   for (VoiceCommand& command : commands)
     if (!pending_.Push(Pending{epoch, std::move(command)})) late_.fetch_add(1);  // never with a sane lookahead
@@ -85,19 +98,20 @@ void LiveMixer::WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_var
 
 int64_t LiveMixer::MicrosOfFrame(int64_t frame) {
   const int64_t at = callbackFrame_.load(), micros = callbackMicros_.load();
-  if (micros == 0) return NowMicros() + (frame - Now() + latency_) * 1000000 / kFrameRate;
-  return micros + (frame - at + latency_) * 1000000 / kFrameRate;
+  if (micros == 0) return micros_() + (frame - Rendered() + latency_.load()) * 1000000 / kFrameRate;
+  return micros + (frame - at + latency_.load()) * 1000000 / kFrameRate;
 }
 
 void LiveMixer::Render(float* left, float* right, int frames) {
   if (frames <= 0) return;
-  callbackMicros_.store(NowMicros());
   if (restart_.exchange(false)) {
     // A new output: its frames count from 0 again, and nothing of the old one plays on.
     voices_.DropStartingAfter(-1);
     position_ = 0;
     rendered_.store(0);
+    now_.store(0);
   }
+  callbackMicros_.store(micros_());
   const uint32_t epoch = epoch_.load();
   if (epoch != seenEpoch_) {
     // Cancelled: what has begun rings out, nothing later starts.

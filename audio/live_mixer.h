@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -27,8 +28,11 @@ class LiveMixer : public TimedOutput, public FrameClock, public AudioRenderHook 
   // machine (normal priority) and still be in time; edits are heard from the column after it.
   static constexpr int64_t kLookaheadFrames = 2048;  // 46 ms
 
+  // Microseconds on a steady clock (the MIDI log's unless a test gives its own).
+  using MicrosSource = std::function<int64_t()>;
+
   // `soundFont` empty: the one the program plays with. `latencyFrames`: from rendered to heard.
-  explicit LiveMixer(std::string soundFont = {}, int64_t latencyFrames = 0);
+  explicit LiveMixer(std::string soundFont = {}, int64_t latencyFrames = 0, MicrosSource micros = {});
   ~LiveMixer() override;
 
   // TimedOutput, on the playback thread.
@@ -38,15 +42,21 @@ class LiveMixer : public TimedOutput, public FrameClock, public AudioRenderHook 
   void Schedule(const TimedColumn& step) override;
   void Cancel() override;
 
-  // FrameClock.
-  int64_t Now() override { return rendered_.load(); }
-  int64_t Latency() override { return latency_; }
+  // FrameClock. The frames the output may have taken by now: those rendered and, until its thread
+  // comes back for the next period, the time since the last one, up to the output's latency (all it
+  // can take at once after its thread was held up). Playback hands steps over a lookahead before
+  // that, so a late output thread finds them in time; never goes back.
+  int64_t Now() override;
+  // The frames rendered so far.
+  int64_t Rendered() const { return rendered_.load(); }
+  int64_t Latency() override { return latency_.load(); }
   void WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& wake, int64_t frame) override;
   int64_t MicrosOfFrame(int64_t frame) override;
 
   // AudioRenderHook, on the audio thread (or a test's).
   void Render(float* left, float* right, int frames) override;
   void OutputRestarted() override;
+  void OutputLatency(int64_t frames) override { latency_.store(frames); }
 
   // The metronome's keys in this soundfont.
   uint8_t AccentKey() const { return accentKey_; }
@@ -57,7 +67,8 @@ class LiveMixer : public TimedOutput, public FrameClock, public AudioRenderHook 
 
  private:
   std::string soundFont_;
-  int64_t latency_;
+  MicrosSource micros_;
+  std::atomic<int64_t> latency_;  // as configured until the output measures it
   std::unique_ptr<DrumSoundBank> bank_;  // playback thread
   std::unique_ptr<NoteVoicing> voicing_;
   uint8_t accentKey_ = kHighWoodBlock, beatKey_ = kLowWoodBlock;
@@ -79,6 +90,7 @@ class LiveMixer : public TimedOutput, public FrameClock, public AudioRenderHook 
   int64_t position_ = 0;
 
   std::atomic<int64_t> rendered_{0};
+  std::atomic<int64_t> now_{0};  // the highest Now() returned
   std::atomic<int64_t> callbackFrame_{0};   // frame at the start of the last callback
   std::atomic<int64_t> callbackMicros_{0};  // when it ran, on the MIDI log's clock
   std::atomic<int64_t> late_{0};

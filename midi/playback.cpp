@@ -162,13 +162,14 @@ void TMetronom::ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& ou
   FrameClock& clock = out.Clock();
   const int64_t now = clock.Now();
   int64_t frame = FrameOfStep(step_);
-  // Late: on a clock of frames played, a column in the past can only be cut short, so the grid
-  // moves on from now (no burst). Just-in-time outputs catch up with a short lateness on the grid
-  // and start a new grid only after a stall.
-  if (frame < now && (out.Lookahead() > 0 || now - frame > std::max(kStallFrames, SixteenthsToFrames(1, centi_)))) {
+  // Late. A short lateness keeps the grid, so what follows is heard on time (no drift): an output
+  // that plays at once catches up, and on a clock of frames played, where a column in the past could
+  // only be cut short, the column stays silent. After a stall a new grid starts from now.
+  if (frame < now && now - frame > std::max(kStallFrames, SixteenthsToFrames(1, centi_))) {
     Reanchor(step_, now + out.Lookahead());
     frame = FrameOfStep(step_);
   }
+  const bool missed = out.Lookahead() > 0 && frame < now;
   const PlayPosition wanted = position_;
   const uint64_t serial = serial_.load();
   const bool countIn = countInLeft_ > 0;
@@ -216,7 +217,7 @@ void TMetronom::ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& ou
     column.ClickVolume = std::max(practice.ClickVolume, 10);
     countInLeft = --countInLeft_;
   }
-  if (haveColumn && (column.HasColumn || column.Click != ClickKind::None)) {
+  if (haveColumn && !missed && (column.HasColumn || column.Click != ClickKind::None)) {
     lock.unlock();
     out.Schedule(column);
     lock.lock();

@@ -83,7 +83,7 @@ TEST_F(LiveMixerTest, PlaybackSoundsExactlyLikeTheExportPeriodByPeriod) {
   }
   EXPECT_GT(peak, 0.1f);
   EXPECT_EQ(worst, 0.0f) << "live and exported samples differ";
-  EXPECT_EQ(live.Now(), (length + kPeriod - 1) / kPeriod * kPeriod) << "the clock counts the frames rendered";
+  EXPECT_EQ(live.Rendered(), (length + kPeriod - 1) / kPeriod * kPeriod);
   EXPECT_EQ(live.LateNotes(), 0);
 }
 
@@ -98,7 +98,7 @@ TEST_F(LiveMixerTest, ACancelSilencesWhatHasNotBegunWhileTheAudioThreadRenders) 
     while (!stop) {
       std::fill(left.begin(), left.end(), 0.0f);
       std::fill(right.begin(), right.end(), 0.0f);
-      const int64_t from = live.Now();
+      const int64_t from = live.Rendered();
       live.Render(left.data(), right.data(), kPeriod);
       const int64_t cancelled = cancelledAt.load();
       // A second after the cancel nothing scheduled for then may sound.
@@ -112,16 +112,34 @@ TEST_F(LiveMixerTest, ACancelSilencesWhatHasNotBegunWhileTheAudioThreadRenders) 
   note.Column.Cells[RowSnare].Variant = 0;
   note.Column.Cells[RowSnare].Accent = 1;
   note.Click = ClickKind::Accent;
-  note.Frame = live.Now() + 4096;
+  note.Frame = live.Rendered() + 4096;
   live.Schedule(note);
   note.Frame += 3 * kFrameRate / 2;  // well after the cancel below
   live.Schedule(note);
-  cancelledAt = live.Now();
+  cancelledAt = live.Rendered();
   live.Cancel();
-  while (live.Now() < cancelledAt.load() + 2 * kFrameRate + kPeriod) std::this_thread::yield();
+  while (live.Rendered() < cancelledAt.load() + 2 * kFrameRate + kPeriod) std::this_thread::yield();
   stop = true;
   audio.join();
   EXPECT_EQ(loudestAfter.load(), 0.0f);
+}
+
+TEST(LiveMixerClock, WhileTheOutputThreadIsHeldUpTheClockRunsOnAsFarAsTheOutputCanTakeAndNeverBack) {
+  int64_t micros = 5000000;
+  LiveMixer live({}, 4096, [&micros] { return micros; });
+  std::vector<float> left(kPeriod), right(kPeriod);
+  EXPECT_EQ(live.Now(), 0);
+  live.Render(left.data(), right.data(), kPeriod);
+  EXPECT_EQ(live.Now(), kPeriod) << "at the period: the frames rendered";
+  micros += 10000;
+  EXPECT_EQ(live.Now(), kPeriod + 441) << "10 ms later, before the next period";
+  micros += 1000000;
+  EXPECT_EQ(live.Now(), kPeriod + 4096) << "held up: no further than the output's buffer";
+  live.Render(left.data(), right.data(), kPeriod);
+  EXPECT_EQ(live.Now(), kPeriod + 4096) << "the output's thread came back: the clock does not go back";
+  EXPECT_EQ(live.Rendered(), 2 * kPeriod);
+  live.OutputLatency(3000);  // as the output measured it: steps reach the window that much later
+  EXPECT_EQ(live.Latency(), 3000);
 }
 
 TEST(ClickKeys, TheMetronomeUsesGeneralMidi2KeysWhereTheSoundfontHasThemElseWoodBlocks) {
