@@ -166,6 +166,8 @@ bool FluidSynthDevice::Open(std::string& error) {
       driver_ = new_fluid_audio_driver2(settings_, &FluidSynthDevice::AudioCallback, this);
       if (driver_) {
         driverName_ = name;
+        // These drivers cannot tell their latency: their periods, as configured.
+        if (AudioRenderHook* hook = hook_.load()) hook->OutputLatency(int64_t{Periods(false)} * kPeriodSize);
         break;
       }
     }
