@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "common/short_slices.h"
+
 namespace {
 
 constexpr int64_t kStallFrames = kFrameRate / 10;  // 100 ms
@@ -258,6 +260,7 @@ void TMetronom::ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& ou
 
 void TMetronom::Run(TimedOutput* output) {
   prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);  // wake at the deadline, not up to 50 us later
+  RequestShortTimeSlices(500000);  // and get a processor then, however busy the machine
   TimedOutput& out = *output;
   std::string error;
   const bool begun = out.Begin(error);

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+#include "common/short_slices.h"
+
 void PulseStream::OnContextState(pa_context*, void* self) {
   pa_threaded_mainloop_signal(static_cast<PulseStream*>(self)->mainloop_, 0);
 }
@@ -30,6 +32,7 @@ bool PulseStream::Open(const std::string& clientName, int sampleRate, int buffer
   interleaved_.reserve(2 * static_cast<std::size_t>(bufferFrames));
   latency_ = -1;
   underruns_ = 0;
+  slicesAsked_ = false;
 
   mainloop_ = pa_threaded_mainloop_new();
   if (!mainloop_) {
@@ -104,6 +107,11 @@ bool PulseStream::Open(const std::string& clientName, int sampleRate, int buffer
 }
 
 void PulseStream::Write(std::size_t bytes) {
+  if (!slicesAsked_) {
+    // The mainloop's thread: let it in soon after each request, however busy the machine.
+    RequestShortTimeSlices(kTimeSliceNanoseconds);
+    slicesAsked_ = true;
+  }
   const std::size_t frameBytes = 2 * sizeof(float);
   std::size_t frames = bytes / frameBytes;
   // Whole periods: the renderer's callers count in them, and so does the synthesizer.

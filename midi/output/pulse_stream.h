@@ -4,7 +4,8 @@
 // with both cores of a small machine busy with other work its thread or the server's is sometimes
 // not run for that long, the stream runs dry, and from each gap on everything plays late. This
 // stream asks the server to hold `bufferFrames` and refills it in periods from the server's own
-// requests, on the mainloop's thread, at normal priority. The server reports how long a frame
+// requests, on the mainloop's thread, at normal priority (with short time slices, which let it in
+// soon after it wakes). The server reports how long a frame
 // written now takes to be heard; playback's cursor follows that.
 #pragma once
 
@@ -20,6 +21,9 @@ struct pa_stream;
 
 class PulseStream {
  public:
+  // The rendering thread's time slice: it renders a period in about a tenth of this.
+  static constexpr uint64_t kTimeSliceNanoseconds = 500000;
+
   // Fills `frames` frames of the two channels (zeroed before the call). Called on the mainloop's
   // thread, in order, never concurrently.
   using Renderer = std::function<void(float* left, float* right, int frames)>;
@@ -57,6 +61,7 @@ class PulseStream {
   int sampleRate_ = 44100;
   int periodFrames_ = 256;
   std::vector<float> left_, right_, interleaved_;  // mainloop thread
+  bool slicesAsked_ = false;                        // mainloop thread
   std::atomic<int64_t> latency_{-1};
   std::atomic<int64_t> underruns_{0};
 };
