@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include "audio/song_mixer.h"
 
@@ -49,6 +50,14 @@ bool LiveMixer::Begin(std::string& error) {
     bank_ = std::move(bank);
   }
   voicing_->Forget();
+  wanted_.store(kPlayingBufferFrames);
+  if (resizable_.load()) {
+    // The output fills the larger buffer at once: the run starts after that, or steps handed over
+    // a lookahead ahead would already have been rendered.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (latency_.load() < kPlayingBufferFrames * 3 / 4 && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
   return true;
 }
 
@@ -78,6 +87,7 @@ void LiveMixer::Schedule(const TimedColumn& step) {
 }
 
 void LiveMixer::Cancel() {
+  wanted_.store(0);
   epoch_.fetch_add(1);
   if (voicing_) voicing_->Forget();
 }

@@ -27,6 +27,9 @@ class LiveMixer : public TimedOutput, public FrameClock, public AudioRenderHook 
   // Steps are handed over this far ahead: enough for the playback thread to wake late on a busy
   // machine (normal priority) and still be in time; edits are heard from the column after it.
   static constexpr int64_t kLookaheadFrames = 2048;  // 46 ms
+  // The buffer a run asks of an output that can change it: its thread may then go unscheduled for
+  // that long on a machine whose cores are busy with other work, and nothing is heard late.
+  static constexpr int64_t kPlayingBufferFrames = 8192;  // 186 ms
 
   // Microseconds on a steady clock (the MIDI log's unless a test gives its own).
   using MicrosSource = std::function<int64_t()>;
@@ -38,9 +41,11 @@ class LiveMixer : public TimedOutput, public FrameClock, public AudioRenderHook 
   // TimedOutput, on the playback thread.
   FrameClock& Clock() override { return *this; }
   int64_t Lookahead() const override { return kLookaheadFrames; }
-  bool Begin(std::string& error) override;  // loads the sounds once (a few hundred ms the first time)
+  // Loads the sounds once (a few hundred ms the first time), asks for the playing buffer and, from
+  // an output that can change its buffer, waits until it has it (a few milliseconds).
+  bool Begin(std::string& error) override;
   void Schedule(const TimedColumn& step) override;
-  void Cancel() override;
+  void Cancel() override;  // also gives the output its own buffer back
 
   // FrameClock. The frames the output may have taken by now: those rendered and, until its thread
   // comes back for the next period, the time since the last one, up to the output's latency (all it
@@ -57,6 +62,10 @@ class LiveMixer : public TimedOutput, public FrameClock, public AudioRenderHook 
   void Render(float* left, float* right, int frames) override;
   void OutputRestarted() override;
   void OutputLatency(int64_t frames) override { latency_.store(frames); }
+  int64_t BufferFramesWanted() override {
+    resizable_.store(true);
+    return wanted_.load();
+  }
 
   // The metronome's keys in this soundfont.
   uint8_t AccentKey() const { return accentKey_; }
@@ -82,6 +91,8 @@ class LiveMixer : public TimedOutput, public FrameClock, public AudioRenderHook 
   SpscRing<Pending, 1024> pending_;
   std::atomic<uint32_t> epoch_{0};
   std::atomic<bool> restart_{false};
+  std::atomic<int64_t> wanted_{0};       // the buffer asked of the output
+  std::atomic<bool> resizable_{false};  // the output asks for it
 
   // Audio thread.
   VoiceMixer voices_;

@@ -155,7 +155,10 @@ bool FluidSynthDevice::Open(std::string& error) {
       std::string streamError;
       if (stream_.Open("Grooveloom", kSampleRate, Periods() * kPeriodSize, kPeriodSize,
                        [this](float* left, float* right, int frames) { RenderPeriod(left, right, frames); },
-                       streamError))
+                       streamError, [this]() -> int64_t {
+                         AudioRenderHook* hook = hook_.load();
+                         return hook ? hook->BufferFramesWanted() : 0;
+                       }))
         driverName_ = "pulseaudio";
     }
     for (const char* name : kDrivers) {

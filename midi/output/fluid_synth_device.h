@@ -29,6 +29,9 @@ class AudioRenderHook {
   // Frames from the end of the last period rendered to the moment it is heard, as the output
   // measures it (after each period; only outputs that can tell call it).
   virtual void OutputLatency(int64_t frames) { (void)frames; }
+  // The buffer the output should keep now, in frames (0: its own). Asked before each period by the
+  // outputs that can change it (our PulseAudio stream).
+  virtual int64_t BufferFramesWanted() { return 0; }
 };
 
 class FluidSynthDevice {
@@ -36,9 +39,10 @@ class FluidSynthDevice {
   static constexpr int kSampleRate = 44100;
   static constexpr int kPeriodSize = 256;  // frames; smaller periods crackle under PipeWire
   static constexpr int kPeriods = 2;  // FluidSynth's own drivers (ALSA, JACK)
-  // Our PulseAudio stream keeps this many periods in the server: enough for a machine whose cores
-  // are busy with other work (see pulse_stream.h).
-  static constexpr int kStreamPeriods = 16;
+  // Our PulseAudio stream keeps this many periods in the server (see pulse_stream.h).
+  // While nothing plays it keeps few, so a note entered is heard soon; a playing run asks for more
+  // (LiveMixer::kPlayingBufferFrames).
+  static constexpr int kStreamPeriods = 4;
   // The periods buffered by the driver in use, or GROOVELOOM_AUDIO_PERIODS (2..32).
   static int Periods(bool ownStream = true);
 

@@ -2,6 +2,7 @@
 
 #include <pulse/context.h>
 #include <pulse/error.h>
+#include <pulse/operation.h>
 #include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
 
@@ -19,12 +20,18 @@ void PulseStream::OnStreamState(pa_stream*, void* self) {
 
 void PulseStream::OnWrite(pa_stream*, std::size_t bytes, void* self) { static_cast<PulseStream*>(self)->Write(bytes); }
 
-void PulseStream::OnUnderflow(pa_stream*, void* self) { static_cast<PulseStream*>(self)->underruns_.fetch_add(1); }
+void PulseStream::OnUnderflow(pa_stream*, void* self) {
+  // Counted while a larger buffer is wanted (playback runs): idle, a dry stream is not heard.
+  auto* stream = static_cast<PulseStream*>(self);
+  if (stream->buffer_ > stream->openedBuffer_) stream->underruns_.fetch_add(1);
+}
 
 bool PulseStream::Open(const std::string& clientName, int sampleRate, int bufferFrames, int periodFrames,
-                       Renderer render, std::string& error) {
+                       Renderer render, std::string& error, BufferWish wish) {
   Close();
   render_ = std::move(render);
+  wish_ = std::move(wish);
+  openedBuffer_ = buffer_ = bufferFrames;
   sampleRate_ = sampleRate;
   periodFrames_ = std::max(periodFrames, 16);
   left_.assign(static_cast<std::size_t>(periodFrames_), 0.0f);
@@ -113,6 +120,23 @@ void PulseStream::Write(std::size_t bytes) {
     slicesAsked_ = true;
   }
   const std::size_t frameBytes = 2 * sizeof(float);
+  if (wish_) {
+    int64_t wanted = wish_();
+    if (wanted <= 0) wanted = openedBuffer_;
+    if (wanted != buffer_) {
+      // A larger buffer is filled at once (the server asks for the difference); a smaller one
+      // plays out what it holds.
+      pa_buffer_attr attr{};
+      attr.maxlength = static_cast<uint32_t>(-1);
+      attr.tlength = static_cast<uint32_t>(wanted * static_cast<int64_t>(frameBytes));
+      attr.prebuf = static_cast<uint32_t>(-1);
+      attr.minreq = static_cast<uint32_t>(periodFrames_ * static_cast<int>(frameBytes));
+      attr.fragsize = static_cast<uint32_t>(-1);
+      if (pa_operation* operation = pa_stream_set_buffer_attr(stream_, &attr, nullptr, nullptr))
+        pa_operation_unref(operation);
+      buffer_ = wanted;
+    }
+  }
   std::size_t frames = bytes / frameBytes;
   // Whole periods: the renderer's callers count in them, and so does the synthesizer.
   frames = std::max<std::size_t>((frames + static_cast<std::size_t>(periodFrames_) - 1) /

@@ -27,6 +27,9 @@ class PulseStream {
   // Fills `frames` frames of the two channels (zeroed before the call). Called on the mainloop's
   // thread, in order, never concurrently.
   using Renderer = std::function<void(float* left, float* right, int frames)>;
+  // The buffer wanted now, in frames (0: the one opened with); asked on the mainloop's thread before
+  // each request is rendered, so a playing run can have a larger buffer than the idle program.
+  using BufferWish = std::function<int64_t()>;
 
   PulseStream() = default;
   PulseStream(const PulseStream&) = delete;
@@ -36,7 +39,7 @@ class PulseStream {
   // Connects to the default server (never starts one) and starts playing. False with the reason
   // within a few milliseconds when there is no server.
   bool Open(const std::string& clientName, int sampleRate, int bufferFrames, int periodFrames, Renderer render,
-            std::string& error);
+            std::string& error, BufferWish wish = {});
   // Stops the renderer's calls before it returns.
   void Close();
   bool IsOpen() const { return mainloop_ != nullptr; }
@@ -44,7 +47,8 @@ class PulseStream {
   // Frames from the last one rendered to the moment it is heard, as the server last said; -1 before
   // it said anything.
   int64_t LatencyFrames() const { return latency_.load(); }
-  // Times the server found the stream empty since it opened.
+  // Times the server found the stream empty since it opened, while a buffer larger than the one it
+  // opened with was wanted (while playback runs).
   int64_t Underruns() const { return underruns_.load(); }
 
  private:
@@ -58,6 +62,8 @@ class PulseStream {
   pa_context* context_ = nullptr;
   pa_stream* stream_ = nullptr;
   Renderer render_;
+  BufferWish wish_;
+  int64_t openedBuffer_ = 0, buffer_ = 0;  // frames; buffer_ on the mainloop thread
   int sampleRate_ = 44100;
   int periodFrames_ = 256;
   std::vector<float> left_, right_, interleaved_;  // mainloop thread

@@ -124,6 +124,33 @@ TEST_F(LiveMixerTest, ACancelSilencesWhatHasNotBegunWhileTheAudioThreadRenders) 
   EXPECT_EQ(loudestAfter.load(), 0.0f);
 }
 
+TEST_F(LiveMixerTest, ARunAsksForTheLargerBufferStartsOnceTheOutputHasItAndGivesItBackAtTheCancel) {
+  LiveMixer live(font, 1024);
+  EXPECT_EQ(live.BufferFramesWanted(), 0) << "idle: the output's own buffer";
+  std::atomic<bool> stop{false};
+  std::thread output([&] {
+    // An output that takes a while to fill a larger buffer, period by period.
+    std::vector<float> left(kPeriod), right(kPeriod);
+    int64_t buffer = 1024;
+    while (!stop) {
+      const int64_t wanted = live.BufferFramesWanted();
+      const int64_t target = wanted > 0 ? wanted : 1024;
+      buffer += std::clamp<int64_t>(target - buffer, -kPeriod, kPeriod);
+      live.Render(left.data(), right.data(), kPeriod);
+      live.OutputLatency(buffer);
+      std::this_thread::yield();
+    }
+  });
+  // Rendering has begun: the mixer knows the output can change its buffer.
+  while (live.Rendered() == 0) std::this_thread::yield();
+  ASSERT_TRUE(live.Begin(error)) << error;
+  EXPECT_GE(live.Latency(), LiveMixer::kPlayingBufferFrames * 3 / 4) << "the run starts once the buffer is there";
+  live.Cancel();
+  EXPECT_EQ(live.BufferFramesWanted(), 0);
+  stop = true;
+  output.join();
+}
+
 TEST(LiveMixerClock, WhileTheOutputThreadIsHeldUpTheClockRunsOnAsFarAsTheOutputCanTakeAndNeverBack) {
   int64_t micros = 5000000;
   LiveMixer live({}, 4096, [&micros] { return micros; });
