@@ -86,8 +86,17 @@ void LiveMixer::Schedule(const TimedColumn& step) {
     if (!pending_.Push(Pending{epoch, std::move(command)})) late_.fetch_add(1);  // never with a sane lookahead
 }
 
+void LiveMixer::OutputFlushed(int64_t frames) {
+  // The output will next play the frame `frames` before the end of what was rendered.
+  position_ = std::max<int64_t>(position_ - std::max<int64_t>(frames, 0), 0);
+  voices_.DropStartingAfter(position_);
+  rendered_.store(position_);
+  now_.store(position_);
+}
+
 void LiveMixer::Cancel() {
   wanted_.store(0);
+  if (resizable_.load()) flush_.store(true);
   epoch_.fetch_add(1);
   if (voicing_) voicing_->Forget();
 }

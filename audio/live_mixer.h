@@ -45,7 +45,9 @@ class LiveMixer : public TimedOutput, public FrameClock, public AudioRenderHook 
   // an output that can change its buffer, waits until it has it (a few milliseconds).
   bool Begin(std::string& error) override;
   void Schedule(const TimedColumn& step) override;
-  void Cancel() override;  // also gives the output its own buffer back
+  // Also gives the output its own buffer back and has it drop what it holds: the notes struck in
+  // there are not heard, those heard already ring on without a jump.
+  void Cancel() override;
 
   // FrameClock. The frames the output may have taken by now: those rendered and, until its thread
   // comes back for the next period, the time since the last one, up to the output's latency (all it
@@ -66,6 +68,8 @@ class LiveMixer : public TimedOutput, public FrameClock, public AudioRenderHook 
     resizable_.store(true);
     return wanted_.load();
   }
+  bool FlushWanted() override { return flush_.exchange(false); }
+  void OutputFlushed(int64_t frames) override;
 
   // The metronome's keys in this soundfont.
   uint8_t AccentKey() const { return accentKey_; }
@@ -93,6 +97,7 @@ class LiveMixer : public TimedOutput, public FrameClock, public AudioRenderHook 
   std::atomic<bool> restart_{false};
   std::atomic<int64_t> wanted_{0};       // the buffer asked of the output
   std::atomic<bool> resizable_{false};  // the output asks for it
+  std::atomic<bool> flush_{false};
 
   // Audio thread.
   VoiceMixer voices_;

@@ -158,6 +158,13 @@ bool FluidSynthDevice::Open(std::string& error) {
                        streamError, [this]() -> int64_t {
                          AudioRenderHook* hook = hook_.load();
                          return hook ? hook->BufferFramesWanted() : 0;
+                       },
+                       [this] {
+                         AudioRenderHook* hook = hook_.load();
+                         return hook && hook->FlushWanted();
+                       },
+                       [this](int64_t frames) {
+                         if (AudioRenderHook* hook = hook_.load()) hook->OutputFlushed(frames);
                        }))
         driverName_ = "pulseaudio";
     }

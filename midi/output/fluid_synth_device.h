@@ -32,6 +32,10 @@ class AudioRenderHook {
   // The buffer the output should keep now, in frames (0: its own). Asked before each period by the
   // outputs that can change it (our PulseAudio stream).
   virtual int64_t BufferFramesWanted() { return 0; }
+  // Polled by the same outputs: true once to drop what they hold and have not played (a Stop).
+  virtual bool FlushWanted() { return false; }
+  // They dropped about `frames` frames: the frames from the one heard next on are rendered again.
+  virtual void OutputFlushed(int64_t frames) { (void)frames; }
 };
 
 class FluidSynthDevice {

@@ -27,10 +27,13 @@ void PulseStream::OnUnderflow(pa_stream*, void* self) {
 }
 
 bool PulseStream::Open(const std::string& clientName, int sampleRate, int bufferFrames, int periodFrames,
-                       Renderer render, std::string& error, BufferWish wish) {
+                       Renderer render, std::string& error, BufferWish wish, FlushWish flushWanted,
+                       Flushed flushed) {
   Close();
   render_ = std::move(render);
   wish_ = std::move(wish);
+  flushWanted_ = std::move(flushWanted);
+  flushed_ = std::move(flushed);
   openedBuffer_ = buffer_ = bufferFrames;
   sampleRate_ = sampleRate;
   periodFrames_ = std::max(periodFrames, 16);
@@ -120,6 +123,17 @@ void PulseStream::Write(std::size_t bytes) {
     slicesAsked_ = true;
   }
   const std::size_t frameBytes = 2 * sizeof(float);
+  if (flushWanted_ && flushWanted_()) {
+    // What the server holds beyond the period the sink has taken is dropped; the frames after the
+    // one heard next are rendered again.
+    pa_usec_t usec = 0;
+    int negative = 0;
+    int64_t held = 0;
+    if (pa_stream_get_latency(stream_, &usec, &negative) == 0 && !negative)
+      held = std::max<int64_t>(static_cast<int64_t>(usec) * sampleRate_ / 1000000 - periodFrames_, 0);
+    if (pa_operation* operation = pa_stream_flush(stream_, nullptr, nullptr)) pa_operation_unref(operation);
+    if (flushed_) flushed_(held);
+  }
   if (wish_) {
     int64_t wanted = wish_();
     if (wanted <= 0) wanted = openedBuffer_;

@@ -30,6 +30,10 @@ class PulseStream {
   // The buffer wanted now, in frames (0: the one opened with); asked on the mainloop's thread before
   // each request is rendered, so a playing run can have a larger buffer than the idle program.
   using BufferWish = std::function<int64_t()>;
+  // Asked before each request too: true drops what the server holds and has not played (playback
+  // stopped), then `flushed` is told how many frames that was, about, before rendering goes on.
+  using FlushWish = std::function<bool()>;
+  using Flushed = std::function<void(int64_t frames)>;
 
   PulseStream() = default;
   PulseStream(const PulseStream&) = delete;
@@ -39,7 +43,7 @@ class PulseStream {
   // Connects to the default server (never starts one) and starts playing. False with the reason
   // within a few milliseconds when there is no server.
   bool Open(const std::string& clientName, int sampleRate, int bufferFrames, int periodFrames, Renderer render,
-            std::string& error, BufferWish wish = {});
+            std::string& error, BufferWish wish = {}, FlushWish flushWanted = {}, Flushed flushed = {});
   // Stops the renderer's calls before it returns.
   void Close();
   bool IsOpen() const { return mainloop_ != nullptr; }
@@ -63,6 +67,8 @@ class PulseStream {
   pa_stream* stream_ = nullptr;
   Renderer render_;
   BufferWish wish_;
+  FlushWish flushWanted_;
+  Flushed flushed_;
   int64_t openedBuffer_ = 0, buffer_ = 0;  // frames; buffer_ on the mainloop thread
   int sampleRate_ = 44100;
   int periodFrames_ = 256;

@@ -151,6 +151,43 @@ TEST_F(LiveMixerTest, ARunAsksForTheLargerBufferStartsOnceTheOutputHasItAndGives
   output.join();
 }
 
+TEST_F(LiveMixerTest, AStopDropsWhatTheOutputHoldsTheNotesHeardRingOnWithoutAJumpTheOthersAreNeverHeard) {
+  LiveMixer live(font);
+  ASSERT_TRUE(live.Begin(error)) << error;
+  live.BufferFramesWanted();  // rendered by an output that can drop what it holds
+  TimedColumn crash, snare;
+  crash.HasColumn = snare.HasColumn = true;
+  crash.Column.Cells[RowCymbals].Variant = 0;
+  snare.Column.Cells[RowSnare].Variant = 0;
+  snare.Frame = 3000;
+  live.Schedule(crash);
+  live.Schedule(snare);
+  std::vector<float> left(kPeriod), right(kPeriod);
+  for (int i = 0; i < 16; ++i) live.Render(left.data(), right.data(), kPeriod);
+  live.Cancel();
+  EXPECT_TRUE(live.FlushWanted());
+  EXPECT_FALSE(live.FlushWanted()) << "once per stop";
+  live.OutputFlushed(2048);  // the output held the last 2048 frames, unplayed
+  EXPECT_EQ(live.Rendered(), 2048);
+
+  DrumSoundBank bank;
+  ASSERT_TRUE(bank.Open(font, error)) << error;
+  const auto sound = bank.Sound(DrumNoteOf(RowCymbals, 0), NoteVelocity(0));
+  ASSERT_GT(sound->Frames(), 4096);
+  float worst = 0;
+  for (int64_t at = 2048; at < 4096; at += kPeriod) {
+    std::fill(left.begin(), left.end(), 0.0f);
+    std::fill(right.begin(), right.end(), 0.0f);
+    live.Render(left.data(), right.data(), kPeriod);
+    for (int i = 0; i < kPeriod; ++i) {
+      const std::size_t e = 2 * static_cast<std::size_t>(at + i);
+      worst = std::max({worst, std::fabs(left[static_cast<std::size_t>(i)] - sound->Samples[e]),
+                        std::fabs(right[static_cast<std::size_t>(i)] - sound->Samples[e + 1])});
+    }
+  }
+  EXPECT_EQ(worst, 0.0f) << "the crash rings on from where it was heard, the snare after it is gone";
+}
+
 TEST(LiveMixerClock, WhileTheOutputThreadIsHeldUpTheClockRunsOnAsFarAsTheOutputCanTakeAndNeverBack) {
   int64_t micros = 5000000;
   LiveMixer live({}, 4096, [&micros] { return micros; });
