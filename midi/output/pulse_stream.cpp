@@ -39,7 +39,9 @@ bool PulseStream::Open(const std::string& clientName, int sampleRate, int buffer
   periodFrames_ = std::max(periodFrames, 16);
   left_.assign(static_cast<std::size_t>(periodFrames_), 0.0f);
   right_.assign(left_.size(), 0.0f);
-  interleaved_.reserve(2 * static_cast<std::size_t>(bufferFrames));
+  // Room for a request after a long wait with a playing run's buffer, allocated now and not on the
+  // way to the server.
+  interleaved_.reserve(2 * static_cast<std::size_t>(std::max(bufferFrames, 16384)));
   latency_ = -1;
   underruns_ = 0;
   slicesAsked_ = false;
