@@ -10,6 +10,7 @@
 namespace {
 
 constexpr int64_t kStallFrames = kFrameRate / 10;  // 100 ms
+constexpr int64_t kLongStallFrames = kFrameRate;  // 1 s
 
 }  // namespace
 
@@ -165,9 +166,11 @@ void TMetronom::ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& ou
   const int64_t now = clock.Now();
   int64_t frame = FrameOfStep(step_);
   // Late. A short lateness keeps the grid, so what follows is heard on time (no drift): an output
-  // that plays at once catches up, and on a clock of frames played, where a column in the past could
-  // only be cut short, the column stays silent. After a stall a new grid starts from now.
-  if (frame < now && now - frame > std::max(kStallFrames, SixteenthsToFrames(1, centi_))) {
+  // that plays at once catches up; on a clock of frames played, where a column in the past could
+  // only be cut short, the column stays silent, for up to a second of them, as a metronome would go
+  // on. After a longer stall a new grid starts from now.
+  const int64_t stall = out.Lookahead() > 0 ? kLongStallFrames : std::max(kStallFrames, SixteenthsToFrames(1, centi_));
+  if (frame < now && now - frame > stall) {
     Reanchor(step_, now + out.Lookahead());
     frame = FrameOfStep(step_);
   }
