@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
