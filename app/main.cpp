@@ -299,7 +299,7 @@ int main(int argc, char** argv) {
     std::cerr << "grooveloom: " << logError << '\n';
 
   // Playback on the built-in synthesizer is mixed into its audio callback; the mixer outlives it.
-  LiveMixer liveMixer({}, FluidSynthDevice::Periods() * FluidSynthDevice::kPeriodSize);
+  LiveMixer liveMixer({}, FluidSynthDevice::ConfiguredLatencyFrames());
   auto devices = std::make_unique<SystemDeviceLayer>();
   devices->SetSynthPlayback(&liveMixer, &liveMixer);
   SetMidiDeviceLayer(devices.get());

@@ -155,7 +155,7 @@ int PlayFromCommandLine(int argc, char** argv) {
   std::string logError;
   if (!StartMidiLogFromEnvironment(logError)) std::cerr << "grooveloom: " << logError << '\n';
   // The mixer first: the synthesizer's audio thread uses it until the device closes.
-  LiveMixer mixer({}, FluidSynthDevice::Periods() * FluidSynthDevice::kPeriodSize);
+  LiveMixer mixer({}, FluidSynthDevice::ConfiguredLatencyFrames());
   SystemDeviceLayer devices;
   devices.SetSynthPlayback(&mixer, &mixer);
   SetMidiDeviceLayer(&devices);
@@ -194,6 +194,10 @@ int PlayFromCommandLine(int argc, char** argv) {
   for (int i = 0; i < 40 && !gInterrupted && finished; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   engine.Stop();
   display.End();
+  // What the listener may have noticed: gaps in the sound, notes that came after their frame.
+  if (const int64_t gaps = devices.Synth().Underruns(); gaps > 0)
+    std::cerr << "grooveloom: the audio output ran dry " << gaps << " times\n";
+  if (const int64_t late = mixer.LateNotes(); late > 0) std::cerr << "grooveloom: " << late << " notes came late\n";
   const int status = engine.LastError().empty() ? 0 : 1;
   if (status) std::cerr << "grooveloom: " << engine.LastError() << '\n';
   CloseMidiDevice(MidiOut);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 #include "audio/song_mixer.h"
 #include "midi/note_strokes.h"
@@ -12,8 +13,21 @@ int64_t NowMicros() { return MidiLogMicros(std::chrono::steady_clock::now()); }
 
 }  // namespace
 
-LiveMixer::LiveMixer(std::string soundFont, int64_t latencyFrames)
-    : soundFont_(std::move(soundFont)), latency_(latencyFrames) {}
+LiveMixer::LiveMixer(std::string soundFont, int64_t latencyFrames, MicrosSource micros)
+    : soundFont_(std::move(soundFont)), micros_(micros ? std::move(micros) : MicrosSource(NowMicros)),
+      latency_(latencyFrames) {}
+
+int64_t LiveMixer::Now() {
+  int64_t now = rendered_.load();
+  if (const int64_t since = callbackMicros_.load(); since != 0) {
+    const int64_t elapsed = std::max<int64_t>(micros_() - since, 0) * kFrameRate / 1000000;
+    now += std::min(elapsed, std::max<int64_t>(latency_.load(), 0));
+  }
+  int64_t seen = now_.load();
+  while (now > seen && !now_.compare_exchange_weak(seen, now)) {
+  }
+  return std::max(now, seen);
+}
 
 LiveMixer::~LiveMixer() = default;
 
@@ -37,6 +51,14 @@ bool LiveMixer::Begin(std::string& error) {
     bank_ = std::move(bank);
   }
   voicing_->Forget();
+  wanted_.store(kPlayingBufferFrames);
+  if (resizable_.load()) {
+    // The output fills the larger buffer at once: the run starts after that, or steps handed over
+    // a lookahead ahead would already have been rendered.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (latency_.load() < kPlayingBufferFrames * 3 / 4 && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
   return true;
 }
 
@@ -65,13 +87,23 @@ void LiveMixer::Schedule(const TimedColumn& step) {
     play(step.Click == ClickKind::Accent ? accentKey_ : beatKey_, velocity,
          static_cast<float>(std::clamp(step.ClickVolume, 0, 100)) / 100.0f);
   }
-  if (step.Frame < rendered_.load()) late_.fetch_add(1);
+  if (step.Frame < rendered_.load()) late_.fetch_add(1);  // begun already: only its rest is heard
   const uint32_t epoch = epoch_.load();
   for (VoiceCommand& command : commands)
     if (!pending_.Push(Pending{epoch, std::move(command)})) late_.fetch_add(1);  // never with a sane lookahead
 }
 
+void LiveMixer::OutputFlushed(int64_t frames) {
+  // The output will next play the frame `frames` before the end of what was rendered.
+  position_ = std::max<int64_t>(position_ - std::max<int64_t>(frames, 0), 0);
+  voices_.DropStartingAfter(position_);
+  rendered_.store(position_);
+  now_.store(position_);
+}
+
 void LiveMixer::Cancel() {
+  wanted_.store(0);
+  if (resizable_.load()) flush_.store(true);
   epoch_.fetch_add(1);
   if (voicing_) voicing_->Forget();
 }
@@ -92,19 +124,20 @@ void LiveMixer::WaitUntil(std::unique_lock<std::mutex>& lock, std::condition_var
 
 int64_t LiveMixer::MicrosOfFrame(int64_t frame) {
   const int64_t at = callbackFrame_.load(), micros = callbackMicros_.load();
-  if (micros == 0) return NowMicros() + (frame - Now() + latency_) * 1000000 / kFrameRate;
-  return micros + (frame - at + latency_) * 1000000 / kFrameRate;
+  if (micros == 0) return micros_() + (frame - Rendered() + latency_.load()) * 1000000 / kFrameRate;
+  return micros + (frame - at + latency_.load()) * 1000000 / kFrameRate;
 }
 
 void LiveMixer::Render(float* left, float* right, int frames) {
   if (frames <= 0) return;
-  callbackMicros_.store(NowMicros());
   if (restart_.exchange(false)) {
     // A new output: its frames count from 0 again, and nothing of the old one plays on.
     voices_.DropStartingAfter(-1);
     position_ = 0;
     rendered_.store(0);
+    now_.store(0);
   }
+  callbackMicros_.store(micros_());
   const uint32_t epoch = epoch_.load();
   if (epoch != seenEpoch_) {
     // Cancelled: what has begun rings out, nothing later starts.

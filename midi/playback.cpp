@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <limits>
 
+#include "common/short_slices.h"
+
 namespace {
 
 constexpr int64_t kStallFrames = kFrameRate / 10;  // 100 ms
+constexpr int64_t kLongStallFrames = kFrameRate;  // 1 s
 
 }  // namespace
 
@@ -163,13 +166,16 @@ void TMetronom::ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& ou
   FrameClock& clock = out.Clock();
   const int64_t now = clock.Now();
   int64_t frame = FrameOfStep(step_);
-  // Late: on a clock of frames played, a column in the past can only be cut short, so the grid
-  // moves on from now (no burst). Just-in-time outputs catch up with a short lateness on the grid
-  // and start a new grid only after a stall.
-  if (frame < now && (out.Lookahead() > 0 || now - frame > std::max(kStallFrames, SixteenthsToFrames(1, centi_)))) {
+  // Late. A short lateness keeps the grid, so what follows is heard on time (no drift): an output
+  // that plays at once catches up; on a clock of frames played, where a column in the past could
+  // only be cut short, the column stays silent, for up to a second of them, as a metronome would go
+  // on. After a longer stall a new grid starts from now.
+  const int64_t stall = out.Lookahead() > 0 ? kLongStallFrames : std::max(kStallFrames, SixteenthsToFrames(1, centi_));
+  if (frame < now && now - frame > stall) {
     Reanchor(step_, now + out.Lookahead());
     frame = FrameOfStep(step_);
   }
+  const bool missed = out.Lookahead() > 0 && frame < now;
   const PlayPosition wanted = position_;
   const uint64_t serial = serial_.load();
   const bool countIn = countInLeft_ > 0;
@@ -219,7 +225,7 @@ void TMetronom::ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& ou
     column.ClickVolume = std::max(practice.ClickVolume, 10);
     countInLeft = --countInLeft_;
   }
-  if (haveColumn && (column.HasColumn || column.Click != ClickKind::None)) {
+  if (haveColumn && !missed && (column.HasColumn || column.Click != ClickKind::None)) {
     lock.unlock();
     out.Schedule(column);
     lock.lock();
@@ -260,6 +266,7 @@ void TMetronom::ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& ou
 
 void TMetronom::Run(TimedOutput* output) {
   prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);  // wake at the deadline, not up to 50 us later
+  RequestShortTimeSlices(500000);  // and get a processor then, however busy the machine
   TimedOutput& out = *output;
   std::string error;
   const bool begun = out.Begin(error);

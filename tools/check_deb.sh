@@ -34,7 +34,7 @@ echo "lintian: clean"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "depends: $depends"
-for wanted in libqt6widgets6 libfluidsynth3 librtmidi6 timgm6mb-soundfont fonts-dejavu-core; do
+for wanted in libqt6widgets6 libfluidsynth3 libpulse0 librtmidi6 timgm6mb-soundfont fonts-dejavu-core; do
   grep -q "$wanted" <<<"$depends" || fail "Depends lacks $wanted"
 done
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Grooveloom needs to build, test and run; does nothing when all are present.
 set -euo pipefail
-packages=(g++ make cmake pkg-config qt6-base-dev qt6-pdf-dev librtmidi-dev libasound2-dev libfluidsynth-dev libsndfile1-dev zlib1g-dev
+packages=(g++ make cmake pkg-config qt6-base-dev qt6-pdf-dev librtmidi-dev libasound2-dev libfluidsynth-dev libpulse-dev libsndfile1-dev zlib1g-dev
           timgm6mb-soundfont fonts-dejavu-core fonts-liberation2
           libxcb1-dev libgtest-dev googletest libbenchmark-dev xdg-utils python3
           desktop-file-utils appstream shared-mime-info libglib2.0-bin dpkg-dev locales "$@")

@@ -66,17 +66,17 @@ bool FluidSynthDevice::FindConfiguredSoundFont(std::string& path, std::string& e
   return FindSoundFont(std::getenv("GROOVELOOM_SOUNDFONT"), DefaultSoundFonts(), path, error);
 }
 
-int FluidSynthDevice::Periods() {
+int FluidSynthDevice::Periods(bool ownStream) {
   const char* text = std::getenv("GROOVELOOM_AUDIO_PERIODS");
   const int periods = text ? std::atoi(text) : 0;
-  return periods >= 2 && periods <= 32 ? periods : kPeriods;
+  return periods >= 2 && periods <= 32 ? periods : ownStream ? kStreamPeriods : kPeriods;
 }
 
 bool FluidSynthDevice::CreateSynth(std::string& error) {
   settings_ = NewFluidSettings(kSampleRate, error);
   if (!settings_) return false;
   fluid_settings_setint(settings_, "audio.period-size", kPeriodSize);
-  fluid_settings_setint(settings_, "audio.periods", Periods());
+  fluid_settings_setint(settings_, "audio.periods", Periods(false));
   // While this is on, the PulseAudio driver ignores the periods and asks for ~100 ms.
   fluid_settings_setint(settings_, "audio.pulseaudio.adjust-latency", 0);
   fluid_settings_setstr(settings_, "audio.pulseaudio.media-role", "music");
@@ -108,14 +108,25 @@ int FluidSynthDevice::AudioCallback(void* data, int len, int nfx, float* fx[], i
   return result;
 }
 
+void FluidSynthDevice::RenderPeriod(float* left, float* right, int frames) {
+  float* out[2] = {left, right};
+  float* effects[4] = {left, right, left, right};
+  fluid_synth_process(synth_, frames, 4, effects, 2, out);
+  if (AudioRenderHook* hook = hook_.load()) {
+    hook->Render(left, right, frames);
+    if (const int64_t latency = stream_.LatencyFrames(); latency >= 0) hook->OutputLatency(latency);
+  }
+}
+
 bool FluidSynthDevice::Playing() const {
   std::lock_guard<std::mutex> guard(lock_);
-  return driver_ != nullptr;
+  return driver_ != nullptr || stream_.IsOpen();
 }
 
 void FluidSynthDevice::DestroyLocked() {
   loaded_ = false;
   // The driver renders from the synth on its own thread: it goes first.
+  stream_.Close();
   if (driver_) delete_fluid_audio_driver(driver_);
   if (synth_) delete_fluid_synth(synth_);
   if (settings_) delete_fluid_settings(settings_);
@@ -132,17 +143,41 @@ bool FluidSynthDevice::Open(std::string& error) {
   {
     std::lock_guard<std::mutex> guard(lock_);
     if (!CreateSynth(error)) return false;
+    // Our own PulseAudio stream first; GROOVELOOM_AUDIO_DRIVER=fluidsynth keeps FluidSynth's (to
+    // compare the two).
+    const char* choice = std::getenv("GROOVELOOM_AUDIO_DRIVER");
+    if (!choice || std::string_view(choice) != "fluidsynth") {
+      if (AudioRenderHook* hook = hook_.load()) hook->OutputRestarted();
+      std::string streamError;
+      if (stream_.Open("Grooveloom", kSampleRate, Periods() * kPeriodSize, kPeriodSize,
+                       [this](float* left, float* right, int frames) { RenderPeriod(left, right, frames); },
+                       streamError, [this]() -> int64_t {
+                         AudioRenderHook* hook = hook_.load();
+                         return hook ? hook->BufferFramesWanted() : 0;
+                       },
+                       [this] {
+                         AudioRenderHook* hook = hook_.load();
+                         return hook && hook->FlushWanted();
+                       },
+                       [this](int64_t frames) {
+                         if (AudioRenderHook* hook = hook_.load()) hook->OutputFlushed(frames);
+                       }))
+        driverName_ = "pulseaudio";
+    }
     for (const char* name : kDrivers) {
+      if (stream_.IsOpen()) break;
       fluid_settings_setstr(settings_, "audio.driver", name);
       // The callback form: the program's own notes are mixed into each period at their frames.
       if (AudioRenderHook* hook = hook_.load()) hook->OutputRestarted();
       driver_ = new_fluid_audio_driver2(settings_, &FluidSynthDevice::AudioCallback, this);
       if (driver_) {
         driverName_ = name;
+        // These drivers cannot tell their latency: their periods, as configured.
+        if (AudioRenderHook* hook = hook_.load()) hook->OutputLatency(int64_t{Periods(false)} * kPeriodSize);
         break;
       }
     }
-    if (!driver_) {
+    if (!driver_ && !stream_.IsOpen()) {
       error = "No audio output: neither PulseAudio, ALSA nor JACK could be opened";
       DestroyLocked();
       return false;
@@ -275,7 +310,7 @@ void FluidSynthDevice::SetDrumNoteOffs(bool passedOn) {
 
 bool FluidSynthDevice::Render(int frames, std::vector<float>& left, std::vector<float>& right) {
   std::lock_guard<std::mutex> guard(lock_);
-  if (!synth_ || driver_ || frames <= 0) return false;
+  if (!synth_ || driver_ || stream_.IsOpen() || frames <= 0) return false;
   left.assign(static_cast<std::size_t>(frames), 0.0f);
   right.assign(static_cast<std::size_t>(frames), 0.0f);
   return fluid_synth_write_float(synth_, frames, left.data(), 0, 1, right.data(), 0, 1) == FLUID_OK;

@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "midi/output/pulse_stream.h"
+
 // Sound added to the synthesizer's own in its audio callback (live playback's notes, each at its
 // frame). Runs on the audio thread: it must not block for long.
 class AudioRenderHook {
@@ -24,16 +26,29 @@ class AudioRenderHook {
   virtual void Render(float* left, float* right, int frames) = 0;
   // The output (re)started or stopped: the frame count starts again.
   virtual void OutputRestarted() {}
+  // Frames from the end of the last period rendered to the moment it is heard, as the output
+  // measures it (after each period; only outputs that can tell call it).
+  virtual void OutputLatency(int64_t frames) { (void)frames; }
+  // The buffer the output should keep now, in frames (0: its own). Asked before each period by the
+  // outputs that can change it (our PulseAudio stream).
+  virtual int64_t BufferFramesWanted() { return 0; }
+  // Polled by the same outputs: true once to drop what they hold and have not played (a Stop).
+  virtual bool FlushWanted() { return false; }
+  // They dropped about `frames` frames: the frames from the one heard next on are rendered again.
+  virtual void OutputFlushed(int64_t frames) { (void)frames; }
 };
 
 class FluidSynthDevice {
  public:
   static constexpr int kSampleRate = 44100;
   static constexpr int kPeriodSize = 256;  // frames; smaller periods crackle under PipeWire
-  static constexpr int kPeriods = 2;
-  // kPeriods, or GROOVELOOM_AUDIO_PERIODS (2..32): more buffering for a machine too busy to feed the
-  // output every few milliseconds at normal priority, at the cost of latency.
-  static int Periods();
+  static constexpr int kPeriods = 2;  // FluidSynth's own drivers (ALSA, JACK)
+  // Our PulseAudio stream keeps this many periods in the server (see pulse_stream.h).
+  // While nothing plays it keeps few, so a note entered is heard soon; a playing run asks for more
+  // (LiveMixer::kPlayingBufferFrames).
+  static constexpr int kStreamPeriods = 4;
+  // The periods buffered by the driver in use, or GROOVELOOM_AUDIO_PERIODS (2..32).
+  static int Periods(bool ownStream = true);
 
   FluidSynthDevice() = default;
   FluidSynthDevice(const FluidSynthDevice&) = delete;
@@ -77,7 +92,11 @@ class FluidSynthDevice {
   // Audio buffered ahead of the output: periods x period size / sample rate. A note sent now also
   // waits for the period being rendered, so the worst case is one period more.
   static double ConfiguredLatencyMilliseconds() { return 1000.0 * Periods() * kPeriodSize / kSampleRate; }
+  // The frames buffered after the one rendered last, as configured (the stream measures it too).
+  static int64_t ConfiguredLatencyFrames() { return int64_t{Periods()} * kPeriodSize; }
   const std::string& DriverName() const { return driverName_; }
+  // Times our PulseAudio stream ran dry since it opened (a gap heard); 0 with FluidSynth's drivers.
+  int64_t Underruns() const { return stream_.Underruns(); }
 
   // GROOVELOOM_SOUNDFONT when set (and then it must be readable), else the first readable candidate.
   static bool FindSoundFont(const char* fromEnvironment, const std::vector<std::string>& candidates,
@@ -88,6 +107,8 @@ class FluidSynthDevice {
 
  private:
   static int AudioCallback(void* data, int len, int nfx, float* fx[], int nout, float* out[]);
+  // Our own stream's period: the synthesizer, then the hook.
+  void RenderPeriod(float* left, float* right, int frames);
   bool CreateSynth(std::string& error);
   void DestroyLocked();
   void StartLoading(const std::string& path);
@@ -98,6 +119,7 @@ class FluidSynthDevice {
   fluid_settings_t* settings_ = nullptr;
   fluid_synth_t* synth_ = nullptr;
   fluid_audio_driver_t* driver_ = nullptr;
+  PulseStream stream_;  // used instead of FluidSynth's PulseAudio driver
   std::atomic<AudioRenderHook*> hook_{nullptr};
   std::string driverName_;
   std::thread loader_;

@@ -83,7 +83,7 @@ TEST_F(LiveMixerTest, PlaybackSoundsExactlyLikeTheExportPeriodByPeriod) {
   }
   EXPECT_GT(peak, 0.1f);
   EXPECT_EQ(worst, 0.0f) << "live and exported samples differ";
-  EXPECT_EQ(live.Now(), (length + kPeriod - 1) / kPeriod * kPeriod) << "the clock counts the frames rendered";
+  EXPECT_EQ(live.Rendered(), (length + kPeriod - 1) / kPeriod * kPeriod);
   EXPECT_EQ(live.LateNotes(), 0);
 }
 
@@ -98,7 +98,7 @@ TEST_F(LiveMixerTest, ACancelSilencesWhatHasNotBegunWhileTheAudioThreadRenders) 
     while (!stop) {
       std::fill(left.begin(), left.end(), 0.0f);
       std::fill(right.begin(), right.end(), 0.0f);
-      const int64_t from = live.Now();
+      const int64_t from = live.Rendered();
       live.Render(left.data(), right.data(), kPeriod);
       const int64_t cancelled = cancelledAt.load();
       // A second after the cancel nothing scheduled for then may sound.
@@ -112,16 +112,98 @@ TEST_F(LiveMixerTest, ACancelSilencesWhatHasNotBegunWhileTheAudioThreadRenders) 
   note.Column.Cells[RowSnare].Variant = 0;
   note.Column.Cells[RowSnare].Accent = 1;
   note.Click = ClickKind::Accent;
-  note.Frame = live.Now() + 4096;
+  note.Frame = live.Rendered() + 4096;
   live.Schedule(note);
   note.Frame += 3 * kFrameRate / 2;  // well after the cancel below
   live.Schedule(note);
-  cancelledAt = live.Now();
+  cancelledAt = live.Rendered();
   live.Cancel();
-  while (live.Now() < cancelledAt.load() + 2 * kFrameRate + kPeriod) std::this_thread::yield();
+  while (live.Rendered() < cancelledAt.load() + 2 * kFrameRate + kPeriod) std::this_thread::yield();
   stop = true;
   audio.join();
   EXPECT_EQ(loudestAfter.load(), 0.0f);
+}
+
+TEST_F(LiveMixerTest, ARunAsksForTheLargerBufferStartsOnceTheOutputHasItAndGivesItBackAtTheCancel) {
+  LiveMixer live(font, 1024);
+  EXPECT_EQ(live.BufferFramesWanted(), 0) << "idle: the output's own buffer";
+  std::atomic<bool> stop{false};
+  std::thread output([&] {
+    // An output that takes a while to fill a larger buffer, period by period.
+    std::vector<float> left(kPeriod), right(kPeriod);
+    int64_t buffer = 1024;
+    while (!stop) {
+      const int64_t wanted = live.BufferFramesWanted();
+      const int64_t target = wanted > 0 ? wanted : 1024;
+      buffer += std::clamp<int64_t>(target - buffer, -kPeriod, kPeriod);
+      live.Render(left.data(), right.data(), kPeriod);
+      live.OutputLatency(buffer);
+      std::this_thread::yield();
+    }
+  });
+  // Rendering has begun: the mixer knows the output can change its buffer.
+  while (live.Rendered() == 0) std::this_thread::yield();
+  ASSERT_TRUE(live.Begin(error)) << error;
+  EXPECT_GE(live.Latency(), LiveMixer::kPlayingBufferFrames * 3 / 4) << "the run starts once the buffer is there";
+  live.Cancel();
+  EXPECT_EQ(live.BufferFramesWanted(), 0);
+  stop = true;
+  output.join();
+}
+
+TEST_F(LiveMixerTest, AStopDropsWhatTheOutputHoldsTheNotesHeardRingOnWithoutAJumpTheOthersAreNeverHeard) {
+  LiveMixer live(font);
+  ASSERT_TRUE(live.Begin(error)) << error;
+  live.BufferFramesWanted();  // rendered by an output that can drop what it holds
+  TimedColumn crash, snare;
+  crash.HasColumn = snare.HasColumn = true;
+  crash.Column.Cells[RowCymbals].Variant = 0;
+  snare.Column.Cells[RowSnare].Variant = 0;
+  snare.Frame = 3000;
+  live.Schedule(crash);
+  live.Schedule(snare);
+  std::vector<float> left(kPeriod), right(kPeriod);
+  for (int i = 0; i < 16; ++i) live.Render(left.data(), right.data(), kPeriod);
+  live.Cancel();
+  EXPECT_TRUE(live.FlushWanted());
+  EXPECT_FALSE(live.FlushWanted()) << "once per stop";
+  live.OutputFlushed(2048);  // the output held the last 2048 frames, unplayed
+  EXPECT_EQ(live.Rendered(), 2048);
+
+  DrumSoundBank bank;
+  ASSERT_TRUE(bank.Open(font, error)) << error;
+  const auto sound = bank.Sound(DrumNoteOf(RowCymbals, 0), NoteVelocity(0));
+  ASSERT_GT(sound->Frames(), 4096);
+  float worst = 0;
+  for (int64_t at = 2048; at < 4096; at += kPeriod) {
+    std::fill(left.begin(), left.end(), 0.0f);
+    std::fill(right.begin(), right.end(), 0.0f);
+    live.Render(left.data(), right.data(), kPeriod);
+    for (int i = 0; i < kPeriod; ++i) {
+      const std::size_t e = 2 * static_cast<std::size_t>(at + i);
+      worst = std::max({worst, std::fabs(left[static_cast<std::size_t>(i)] - sound->Samples[e]),
+                        std::fabs(right[static_cast<std::size_t>(i)] - sound->Samples[e + 1])});
+    }
+  }
+  EXPECT_EQ(worst, 0.0f) << "the crash rings on from where it was heard, the snare after it is gone";
+}
+
+TEST(LiveMixerClock, WhileTheOutputThreadIsHeldUpTheClockRunsOnAsFarAsTheOutputCanTakeAndNeverBack) {
+  int64_t micros = 5000000;
+  LiveMixer live({}, 4096, [&micros] { return micros; });
+  std::vector<float> left(kPeriod), right(kPeriod);
+  EXPECT_EQ(live.Now(), 0);
+  live.Render(left.data(), right.data(), kPeriod);
+  EXPECT_EQ(live.Now(), kPeriod) << "at the period: the frames rendered";
+  micros += 10000;
+  EXPECT_EQ(live.Now(), kPeriod + 441) << "10 ms later, before the next period";
+  micros += 1000000;
+  EXPECT_EQ(live.Now(), kPeriod + 4096) << "held up: no further than the output's buffer";
+  live.Render(left.data(), right.data(), kPeriod);
+  EXPECT_EQ(live.Now(), kPeriod + 4096) << "the output's thread came back: the clock does not go back";
+  EXPECT_EQ(live.Rendered(), 2 * kPeriod);
+  live.OutputLatency(3000);  // as the output measured it: steps reach the window that much later
+  EXPECT_EQ(live.Latency(), 3000);
 }
 
 TEST(ClickKeys, TheMetronomeUsesGeneralMidi2KeysWhereTheSoundfontHasThemElseWoodBlocks) {

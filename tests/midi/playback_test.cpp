@@ -160,12 +160,30 @@ TEST_F(PlaybackTest, TempoChangeTakesEffectFromTheNextColumnWithoutABurst) {
   EXPECT_EQ(Steps().back().CentiBpm, 102400);
 }
 
-TEST_F(PlaybackTest, OnAClockOfFramesPlayedALateColumnMovesTheGridOnInsteadOfBursting) {
+TEST_F(PlaybackTest, OnAClockOfFramesPlayedLateColumnsStaySilentOnTheGridAndALongStallMovesTheGridOn) {
   output.lookahead = 2048;
-  clock.Grant(4);  // a wait for the column's hand-over, one for its being heard
+  clock.Grant(1);  // the first column's being heard
   ASSERT_TRUE(engine.Play(PlayFromCursor, {0, 0}, 120, false));
   ASSERT_TRUE(clock.WaitParked());
-  clock.Advance(1s);  // the thread was held up far past several columns
+  clock.Advance(165ms);  // the second column was due 125 ms after the first: 40 ms ago
+  clock.Grant(2);
+  ASSERT_TRUE(clock.WaitParked());
+  auto frames = output.Frames();
+  ASSERT_EQ(frames.size(), 2u);
+  EXPECT_EQ(frames[1] - frames[0], At(2, 120)) << "the late column is left out, the next one is on the grid";
+  ASSERT_GE(Positions().size(), 2u);
+  EXPECT_EQ(Positions()[1], (PlayPosition{0, 1})) << "the cursor still passes the silent column";
+
+  clock.Advance(700ms);  // held up past several columns: they stay silent, the grid goes on
+  clock.Grant(3);
+  ASSERT_TRUE(clock.WaitParked());
+  frames = output.Frames();
+  ASSERT_GE(frames.size(), 3u);
+  const int64_t since = frames.back() - frames[0];
+  EXPECT_EQ(since, At((since * 2 + 5512) / 11025, 120)) << "still on the grid";
+  EXPECT_GT(frames.back() - frames[1], 30000) << "the columns due while held up were left out";
+
+  clock.Advance(3s);  // the thread was held up far past a second of columns
   clock.Grant(6);
   ASSERT_TRUE(clock.WaitParked());
   const auto steps = output.Steps();
