@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "files/tab_export.h"
+#include "model/export_extent.h"
 #include "model/tab_document.h"
 
 namespace print {
