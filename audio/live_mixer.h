@@ -41,6 +41,7 @@ class LiveMixer : public TimedOutput, public FrameClock, public AudioRenderHook 
   // TimedOutput, on the playback thread.
   FrameClock& Clock() override { return *this; }
   int64_t Lookahead() const override { return kLookaheadFrames; }
+  bool PlacesGraceStrokes() const override { return true; }
   // Loads the sounds once (a few hundred ms the first time), asks for the playing buffer and, from
   // an output that can change its buffer, waits until it has it (a few milliseconds).
   bool Begin(std::string& error) override;

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "common/short_slices.h"
+#include "midi/note_strokes.h"
 
 namespace {
 
@@ -162,6 +163,12 @@ void TMetronom::StartCountIn(const Osnova& doc, PlayPosition at, int bars) {
   countInTotal_ = countInLeft_ = bars * countInLength_ + partial;
 }
 
+int64_t TMetronom::HandOverAhead(const TimedOutput& out) const {
+  if (!out.PlacesGraceStrokes()) return out.Lookahead();
+  // Offsets are in 32nds: half a sixteenth each.
+  return out.Lookahead() + (-kEarliestStrokeOffset) * SixteenthsToFrames(1, centi_) / 2;
+}
+
 void TMetronom::ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& out) {
   FrameClock& clock = out.Clock();
   const int64_t now = clock.Now();
@@ -172,7 +179,7 @@ void TMetronom::ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& ou
   // on. After a longer stall a new grid starts from now.
   const int64_t stall = out.Lookahead() > 0 ? kLongStallFrames : std::max(kStallFrames, SixteenthsToFrames(1, centi_));
   if (frame < now && now - frame > stall) {
-    Reanchor(step_, now + out.Lookahead());
+    Reanchor(step_, now + HandOverAhead(out));
     frame = FrameOfStep(step_);
   }
   const bool missed = out.Lookahead() > 0 && frame < now;
@@ -273,7 +280,7 @@ void TMetronom::Run(TimedOutput* output) {
   FrameClock& clock = out.Clock();
   std::unique_lock<std::mutex> lock(lock_);
   if (!begun) lastError_ = error;
-  Reanchor(0, clock.Now() + out.Lookahead());
+  Reanchor(0, clock.Now() + HandOverAhead(out));
   if (practice_.CountInBars > 0) {
     lock.unlock();
     std::unique_lock<std::mutex> document(documentLock_);
@@ -297,7 +304,7 @@ void TMetronom::Run(TimedOutput* output) {
       if (step.Finished) break;
       continue;
     }
-    const int64_t due = FrameOfStep(step_) - out.Lookahead();
+    const int64_t due = FrameOfStep(step_) - HandOverAhead(out);
     if (!finishedScheduled_ && now >= due) {
       ScheduleStep(lock, out);
       continue;

@@ -103,6 +103,9 @@ class TMetronom {
   };
   Next Following(const Osnova& doc, PlayPosition at) const;
   void StartCountIn(const Osnova& doc, PlayPosition at, int bars);
+  // How far ahead of its frame a step goes to `out`: its lookahead, and for an output that places
+  // grace strokes, the earliest grace stroke's lead at the tempo now.
+  int64_t HandOverAhead(const TimedOutput& out) const;
   int64_t FrameOfStep(int64_t step) const { return anchorFrame_ + SixteenthsToFrames(step - anchorStep_, centi_); }
   void Reanchor(int64_t step, int64_t frame) {
     anchorStep_ = step;

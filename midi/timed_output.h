@@ -40,6 +40,9 @@ class TimedOutput {
   virtual FrameClock& Clock() = 0;
   // How long before its frame a step is handed over.
   virtual int64_t Lookahead() const { return 0; }
+  // True when the output places a note's grace strokes before the note's own frame: it then gets
+  // each step that much earlier still, or a flam's grace stroke would come too late to be early.
+  virtual bool PlacesGraceStrokes() const { return false; }
   // Called on the playback thread before the first step of a run (loading what the steps need).
   virtual bool Begin(std::string& error) { (void)error; return true; }
   virtual void Schedule(const TimedColumn& step) = 0;

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <vector>
 
+#include "midi/note_strokes.h"
 #include "tests/midi/fake_play_clock.h"
 
 using namespace std::chrono_literals;
@@ -21,6 +22,7 @@ class RecordingOutput : public TimedOutput {
   explicit RecordingOutput(PlayClock& clock) : frames(clock) {}
   FrameClock& Clock() override { return frames; }
   int64_t Lookahead() const override { return lookahead; }
+  bool PlacesGraceStrokes() const override { return graces; }
   void Schedule(const TimedColumn& step) override {
     const int64_t now = frames.Now();
     std::lock_guard<std::mutex> guard(lock);
@@ -44,6 +46,7 @@ class RecordingOutput : public TimedOutput {
 
   PlayClockFrames frames;
   int64_t lookahead = 0;
+  bool graces = false;
   std::mutex lock;
   std::vector<TimedColumn> steps;
   std::vector<int64_t> handedAt;
@@ -192,6 +195,24 @@ TEST_F(PlaybackTest, OnAClockOfFramesPlayedLateColumnsStaySilentOnTheGridAndALon
   for (std::size_t k = 0; k < steps.size(); ++k)
     EXPECT_GE(steps[k].Frame - handed[k], 2048) << "every column handed over ahead of its frame " << k;
   for (int64_t d : Differences(output.Frames())) EXPECT_GE(d, 5512) << "no two columns closer than a step";
+}
+
+TEST_F(PlaybackTest, AnOutputThatPlacesGraceStrokesGetsEachColumnEarlyEnoughForADragsFirstStroke) {
+  output.lookahead = 2048;
+  output.graces = true;
+  clock.Grant(4);
+  ASSERT_TRUE(engine.Play(PlayFromCursor, {0, 0}, 97, false));
+  ASSERT_TRUE(clock.WaitParked());
+  engine.SetTempo(60);  // a slower tempo: a longer lead from the next column on
+  clock.Grant(3);
+  ASSERT_TRUE(clock.WaitParked());
+  const auto steps = output.Steps();
+  const auto handed = output.handedAt;
+  ASSERT_GE(steps.size(), 4u);
+  for (std::size_t k = 0; k < steps.size(); ++k) {
+    const int64_t dragLead = (-kEarliestStrokeOffset) * steps[k].SixteenthFrames / 2;
+    EXPECT_GE(steps[k].Frame - dragLead - handed[k], 2048) << "column " << k;
+  }
 }
 
 TEST_F(PlaybackTest, ALateWakeUpOfAnOutputThatPlaysAtOnceKeepsTheGridAndAStallStartsANewOne) {
