@@ -439,7 +439,8 @@ void TFmain::BuildMenus() {
       {BUndo, EUndo},         {BRedo, ERedo},              {BCopy, ECopy},
       {BCut, ECut},           {Bpaste, EPaste},            {SpeedButton6, MIDIFile1},
       {SpeedButton7, TextFile1}, {SpeedButton8, HTMLFille1}, {SpeedButton11, Clear1},
-      {SpeedButton10, Insert1}, {SpeedButton9, Remove1}};
+      {SpeedButton10, Insert1}, {SpeedButton9, Remove1}, {BPLay, Play1},
+      {BPLayBar, PLaybar1},     {BPLaySong, Playsong1},    {BStop, Stop1}};
   for (const auto& [button, action] : shared) ShareAction(button, action);
   ColourGlyphs();
 }

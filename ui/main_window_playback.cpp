@@ -33,15 +33,13 @@ void TFmain::CreatePlayback() {
       });
   playback_->Practice = std::make_unique<PracticePanel>(*this);
 
-  for (auto [action, button, mode] : {std::tuple{Play1, BPLay, PlayFromCursor},
-                                      std::tuple{PLaybar1, BPLayBar, PlayBar},
-                                      std::tuple{Playsong1, BPLaySong, PlaySong}}) {
+  // The play panel's buttons show these same actions (BuildMenus).
+  for (auto [action, mode] : {std::pair{Play1, PlayFromCursor}, std::pair{PLaybar1, PlayBar},
+                              std::pair{Playsong1, PlaySong}}) {
     const uint8_t m = mode;
     connect(action, &QAction::triggered, this, [this, m] { PlayCommand(m); });
-    connect(button, &QToolButton::clicked, this, [this, m] { PlayCommand(m); });
   }
   connect(Stop1, &QAction::triggered, this, &TFmain::StopCommand);
-  connect(BStop, &QToolButton::clicked, this, &TFmain::StopCommand);
 }
 
 void TFmain::SetPlayClock(std::unique_ptr<PlayClock> clock, int tickMilliseconds) {
