@@ -23,7 +23,7 @@ class Convert : public ::testing::Test {
     ASSERT_TRUE(WriteFileAtomically(In(), song, error)) << error;
   }
   void TearDown() override {
-    gFailWritesAfterBytes = -1;
+    TestWriteFaults().FailAfterBytes = -1;
     GlobalKit = savedKit;
   }
   std::string In() const { return (dir / "in.gvlm").string(); }
@@ -76,12 +76,12 @@ TEST_F(Convert, FailedWriteNamesTheFileAndKeepsTheOldOne) {
   std::string error;
   ASSERT_TRUE(WriteFileAtomically(out, "old", error));
 
-  gFailWritesAfterBytes = 10;
+  TestWriteFaults().FailAfterBytes = 10;
   EXPECT_EQ(ConvertTabFile(In(), out, message), 1);
   EXPECT_NE(message.find(out), std::string::npos) << message;
   EXPECT_EQ(Read(out), "old");
 
-  gFailWritesAfterBytes = -1;
+  TestWriteFaults().FailAfterBytes = -1;
   const std::string nowhere = (dir / "no" / "out.gvlm").string();
   EXPECT_EQ(ConvertTabFile(In(), nowhere, message), 1);
   EXPECT_NE(message.find(nowhere), std::string::npos) << message;

@@ -426,7 +426,7 @@ class TabFileOnDisk : public ::testing::Test {
     savedKit = GlobalKit;
   }
   void TearDown() override {
-    gFailWritesAfterBytes = -1;
+    TestWriteFaults().FailAfterBytes = -1;
     GlobalKit = savedKit;
   }
   std::string Read(const fs::path& p) {
@@ -486,10 +486,10 @@ TEST_F(TabFileOnDisk, FailedSaveKeepsTheOldFileAndTheDocumentState) {
 
   auto doc = KnownDocument();
   doc->Modified = true;
-  gFailWritesAfterBytes = 20;  // the disk fills up part-way
+  TestWriteFaults().FailAfterBytes = 20;  // the disk fills up part-way
   EXPECT_FALSE(SaveToTabFile(*doc, path, error));
   EXPECT_FALSE(error.empty());
-  gFailWritesAfterBytes = -1;
+  TestWriteFaults().FailAfterBytes = -1;
   EXPECT_FALSE(SaveToTabFile(*doc, (dir / "no" / "such.gvlm").string(), error));
   EXPECT_EQ(error, "No such file or directory");
   EXPECT_FALSE(SaveToTabFile(*doc, path + "/below.gvlm", error));

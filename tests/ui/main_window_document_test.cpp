@@ -287,9 +287,9 @@ TEST_F(FailedSaveTest, SaveAsUnderARegularFile) {
 }
 
 TEST_F(FailedSaveTest, WriteThatFailsPartWay) {
-  gFailWritesAfterBytes = 20;
+  TestWriteFaults().FailAfterBytes = 20;
   EXPECT_FALSE(Window().SaveDocument());
-  gFailWritesAfterBytes = -1;
+  TestWriteFaults().FailAfterBytes = -1;
   ExpectNothingChanged(good, "Input/output error");
   EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"good.gvlm"}) << "no temporary left";
 }

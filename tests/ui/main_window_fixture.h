@@ -56,7 +56,7 @@ class MainWindowTest : public ::testing::Test {
     SetMidiDeviceLayer(&midi);
   }
   void TearDown() override {
-    gFailWritesAfterBytes = -1;  // a failing disk is the test's, not the closing window's options file
+    TestWriteFaults().FailAfterBytes = -1;  // a failing disk is the test's, not the closing window's options file
     window.reset();
     dialogs.VerifyAllExpected();
     SetMidiDeviceLayer(nullptr);

@@ -412,7 +412,7 @@ TEST_F(OptionsDialogTest, WindowReadsTheFileAtStartAndWritesItWhenItGoes) {
   // A window whose options cannot be written says so as it goes, and goes.
   Window();
   dialogs.Clear();
-  gFailWritesAfterBytes = 5;
+  TestWriteFaults().FailAfterBytes = 5;
   window.reset();
   ASSERT_EQ(dialogs.Messages().size(), 1u);
   EXPECT_TRUE(dialogs.Messages()[0].contains(QString::fromStdString(OptionsFilePath())));
