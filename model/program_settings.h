@@ -2,8 +2,10 @@
 // (the main window, the command line) and handed to what reads it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
+#include "model/key_map_table.h"
 #include "model/tab_document.h"
 
 struct ProgramSettings {
@@ -12,6 +14,10 @@ struct ProgramSettings {
   std::string DefaultEmail;
   // False (`--no-normalize`) keeps the synthesizer's level instead of a -1 dBFS peak.
   bool NormalizeAudio = true;
+  // The key map for note entry, from the options file.
+  KeyMapTable KeyMap = kDefaultKeyMap;
+  // The chosen MIDI device, from the options file: 0 at start; -1 = the mapper.
+  int32_t MidiDeviceIndex = 0;
 
   // A new or imported song's author and e-mail, cut to their field length.
   void StartSong(Osnova& doc) const {

@@ -52,7 +52,6 @@ class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(folder.isValid());
-    MidiDeviceIndex = 0;
     SetMidiDeviceLayer(&midi);
   }
   void TearDown() override {
@@ -60,7 +59,6 @@ class MainWindowTest : public ::testing::Test {
     window.reset();
     dialogs.VerifyAllExpected();
     SetMidiDeviceLayer(nullptr);
-    MidiDeviceIndex = 0;
   }
 
   // Creates the window, shown and active so that focus moves as it does for a user.

@@ -44,14 +44,10 @@ QRgb CursorEdgePixel(const QImage& img, const Osnova& doc, int column, int line)
   return img.pixel(81 + 11 * column, LineHeightOf(doc) * line + 45);
 }
 
-// The global kit and key map are program-wide; tests that change them put them back.
+// The global kit is program-wide; tests that change it put it back.
 struct ProgramSettingsGuard {
   std::array<uint8_t, kRowCount> Kit = GlobalKit;
-  KeyMapTable Keys = KeyMap;
-  ~ProgramSettingsGuard() {
-    GlobalKit = Kit;
-    KeyMap = Keys;
-  }
+  ~ProgramSettingsGuard() { GlobalKit = Kit; }
 };
 
 }  // namespace
@@ -179,7 +175,7 @@ TEST_F(MainWindowTest, HiddenRowsTakeNoNotesFromKeysOrButtons) {
 
 TEST_F(MainWindowTest, DuplicateKeyGoesToTheFirstEntryOfTheLookUpOrder) {
   ProgramSettingsGuard guard;
-  KeyMap[KeyFloor] = 'S';  // an options file can hold this; the snare comes first
+  Window().Settings().KeyMap[KeyFloor] = 'S';  // an options file can hold this; the snare comes first
   TFmain& w = Window();
   w.NewDocument();
   Press(Qt::Key_S);
@@ -485,8 +481,8 @@ TEST_F(MainWindowTest, UndoRedoHomeEndAndPageKeysDoTheirJob) {
 
 TEST_F(MainWindowTest, KeyMapEntriesOnTheMoveKeysStillEnterTheirNotes) {
   ProgramSettingsGuard guard;
-  KeyMap[KeyBass] = 36;    // Home
-  KeyMap[KeySnare] = 112;  // F1, the Help item's shortcut, which must not take the key
+  Window().Settings().KeyMap[KeyBass] = 36;    // Home
+  Window().Settings().KeyMap[KeySnare] = 112;  // F1, the Help item's shortcut, which must not take the key
   TFmain& w = Window();
   w.NewDocument();
   Press(Qt::Key_Right);
