@@ -38,7 +38,9 @@ class SessionObserver {
 
 class EditSession {
  public:
-  explicit EditSession(int undoSlots = kDeepUndoSlots, std::size_t undoBytes = kDeepUndoBytes);
+  // `kitInUse`: the kit an opened, imported or restored song makes the one in use (none: no such kit).
+  explicit EditSession(KitRows* kitInUse = nullptr, int undoSlots = kDeepUndoSlots,
+                       std::size_t undoBytes = kDeepUndoBytes);
 
   // Null before the first New or Open.
   Osnova* Document() { return doc_.get(); }
@@ -88,6 +90,7 @@ class EditSession {
   void Notify(SongSource source);
 
   std::mutex lock_;
+  KitRows* kitInUse_;
   std::unique_ptr<Osnova> doc_;
   std::optional<TCursor> cursor_;
   UR_Stack history_;

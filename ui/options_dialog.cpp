@@ -244,7 +244,7 @@ void TFOpt::ShowPage(int page) {
   page_ = page;
   // What Cancel puts back: the key page and the kit page act on the live settings.
   keyMapAtEntry_ = settings_->KeyMap;
-  kitAtEntry_ = GlobalKit;
+  kitAtEntry_ = settings_->GlobalKit;
   Page1->setCurrentIndex(page);
   FormActivate();
   open();
@@ -334,7 +334,7 @@ void TFOpt::Button5Click() {
   {
     std::unique_lock<std::mutex> edit;
     if (main_) edit = std::unique_lock<std::mutex>(main_->DocumentLock());  // playback reads the kit
-    GlobalKit = kitAtEntry_;
+    settings_->GlobalKit = kitAtEntry_;
   }
   QDialog::done(Rejected);
 }
@@ -455,7 +455,7 @@ std::array<QCheckBox*, 9> TFOpt::KitBoxes() const { return {xct, xc, xr, xhh, xt
 
 void TFOpt::LoadKitPage() {
   const auto boxes = KitBoxes();
-  for (std::size_t r = 0; r < boxes.size(); ++r) boxes[r]->setChecked(GlobalKit[r] != 0);
+  for (std::size_t r = 0; r < boxes.size(); ++r) boxes[r]->setChecked(settings_->GlobalKit[r] != 0);
 }
 
 void TFOpt::Button9Click() {
@@ -471,7 +471,7 @@ void TFOpt::Button9Click() {
         const std::lock_guard<std::mutex> edit(main_->DocumentLock());  // playback reads the kit
         doc.Kit = kit;
         RecomputeLineOfRow(doc);  // rows switched off keep their old number
-        GlobalKit = kit;
+        settings_->GlobalKit = kit;
       }
       doc.Modified = true;
       // The same bars stay in view, so the cursor keeps its column and line.
@@ -482,7 +482,7 @@ void TFOpt::Button9Click() {
   {
     std::unique_lock<std::mutex> edit;
     if (main_) edit = std::unique_lock<std::mutex>(main_->DocumentLock());
-    GlobalKit = kit;
+    settings_->GlobalKit = kit;
   }
   SaveOptionsOrWarn();
   QDialog::done(Accepted);
@@ -492,7 +492,7 @@ void TFOpt::Button10Click() {
   {
     std::unique_lock<std::mutex> edit;
     if (main_) edit = std::unique_lock<std::mutex>(main_->DocumentLock());  // playback reads the kit
-    GlobalKit.fill(1);
+    settings_->GlobalKit.fill(1);
   }
   for (QCheckBox* box : KitBoxes()) box->setChecked(true);
 }

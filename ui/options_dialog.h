@@ -1,6 +1,6 @@
 // The options dialog `TFOpt`: one modal window whose four pages (tabs hidden) are four dialogs to
 // the user: the key map, the MIDI device, the drum kit and the song information. It works on the
-// program settings (key map, GlobalKit, MIDI device, MidiOut) and on the main window's
+// program settings (key map, kit, MIDI device; and MidiOut) and on the main window's
 // document; the options file stores the first three.
 #pragma once
 

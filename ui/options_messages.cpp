@@ -7,14 +7,14 @@
 StoredOptions CurrentOptions(const ProgramSettings& settings) {
   StoredOptions options;
   options.Keys = settings.KeyMap;
-  options.Kit = GlobalKit;
+  options.Kit = settings.GlobalKit;
   options.DeviceIndex = settings.MidiDeviceIndex;
   return options;
 }
 
 void ApplyOptions(const StoredOptions& options, ProgramSettings& settings) {
   settings.KeyMap = options.Keys;
-  GlobalKit = options.Kit;
+  settings.GlobalKit = options.Kit;
   settings.MidiDeviceIndex = options.DeviceIndex;
 }
 

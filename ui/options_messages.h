@@ -9,7 +9,7 @@
 
 class DialogService;
 
-// The settings the options file stores: the key map and MIDI device of `settings`, and GlobalKit.
+// The settings the options file stores: the key map, kit and MIDI device of `settings`.
 StoredOptions CurrentOptions(const ProgramSettings& settings);
 void ApplyOptions(const StoredOptions& options, ProgramSettings& settings);
 class QWidget;

@@ -14,7 +14,6 @@ namespace fs = std::filesystem;
 class Convert : public ::testing::Test {
  protected:
   void SetUp() override {
-    savedKit = GlobalKit;
     Osnova doc(3, 5, 8);
     doc.Song = "Converted";
     doc.EditBar(2).Rows[RowSnare].Set(3, 1, 1);
@@ -24,7 +23,6 @@ class Convert : public ::testing::Test {
   }
   void TearDown() override {
     TestWriteFaults().FailAfterBytes = -1;
-    GlobalKit = savedKit;
   }
   std::string In() const { return (dir / "in.gvlm").string(); }
   std::string Read(const std::string& path) {
@@ -34,7 +32,6 @@ class Convert : public ::testing::Test {
   }
   TestFolder dir;
   std::string song;
-  std::array<uint8_t, kRowCount> savedKit{};
 };
 
 TEST_F(Convert, WritesTheTabFileWhateverTheExtensionsCase) {

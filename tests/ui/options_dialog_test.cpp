@@ -257,7 +257,7 @@ TEST_F(OptionsDialogTest, SwitchingOffRideRemovesItsRowAndRenumbersTheRowsBelow)
   EXPECT_FALSE(d.isVisible());
 
   EXPECT_EQ(doc.Kit[RowRide], 0);
-  EXPECT_EQ(GlobalKit[RowRide], 0);
+  EXPECT_EQ(Window().Settings().GlobalKit[RowRide], 0);
   EXPECT_EQ(doc.LineOfRow[RowHiHat], hiHatLine - 1);
   EXPECT_EQ(ShownInstrumentRows(doc), 7);
   EXPECT_TRUE(doc.Modified);
@@ -269,7 +269,7 @@ TEST_F(OptionsDialogTest, SwitchingOffRideRemovesItsRowAndRenumbersTheRowsBelow)
   // Undo brings the row back.
   ASSERT_TRUE(w.BUndoClick());
   EXPECT_EQ(w.Document()->Kit[RowRide], 1);
-  EXPECT_EQ(GlobalKit[RowRide], 1);
+  EXPECT_EQ(Window().Settings().GlobalKit[RowRide], 1);
 }
 
 // Cancel puts back what was there when the dialog opened: the open song's kit (which the options
@@ -279,21 +279,21 @@ TEST_F(OptionsDialogTest, CancelRestoresTheSongsKitAndTheKeyMapInUse) {
   Osnova song(4, 2, 4);
   song.Kit[RowRide] = 0;
   ASSERT_TRUE(w.OpenDocumentFile(WriteTabFile("no-ride.gvlm", song)));
-  ASSERT_EQ(GlobalKit[RowRide], 0);
+  ASSERT_EQ(Window().Settings().GlobalKit[RowRide], 0);
   ASSERT_NE(ReadOptionsFile().find("TRUE\r\nTRUE\r\nTRUE\r\n"), std::string::npos);
 
   TFOpt& d = Open("Selectkit1");
   EXPECT_FALSE(d.xr->isChecked());
   QTest::mouseClick(d.Button10, Qt::LeftButton);  // Default: every row, live
-  EXPECT_EQ(GlobalKit[RowRide], 1);
+  EXPECT_EQ(Window().Settings().GlobalKit[RowRide], 1);
   QTest::mouseClick(d.Button8, Qt::LeftButton);
   EXPECT_FALSE(d.isVisible());
-  EXPECT_EQ(GlobalKit, song.Kit) << "the hidden ride stays silent";
+  EXPECT_EQ(Window().Settings().GlobalKit, song.Kit) << "the hidden ride stays silent";
   Open("Selectkit1");
   EXPECT_FALSE(d.xr->isChecked());
   QTest::keyClick(&d, Qt::Key_Escape);  // Escape is Cancel
   EXPECT_FALSE(d.isVisible());
-  EXPECT_EQ(GlobalKit, song.Kit);
+  EXPECT_EQ(Window().Settings().GlobalKit, song.Kit);
 
   // Another window stores a key map meanwhile; Cancel here goes back to this window's own.
   StoredOptions other;
