@@ -94,7 +94,7 @@ class TMetronom {
   // Why the last run's output could not start (empty when it did).
   std::string LastError() const;
 
-  // One column as playback sounds it: the rows switched off in the global kit stay silent.
+  // One column as playback sounds it: the rows switched off in `kit` stay silent.
   static DrumColumn ColumnAt(const TBar& bar, int position, const KitRows& kit);
 
  private:

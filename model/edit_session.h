@@ -57,7 +57,7 @@ class EditSession {
 
   // Puts `doc` in place of the song under the lock and forgets the history. The cursor goes to the
   // start of the first line (made with `pace` if there was none); a Refused stand-in has none. An
-  // opened or imported song's kit becomes the program's kit, as the kit page shows it.
+  // opened or imported song's kit becomes the kit in use, as the kit page shows it.
   void Replace(std::unique_ptr<Osnova> doc, SongSource source, uint8_t pace = 4);
 
   // The snapshot before an edit, named for the Undo and Redo items ("note entry").
