@@ -130,7 +130,7 @@ int PlayFromCommandLine(int argc, char** argv) {
     std::cerr << error << '\n';
     return 1;
   }
-  GlobalKit = doc->Kit;
+  const KitRows kit = doc->Kit;
   const int tempo = args.Tempo > 0 ? args.Tempo : std::max<int>(doc->Tempo, 1);
   PracticeOptions& practice = args.Practice;
   if (!args.LoopPart.empty() || !args.LoopBars.empty()) {
@@ -183,7 +183,8 @@ int PlayFromCommandLine(int argc, char** argv) {
                      std::lock_guard<std::mutex> guard(doneLock);
                      finished = true;
                      doneChanged.notify_all();
-                   });
+                   },
+                   &kit);
   const PlayPosition from{practice.RangeLoop ? practice.LoopFirst : uint16_t{0}, 0};
   engine.Play(PlaySong, from, tempo, loop, practice);
   {

@@ -47,9 +47,7 @@ void BM_LoadFromTabFile(benchmark::State& state) {
   const std::string path = TempPath();
   std::string error;
   if (!SaveToTabFile(*doc, path, error)) state.SkipWithError(error.c_str());
-  const auto kit = GlobalKit;
   for (auto _ : state) benchmark::DoNotOptimize(LoadFromTabFile(path, error));
-  GlobalKit = kit;
   std::filesystem::remove(path);
 }
 

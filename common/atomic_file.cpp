@@ -18,9 +18,10 @@
 #include <cstdlib>
 #include <string>
 
-std::atomic<int64_t> gFailWritesAfterBytes{-1};
-std::atomic<bool> gExitAtWriteFailure{false};
-bool gUseUnnamedTemporary = true;
+WriteFaults& TestWriteFaults() {
+  static WriteFaults faults;
+  return faults;
+}
 
 namespace {
 
@@ -192,8 +193,9 @@ bool AtomicFileWriter::Open(const std::string& path, std::string& error, bool ow
   inPlace_ = existing_ >= 0 && st.st_nlink > 1;
   if (!inPlace_) {
     RemoveStaleTemporaries(folder_);
-    bool made = CreateTemporary(gUseUnnamedTemporary, err);
-    if (!made && gUseUnnamedTemporary && Unsupported(err)) made = CreateTemporary(false, err);
+    const bool unnamed = TestWriteFaults().UseUnnamedTemporary;
+    bool made = CreateTemporary(unnamed, err);
+    if (!made && unnamed && Unsupported(err)) made = CreateTemporary(false, err);
     // A writable file in a folder the user cannot write: no temporary can be made there.
     if (!made && existing_ >= 0 && (err == EACCES || err == EPERM)) inPlace_ = true;
     if (!made && !inPlace_) {
@@ -227,10 +229,10 @@ bool AtomicFileWriter::Write(const void* data, std::size_t size, int& err) {
   std::size_t done = 0;
   while (done < size) {
     std::size_t chunk = size - done;
-    if (const int64_t failAfter = gFailWritesAfterBytes.load(); failAfter >= 0) {  // test seam: a disk that fills up part-way
+    if (const int64_t failAfter = TestWriteFaults().FailAfterBytes.load(); failAfter >= 0) {  // test seam: a disk that fills up part-way
       const int64_t allowed = failAfter - written_;
       if (allowed <= 0) {
-        if (gExitAtWriteFailure) ::_exit(70);
+        if (TestWriteFaults().ExitAtFailure) ::_exit(70);
         err = EIO;
         return false;
       }

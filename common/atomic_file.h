@@ -27,11 +27,15 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
 // Reads a whole file. On failure returns false with the system's reason in `error`.
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error);
 
-// Test seam (atomic: the recovery writer reads it on its own thread): when >= 0, the next writes
-// fail with EIO once this many bytes have been written to
-// the temporary file (a disk that fills up part-way). -1 (the default) turns it off.
-extern std::atomic<int64_t> gFailWritesAfterBytes;
-// Test seam: with gFailWritesAfterBytes, end the process there instead (a save killed part-way).
-extern std::atomic<bool> gExitAtWriteFailure;
-// Test seam: false forces the named temporary file even where O_TMPFILE works.
-extern bool gUseUnnamedTemporary;
+// Test seams for writing files, in one place.
+struct WriteFaults {
+  // When >= 0, the next writes fail with EIO once this many bytes have been written to the
+  // temporary file (a disk that fills up part-way). -1 (the default) turns it off. Atomic: the
+  // recovery writer reads it on its own thread.
+  std::atomic<int64_t> FailAfterBytes{-1};
+  // With FailAfterBytes, end the process there instead (a save killed part-way).
+  std::atomic<bool> ExitAtFailure{false};
+  // False forces the named temporary file even where O_TMPFILE works.
+  bool UseUnnamedTemporary = true;
+};
+WriteFaults& TestWriteFaults();

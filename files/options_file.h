@@ -20,7 +20,7 @@ inline constexpr const char* kOptionsCorruptedWarning =
     "The file \"options.xgl\" may be corrupted. If you register any problems, set your options to "
     "default(or simply delete the \"options.xgl\" file).";
 
-// The settings the file stores; the program keeps them as KeyMap, GlobalKit and MidiDeviceIndex
+// The settings the file stores; the program keeps them in ProgramSettings
 // (ui/options_messages.h moves them between the two).
 struct StoredOptions {
   std::array<uint8_t, 14> Keys{};

@@ -159,7 +159,7 @@ void DeleteCopy(const AbandonedCopy& copy) {
 }
 
 bool CopyIsReadable(const AbandonedCopy& copy, std::string& error) {
-  // Read aside: the check must not set the program's kit as opening a song does.
+  // Read aside: the check must not set the kit in use as opening a song does.
   InputFile file;
   if (!file.Open(copy.TabPath, error)) return false;
   if (!ReadTabStream(file)) {

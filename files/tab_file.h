@@ -36,8 +36,8 @@ std::unique_ptr<Osnova> ReadTabStream(ByteSource& source, std::string* warning =
 bool SaveToTabFile(Osnova& doc, const std::string& path, std::string& error);
 
 // Reads a file. On success the document has Modified false, HasFile true, FileName = path. On
-// failure returns nullptr with kDamagedTabFileMessage in `error`. Touches no global: the window
-// makes the opened song's kit the program's kit.
+// failure returns nullptr with kDamagedTabFileMessage in `error`. The editing session makes the
+// opened song's kit the one in use.
 std::unique_ptr<Osnova> LoadFromTabFile(const std::string& path, std::string& error,
                                         std::string* warning = nullptr);
 

@@ -1,8 +1,5 @@
 #include "layout/key_map.h"
 
-const KeyMapTable kDefaultKeyMap = {49, 50, 51, 81, 87, 82, 83, 65, 90, 84, 89, 70, 190, 188};
-KeyMapTable KeyMap = kDefaultKeyMap;
-
 const std::array<const char*, kKeyMapSize> kKeyMapLabels = {
     "Crash cymbal :", "Splash cymbal :", "China cymbal :", "Hi-Hat closed :", "Hi-Hat open :",
     "Ride cymbal :",  "Snare drum :",    "Rim click :",    "Bass drum :",     "Tom #1 :",

@@ -6,10 +6,8 @@
 #include <array>
 #include <cstdint>
 
+#include "model/key_map_table.h"
 #include "model/tab_document.h"
-
-constexpr int kKeyMapSize = 14;
-using KeyMapTable = std::array<uint8_t, kKeyMapSize>;
 
 // Entry numbers; the options dialog's key boxes carry them as tags and the options file stores the
 // entries in this order.
@@ -18,11 +16,6 @@ enum KeyMapEntry : int {
   KeySnare = 6, KeyRimClick = 7, KeyBass = 8, KeyTom1 = 9, KeyTom2 = 10, KeyFloor = 11,
   KeyGreaterPace = 12, KeySmallerPace = 13
 };
-
-// Keys 1, 2, 3, Q, W, R, S, A, Z, T, Y, F, full stop, comma.
-extern const KeyMapTable kDefaultKeyMap;
-// The program-wide key map (loaded from and saved to the options file).
-extern KeyMapTable KeyMap;
 
 // The options dialog's label of each entry ("Crash cymbal :" ... "Smaller Pace").
 extern const std::array<const char*, kKeyMapSize> kKeyMapLabels;

@@ -16,7 +16,6 @@
 #include <cstring>
 #include <mutex>
 
-int32_t MidiDeviceIndex = 0;
 TMidiOut MidiOut;
 
 const char* const kMidiOpenErrorMessage = "Error on opening Midi Device";
@@ -142,18 +141,18 @@ void SendShortMsg(const TMidiOut& handle, uint32_t msg) {
   if (handle.IsOpen && handle.Generation == gOpenGeneration.load() && gLayer) gLayer->Send(msg);
 }
 
-MidiStartup StartMidiOutput(std::vector<std::string>& names) {
+MidiStartup StartMidiOutput(std::vector<std::string>& names, int32_t deviceIndex) {
   ListMidiDevices(names);
   MidiStartup result;
-  result.ShownIndex = ListIndexOfDeviceId(MidiDeviceIndex, names.size());
-  result.Opened = OpenMidiDevice(MidiOut, MidiDeviceIndex);
+  result.ShownIndex = ListIndexOfDeviceId(deviceIndex, names.size());
+  result.Opened = OpenMidiDevice(MidiOut, deviceIndex);
   return result;
 }
 
-bool SelectMidiDevice(const std::vector<std::string>& names, std::size_t index) {
-  MidiDeviceIndex = DeviceIdOfListIndex(index, names.size());
+bool SelectMidiDevice(const std::vector<std::string>& names, std::size_t index, int32_t& deviceIndex) {
+  deviceIndex = DeviceIdOfListIndex(index, names.size());
   CloseMidiDevice(MidiOut);
-  return OpenMidiDevice(MidiOut, MidiDeviceIndex);
+  return OpenMidiDevice(MidiOut, deviceIndex);
 }
 
 int ShortMessageLength(uint8_t status) {

@@ -51,7 +51,6 @@ struct TMidiOut {
   uint32_t Generation = 0;  // which opening this handle belongs to
 };
 
-extern int32_t MidiDeviceIndex;  // 0 at start; -1 = the mapper
 extern TMidiOut MidiOut;
 
 extern const char* const kMidiOpenErrorMessage;  // "Error on opening Midi Device"
@@ -71,17 +70,17 @@ void CloseMidiDevice(TMidiOut& handle);  // safe on a handle that never opened
 // Safe from any thread. Also appended to the message log, whether or not the device is open.
 void SendShortMsg(const TMidiOut& handle, uint32_t msg);
 
-// Start-up: list the devices into names, open MidiDeviceIndex into MidiOut. ShownIndex is the list
+// Start-up: list the devices into names, open the device `deviceIndex` (-1 = the mapper) into MidiOut. ShownIndex is the list
 // entry to select (nothing when the stored id is not listed). Opened false: show
 // kMidiOpenErrorMessage once and run on without sound.
 struct MidiStartup {
   std::optional<std::size_t> ShownIndex;
   bool Opened = false;
 };
-MidiStartup StartMidiOutput(std::vector<std::string>& names);
-// A device chosen by its list index: stores the id in MidiDeviceIndex, closes MidiOut and opens the
-// new device into it. False: show kMidiOpenErrorMessage (MidiDeviceIndex keeps the failed id).
-bool SelectMidiDevice(const std::vector<std::string>& names, std::size_t index);
+MidiStartup StartMidiOutput(std::vector<std::string>& names, int32_t deviceIndex);
+// A device chosen by its list index: stores the id in `deviceIndex`, closes MidiOut and opens the
+// new device into it. False: show kMidiOpenErrorMessage (`deviceIndex` keeps the failed id).
+bool SelectMidiDevice(const std::vector<std::string>& names, std::size_t index, int32_t& deviceIndex);
 
 // Packing: status in bits 0..7, first data byte in 8..15, second in 16..23.
 constexpr uint32_t PackShortMessage(uint8_t status, uint8_t data1, uint8_t data2) {

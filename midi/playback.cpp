@@ -15,8 +15,10 @@ constexpr int64_t kLongStallFrames = kFrameRate;  // 1 s
 
 }  // namespace
 
-TMetronom::TMetronom(OutputSource output, std::mutex& documentLock, DocumentSource document, StepPoster post)
-    : output_(std::move(output)), documentLock_(documentLock), document_(std::move(document)), post_(std::move(post)) {}
+TMetronom::TMetronom(OutputSource output, std::mutex& documentLock, DocumentSource document, StepPoster post,
+                     const KitRows* kit)
+    : output_(std::move(output)), documentLock_(documentLock), document_(std::move(document)), post_(std::move(post)),
+      kit_(kit) {}
 
 TMetronom::~TMetronom() { Stop(); }
 
@@ -104,16 +106,16 @@ uint64_t TMetronom::Reposition(PlayPosition at) {
   return serial;
 }
 
-DrumColumn TMetronom::ColumnAt(const TBar& bar, int position) {
+DrumColumn TMetronom::ColumnAt(const TBar& bar, int position, const KitRows& kit) {
   DrumColumn column;
   for (int row = 0; row < kRowCount; ++row) {
     const auto r = static_cast<std::size_t>(row);
-    if (GlobalKit[r])
+    if (kit[r])
       column.Cells[r] = bar.Rows[r].Cells[static_cast<std::size_t>(position)];
     else
       column.Cells[r].Variant = 255;
   }
-  column.Foot = GlobalKit[RowHiHat] && ((bar.FootNotes >> position) & 1u);
+  column.Foot = kit[RowHiHat] && ((bar.FootNotes >> position) & 1u);
   return column;
 }
 
@@ -210,7 +212,7 @@ void TMetronom::ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& ou
       haveColumn = true;
       if (!countIn) {
         column.HasColumn = true;
-        column.Column = ColumnAt(bar, at.Position);
+        column.Column = ColumnAt(bar, at.Position, kit_ ? *kit_ : kFullKit);
         const int spacing = ClickSpacing(practice.Click, bar.Denominator);
         if (spacing > 0 && at.Position % spacing == 0)
           column.Click = at.Position == 0 ? ClickKind::Accent : ClickKind::Beat;

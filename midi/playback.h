@@ -62,7 +62,9 @@ class TMetronom {
   // Called on the playback thread, with no lock held; must not block on the window (post it).
   using StepPoster = std::function<void(const PlaybackStep&)>;
 
-  TMetronom(OutputSource output, std::mutex& documentLock, DocumentSource document, StepPoster post);
+  // `kit`: the rows that play, read under the document lock (none: all of them).
+  TMetronom(OutputSource output, std::mutex& documentLock, DocumentSource document, StepPoster post,
+            const KitRows* kit = nullptr);
   ~TMetronom();  // stops
   TMetronom(const TMetronom&) = delete;
   TMetronom& operator=(const TMetronom&) = delete;
@@ -92,8 +94,8 @@ class TMetronom {
   // Why the last run's output could not start (empty when it did).
   std::string LastError() const;
 
-  // One column as playback sounds it: the rows switched off in the global kit stay silent.
-  static DrumColumn ColumnAt(const TBar& bar, int position);
+  // One column as playback sounds it: the rows switched off in `kit` stay silent.
+  static DrumColumn ColumnAt(const TBar& bar, int position, const KitRows& kit);
 
  private:
   struct Next {
@@ -119,6 +121,7 @@ class TMetronom {
   std::mutex& documentLock_;
   DocumentSource document_;
   StepPoster post_;
+  const KitRows* kit_;
   TimedOutput* current_ = nullptr;  // the running output
 
   mutable std::mutex lock_;  // the fields below; never held while taking documentLock_

@@ -1,8 +1,8 @@
 #include "midi/playback_controller.h"
 
 PlaybackController::PlaybackController(std::mutex& documentLock, TMetronom::DocumentSource document,
-                                       TMetronom::StepPoster post)
-    : documentLock_(documentLock), document_(std::move(document)), post_(std::move(post)) {
+                                       TMetronom::StepPoster post, const KitRows* kit)
+    : documentLock_(documentLock), document_(std::move(document)), post_(std::move(post)), kit_(kit) {
   SetClock(std::make_unique<SteadyPlayClock>(), false);
 }
 
@@ -24,7 +24,7 @@ void PlaybackController::SetClock(std::unique_ptr<PlayClock> clock, bool injecte
         chosen_ = &ChooseOutput();
         return *chosen_;
       },
-      documentLock_, document_, post_);
+      documentLock_, document_, post_, kit_);
 }
 
 TimedOutput& PlaybackController::ChooseOutput() {

@@ -17,7 +17,8 @@
 
 class PlaybackController {
  public:
-  PlaybackController(std::mutex& documentLock, TMetronom::DocumentSource document, TMetronom::StepPoster post);
+  PlaybackController(std::mutex& documentLock, TMetronom::DocumentSource document, TMetronom::StepPoster post,
+                     const KitRows* kit = nullptr);
   ~PlaybackController();
   PlaybackController(const PlaybackController&) = delete;
   PlaybackController& operator=(const PlaybackController&) = delete;
@@ -48,6 +49,7 @@ class PlaybackController {
   std::mutex& documentLock_;
   TMetronom::DocumentSource document_;
   TMetronom::StepPoster post_;
+  const KitRows* kit_;
   bool injected_ = false;
   std::unique_ptr<PlayClock> clock_;
   std::unique_ptr<PlayClockFrames> frames_;

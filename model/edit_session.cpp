@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-EditSession::EditSession(int undoSlots, std::size_t undoBytes) : history_(undoSlots, undoBytes) {}
+EditSession::EditSession(KitRows* kitInUse, int undoSlots, std::size_t undoBytes)
+    : kitInUse_(kitInUse), history_(undoSlots, undoBytes) {}
 
 void EditSession::AddObserver(SessionObserver& observer) { observers_.push_back(&observer); }
 
@@ -30,7 +31,7 @@ void EditSession::Replace(std::unique_ptr<Osnova> doc, SongSource source, uint8_
   {
     const std::lock_guard<std::mutex> guard(lock_);
     doc_ = std::move(doc);
-    if (source == SongSource::Opened || source == SongSource::Imported) GlobalKit = doc_->Kit;
+    if (kitInUse_ && (source == SongSource::Opened || source == SongSource::Imported)) *kitInUse_ = doc_->Kit;
   }
   history_.Reset();
   if (source == SongSource::Refused) {
@@ -68,11 +69,14 @@ EditSession::Step EditSession::Restore(bool undo) {
   if (!doc_ || (undo ? !history_.CanUndo() : !history_.CanRedo())) return Step::None;
   std::optional<UR_Stack::Restored> restored;
   {
-    // Restoring sets the program's kit, which playback reads with the bars.
+    // Restoring sets the kit in use, which playback reads with the bars.
     const std::lock_guard<std::mutex> guard(lock_);
     restored = history_.Restore(undo, *doc_, View());
     // Its current bar and visible range are the snapshot's.
-    if (restored) doc_ = std::move(restored->Doc);
+    if (restored) {
+      doc_ = std::move(restored->Doc);
+      if (kitInUse_) *kitInUse_ = doc_->Kit;
+    }
   }
   // Refused before moving: the live song and the steps stay.
   if (!restored) return Step::Refused;

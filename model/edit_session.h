@@ -38,7 +38,9 @@ class SessionObserver {
 
 class EditSession {
  public:
-  explicit EditSession(int undoSlots = kDeepUndoSlots, std::size_t undoBytes = kDeepUndoBytes);
+  // `kitInUse`: the kit an opened, imported or restored song makes the one in use (none: no such kit).
+  explicit EditSession(KitRows* kitInUse = nullptr, int undoSlots = kDeepUndoSlots,
+                       std::size_t undoBytes = kDeepUndoBytes);
 
   // Null before the first New or Open.
   Osnova* Document() { return doc_.get(); }
@@ -55,7 +57,7 @@ class EditSession {
 
   // Puts `doc` in place of the song under the lock and forgets the history. The cursor goes to the
   // start of the first line (made with `pace` if there was none); a Refused stand-in has none. An
-  // opened or imported song's kit becomes the program's kit, as the kit page shows it.
+  // opened or imported song's kit becomes the kit in use, as the kit page shows it.
   void Replace(std::unique_ptr<Osnova> doc, SongSource source, uint8_t pace = 4);
 
   // The snapshot before an edit, named for the Undo and Redo items ("note entry").
@@ -88,6 +90,7 @@ class EditSession {
   void Notify(SongSource source);
 
   std::mutex lock_;
+  KitRows* kitInUse_;
   std::unique_ptr<Osnova> doc_;
   std::optional<TCursor> cursor_;
   UR_Stack history_;

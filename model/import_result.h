@@ -22,8 +22,8 @@ inline uint8_t DenominatorForLength(int length) {
 }
 
 // A new document for an import made of `bars` (at least one, at most 65535, each with its Length
-// and Denominator set): everything else as in a new document, including the kit taken
-// over from the program's kit. Modified is set: an imported song has not been saved anywhere.
+// and Denominator set): everything else as in a new document, with every row shown until
+// ProgramSettings::StartSong gives it the kit in use. Modified is set: an imported song has not been saved anywhere.
 std::unique_ptr<Osnova> NewImportedDocument(BarArray bars);
 // Shows every row that holds a note, so no imported note is hidden by the kit.
 void ShowRowsWithNotes(Osnova& doc);

@@ -8,7 +8,6 @@ const std::array<const char*, kRowCount> kRowLabels = {
     "  Count:", "Cymbals:", "   Ride:", " Hi-Hat:", "   Tom1:",
     "   Tom2:", "  Floor:", "  Snare:", "   Bass:"};
 
-std::array<uint8_t, kRowCount> GlobalKit = {1, 1, 1, 1, 1, 1, 1, 1, 1};
 
 TBar::TBar(uint8_t denominator, uint8_t numerator)
     : Length(LengthFromTiming(numerator, denominator)), Denominator(denominator) {}
@@ -71,7 +70,7 @@ void TBar::operator delete(void* storage, std::size_t size) noexcept {
 }
 
 Osnova::Osnova(uint8_t numerator, uint16_t barCount, uint8_t denominator)
-    : Kit(GlobalKit), Numerator(numerator), BarCount(barCount) {
+    : Kit(kFullKit), Numerator(numerator), BarCount(barCount) {
   for (uint16_t i = 0; i < barCount; ++i) Bars.push_back(NewBar(denominator, numerator));
   RecomputeLineOfRow(*this);
 }

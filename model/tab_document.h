@@ -138,8 +138,9 @@ class Osnova {
 // Cuts a song-information text to its field length.
 std::string InfoText(std::string_view text);
 
-// Program-wide settings the documents draw on.
-extern std::array<uint8_t, kRowCount> GlobalKit;  // all shown by default
+// Which rows a kit shows and plays (1 = shown); a new document and the program start with all.
+using KitRows = std::array<uint8_t, kRowCount>;
+inline constexpr KitRows kFullKit = {1, 1, 1, 1, 1, 1, 1, 1, 1};
 
 char NoteLetter(int row, uint8_t variant, uint8_t accent);
 std::string CountLabel(int position);

@@ -132,6 +132,5 @@ std::optional<UR_Stack::Restored> UR_Stack::Restore(bool undo, const Osnova& liv
   doc->FirstVisibleBar = static_cast<uint16_t>(view.FirstVisibleBar);
   doc->LastVisibleBar = static_cast<uint16_t>(view.LastVisibleBar);
   clean_ = doc->Bars;
-  GlobalKit = doc->Kit;
   return Restored{std::move(doc), view};
 }

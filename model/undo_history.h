@@ -38,8 +38,8 @@ class UR_Stack {
   void Push(const Osnova& doc, const UndoView& view, std::string what = {});
 
   // Undo (true) or redo (false). Returns the document to show instead of `live`: the slot's, with
-  // live's FileName and HasFile, Modified unless it is the state last saved, its kit made the
-  // GlobalKit, and its CurrentBar and visible range taken from the slot's view. nullopt, with the
+  // live's FileName and HasFile, Modified unless it is the state last saved, and its
+  // CurrentBar and visible range taken from the slot's view. nullopt, with the
   // history unchanged, when there is no such step or the slot's view cannot be shown: the caller
   // keeps its live document and may try again.
   struct Restored {

@@ -190,12 +190,12 @@ TFmain::~TFmain() {
   // clipboard, history) go with their members.
   if (MidiDeviceLayer* layer = CurrentMidiDeviceLayer()) layer->SetLoadFailureHandler({});
   CloseMidiDevice(MidiOut);
-  SaveOptionsShowingErrors(dialogs_, nullptr);  // the window is going: the box stands alone
+  SaveOptionsShowingErrors(settings_, dialogs_, nullptr);  // the window is going: the box stands alone
 }
 
 void TFmain::FormCreate() {
   // The options file (key map, kit, MIDI device), before the device is listed and opened.
-  LoadOptionsShowingMessages(dialogs_, this);
+  LoadOptionsShowingMessages(settings_, dialogs_, this);
 
   // A soundfont that fails to load in the background is reported when the load fails.
   if (MidiDeviceLayer* layer = CurrentMidiDeviceLayer())
@@ -207,7 +207,7 @@ void TFmain::FormCreate() {
           Qt::QueuedConnection);
     });
   // Devices into the hidden list, select the one in use, open it.
-  const MidiStartup midi = StartMidiOutput(deviceNames_);
+  const MidiStartup midi = StartMidiOutput(deviceNames_, settings_.MidiDeviceIndex);
   for (const std::string& name : deviceNames_) ComboBox2->addItem(QString::fromStdString(name));
   if (midi.ShownIndex) ComboBox2->setCurrentIndex(static_cast<int>(*midi.ShownIndex));
   if (!midi.Opened)
@@ -234,7 +234,7 @@ bool TFmain::ComboBox2Change(int index) {
     const QSignalBlocker block(ComboBox2);
     ComboBox2->setCurrentIndex(index);
   }
-  const bool opened = SelectMidiDevice(deviceNames_, static_cast<std::size_t>(index));
+  const bool opened = SelectMidiDevice(deviceNames_, static_cast<std::size_t>(index), settings_.MidiDeviceIndex);
   PlaybackDeviceChanged();
   if (!opened) {
     dialogs_.Message(this, DialogService::Icon::Plain, kApplicationTitle, kMidiOpenErrorMessage);

@@ -307,7 +307,7 @@ class TFmain : public QMainWindow, private SessionObserver {
 
   DialogService& dialogs_;
   ProgramSettings settings_;
-  EditSession session_;  // before playback_: its thread reads the song under the session's lock
+  EditSession session_{&settings_.GlobalKit};  // before playback_: its thread reads the song under the session's lock
   std::unique_ptr<TClipBord> clipboard_;  // from the first New or Open on, across documents
   QString saveTarget_;  // Save1's file name: where Save writes once the document has a file
   bool locked_ = true;

@@ -10,6 +10,6 @@ void TFmain::AudioFile1Click() {
   if (!audioExport_) audioExport_ = std::make_unique<AudioExportJob>(this, dialogs_);
   const auto* normalize = findChild<QAction*>("NormalizeAudio1");
   const PracticePanel& practice = Practice();
-  audioExport_->Start(*Document(), ETempo->value(), GlobalKit, !normalize || normalize->isChecked(),
+  audioExport_->Start(*Document(), ETempo->value(), settings_.GlobalKit, !normalize || normalize->isChecked(),
                       practice.ClickInExport(), practice.ClickVolume());
 }

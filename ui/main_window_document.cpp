@@ -75,7 +75,7 @@ void TFmain::Unlock() {
     if (item.Action) item.Action->setEnabled(true);
   }
   locked_ = false;
-  // The kit page of the options dialog takes the global kit flags here once it exists.
+  // The kit page of the options dialog takes the kit in use here once it exists.
 }
 
 void TFmain::NewDocument() {

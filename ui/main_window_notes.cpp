@@ -70,7 +70,7 @@ bool TFmain::PreviewKey(QObject* watched, QEvent* event) {
     // copy from the keyboard leaves the document unmodified. Other shortcuts go to the menus.
     if (!Cursor() || !DocumentShown()) return false;
     const KeyCommand cmd = DecodeKey(VirtualKeyOf(key), ModifiersOf(key), chAccent->isChecked(),
-                                     KeyMap, Document()->Kit);
+                                     settings_.KeyMap, Document()->Kit);
     if (cmd.Action == KeyAction::None) return false;
     event->accept();
     return true;
@@ -83,7 +83,7 @@ void TFmain::FormKeyDown(const QKeyEvent& key) {
   NoControl();
   if (!Cursor() || !DocumentShown()) return;
   const KeyCommand cmd = DecodeKey(VirtualKeyOf(key), ModifiersOf(key), chAccent->isChecked(),
-                                   KeyMap, Document()->Kit);
+                                   settings_.KeyMap, Document()->Kit);
   switch (cmd.Action) {
     case KeyAction::None:
       if (!ExpressionKey(key) && !NavigationKey(key) && !ZoomKey(i1, key)) PlaybackKey(key);

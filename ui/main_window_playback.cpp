@@ -30,7 +30,8 @@ void TFmain::CreatePlayback() {
       [this](const PlaybackStep& step) {
         // Queued to the window's thread; dropped if the window is gone by then.
         QMetaObject::invokeMethod(this, [this, step] { ApplyPlaybackStep(step); }, Qt::QueuedConnection);
-      });
+      },
+      &settings_.GlobalKit);
   playback_->Practice = std::make_unique<PracticePanel>(*this);
 
   // The play panel's buttons show these same actions (BuildMenus).

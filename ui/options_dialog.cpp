@@ -70,7 +70,8 @@ constexpr std::array<const char*, 12> kPlayButtonNames = {
 
 }  // namespace
 
-TFOpt::TFOpt(QWidget* parent) : QDialog(parent), main_(qobject_cast<TFmain*>(parent)) {
+TFOpt::TFOpt(QWidget* parent)
+    : QDialog(parent), main_(qobject_cast<TFmain*>(parent)), settings_(main_ ? &main_->Settings() : &ownSettings_) {
   setObjectName("FOpt");
   setWindowTitle("Options");
   setFixedSize(273, 430);
@@ -242,8 +243,8 @@ void TFOpt::BuildSongPage() {
 void TFOpt::ShowPage(int page) {
   page_ = page;
   // What Cancel puts back: the key page and the kit page act on the live settings.
-  keyMapAtEntry_ = KeyMap;
-  kitAtEntry_ = GlobalKit;
+  keyMapAtEntry_ = settings_->KeyMap;
+  kitAtEntry_ = settings_->GlobalKit;
   Page1->setCurrentIndex(page);
   FormActivate();
   open();
@@ -273,7 +274,7 @@ void TFOpt::reject() {
 
 void TFOpt::LoadKeyPage() {
   for (HotKeyBox* box : HotKeys) {
-    const uint8_t code = KeyMap[static_cast<std::size_t>(box->property("Tag").toInt())];
+    const uint8_t code = settings_->KeyMap[static_cast<std::size_t>(box->property("Tag").toInt())];
     box->SetKey(code);
     usedKeys_[code] = true;
   }
@@ -287,9 +288,9 @@ void TFOpt::HotKeyExit(HotKeyBox* box) {
     RefuseKey(box, kKeyCannotBeUsedMessage);
   } else if (!usedKeys_[static_cast<std::size_t>(k)]) {
     usedKeys_[static_cast<std::size_t>(k)] = true;
-    usedKeys_[KeyMap[t]] = false;
-    KeyMap[t] = static_cast<uint8_t>(k);
-  } else if (k != KeyMap[t]) {
+    usedKeys_[settings_->KeyMap[t]] = false;
+    settings_->KeyMap[t] = static_cast<uint8_t>(k);
+  } else if (k != settings_->KeyMap[t]) {
     RefuseKey(box, kKeyAlreadyUsedMessage);
   }
 }
@@ -318,9 +319,9 @@ void TFOpt::Button6Click() {
 
 void TFOpt::Button7Click() {
   usedKeys_.fill(false);
-  KeyMap = kDefaultKeyMap;
+  settings_->KeyMap = kDefaultKeyMap;
   for (HotKeyBox* box : HotKeys) {
-    const uint8_t code = KeyMap[static_cast<std::size_t>(box->property("Tag").toInt())];
+    const uint8_t code = settings_->KeyMap[static_cast<std::size_t>(box->property("Tag").toInt())];
     usedKeys_[code] = true;
     box->SetKey(code);
   }
@@ -329,11 +330,11 @@ void TFOpt::Button7Click() {
 void TFOpt::Button5Click() {
   // Exactly what was there when the dialog opened. Not the options file: the kit in use is the
   // open song's, which the file need not hold, and the device is the one that plays.
-  KeyMap = keyMapAtEntry_;
+  settings_->KeyMap = keyMapAtEntry_;
   {
     std::unique_lock<std::mutex> edit;
     if (main_) edit = std::unique_lock<std::mutex>(main_->DocumentLock());  // playback reads the kit
-    GlobalKit = kitAtEntry_;
+    settings_->GlobalKit = kitAtEntry_;
   }
   QDialog::done(Rejected);
 }
@@ -347,12 +348,13 @@ void TFOpt::LoadMidiPage() {
   const auto count = static_cast<int32_t>(deviceNames_.size());
   // A stored device that is not listed (a port that has gone) shows the first one. The device at
   // entry is taken after that, so Cancel goes back to a device that exists.
-  if (MidiDeviceIndex != -1 && (MidiDeviceIndex < 0 || MidiDeviceIndex >= count)) MidiDeviceIndex = 0;
-  deviceAtEntry_ = MidiDeviceIndex;
-  pendingDevice_ = MidiDeviceIndex;
+  int32_t& device = settings_->MidiDeviceIndex;
+  if (device != -1 && (device < 0 || device >= count)) device = 0;
+  deviceAtEntry_ = device;
+  pendingDevice_ = device;
   openAtEntry_ = MidiOut.IsOpen;
   deviceTouched_ = false;
-  LDev->setCurrentRow(MidiDeviceIndex == -1 ? count - 1 : MidiDeviceIndex);
+  LDev->setCurrentRow(device == -1 ? count - 1 : device);
   if (QListWidgetItem* item = LDev->currentItem()) EAct->setText(item->text());
   LDev->setFocus(Qt::OtherFocusReason);
 }
@@ -368,7 +370,7 @@ void TFOpt::Button4Click() {
   int32_t id = 0;
   if (!SelectedDevice(id)) return;
   EAct->setText(LDev->currentItem()->text());
-  MidiDeviceIndex = id;
+  settings_->MidiDeviceIndex = id;
   pendingDevice_ = id;
   deviceTouched_ = true;
   if (!ReopenDevice(main_, [id] {
@@ -383,7 +385,7 @@ void TFOpt::Button4Click() {
 void TFOpt::Button1Click() {
   int32_t id = 0;
   if (!SelectedDevice(id)) return;
-  MidiDeviceIndex = id;
+  settings_->MidiDeviceIndex = id;
   deviceTouched_ = true;
   if (!ReopenDevice(main_, [id] {
         CloseMidiDevice(MidiOut);
@@ -400,9 +402,9 @@ void TFOpt::Button1Click() {
 }
 
 bool TFOpt::OpenPendingDevice() {
-  if (!ReopenDevice(main_, [] {
+  if (!ReopenDevice(main_, [this] {
         CloseMidiDevice(MidiOut);
-        return OpenMidiDevice(MidiOut, MidiDeviceIndex);
+        return OpenMidiDevice(MidiOut, settings_->MidiDeviceIndex);
       })) {
     Message(kChooseAnotherDeviceMessage);
     return false;
@@ -417,7 +419,8 @@ void TFOpt::ShowDeviceInMainWindow() {
   QComboBox* devices = main_ ? main_->findChild<QComboBox*>("ComboBox2") : nullptr;
   if (devices && devices->count() > 0) {
     const int last = devices->count() - 1;
-    const int index = MidiDeviceIndex == -1 ? last : MidiDeviceIndex;
+    const int32_t device = settings_->MidiDeviceIndex;
+    const int index = device == -1 ? last : device;
     if (index <= last) {
       const QSignalBlocker block(devices);
       devices->setCurrentIndex(index);
@@ -426,19 +429,19 @@ void TFOpt::ShowDeviceInMainWindow() {
 }
 
 void TFOpt::Button3Click() {
-  MidiDeviceIndex = pendingDevice_;
+  settings_->MidiDeviceIndex = pendingDevice_;
   OpenPendingDevice();
 }
 
 void TFOpt::Button2Click() {
   // Cancel always closes the page: on a machine where no device opens, the page would otherwise
   // hold the program for ever. What was there comes back: the device in use at entry, or silence.
-  MidiDeviceIndex = deviceAtEntry_;
+  settings_->MidiDeviceIndex = deviceAtEntry_;
   if (deviceTouched_) {  // Set or Test has closed the device that was open
     const bool reopen = openAtEntry_;
-    if (!ReopenDevice(main_, [reopen] {
+    if (!ReopenDevice(main_, [this, reopen] {
           CloseMidiDevice(MidiOut);
-          return !reopen || OpenMidiDevice(MidiOut, MidiDeviceIndex);
+          return !reopen || OpenMidiDevice(MidiOut, settings_->MidiDeviceIndex);
         }))
       Message(kMidiOpenErrorMessage);
   }
@@ -452,7 +455,7 @@ std::array<QCheckBox*, 9> TFOpt::KitBoxes() const { return {xct, xc, xr, xhh, xt
 
 void TFOpt::LoadKitPage() {
   const auto boxes = KitBoxes();
-  for (std::size_t r = 0; r < boxes.size(); ++r) boxes[r]->setChecked(GlobalKit[r] != 0);
+  for (std::size_t r = 0; r < boxes.size(); ++r) boxes[r]->setChecked(settings_->GlobalKit[r] != 0);
 }
 
 void TFOpt::Button9Click() {
@@ -468,7 +471,7 @@ void TFOpt::Button9Click() {
         const std::lock_guard<std::mutex> edit(main_->DocumentLock());  // playback reads the kit
         doc.Kit = kit;
         RecomputeLineOfRow(doc);  // rows switched off keep their old number
-        GlobalKit = kit;
+        settings_->GlobalKit = kit;
       }
       doc.Modified = true;
       // The same bars stay in view, so the cursor keeps its column and line.
@@ -479,7 +482,7 @@ void TFOpt::Button9Click() {
   {
     std::unique_lock<std::mutex> edit;
     if (main_) edit = std::unique_lock<std::mutex>(main_->DocumentLock());
-    GlobalKit = kit;
+    settings_->GlobalKit = kit;
   }
   SaveOptionsOrWarn();
   QDialog::done(Accepted);
@@ -489,7 +492,7 @@ void TFOpt::Button10Click() {
   {
     std::unique_lock<std::mutex> edit;
     if (main_) edit = std::unique_lock<std::mutex>(main_->DocumentLock());  // playback reads the kit
-    GlobalKit.fill(1);
+    settings_->GlobalKit.fill(1);
   }
   for (QCheckBox* box : KitBoxes()) box->setChecked(true);
 }
@@ -551,4 +554,4 @@ void TFOpt::Message(const QString& text) {
   Dialogs().Message(this, DialogService::Icon::Plain, kApplicationTitle, text);
 }
 
-void TFOpt::SaveOptionsOrWarn() { SaveOptionsShowingErrors(Dialogs(), this); }
+void TFOpt::SaveOptionsOrWarn() { SaveOptionsShowingErrors(*settings_, Dialogs(), this); }

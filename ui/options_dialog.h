@@ -1,6 +1,6 @@
 // The options dialog `TFOpt`: one modal window whose four pages (tabs hidden) are four dialogs to
 // the user: the key map, the MIDI device, the drum kit and the song information. It works on the
-// program-wide settings (KeyMap, GlobalKit, MidiDeviceIndex, MidiOut) and on the main window's
+// program settings (key map, kit, MIDI device; and MidiOut) and on the main window's
 // document; the options file stores the first three.
 #pragma once
 
@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "model/program_settings.h"
 
 class DialogService;
 class HotKeyBox;
@@ -114,6 +116,9 @@ class TFOpt : public QDialog {
   DialogService& Dialogs();
 
   TFmain* main_ = nullptr;
+  // The key map and device the pages change: the main window's, or the dialog's own without one.
+  ProgramSettings ownSettings_;
+  ProgramSettings* settings_;
   int page_ = KeyMapPage;
   std::array<bool, 256> usedKeys_{};
   std::vector<std::string> deviceNames_;

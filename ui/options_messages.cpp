@@ -2,32 +2,31 @@
 
 #include <QString>
 
-#include "layout/key_map.h"
-#include "midi/midi_output.h"
 #include "ui/dialogs.h"
 
-StoredOptions CurrentOptions() {
+StoredOptions CurrentOptions(const ProgramSettings& settings) {
   StoredOptions options;
-  options.Keys = KeyMap;
-  options.Kit = GlobalKit;
-  options.DeviceIndex = MidiDeviceIndex;
+  options.Keys = settings.KeyMap;
+  options.Kit = settings.GlobalKit;
+  options.DeviceIndex = settings.MidiDeviceIndex;
   return options;
 }
 
-void ApplyOptions(const StoredOptions& options) {
-  KeyMap = options.Keys;
-  GlobalKit = options.Kit;
-  MidiDeviceIndex = options.DeviceIndex;
+void ApplyOptions(const StoredOptions& options, ProgramSettings& settings) {
+  settings.KeyMap = options.Keys;
+  settings.GlobalKit = options.Kit;
+  settings.MidiDeviceIndex = options.DeviceIndex;
 }
 
-void LoadOptionsShowingMessages(DialogService& dialogs, QWidget* parent, std::mutex* settingsLock) {
+void LoadOptionsShowingMessages(ProgramSettings& settings, DialogService& dialogs, QWidget* parent,
+                                std::mutex* settingsLock) {
   OptionsLoad load;
   {
     std::unique_lock<std::mutex> edit;
     if (settingsLock) edit = std::unique_lock<std::mutex>(*settingsLock);
-    StoredOptions options = CurrentOptions();
+    StoredOptions options = CurrentOptions(settings);
     load = LoadOptions(options);
-    ApplyOptions(options);
+    ApplyOptions(options, settings);
   }  // the boxes come after, with nothing held
   for (const std::string& warning : load.Warnings)
     dialogs.Message(parent, DialogService::Icon::Warning, "Warning", QString::fromStdString(warning));
@@ -36,9 +35,9 @@ void LoadOptionsShowingMessages(DialogService& dialogs, QWidget* parent, std::mu
                     QString::fromLocal8Bit(load.Error.c_str()));
 }
 
-bool SaveOptionsShowingErrors(DialogService& dialogs, QWidget* parent) {
+bool SaveOptionsShowingErrors(const ProgramSettings& settings, DialogService& dialogs, QWidget* parent) {
   std::string error;
-  if (SaveOptions(CurrentOptions(), error)) return true;
+  if (SaveOptions(CurrentOptions(settings), error)) return true;
   dialogs.Message(parent, DialogService::Icon::Warning, "Warning", QString::fromLocal8Bit(error.c_str()));
   return false;
 }

@@ -5,17 +5,18 @@
 #include <mutex>
 
 #include "files/options_file.h"
+#include "model/program_settings.h"
 
 class DialogService;
 
-// The program-wide settings the options file stores (KeyMap, GlobalKit, MidiDeviceIndex).
-StoredOptions CurrentOptions();
-void ApplyOptions(const StoredOptions& options);
+// The settings the options file stores: the key map, kit and MIDI device of `settings`.
+StoredOptions CurrentOptions(const ProgramSettings& settings);
+void ApplyOptions(const StoredOptions& options, ProgramSettings& settings);
 class QWidget;
 
 // The corruption warning once per wrong heading, or why the file could not be read or created.
 // `settingsLock`, when given, is held while the settings change (playback reads the kit under it).
-void LoadOptionsShowingMessages(DialogService& dialogs, QWidget* parent,
+void LoadOptionsShowingMessages(ProgramSettings& settings, DialogService& dialogs, QWidget* parent,
                                 std::mutex* settingsLock = nullptr);
 // A failed write is shown with the file and the reason; the old file is left as it was.
-bool SaveOptionsShowingErrors(DialogService& dialogs, QWidget* parent);
+bool SaveOptionsShowingErrors(const ProgramSettings& settings, DialogService& dialogs, QWidget* parent);

@@ -111,7 +111,7 @@ std::unique_ptr<Osnova> OneBar() {
 class AudioExport : public ::testing::Test {
  protected:
   void TearDown() override {
-    gFailWritesAfterBytes = -1;
+    TestWriteFaults().FailAfterBytes = -1;
   }
   AudioExportResult Export(const Osnova& doc, const std::string& name, AudioExportSettings settings = {},
                            const AudioProgress& progress = nullptr) {
@@ -243,12 +243,12 @@ TEST_F(AudioExport, FailedWriteKeepsTheOldFileAndSaysWhy) {
   auto doc = OneBar();
   doc->EditBar(0).Rows[RowSnare].Set(0, 0, 0);
   std::ofstream(dir / "old.wav") << "old contents";
-  gFailWritesAfterBytes = 5000;
+  TestWriteFaults().FailAfterBytes = 5000;
   EXPECT_EQ(Export(*doc, "old.wav"), AudioExportResult::Failed);
   EXPECT_EQ(error, "Input/output error");
   EXPECT_EQ(Contents("old.wav"), "old contents");
   EXPECT_EQ(FilesIn(), 1u);
-  gFailWritesAfterBytes = -1;
+  TestWriteFaults().FailAfterBytes = -1;
 
   EXPECT_EQ(Export(*doc, "no_folder/x.ogg"), AudioExportResult::Failed);
   EXPECT_EQ(error, "No such file or directory");

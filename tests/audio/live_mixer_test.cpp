@@ -35,12 +35,8 @@ Osnova Groove() {
 class LiveMixerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved = GlobalKit;
-    GlobalKit.fill(1);
     ASSERT_TRUE(FluidSynthDevice::FindConfiguredSoundFont(font, error)) << error;
   }
-  void TearDown() override { GlobalKit = saved; }
-  std::array<uint8_t, kRowCount> saved{};
   std::string font, error;
 };
 
@@ -62,7 +58,7 @@ TEST_F(LiveMixerTest, PlaybackSoundsExactlyLikeTheExportPeriodByPeriod) {
     TimedColumn c;
     c.Frame = PositionFrame(k, tempo);
     c.HasColumn = true;
-    c.Column = TMetronom::ColumnAt(doc.Bar(static_cast<uint16_t>(k / 16)), k % 16);
+    c.Column = TMetronom::ColumnAt(doc.Bar(static_cast<uint16_t>(k / 16)), k % 16, kFullKit);
     columns.push_back(c);
   }
   std::vector<float> left(kPeriod), right(kPeriod);

@@ -19,9 +19,9 @@ namespace fs = std::filesystem;
 class AtomicFile : public ::testing::Test {
  protected:
   void TearDown() override {
-    gFailWritesAfterBytes = -1;
-    gExitAtWriteFailure = false;
-    gUseUnnamedTemporary = true;
+    TestWriteFaults().FailAfterBytes = -1;
+    TestWriteFaults().ExitAtFailure = false;
+    TestWriteFaults().UseUnnamedTemporary = true;
     fs::permissions(dir, fs::perms::owner_all);
   }
   std::string Read(const fs::path& p) {
@@ -67,8 +67,8 @@ TEST_F(AtomicFile, FailurePartWayKeepsOldFileAndLeavesNoTemporary) {
   auto target = (dir / "song.gvlm").string();
   ASSERT_TRUE(WriteFileAtomically(target, "old content", error));
   for (bool unnamed : {true, false}) {
-    gUseUnnamedTemporary = unnamed;
-    gFailWritesAfterBytes = 3;
+    TestWriteFaults().UseUnnamedTemporary = unnamed;
+    TestWriteFaults().FailAfterBytes = 3;
     EXPECT_FALSE(WriteFileAtomically(target, "new content that fails", error));
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(Read(target), "old content");
@@ -106,13 +106,13 @@ TEST_F(AtomicFile, SymbolicLinksStayLinksAndTheirTargetIsWritten) {
   EXPECT_EQ(Read(dir / "real" / "new.gvlm"), "created");
 
   // A failed save through the link harms neither the link nor its target.
-  gFailWritesAfterBytes = 1;
+  TestWriteFaults().FailAfterBytes = 1;
   EXPECT_FALSE(WriteFileAtomically((dir / "link.gvlm").string(), "broken", error));
   EXPECT_TRUE(fs::is_symlink(dir / "link.gvlm"));
   EXPECT_EQ(Read(dir / "real" / "song.gvlm"), "new");
 
   fs::create_symlink("loop.gvlm", dir / "loop.gvlm");
-  gFailWritesAfterBytes = -1;
+  TestWriteFaults().FailAfterBytes = -1;
   EXPECT_FALSE(WriteFileAtomically((dir / "loop.gvlm").string(), "x", error));
   EXPECT_EQ(error, "Too many levels of symbolic links");
 }
@@ -122,7 +122,7 @@ TEST_F(AtomicFile, KeepsPermissionBitsOfTheReplacedFile) {
   fs::permissions(dir / "song.gvlm", fs::perms(0604));
   std::string error;
   for (bool unnamed : {true, false}) {
-    gUseUnnamedTemporary = unnamed;
+    TestWriteFaults().UseUnnamedTemporary = unnamed;
     ASSERT_TRUE(WriteFileAtomically((dir / "song.gvlm").string(), "new", error)) << error;
     EXPECT_EQ(Mode(dir / "song.gvlm"), 0604u);
   }
@@ -183,9 +183,9 @@ TEST_F(AtomicFile, KilledSaveLeavesNothingBehind) {
   for (bool unnamed : {true, false}) {
     const int status = InChild(
         [&] {
-          gUseUnnamedTemporary = unnamed;
-          gFailWritesAfterBytes = 2;
-          gExitAtWriteFailure = true;
+          TestWriteFaults().UseUnnamedTemporary = unnamed;
+          TestWriteFaults().FailAfterBytes = 2;
+          TestWriteFaults().ExitAtFailure = true;
           std::string error;
           WriteFileAtomically(target, "new content", error);
           return 0;

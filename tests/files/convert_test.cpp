@@ -14,7 +14,6 @@ namespace fs = std::filesystem;
 class Convert : public ::testing::Test {
  protected:
   void SetUp() override {
-    savedKit = GlobalKit;
     Osnova doc(3, 5, 8);
     doc.Song = "Converted";
     doc.EditBar(2).Rows[RowSnare].Set(3, 1, 1);
@@ -23,8 +22,7 @@ class Convert : public ::testing::Test {
     ASSERT_TRUE(WriteFileAtomically(In(), song, error)) << error;
   }
   void TearDown() override {
-    gFailWritesAfterBytes = -1;
-    GlobalKit = savedKit;
+    TestWriteFaults().FailAfterBytes = -1;
   }
   std::string In() const { return (dir / "in.gvlm").string(); }
   std::string Read(const std::string& path) {
@@ -34,7 +32,6 @@ class Convert : public ::testing::Test {
   }
   TestFolder dir;
   std::string song;
-  std::array<uint8_t, kRowCount> savedKit{};
 };
 
 TEST_F(Convert, WritesTheTabFileWhateverTheExtensionsCase) {
@@ -76,12 +73,12 @@ TEST_F(Convert, FailedWriteNamesTheFileAndKeepsTheOldOne) {
   std::string error;
   ASSERT_TRUE(WriteFileAtomically(out, "old", error));
 
-  gFailWritesAfterBytes = 10;
+  TestWriteFaults().FailAfterBytes = 10;
   EXPECT_EQ(ConvertTabFile(In(), out, message), 1);
   EXPECT_NE(message.find(out), std::string::npos) << message;
   EXPECT_EQ(Read(out), "old");
 
-  gFailWritesAfterBytes = -1;
+  TestWriteFaults().FailAfterBytes = -1;
   const std::string nowhere = (dir / "no" / "out.gvlm").string();
   EXPECT_EQ(ConvertTabFile(In(), nowhere, message), 1);
   EXPECT_NE(message.find(nowhere), std::string::npos) << message;

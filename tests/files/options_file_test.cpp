@@ -63,7 +63,7 @@ class OptionsFile : public ::testing::Test {
       ::setenv("XDG_CONFIG_HOME", saved->c_str(), 1);
     else
       ::unsetenv("XDG_CONFIG_HOME");
-    gFailWritesAfterBytes = -1;
+    TestWriteFaults().FailAfterBytes = -1;
     current = Defaults();
     fs::permissions(dir, fs::perms::owner_all);
   }
@@ -232,14 +232,14 @@ TEST_F(OptionsFile, DamagedLinesKeepThePreviousValues) {
 TEST_F(OptionsFile, FailedWritesKeepTheOldFileAndSayWhy) {
   Store(kDefaultFile);
   current.Keys[0] = 80;
-  gFailWritesAfterBytes = 10;
+  TestWriteFaults().FailAfterBytes = 10;
   std::string error;
   EXPECT_FALSE(SaveOptions(current, error));
   EXPECT_NE(error.find(OptionsFilePath()), std::string::npos) << error;
   EXPECT_NE(error.find("Input/output error"), std::string::npos) << error;
   EXPECT_EQ(Read(OptionsFilePath()), kDefaultFile);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir / "config" / "grooveloom"), {}), 1);
-  gFailWritesAfterBytes = -1;
+  TestWriteFaults().FailAfterBytes = -1;
 
   // A configuration folder that cannot exist (a file is in the way): the load reports it and
   // the settings in memory stay as they are.

@@ -423,10 +423,10 @@ TEST(TabExportTest, ExportsWriteAtomically) {
 
   // A disk that fills up part-way: failure reported, the old file untouched, no temp left.
   std::string before = written;
-  gFailWritesAfterBytes = 100;
+  TestWriteFaults().FailAfterBytes = 100;
   error.clear();
   EXPECT_FALSE(ExportHtml(*doc, htmlPath, ExportBoxes{"3", "4", "90"}, error));
-  gFailWritesAfterBytes = -1;
+  TestWriteFaults().FailAfterBytes = -1;
   EXPECT_FALSE(error.empty());
   ASSERT_TRUE(ReadWholeFile(htmlPath, written, error));
   EXPECT_EQ(written, before);

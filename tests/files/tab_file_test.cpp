@@ -422,20 +422,13 @@ TEST(TabFileReader, RefusesOutOfLimitValues) {
 
 class TabFileOnDisk : public ::testing::Test {
  protected:
-  void SetUp() override {
-    savedKit = GlobalKit;
-  }
-  void TearDown() override {
-    gFailWritesAfterBytes = -1;
-    GlobalKit = savedKit;
-  }
+  void TearDown() override { TestWriteFaults().FailAfterBytes = -1; }
   std::string Read(const fs::path& p) {
     std::string bytes, error;
     EXPECT_TRUE(ReadWholeFile(p.string(), bytes, error)) << error;
     return bytes;
   }
   TestFolder dir;
-  std::array<uint8_t, kRowCount> savedKit{};
 };
 
 TEST_F(TabFileOnDisk, SaveThenLoadSetsTheFileStateAndTheProgramKit) {
@@ -449,11 +442,9 @@ TEST_F(TabFileOnDisk, SaveThenLoadSetsTheFileStateAndTheProgramKit) {
   EXPECT_EQ(doc->FileName, path);
   EXPECT_EQ(Read(path), WriteTabBytes(*doc));
 
-  GlobalKit = {1, 1, 1, 1, 1, 1, 1, 1, 1};
   auto back = LoadFromTabFile(path, error);
   ASSERT_NE(back, nullptr) << error;
   EXPECT_EQ(back->Kit, doc->Kit);
-  EXPECT_EQ(GlobalKit, (std::array<uint8_t, kRowCount>{1, 1, 1, 1, 1, 1, 1, 1, 1})) << "no reader sets globals";
   EXPECT_FALSE(back->Modified);
   EXPECT_TRUE(back->HasFile);
   EXPECT_EQ(back->FileName, path);
@@ -468,13 +459,11 @@ TEST_F(TabFileOnDisk, RefusedLoadChangesNothingGlobal) {
   const std::string notTab = (dir / "notes.txt").string();
   ASSERT_TRUE(WriteFileAtomically(notTab, "hello", error));
 
-  GlobalKit = {1, 1, 1, 1, 1, 1, 1, 1, 1};
   for (const std::string& path : {damaged, notTab, (dir / "missing.gvlm").string(), dir.string()}) {
     error.clear();
     EXPECT_EQ(LoadFromTabFile(path, error), nullptr) << path;
     EXPECT_EQ(error, kDamagedTabFileMessage) << path;
   }
-  EXPECT_EQ(GlobalKit, (std::array<uint8_t, kRowCount>{1, 1, 1, 1, 1, 1, 1, 1, 1}));
 }
 
 TEST_F(TabFileOnDisk, FailedSaveKeepsTheOldFileAndTheDocumentState) {
@@ -486,10 +475,10 @@ TEST_F(TabFileOnDisk, FailedSaveKeepsTheOldFileAndTheDocumentState) {
 
   auto doc = KnownDocument();
   doc->Modified = true;
-  gFailWritesAfterBytes = 20;  // the disk fills up part-way
+  TestWriteFaults().FailAfterBytes = 20;  // the disk fills up part-way
   EXPECT_FALSE(SaveToTabFile(*doc, path, error));
   EXPECT_FALSE(error.empty());
-  gFailWritesAfterBytes = -1;
+  TestWriteFaults().FailAfterBytes = -1;
   EXPECT_FALSE(SaveToTabFile(*doc, (dir / "no" / "such.gvlm").string(), error));
   EXPECT_EQ(error, "No such file or directory");
   EXPECT_FALSE(SaveToTabFile(*doc, path + "/below.gvlm", error));

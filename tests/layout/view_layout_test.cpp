@@ -53,10 +53,9 @@ TEST(ViewLayout, LastBarsOnOneLine) {
 }
 
 TEST(ViewLayout, HitTestBandsFollowShownRows) {
-  auto saved = GlobalKit;
-  GlobalKit = {1, 0, 0, 0, 0, 0, 0, 1, 1};  // snare and bass: n = 2, H = 120
   Osnova doc(4, 12, 4);
-  GlobalKit = saved;
+  doc.Kit = {1, 0, 0, 0, 0, 0, 0, 1, 1};  // snare and bass: n = 2, H = 120
+  RecomputeLineOfRow(doc);
   EXPECT_EQ(view::LineHeight(ShownInstrumentRows(doc)), 120);
   EXPECT_EQ(view::StaffY(120, 1, 0), 170);
   EXPECT_EQ(view::StaffY(120, 1, 1), 185);

@@ -257,7 +257,7 @@ TEST(MidiFileWriter, RefusesWhatTheFormatCannotHold) {
 class MidiFileOnDisk : public ::testing::Test {
  protected:
   void TearDown() override {
-    gFailWritesAfterBytes = -1;
+    TestWriteFaults().FailAfterBytes = -1;
   }
   TestFolder dir;
 };
@@ -273,10 +273,10 @@ TEST_F(MidiFileOnDisk, WritesTheBytesAndKeepsTheOldFileOnFailure) {
 
   TMIDI_Container other;
   other.Add_Event(std::make_unique<TNote_On>(4, 20, 3, 0x90, 40, 96));
-  gFailWritesAfterBytes = 20;
+  TestWriteFaults().FailAfterBytes = 20;
   EXPECT_FALSE(WriteMidiFile(other, path, error));
   EXPECT_FALSE(error.empty());
-  gFailWritesAfterBytes = -1;
+  TestWriteFaults().FailAfterBytes = -1;
   std::string after;
   ASSERT_TRUE(ReadWholeFile(path, after, error));
   EXPECT_EQ(after, bytes);

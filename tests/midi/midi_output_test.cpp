@@ -57,7 +57,6 @@ class MidiOutputTest : public ::testing::Test {
   RecordingLayer layer;
   void SetUp() override {
     SetMidiDeviceLayer(&layer);
-    MidiDeviceIndex = 0;
     MidiOut = TMidiOut{};
     StopMidiLog();
   }
@@ -65,7 +64,6 @@ class MidiOutputTest : public ::testing::Test {
     StopMidiLog();
     SetMidiDeviceLayer(nullptr);
     MidiOut = TMidiOut{};
-    MidiDeviceIndex = 0;
   }
   TMidiOut OpenHandle() {
     TMidiOut h;
@@ -167,14 +165,15 @@ TEST_F(MidiOutputTest, DeviceListEndsWithTheMapperAndItsIndexOpensMinusOne) {
   EXPECT_EQ(names, (std::vector<std::string>{"Built-in synthesizer", "Midi Through:Midi Through Port-0 14:0",
                                              "Synth:Port 128:0", "Midi Mapper"}));
 
-  EXPECT_TRUE(SelectMidiDevice(names, 3));
-  EXPECT_EQ(MidiDeviceIndex, -1);
+  int32_t device = 0;
+  EXPECT_TRUE(SelectMidiDevice(names, 3, device));
+  EXPECT_EQ(device, -1);
   EXPECT_EQ(layer.Calls, (std::vector<std::string>{"close", "open -1"}));
   EXPECT_TRUE(MidiOut.IsOpen);
 
   layer.Calls.clear();
-  EXPECT_TRUE(SelectMidiDevice(names, 2));
-  EXPECT_EQ(MidiDeviceIndex, 2);
+  EXPECT_TRUE(SelectMidiDevice(names, 2, device));
+  EXPECT_EQ(device, 2);
   EXPECT_EQ(layer.Calls, (std::vector<std::string>{"close", "open 2"}));
 
   EXPECT_EQ(ListIndexOfDeviceId(-1, names.size()), std::optional<std::size_t>(3));
@@ -189,11 +188,12 @@ TEST_F(MidiOutputTest, UnreadableDeviceKeepsItsSlotSoIndexStillMatchesId) {
   std::vector<std::string> names;
   ListMidiDevices(names);
   ASSERT_EQ(names.size(), 4u);
+  int32_t device = 0;
   EXPECT_EQ(names[0], "a");
   EXPECT_FALSE(names[1].empty());
   EXPECT_EQ(names[2], "c");
   EXPECT_EQ(names[3], "Midi Mapper");
-  EXPECT_TRUE(SelectMidiDevice(names, 2));
+  EXPECT_TRUE(SelectMidiDevice(names, 2, device));
   EXPECT_EQ(layer.Calls.back(), "open 2");  // choosing "c" opens c
 }
 
@@ -203,7 +203,8 @@ TEST_F(MidiOutputTest, WithoutDevicesOnlyTheMapperIsListedAndOpeningFails) {
   ListMidiDevices(names);
   EXPECT_EQ(names, std::vector<std::string>{"Midi Mapper"});
   EXPECT_EQ(DeviceIdOfListIndex(0, names.size()), -1);
-  EXPECT_FALSE(SelectMidiDevice(names, 0));
+  int32_t device = 0;
+  EXPECT_FALSE(SelectMidiDevice(names, 0, device));
   SendShortMsg(MidiOut, 0x000000C0);  // nowhere to go, and no crash
 }
 
@@ -211,8 +212,7 @@ TEST_F(MidiOutputTest, StartupSelectsTheStoredDeviceAndReportsAFailedOpen) {
   layer.Devices = {"Built-in synthesizer", "x", "y"};
   std::vector<std::string> names;
 
-  MidiDeviceIndex = -1;
-  MidiStartup started = StartMidiOutput(names);
+  MidiStartup started = StartMidiOutput(names, -1);
   EXPECT_TRUE(started.Opened);
   EXPECT_EQ(started.ShownIndex, std::optional<std::size_t>(3));
   EXPECT_EQ(layer.Calls, std::vector<std::string>{"open -1"});
@@ -221,18 +221,15 @@ TEST_F(MidiOutputTest, StartupSelectsTheStoredDeviceAndReportsAFailedOpen) {
   CloseMidiDevice(MidiOut);
   layer.Calls.clear();
   layer.OpenSucceeds = false;
-  MidiDeviceIndex = 0;
-  started = StartMidiOutput(names);
+  started = StartMidiOutput(names, 0);
   EXPECT_FALSE(started.Opened);
   EXPECT_EQ(started.ShownIndex, std::optional<std::size_t>(0));
   EXPECT_STREQ(kMidiOpenErrorMessage, "Error on opening Midi Device");
-  EXPECT_EQ(MidiDeviceIndex, 0);
   SendShortMsg(MidiOut, 0x007F2699);
   EXPECT_TRUE(layer.Sent.empty());
 
   // A port stored in the options that is gone now: nothing to select, and the open fails.
-  MidiDeviceIndex = 7;
-  started = StartMidiOutput(names);
+  started = StartMidiOutput(names, 7);
   EXPECT_EQ(started.ShownIndex, std::nullopt);
   EXPECT_EQ(layer.Calls.back(), "open 7");
 }

@@ -61,11 +61,7 @@ std::vector<int64_t> Differences(const std::vector<int64_t>& frames) {
 
 class PlaybackTest : public ::testing::Test {
  protected:
-  void SetUp() override { savedKit = GlobalKit; }
-  void TearDown() override {
-    engine.Stop();
-    GlobalKit = savedKit;
-  }
+  void TearDown() override { engine.Stop(); }
 
   // Waits (real time, generously) until the run posted its finished step.
   bool WaitFinished() {
@@ -92,7 +88,7 @@ class PlaybackTest : public ::testing::Test {
   std::mutex recordLock;
   std::condition_variable recorded;
   std::vector<PlaybackStep> steps;
-  std::array<uint8_t, kRowCount> savedKit{};
+  KitRows kit = kFullKit;  // read by the engine under documentLock
   TMetronom engine{[this]() -> TimedOutput& { return output; }, documentLock, [this] { return &doc; },
                    [this](const PlaybackStep& s) {
                      {
@@ -100,7 +96,8 @@ class PlaybackTest : public ::testing::Test {
                        steps.push_back(s);
                      }
                      recorded.notify_all();
-                   }};
+                   },
+                   &kit};
 };
 
 TEST(TempoGrid, ASixteenthIsAnExactFractionOfFramesRoundedOncePerColumn) {
@@ -140,7 +137,7 @@ TEST_F(PlaybackTest, PlayBarOfTwelvePositionsSoundsTwelveColumnsOnTheGridAndEnds
 TEST_F(PlaybackTest, FromTheLastColumnOfTheSongOneColumnSoundsAndHiddenRowsStaySilent) {
   doc.EditBar(2).Rows[RowSnare].Set(15, 0, 0);
   doc.EditBar(2).Rows[RowBass].Set(15, 0, 0);
-  GlobalKit[RowSnare] = 0;
+  kit[RowSnare] = 0;
   clock.Grant(100);
   ASSERT_TRUE(engine.Play(PlayFromCursor, {2, 15}, 120, false));
   ASSERT_TRUE(WaitFinished());

@@ -39,7 +39,8 @@ NoteEntry EnterSnare(EditSession& s, int position) {
 }  // namespace
 
 TEST(EditSession, ReplacingTellsEachObserverOnceAndForgetsTheHistory) {
-  EditSession session;
+  KitRows kit = kFullKit;
+  EditSession session(&kit);
   Recorder first(session), second(session);
   session.Replace(Song(12), SongSource::New, 2);
   ASSERT_TRUE(session.Cursor());
@@ -49,19 +50,17 @@ TEST(EditSession, ReplacingTellsEachObserverOnceAndForgetsTheHistory) {
   EXPECT_TRUE(session.History().CanUndo());
   EXPECT_EQ(first.Edits, 1);
 
-  const auto kit = GlobalKit;
   auto opened = Song(3);
   opened->Kit[RowRide] = 0;
   session.Replace(std::move(opened), SongSource::Opened, 8);
   EXPECT_EQ(session.Document()->BarCount, 3);
-  EXPECT_EQ(GlobalKit[RowRide], 0);  // the kit page shows the opened song's kit
+  EXPECT_EQ(kit[RowRide], 0);  // the kit page shows the opened song's kit
   EXPECT_FALSE(session.History().CanUndo());
   EXPECT_EQ(session.Cursor()->Column, 0);
   EXPECT_EQ(session.Cursor()->Pace, 2);  // the cursor keeps its pace across songs
 
   session.Replace(Song(1), SongSource::Refused);
   EXPECT_FALSE(session.Cursor());  // nothing to edit until the next New or Open
-  GlobalKit = kit;
 
   const std::vector<SongSource> expected{SongSource::New, SongSource::Opened, SongSource::Refused};
   EXPECT_EQ(first.Replaced, expected);

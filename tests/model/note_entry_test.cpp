@@ -82,10 +82,9 @@ TEST(NoteEntry, SnapshotIsTakenBeforeTheChange) {
 }
 
 TEST(NoteEntry, RefusalsChangeNothingAndTakeNoSnapshot) {
-  auto saved = GlobalKit;
-  GlobalKit[RowHiHat] = 0;
   Entry e;
-  GlobalKit = saved;
+  e.doc.Kit[RowHiHat] = 0;
+  RecomputeLineOfRow(e.doc);
   e.doc.EditBar(1).Length = 8;
   struct Case {
     int bar, position, row, variant, accent;

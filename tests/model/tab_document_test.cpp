@@ -53,10 +53,10 @@ TEST(Document, NewDocumentDefaults) {
 }
 
 TEST(Document, KitDecidesShownRowsAndTheirLines) {
-  auto saved = GlobalKit;
-  GlobalKit = {1, 0, 0, 0, 0, 0, 0, 1, 0};
+  ProgramSettings settings;
+  settings.GlobalKit = {1, 0, 0, 0, 0, 0, 0, 1, 0};
   Osnova doc(4, 1, 4);
-  GlobalKit = saved;
+  settings.StartSong(doc);  // a new song takes the kit in use
   EXPECT_EQ(ShownInstrumentRows(doc), 1);
   EXPECT_EQ(doc.LineOfRow[RowCount], 0);
   EXPECT_EQ(doc.LineOfRow[RowSnare], 1);

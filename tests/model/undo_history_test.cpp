@@ -120,7 +120,6 @@ TEST(UndoHistory, TenEditsGiveNineUndoSteps) {
 }
 
 TEST(UndoHistory, UndoUndoRedoRedoReturnsToTheSameDocumentAndView) {
-  const auto savedKit = GlobalKit;
   Session s;
   for (int i = 1; i <= 4; ++i) s.Edit(i);
   s.doc->Kit[RowRide] = 0;  // kit in the live document only
@@ -132,8 +131,8 @@ TEST(UndoHistory, UndoUndoRedoRedoReturnsToTheSameDocumentAndView) {
   const UndoView liveView = s.view;
 
   ASSERT_TRUE(s.Step(true));
-  EXPECT_EQ(GlobalKit[RowRide], 1);  // the snapshot's kit became the program's
-  s.doc->Modified = false;           // saved between the steps
+  EXPECT_EQ(s.doc->Kit[RowRide], 1);  // the snapshot's kit
+  s.doc->Modified = false;            // saved between the steps
   s.history.MarkSaved();
   ASSERT_TRUE(s.Step(true));
   // The view taken when edit 3 began, that is the one edit 2 left.
@@ -147,12 +146,11 @@ TEST(UndoHistory, UndoUndoRedoRedoReturnsToTheSameDocumentAndView) {
   EXPECT_EQ(s.Bytes(), live);
   EXPECT_EQ(s.view, liveView);
   EXPECT_EQ(s.doc->CurrentBar, 4);
-  EXPECT_EQ(GlobalKit[RowRide], 0);
+  EXPECT_EQ(s.doc->Kit[RowRide], 0);
   // The file's name is the live document's at each step, never the snapshot's.
   EXPECT_EQ(s.doc->FileName, "/songs/a.gvlm");
   EXPECT_TRUE(s.doc->HasFile);
   EXPECT_TRUE(s.doc->Modified) << "two steps away from the state saved";
-  GlobalKit = savedKit;
 }
 
 TEST(UndoHistory, ViewOutsideTheRestoredDocumentIsClamped) {

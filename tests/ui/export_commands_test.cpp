@@ -149,9 +149,9 @@ TEST_P(ExportCommandTest, FailedWriteKeepsTheOldFile) {
   std::string error;
   ASSERT_TRUE(WriteFileAtomically(path.toStdString(), "old contents", error));
   dialogs_.SaveAnswers.push_back(path);
-  gFailWritesAfterBytes = 10;
+  TestWriteFaults().FailAfterBytes = 10;
   GetParam().Run(nullptr, dialogs_, *doc_, boxes_);
-  gFailWritesAfterBytes = -1;
+  TestWriteFaults().FailAfterBytes = -1;
   ASSERT_EQ(dialogs_.Boxes.size(), 1u);
   EXPECT_TRUE(dialogs_.Boxes[0].Text.contains(path));
   std::string contents;

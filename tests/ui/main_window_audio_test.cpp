@@ -182,7 +182,7 @@ TEST_F(MainWindowAudioTest, RefusalsAndFailuresAreShownAndLeaveOldFiles) {
   ASSERT_TRUE(old.open(QIODevice::WriteOnly));
   old.write("old contents");
   old.close();
-  gFailWritesAfterBytes = 100;
+  TestWriteFaults().FailAfterBytes = 100;
   dialogs.SaveAnswers = {PathIn("old.wav")};
   Find<QAction>("AudioFile1")->trigger();
   ASSERT_TRUE(WaitUntil([&] { return Idle(); }));

@@ -187,7 +187,7 @@ TEST_F(MainWindowTest, RefusedFileLocksTheWindowResetsHistoryAndKeepsTheTitle) {
   w.NewDocument();
   TypeAndLeave(Find<TempoBox>("ETempo"), "111");
   dialogs.Answers = {true};
-  const std::string kitBefore(GlobalKit.begin(), GlobalKit.end());
+  const std::string kitBefore(Window().Settings().GlobalKit.begin(), Window().Settings().GlobalKit.end());
   QFile junk(PathIn("junk.gvlm"));
   ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
   junk.write("this is not a tab");
@@ -203,7 +203,7 @@ TEST_F(MainWindowTest, RefusedFileLocksTheWindowResetsHistoryAndKeepsTheTitle) {
   EXPECT_FALSE(w.History().CanUndo());
   EXPECT_FALSE(Find<QToolButton>("BUndo")->isEnabled());
   EXPECT_FALSE(w.Cursor().has_value());
-  EXPECT_EQ(std::string(GlobalKit.begin(), GlobalKit.end()), kitBefore);
+  EXPECT_EQ(std::string(Window().Settings().GlobalKit.begin(), Window().Settings().GlobalKit.end()), kitBefore);
 
   // Quitting now is not a question of unsaved changes, and New brings the controls back.
   dialogs.Answers = {false};
@@ -287,9 +287,9 @@ TEST_F(FailedSaveTest, SaveAsUnderARegularFile) {
 }
 
 TEST_F(FailedSaveTest, WriteThatFailsPartWay) {
-  gFailWritesAfterBytes = 20;
+  TestWriteFaults().FailAfterBytes = 20;
   EXPECT_FALSE(Window().SaveDocument());
-  gFailWritesAfterBytes = -1;
+  TestWriteFaults().FailAfterBytes = -1;
   ExpectNothingChanged(good, "Input/output error");
   EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"good.gvlm"}) << "no temporary left";
 }

@@ -93,10 +93,10 @@ TEST_F(MainWindowTest, MusicXmlExportWritesThePlainOrTheCompressedScoreByTheName
   EXPECT_TRUE(dialogs.Messages().empty());
 
   // A disk that fills up: a message naming the file, and the old file stays as it was.
-  gFailWritesAfterBytes = 100;
+  TestWriteFaults().FailAfterBytes = 100;
   dialogs.SaveAnswers = {plain};
   Find<QAction>("MusicXMLFile1")->trigger();
-  gFailWritesAfterBytes = -1;
+  TestWriteFaults().FailAfterBytes = -1;
   ASSERT_EQ(dialogs.Messages().size(), 1u);
   EXPECT_TRUE(dialogs.Messages()[0].contains(plain));
   EXPECT_EQ(Contents(plain), written);

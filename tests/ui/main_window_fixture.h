@@ -52,15 +52,13 @@ class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(folder.isValid());
-    MidiDeviceIndex = 0;
     SetMidiDeviceLayer(&midi);
   }
   void TearDown() override {
-    gFailWritesAfterBytes = -1;  // a failing disk is the test's, not the closing window's options file
+    TestWriteFaults().FailAfterBytes = -1;  // a failing disk is the test's, not the closing window's options file
     window.reset();
     dialogs.VerifyAllExpected();
     SetMidiDeviceLayer(nullptr);
-    MidiDeviceIndex = 0;
   }
 
   // Creates the window, shown and active so that focus moves as it does for a user.

@@ -44,15 +44,6 @@ QRgb CursorEdgePixel(const QImage& img, const Osnova& doc, int column, int line)
   return img.pixel(81 + 11 * column, LineHeightOf(doc) * line + 45);
 }
 
-// The global kit and key map are program-wide; tests that change them put them back.
-struct ProgramSettingsGuard {
-  std::array<uint8_t, kRowCount> Kit = GlobalKit;
-  KeyMapTable Keys = KeyMap;
-  ~ProgramSettingsGuard() {
-    GlobalKit = Kit;
-    KeyMap = Keys;
-  }
-};
 
 }  // namespace
 
@@ -157,8 +148,7 @@ TEST_F(MainWindowTest, AccentedBoxAccentsButtonsAndKeysAndButtonsSetTheirInstrum
 }
 
 TEST_F(MainWindowTest, HiddenRowsTakeNoNotesFromKeysOrButtons) {
-  ProgramSettingsGuard guard;
-  GlobalKit[RowHiHat] = 0;
+  Window().Settings().GlobalKit[RowHiHat] = 0;
   TFmain& w = Window();
   w.NewDocument();
   Osnova& doc = *w.Document();
@@ -178,8 +168,7 @@ TEST_F(MainWindowTest, HiddenRowsTakeNoNotesFromKeysOrButtons) {
 }
 
 TEST_F(MainWindowTest, DuplicateKeyGoesToTheFirstEntryOfTheLookUpOrder) {
-  ProgramSettingsGuard guard;
-  KeyMap[KeyFloor] = 'S';  // an options file can hold this; the snare comes first
+  Window().Settings().KeyMap[KeyFloor] = 'S';  // an options file can hold this; the snare comes first
   TFmain& w = Window();
   w.NewDocument();
   Press(Qt::Key_S);
@@ -187,7 +176,7 @@ TEST_F(MainWindowTest, DuplicateKeyGoesToTheFirstEntryOfTheLookUpOrder) {
   EXPECT_FALSE(w.Document()->Bar(0).Rows[RowFloor].Has(0));
 
   // With the snare hidden the same key reaches the floor tom.
-  GlobalKit[RowSnare] = 0;
+  Window().Settings().GlobalKit[RowSnare] = 0;
   dialogs.Answers = {true};
   w.NewDocument();
   Press(Qt::Key_S);
@@ -484,9 +473,8 @@ TEST_F(MainWindowTest, UndoRedoHomeEndAndPageKeysDoTheirJob) {
 }
 
 TEST_F(MainWindowTest, KeyMapEntriesOnTheMoveKeysStillEnterTheirNotes) {
-  ProgramSettingsGuard guard;
-  KeyMap[KeyBass] = 36;    // Home
-  KeyMap[KeySnare] = 112;  // F1, the Help item's shortcut, which must not take the key
+  Window().Settings().KeyMap[KeyBass] = 36;    // Home
+  Window().Settings().KeyMap[KeySnare] = 112;  // F1, the Help item's shortcut, which must not take the key
   TFmain& w = Window();
   w.NewDocument();
   Press(Qt::Key_Right);

@@ -13,6 +13,7 @@
 
 #include <thread>
 
+#include "files/options_file.h"
 #include "tests/ui/main_window_fixture.h"
 #include "tests/ui/wait.h"
 #include "ui/about_box.h"
@@ -214,8 +215,18 @@ TEST_F(MainWindowTest, EditingControlsAreOffUntilNewAndUndoRedoUntilUsable) {
   expectUndoRedo(true, false);
 }
 
+// The device the next window finds in the options file.
+static void StoreDevice(int32_t id) {
+  StoredOptions options;
+  options.Keys = kDefaultKeyMap;
+  options.Kit.fill(1);
+  options.DeviceIndex = id;
+  std::string error;
+  ASSERT_TRUE(SaveOptions(options, error)) << error;
+}
+
 TEST_F(MainWindowTest, StartUpListsTheDevicesAndOpensTheOneInUse) {
-  MidiDeviceIndex = 1;
+  StoreDevice(1);
   Window();
   ASSERT_EQ(Find<QComboBox>("ComboBox2")->count(), 3);
   EXPECT_EQ(Find<QComboBox>("ComboBox2")->itemText(0), "Synth A");
@@ -226,7 +237,7 @@ TEST_F(MainWindowTest, StartUpListsTheDevicesAndOpensTheOneInUse) {
 }
 
 TEST_F(MainWindowTest, StartUpWithTheMapperSelectsTheLastEntry) {
-  MidiDeviceIndex = -1;
+  StoreDevice(-1);
   Window();
   EXPECT_EQ(Find<QComboBox>("ComboBox2")->currentIndex(), 2);
   EXPECT_EQ(midi.Opened, std::vector<int>{-1});
@@ -380,13 +391,13 @@ TEST_F(MainWindowTest, MidiDemoFillsAndShowsTheDemoWindowWithTheSongTempo) {
 TEST_F(MainWindowTest, ChoosingAnotherDeviceOpensItAndTheLastEntryMeansTheMapper) {
   TFmain& w = Window();
   EXPECT_TRUE(w.ComboBox2Change(2));
-  EXPECT_EQ(MidiDeviceIndex, -1);
+  EXPECT_EQ(Window().Settings().MidiDeviceIndex, -1);
   EXPECT_EQ(midi.Opened.back(), -1);
   EXPECT_EQ(Find<QComboBox>("ComboBox2")->currentIndex(), 2);
 
   midi.OpenSucceeds = false;
   EXPECT_FALSE(w.ComboBox2Change(1));
-  EXPECT_EQ(MidiDeviceIndex, 1) << "keeps the id that failed";
+  EXPECT_EQ(Window().Settings().MidiDeviceIndex, 1) << "keeps the id that failed";
   EXPECT_EQ(dialogs.Messages(), std::vector<QString>{"Error on opening Midi Device"});
 }
 

@@ -169,10 +169,10 @@ TEST_F(MidiWindows, FailedSaveNamesTheFileAndTheReasonAndKeepsTheOldFile) {
   fs::path target = dir / "old.mid";
   std::string error;
   ASSERT_TRUE(WriteFileAtomically(target.string(), "old bytes", error));
-  gFailWritesAfterBytes = 10;
+  TestWriteFaults().FailAfterBytes = 10;
   dialogs.SaveAnswers.push_back(QString::fromStdString(target.string()));
   form->Save_ButtonClick();
-  gFailWritesAfterBytes = -1;
+  TestWriteFaults().FailAfterBytes = -1;
   EXPECT_EQ(dialogs.Messages().size(), 2u);
   EXPECT_EQ(Read(target), "old bytes");
 }

@@ -106,21 +106,21 @@ TEST_F(OptionsDialogTest, HotKeyBoxesRefuseUsedAndUnusableKeysAndTakeFreeOnes) {
   ASSERT_TRUE(WaitUntil([&] { return dialogs.Messages().size() == 1; }));
   EXPECT_EQ(dialogs.Messages()[0], kKeyAlreadyUsedMessage);
   ASSERT_TRUE(WaitUntil([&] { return QApplication::focusWidget() == d.HotKeys[0]; }));
-  EXPECT_EQ(KeyMap[KeyCrash], '1');
+  EXPECT_EQ(Window().Settings().KeyMap[KeyCrash], '1');
 
   // P (Shift dropped) is free: taken, and 1 is free for the splash cymbal.
   Assign(d.HotKeys[0], Qt::Key_P, Qt::ShiftModifier);
   EXPECT_EQ(d.HotKeys[0]->text(), "P");
-  EXPECT_EQ(KeyMap[KeyCrash], 'P');
+  EXPECT_EQ(Window().Settings().KeyMap[KeyCrash], 'P');
   Assign(d.HotKeys[1], Qt::Key_1);
-  EXPECT_EQ(KeyMap[KeySplash], '1');
+  EXPECT_EQ(Window().Settings().KeyMap[KeySplash], '1');
 
   // F1 cannot be a note key.
   Assign(d.HotKeys[2], Qt::Key_F1);
   ASSERT_TRUE(WaitUntil([&] { return dialogs.Messages().size() == 2; }));
   EXPECT_EQ(dialogs.Messages()[1], kKeyCannotBeUsedMessage);
   ASSERT_TRUE(WaitUntil([&] { return QApplication::focusWidget() == d.HotKeys[2]; }));
-  EXPECT_EQ(KeyMap[KeyChina], '3');
+  EXPECT_EQ(Window().Settings().KeyMap[KeyChina], '3');
 
   // OK. stores the map; P now sets a crash cymbal in the window.
   QTest::mouseClick(d.Button6, Qt::LeftButton);
@@ -146,17 +146,17 @@ TEST_F(OptionsDialogTest, DefaultRestoresAllKeysAtOnceAndCancelGoesBackToTheKeys
   EXPECT_EQ(d.HotKeys[12]->text(), "[");
 
   QTest::mouseClick(d.Button7, Qt::LeftButton);  // Default: at once, before OK.
-  EXPECT_EQ(KeyMap, kDefaultKeyMap);
+  EXPECT_EQ(Window().Settings().KeyMap, kDefaultKeyMap);
   for (int t = 0; t < kKeyMapSize; ++t)
     EXPECT_EQ(d.HotKeys[static_cast<std::size_t>(t)]->Key(), kDefaultKeyMap[static_cast<std::size_t>(t)]);
   Assign(d.HotKeys[6], Qt::Key_X);  // the keys freed by Default are free in the boxes
-  EXPECT_EQ(KeyMap[KeySnare], 'X');
+  EXPECT_EQ(Window().Settings().KeyMap[KeySnare], 'X');
   EXPECT_TRUE(dialogs.Messages().empty());
 
   // Cancel: the key map in use when the page opened (here the one read from the file).
   QTest::mouseClick(d.Button5, Qt::LeftButton);
   EXPECT_FALSE(d.isVisible());
-  EXPECT_EQ(KeyMap, stored.Keys);
+  EXPECT_EQ(Window().Settings().KeyMap, stored.Keys);
 
   // Default and OK.: in effect in the window and in the file.
   Open("Keymap1");
@@ -182,7 +182,7 @@ TEST_F(OptionsDialogTest, MidiPageSetsTestsAndConfirmsDevices) {
   EXPECT_EQ(d.LDev->item(2)->text(), "Midi Mapper");
   EXPECT_EQ(d.LDev->currentRow(), 0);
   EXPECT_EQ(d.EAct->text(), "Synth A");
-  EXPECT_EQ(MidiDeviceIndex, 0);
+  EXPECT_EQ(Window().Settings().MidiDeviceIndex, 0);
 
   // Set the second device, confirm: the window's hidden box follows.
   d.LDev->setCurrentRow(1);
@@ -191,7 +191,7 @@ TEST_F(OptionsDialogTest, MidiPageSetsTestsAndConfirmsDevices) {
   EXPECT_EQ(midi.Opened.back(), 1);
   QTest::mouseClick(d.Button3, Qt::LeftButton);
   EXPECT_FALSE(d.isVisible());
-  EXPECT_EQ(MidiDeviceIndex, 1);
+  EXPECT_EQ(Window().Settings().MidiDeviceIndex, 1);
   EXPECT_EQ(Find<QComboBox>("ComboBox2")->currentIndex(), 1);
 
   // Test on another device sounds a note at 127 there; Cancel goes back to the device in use.
@@ -207,7 +207,7 @@ TEST_F(OptionsDialogTest, MidiPageSetsTestsAndConfirmsDevices) {
   QTest::mouseClick(d.Button2, Qt::LeftButton);
   EXPECT_FALSE(d.isVisible());
   EXPECT_EQ(midi.Opened.back(), 1);
-  EXPECT_EQ(MidiDeviceIndex, 1);
+  EXPECT_EQ(Window().Settings().MidiDeviceIndex, 1);
 
   // Nothing selected: Set and Test do nothing.
   Open("Midi1");
@@ -257,7 +257,7 @@ TEST_F(OptionsDialogTest, SwitchingOffRideRemovesItsRowAndRenumbersTheRowsBelow)
   EXPECT_FALSE(d.isVisible());
 
   EXPECT_EQ(doc.Kit[RowRide], 0);
-  EXPECT_EQ(GlobalKit[RowRide], 0);
+  EXPECT_EQ(Window().Settings().GlobalKit[RowRide], 0);
   EXPECT_EQ(doc.LineOfRow[RowHiHat], hiHatLine - 1);
   EXPECT_EQ(ShownInstrumentRows(doc), 7);
   EXPECT_TRUE(doc.Modified);
@@ -269,7 +269,7 @@ TEST_F(OptionsDialogTest, SwitchingOffRideRemovesItsRowAndRenumbersTheRowsBelow)
   // Undo brings the row back.
   ASSERT_TRUE(w.BUndoClick());
   EXPECT_EQ(w.Document()->Kit[RowRide], 1);
-  EXPECT_EQ(GlobalKit[RowRide], 1);
+  EXPECT_EQ(Window().Settings().GlobalKit[RowRide], 1);
 }
 
 // Cancel puts back what was there when the dialog opened: the open song's kit (which the options
@@ -279,33 +279,33 @@ TEST_F(OptionsDialogTest, CancelRestoresTheSongsKitAndTheKeyMapInUse) {
   Osnova song(4, 2, 4);
   song.Kit[RowRide] = 0;
   ASSERT_TRUE(w.OpenDocumentFile(WriteTabFile("no-ride.gvlm", song)));
-  ASSERT_EQ(GlobalKit[RowRide], 0);
+  ASSERT_EQ(Window().Settings().GlobalKit[RowRide], 0);
   ASSERT_NE(ReadOptionsFile().find("TRUE\r\nTRUE\r\nTRUE\r\n"), std::string::npos);
 
   TFOpt& d = Open("Selectkit1");
   EXPECT_FALSE(d.xr->isChecked());
   QTest::mouseClick(d.Button10, Qt::LeftButton);  // Default: every row, live
-  EXPECT_EQ(GlobalKit[RowRide], 1);
+  EXPECT_EQ(Window().Settings().GlobalKit[RowRide], 1);
   QTest::mouseClick(d.Button8, Qt::LeftButton);
   EXPECT_FALSE(d.isVisible());
-  EXPECT_EQ(GlobalKit, song.Kit) << "the hidden ride stays silent";
+  EXPECT_EQ(Window().Settings().GlobalKit, song.Kit) << "the hidden ride stays silent";
   Open("Selectkit1");
   EXPECT_FALSE(d.xr->isChecked());
   QTest::keyClick(&d, Qt::Key_Escape);  // Escape is Cancel
   EXPECT_FALSE(d.isVisible());
-  EXPECT_EQ(GlobalKit, song.Kit);
+  EXPECT_EQ(Window().Settings().GlobalKit, song.Kit);
 
   // Another window stores a key map meanwhile; Cancel here goes back to this window's own.
   StoredOptions other;
   other.Keys = {'J', 'K', 'L', 'U', 'I', 'O', 'P', 'H', 'G', 'B', 'N', 'M', 219, 221};
   other.Kit.fill(1);
   StoreOptions(other);
-  KeyMap[KeySnare] = 'X';
-  const auto inUse = KeyMap;
+  Window().Settings().KeyMap[KeySnare] = 'X';
+  const auto inUse = Window().Settings().KeyMap;
   Open("Keymap1");
   QTest::mouseClick(d.Button7, Qt::LeftButton);
   QTest::mouseClick(d.Button5, Qt::LeftButton);
-  EXPECT_EQ(KeyMap, inUse);
+  EXPECT_EQ(Window().Settings().KeyMap, inUse);
   EXPECT_TRUE(dialogs.Messages().empty());
 }
 
@@ -328,7 +328,7 @@ TEST_F(OptionsDialogTest, MidiPageCanAlwaysBeLeftWhenNoDeviceOpens) {
   QTest::mouseClick(d.Button2, Qt::LeftButton);
   EXPECT_FALSE(d.isVisible());
   EXPECT_EQ(dialogs.Messages().size(), 3u) << "Cancel shows nothing more";
-  EXPECT_EQ(MidiDeviceIndex, 0);
+  EXPECT_EQ(Window().Settings().MidiDeviceIndex, 0);
   EXPECT_FALSE(MidiOut.IsOpen);
   EXPECT_EQ(Find<QComboBox>("ComboBox2")->currentIndex(), 0);
 
@@ -339,7 +339,7 @@ TEST_F(OptionsDialogTest, MidiPageCanAlwaysBeLeftWhenNoDeviceOpens) {
   QTest::keyClick(&d, Qt::Key_Escape);
   EXPECT_FALSE(d.isVisible());
   EXPECT_EQ(dialogs.Messages().size(), 4u);
-  EXPECT_EQ(MidiDeviceIndex, 0);
+  EXPECT_EQ(Window().Settings().MidiDeviceIndex, 0);
   EXPECT_FALSE(MidiOut.IsOpen);
 }
 
@@ -397,7 +397,7 @@ TEST_F(OptionsDialogTest, WindowReadsTheFileAtStartAndWritesItWhenItGoes) {
   EXPECT_EQ(dialogs.Messages(),
             (std::vector<QString>{kOptionsCorruptedWarning, kOptionsCorruptedWarning}));
   EXPECT_TRUE(w.isVisible());
-  EXPECT_EQ(KeyMap[KeySnare], 'P');
+  EXPECT_EQ(Window().Settings().KeyMap[KeySnare], 'P');
   w.NewDocument();
   EXPECT_EQ(w.Document()->Kit[RowRide], 0);
   Press(Qt::Key_P);
@@ -412,7 +412,7 @@ TEST_F(OptionsDialogTest, WindowReadsTheFileAtStartAndWritesItWhenItGoes) {
   // A window whose options cannot be written says so as it goes, and goes.
   Window();
   dialogs.Clear();
-  gFailWritesAfterBytes = 5;
+  TestWriteFaults().FailAfterBytes = 5;
   window.reset();
   ASSERT_EQ(dialogs.Messages().size(), 1u);
   EXPECT_TRUE(dialogs.Messages()[0].contains(QString::fromStdString(OptionsFilePath())));

@@ -17,10 +17,6 @@ namespace {
 
 class PracticeWindowTest : public PlayingWindowTest {
  protected:
-  void TearDown() override {
-    KeyMap = kDefaultKeyMap;
-    PlayingWindowTest::TearDown();
-  }
   int Bar() { return Window().Document()->CurrentBar; }
   // A click into bar `bar` (all on the first view line), with Shift for a selection.
   void ClickBar(int bar, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -53,7 +49,7 @@ TEST_F(PracticeWindowTest, SpacePlaysFromTheCursorAndStopsUnlessTheKeyMapHasIt) 
   EXPECT_TRUE(Item("Play1")->text().endsWith("\tSpace")) << "the key is shown in the menu";
 
   // A key-map entry the user set to Space enters its note instead.
-  KeyMap[0] = 0x20;  // VK_SPACE
+  Window().Settings().KeyMap[0] = 0x20;  // VK_SPACE
   const std::size_t before = NoteOns().size();
   Press(Qt::Key_Space);
   EXPECT_FALSE(w.Metronom().Running());

@@ -263,10 +263,10 @@ TEST_F(MainWindowTest, PdfExportWritesTheFileAndAFailedWriteKeepsTheOldOne) {
   EXPECT_TRUE(dialogs.Messages().empty());
 
   // A disk that fills up: a message, and the old file stays as it was.
-  gFailWritesAfterBytes = 100;
+  TestWriteFaults().FailAfterBytes = 100;
   dialogs.SaveAnswers = {path};
   Find<QAction>("PDFFile1")->trigger();
-  gFailWritesAfterBytes = -1;
+  TestWriteFaults().FailAfterBytes = -1;
   ASSERT_EQ(dialogs.Messages().size(), 1u);
   EXPECT_TRUE(dialogs.Messages()[0].contains(path));
   EXPECT_EQ(Contents(path), written);

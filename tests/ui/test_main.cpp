@@ -20,8 +20,6 @@ class FreshOptions : public ::testing::EmptyTestEventListener {
     QFile::remove(QString::fromStdString(OptionsFilePath()));
     // settings.ini too: a window one test resized or zoomed must not change the next one's view.
     QFile::remove(QString::fromStdString(OptionsFolder() + "/settings.ini"));
-    KeyMap = kDefaultKeyMap;
-    GlobalKit.fill(1);
   }
 };
 
