@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "model/note_entry.h"
+
 uint8_t CellVelocity(const TNoteCell& cell) {
   if (cell.Accent) return kAccentNoteVelocity;
   return cell.Ghost ? kGhostNoteVelocity : kNormalNoteVelocity;
@@ -72,14 +74,8 @@ char StickingLetter(ExpressionKind kind) {
 ExpressionEdit ToggleExpression(Osnova& doc, int bar, int position, ExpressionKind kind,
                                 const std::function<void()>& push) {
   ExpressionEdit e;
-  if (bar < 0 || bar >= static_cast<int>(doc.Bars.size())) {
-    e.Error = "There is no bar " + std::to_string(bar) + ".";
-    return e;
-  }
-  if (position < 0 || position >= doc.Bar(bar).Length) {
-    e.Error = "Position " + std::to_string(position) + " is outside the bar.";
-    return e;
-  }
+  e.Error = PositionError(doc, bar, position);
+  if (!e.Error.empty()) return e;
   const auto p = static_cast<std::size_t>(position);
   if (kind == ExpressionKind::Foot) {
     if (push) push();

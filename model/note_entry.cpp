@@ -15,19 +15,20 @@ bool ColumnHasShownNote(const Osnova& doc, const TBar& bar, int position) {
   return false;
 }
 
+std::string PositionError(const Osnova& doc, int bar, int position) {
+  if (bar < 0 || bar >= static_cast<int>(doc.Bars.size())) return "There is no bar " + std::to_string(bar) + ".";
+  if (position < 0 || position >= doc.Bar(bar).Length)
+    return "Position " + std::to_string(position) + " is outside the bar.";
+  return {};
+}
+
 NoteEntry SetNoteAt(Osnova& doc, int bar, int position, int row, int variant, int accent,
                     const std::function<void()>& push) {
   NoteEntry e;
   e.Position = position;
   e.Row = row;
-  if (bar < 0 || bar >= static_cast<int>(doc.Bars.size())) {
-    e.Error = "There is no bar " + std::to_string(bar) + ".";
-    return e;
-  }
-  if (position < 0 || position >= doc.Bar(bar).Length) {
-    e.Error = "Position " + std::to_string(position) + " is outside the bar.";
-    return e;
-  }
+  e.Error = PositionError(doc, bar, position);
+  if (!e.Error.empty()) return e;
   if (row < RowCymbals || row > RowBass || !IsValidVariant(row, variant) ||
       (accent != 0 && accent != 1)) {
     e.Error = "There is no such instrument.";

@@ -36,6 +36,9 @@ struct NoteEntry {
 // True when the variant exists for the row (cymbals 0..2, hi-hat and snare 0..1, others 0).
 bool IsValidVariant(int row, int variant);
 
+// Why `position` of bar `bar` cannot be edited (no such bar, outside the bar), or empty when it can.
+std::string PositionError(const Osnova& doc, int bar, int position);
+
 // The count label above a position is shown when a shown row holds a note there.
 bool ColumnHasShownNote(const Osnova& doc, const TBar& bar, int position);
 
