@@ -14,8 +14,21 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace {
+
+// The server removes its own files as it exits, which may be while this runs: retry until the
+// folder is gone (for a few seconds at most) instead of failing on a file it just took away.
+void RemoveServerFolder(const std::filesystem::path& dir) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  for (;;) {
+    std::error_code error;
+    std::filesystem::remove_all(dir, error);
+    if (!std::filesystem::exists(dir, error) || std::chrono::steady_clock::now() > deadline) return;
+    std::this_thread::yield();
+  }
+}
 
 using namespace std::chrono_literals;
 
@@ -63,7 +76,7 @@ TEST(PulseStream, OnANullSinkItRendersWholePeriodsKeepsItsBufferAndStopsWhenClos
                    "/log -L 'module-null-sink sink_name=out rate=44100' -L module-native-protocol-unix")
                       .c_str()) == 0;
   if (!started) {
-    std::filesystem::remove_all(dir);
+    RemoveServerFolder(dir);
     GTEST_SKIP() << "no private PulseAudio server here";
   }
   {
@@ -105,7 +118,7 @@ TEST(PulseStream, OnANullSinkItRendersWholePeriodsKeepsItsBufferAndStopsWhenClos
     EXPECT_EQ(afterClose.load(), 0);
   }
   std::system((env + "pulseaudio --kill >/dev/null 2>&1").c_str());
-  std::filesystem::remove_all(dir);
+  RemoveServerFolder(dir);
 }
 
 }  // namespace
