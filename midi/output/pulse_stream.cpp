@@ -74,8 +74,8 @@ bool PulseStream::Open(const std::string& clientName, int sampleRate, int buffer
     Close();
     return false;
   }
-  const pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(sampleRate), 2};
-  stream_ = pa_stream_new(context_, "Playback", &spec, nullptr);
+  const pa_sample_spec format{PA_SAMPLE_FLOAT32LE, static_cast<uint32_t>(sampleRate), 2};
+  stream_ = pa_stream_new(context_, "Playback", &format, nullptr);
   if (stream_) {
     pa_stream_set_state_callback(stream_, &PulseStream::OnStreamState, this);
     pa_stream_set_write_callback(stream_, &PulseStream::OnWrite, this);
