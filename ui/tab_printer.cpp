@@ -175,7 +175,7 @@ void PagePainter::PaintSystem(QPainter& painter, const Osnova& doc, const print:
       for (int p = 0; p < bar.Length; ++p) {
         if (!notes.Has(p)) continue;
         const TNoteCell& cell = notes.Cells[p];
-        const char letter = cell.Plain() ? NoteLetter(r, cell.Variant, cell.Accent) : ShownLetter(r, cell);
+        const char letter = ShownLetter(r, cell);
         (cell.Ghost ? Ghosts : Letters).Add(painter, view::LetterX(start + p), y, std::string_view(&letter, 1));
       }
     }
