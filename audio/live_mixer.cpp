@@ -77,7 +77,7 @@ void LiveMixer::Schedule(const TimedColumn& step) {
     if (step.Column.Foot) AddFootStroke(strokes);
     strokes.SortByOffset();
     for (const Stroke& s : strokes) {
-      AudioNote note{step.Frame + s.Offset * step.SixteenthFrames / 2, s.Key, s.Velocity, 1.0f, s.Choke};
+      AudioNote note{step.StrokeFrame(s.Offset), s.Key, s.Velocity, 1.0f, s.Choke};
       if (note.Key != 0) voicing_->Start(note, commands);
     }
   }

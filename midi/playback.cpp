@@ -167,8 +167,8 @@ void TMetronom::StartCountIn(const Osnova& doc, PlayPosition at, int bars) {
 
 int64_t TMetronom::HandOverAhead(const TimedOutput& out) const {
   if (!out.PlacesGraceStrokes()) return out.Lookahead();
-  // Offsets are in 32nds: half a sixteenth each.
-  return out.Lookahead() + (-kEarliestStrokeOffset) * SixteenthsToFrames(1, centi_) / 2;
+  // Offsets are in 32nds: a sixteenth at twice the tempo.
+  return out.Lookahead() + SixteenthsToFrames(-kEarliestStrokeOffset, 2 * int64_t{centi_});
 }
 
 void TMetronom::ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& out) {
@@ -190,12 +190,12 @@ void TMetronom::ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& ou
   const bool countIn = countInLeft_ > 0;
   const PracticeOptions practice = practice_;
   StepKind kind = countIn ? StepKind::CountIn : kind_;
-  const int64_t sixteenth = SixteenthsToFrames(1, centi_);
-  lock.unlock();
-
   TimedColumn column;
   column.Frame = frame;
-  column.SixteenthFrames = sixteenth;
+  column.GridSteps = step_ - anchorStep_;
+  column.CentiBpm = centi_;
+  lock.unlock();
+
   column.ClickVolume = practice.ClickVolume;
   PlayPosition at = wanted;
   Next next;

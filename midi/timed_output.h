@@ -19,7 +19,15 @@ struct TimedColumn {
   int64_t Frame = 0;
   bool HasColumn = false;
   DrumColumn Column;
-  int64_t SixteenthFrames = 0;  // places the grace and roll strokes around Frame
+  // Where Frame lies on its grid: the sixteenths since the grid's origin, at this tempo. Grace and
+  // roll strokes go on the same grid, each rounded once from the origin as the audio export does.
+  int64_t GridSteps = 0;
+  int64_t CentiBpm = 12000;
+  // The frame of a stroke `offset` 32nds from the column (StrokeFrame(0) == Frame).
+  int64_t StrokeFrame(int offset) const {
+    return Frame + SixteenthsToFrames(2 * GridSteps + offset, 2 * CentiBpm) -
+           SixteenthsToFrames(2 * GridSteps, 2 * CentiBpm);
+  }
   ClickKind Click = ClickKind::None;
   int ClickVolume = 100;  // percent
 };

@@ -207,8 +207,8 @@ TEST_F(PlaybackTest, AnOutputThatPlacesGraceStrokesGetsEachColumnEarlyEnoughForA
   const auto handed = output.handedAt;
   ASSERT_GE(steps.size(), 4u);
   for (std::size_t k = 0; k < steps.size(); ++k) {
-    const int64_t dragLead = (-kEarliestStrokeOffset) * steps[k].SixteenthFrames / 2;
-    EXPECT_GE(steps[k].Frame - dragLead - handed[k], 2048) << "column " << k;
+    EXPECT_EQ(steps[k].StrokeFrame(0), steps[k].Frame);
+    EXPECT_GE(steps[k].StrokeFrame(kEarliestStrokeOffset) - handed[k], 2048) << "column " << k;
   }
 }
 
