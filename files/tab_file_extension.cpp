@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <optional>
 #include <vector>
 
 const char* const kDamagedExtensionMessage =
-    "The file's ghost notes, articulations, hi-hat foot and sticking are damaged and were left "
-    "out; the bars are loaded with their plain notes.";
+    "The file's ghost notes, articulations, hi-hat foot, sticking, grids and swing are damaged and "
+    "were left out; the bars are loaded with their plain notes in sixteenths.";
 
 namespace {
 
@@ -66,11 +67,15 @@ uint32_t Crc32(std::string_view bytes) {
 }
 
 void AppendTabExtension(const Osnova& doc, std::size_t barCount, std::string& out) {
-  std::string notes, foot, sticking;
+  std::string notes, foot, sticking, grids, swing;
   for (std::size_t b = 0; b < barCount; ++b) {
     const TBar& bar = *doc.Bars[b];
     const int length = std::min<int>(bar.Length, kMaxPositions);
     const auto index = static_cast<uint16_t>(b);
+    if (bar.Grid != BarGrid::Sixteenths) {
+      PutU16(grids, index);
+      PutU8(grids, static_cast<uint8_t>(bar.Grid));
+    }
     for (int r = RowCymbals; r <= RowBass; ++r) {
       const TNoteRow& row = bar.Rows[static_cast<std::size_t>(r)];
       for (uint64_t set = row.Notes & InBar(length); set; set &= set - 1) {
@@ -101,10 +106,16 @@ void AppendTabExtension(const Osnova& doc, std::size_t barCount, std::string& ou
       sticking += marks;
     }
   }
+  if (doc.Swing.On()) {
+    PutU8(swing, doc.Swing.Percent);
+    PutU8(swing, static_cast<uint8_t>(doc.Swing.Unit));
+  }
   std::string records;
   AppendRecord(records, ExtensionRecord::Notes, notes);
   AppendRecord(records, ExtensionRecord::Foot, foot);
   AppendRecord(records, ExtensionRecord::Sticking, sticking);
+  AppendRecord(records, ExtensionRecord::Grid, grids);
+  AppendRecord(records, ExtensionRecord::Swing, swing);
   if (records.empty()) return;
   out += kExtensionMarker;
   PutU16(out, kExtensionVersion);
@@ -124,6 +135,8 @@ bool ApplyTabExtension(uint16_t version, uint32_t crc, std::string_view records,
   std::vector<NoteBits> notes;
   std::vector<std::pair<uint16_t, uint64_t>> foot;
   std::vector<StickingEntry> sticking;
+  std::vector<std::pair<uint16_t, BarGrid>> grids;
+  std::optional<SongSwing> swing;
   std::size_t at = 0;
   while (at < records.size()) {
     if (records.size() - at < 5) return damaged();
@@ -156,11 +169,31 @@ bool ApplyTabExtension(uint16_t version, uint32_t crc, std::string_view records,
             sticking.push_back({bar, static_cast<uint8_t>(payload[i]), payload[i + 1]});
         }
         break;
+      case ExtensionRecord::Grid:
+        if (payload.size() % 3) return damaged();
+        for (std::size_t i = 0; i < payload.size(); i += 3) {
+          const auto grid = static_cast<uint8_t>(payload[i + 2]);
+          if (!ValidGrid(grid)) return damaged();
+          grids.push_back({static_cast<uint16_t>(U(payload, i, 2)), static_cast<BarGrid>(grid)});
+        }
+        break;
+      case ExtensionRecord::Swing: {
+        // Later versions may add to the record; its first two bytes keep their meaning.
+        if (payload.size() < 2) return damaged();
+        const auto percent = static_cast<uint8_t>(payload[0]);
+        const auto unit = static_cast<uint8_t>(payload[1]);
+        if (percent > kMaxSwingPercent || unit > 1) return damaged();
+        swing = SongSwing{percent, static_cast<SwingUnit>(unit)};
+        break;
+      }
       default:
         break;  // a later kind of record
     }
   }
   const std::size_t bars = doc.Bars.size();
+  for (const auto& [bar, grid] : grids)
+    if (bar < bars) doc.EditBar(bar).Grid = grid;
+  if (swing) doc.Swing = *swing;
   for (const NoteBits& n : notes) {
     if (n.Bar >= bars || n.Row < RowCymbals || n.Row > RowBass || n.Position >= doc.Bar(n.Bar).Length) continue;
     if (!doc.Bar(n.Bar).Rows[n.Row].Has(n.Position)) continue;

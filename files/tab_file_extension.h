@@ -1,15 +1,17 @@
 // The tab file's extension block: what a song holds beyond the plain notes of the bar blocks
-// (ghost notes, articulations, the hi-hat foot line, the sticking line). It follows the last bar
+// (ghost notes, articulations, the hi-hat foot line, the sticking line, bar grids, swing). It follows the last bar
 // block, where readers of the plain format stop, so they open such a file as plain notes; a song
 // that uses none of it gets no block and saves exactly as a plain song.
 //
 // Layout (little-endian): the marker "GVXT", a u16 version, a u32 length and the CRC-32 (IEEE) of
 // the `length` bytes of records that follow. A record is a u8 kind, a u32 length and that many
-// bytes; a reader skips kinds it does not know, so a later version adds kinds (other grids, swing
-// per bar) without changing the version, which changes only if this framing does.
+// bytes; a reader skips kinds it does not know, so a later version adds kinds (swing per song
+// part, say) without changing the version, which changes only if this framing does.
 //   kind 1, notes:    per note {u16 bar, u8 row, u8 position, u8 bits: 0 ghost, 1..3 NoteStyle}
 //   kind 2, foot:     per bar {u16 bar, u64 positions}
 //   kind 3, sticking: per bar {u16 bar, u8 count, count x {u8 position, u8 'R' 'L' or 'B'}}
+//   kind 4, grid:     per bar not in sixteenths {u16 bar, u8 BarGrid}
+//   kind 5, swing:    {u8 percent 1..50, u8 SwingUnit}, when the song swings
 #pragma once
 
 #include <cstdint>
@@ -26,7 +28,7 @@ inline constexpr uint32_t kMaxExtensionLength = uint32_t{200} << 20;
 
 extern const char* const kDamagedExtensionMessage;
 
-enum class ExtensionRecord : uint8_t { Notes = 1, Foot = 2, Sticking = 3 };
+enum class ExtensionRecord : uint8_t { Notes = 1, Foot = 2, Sticking = 3, Grid = 4, Swing = 5 };
 
 uint32_t Crc32(std::string_view bytes);
 

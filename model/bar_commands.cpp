@@ -1,6 +1,7 @@
 #include "model/bar_commands.h"
 
 #include <algorithm>
+#include <array>
 #include <memory>
 
 const char* const kCannotDeleteAllBarsMessage =
@@ -145,8 +146,10 @@ BarEdit InsertBarCommand(Osnova& doc, const std::function<void()>& push) {
   if (doc.Bars.size() >= kMaxBarCount) return Refused(kTooManyBarsMessage);
   Call(push);
   const TBar& cur = doc.Current();
+  const BarGrid grid = cur.Grid;
   std::string error;
   InsertBar(doc, cur.Length, doc.CurrentBar, cur.Denominator, error);
+  doc.EditCurrent().Grid = grid;
   ShiftSongParts(doc, doc.CurrentBar);
   doc.Modified = true;
   BarEdit r;
@@ -178,10 +181,12 @@ BarEdit ClearBarCommand(Osnova& doc, const std::function<void()>& push) {
   if (NoCurrentBar(doc)) return Refused(kNoCurrentBar);
   Call(push);
   TBar& bar = doc.EditCurrent();
-  // Reset works from a numerator; keep the stored length as it is, whatever the timing.
+  // Reset works from a numerator; keep the stored length and grid as they are, whatever the timing.
   const uint8_t length = bar.Length;
+  const BarGrid grid = bar.Grid;
   bar.Reset(1, bar.Denominator);
   bar.Length = length;
+  bar.Grid = grid;
   doc.Modified = true;
   BarEdit r;
   r.Done = true;
@@ -192,17 +197,72 @@ BarEdit ChangeTimingCommand(Osnova& doc, int numerator, int denominator,
                             const std::function<void()>& push) {
   if (NoCurrentBar(doc)) return Refused(kNoCurrentBar);
   if (!IsTiming(numerator, denominator)) return Refused("This is not a bar timing.");
+  const BarGrid grid = doc.Current().Grid;
+  const uint8_t length = GridLength(numerator, denominator, grid);
+  if (length == 0)
+    return Refused("A " + std::to_string(numerator) + "/" + std::to_string(denominator) +
+                   " bar cannot be written in " + GridName(grid) + ".");
   Call(push);
   BarEdit r;
   r.Done = true;
   // The timing the bar already has stores nothing new: a step to undo, but no change to save.
-  if (doc.Current().Length == LengthFromTiming(numerator, denominator) &&
-      doc.Current().Denominator == denominator)
-    return r;
+  if (doc.Current().Length == length && doc.Current().Denominator == denominator) return r;
   TBar& bar = doc.EditCurrent();
-  bar.Length = LengthFromTiming(numerator, denominator);
+  bar.Length = length;
   bar.Denominator = static_cast<uint8_t>(denominator);
   doc.Modified = true;
+  return r;
+}
+
+BarEdit ChangeGridCommand(Osnova& doc, BarGrid grid, const std::function<void()>& push) {
+  if (NoCurrentBar(doc)) return Refused(kNoCurrentBar);
+  const TBar& cur = doc.Current();
+  const int64_t units = BarUnits(cur);
+  const int64_t cells = units / CellUnits(grid);
+  if (units % CellUnits(grid) != 0 || cells < 1)
+    return Refused(std::string("This bar's timing cannot be written in ") + GridName(grid) + ".");
+  if (cells > kMaxPositions)
+    return Refused(std::string("A bar holds at most 64 cells: this bar would need ") +
+                   std::to_string(cells) + " in " + GridName(grid) + ".");
+  Call(push);
+  BarEdit r;
+  r.Done = true;
+  if (cur.Grid == grid) return r;
+  TBar& bar = doc.EditCurrent();
+  const BarGrid from = bar.Grid;
+  const int length = bar.Length;
+  std::array<TNoteRow, kRowCount> rows{};
+  uint64_t foot = 0;
+  std::array<char, kMaxPositions> sticking{};
+  int lost = 0;
+  for (int p = 0; p < length; ++p) {
+    const int to = RegridPosition(from, grid, p);
+    for (int row = RowCymbals; row <= RowBass; ++row) {
+      const TNoteRow& old = bar.Rows[static_cast<std::size_t>(row)];
+      if (!old.Has(p)) continue;
+      if (to < 0) {
+        ++lost;
+        continue;
+      }
+      auto& moved = rows[static_cast<std::size_t>(row)];
+      moved.Notes |= uint64_t{1} << to;
+      moved.Cells[static_cast<std::size_t>(to)] = old.Cells[static_cast<std::size_t>(p)];
+    }
+    if ((bar.FootNotes >> p) & 1u) {
+      if (to < 0) ++lost;
+      else foot |= uint64_t{1} << to;
+    }
+    if (to >= 0) sticking[static_cast<std::size_t>(to)] = bar.Sticking[static_cast<std::size_t>(p)];
+  }
+  bar.Rows = rows;
+  bar.FootNotes = foot;
+  bar.Sticking = sticking;
+  bar.Grid = grid;
+  bar.Length = static_cast<uint8_t>(cells);
+  doc.Modified = true;
+  if (lost > 0)
+    r.Message = std::to_string(lost) + (lost == 1 ? " note has" : " notes have") + " no place in " +
+                GridName(grid) + " and " + (lost == 1 ? "was" : "were") + " removed.";
   return r;
 }
 

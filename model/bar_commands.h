@@ -65,10 +65,16 @@ BarEdit InsertBarCommand(Osnova& doc, const std::function<void()>& push);
 BarEdit RemoveBarCommand(Osnova& doc, const std::function<void()>& push);
 // Empties the current bar's rows and comment, keeping its timing.
 BarEdit ClearBarCommand(Osnova& doc, const std::function<void()>& push);
-// Sets the current bar's timing (numerator 1..16, denominator 4, 8 or 16). Notes beyond the new
+// Sets the current bar's timing (numerator 1..16, denominator 4, 8 or 16) in the bar's grid;
+// refused when the grid has no whole number of cells for it. Notes beyond the new
 // length stay in memory and show again when the bar is lengthened (saving drops them).
 BarEdit ChangeTimingCommand(Osnova& doc, int numerator, int denominator,
                             const std::function<void()>& push);
+// Writes the current bar in another grid, its timing kept: every note (and hi-hat foot and sticking
+// mark) that has a cell at its time in the new grid moves there; the rest are removed and Message
+// says how many notes were ("2 notes have no place in 16ths and were removed."). Refused when the
+// bar's length is no whole number of the new grid's cells or more than 64 of them.
+BarEdit ChangeGridCommand(Osnova& doc, BarGrid grid, const std::function<void()>& push);
 // Copy takes no snapshot; from the tool button or the menus it marks the document modified, from
 // the keyboard it does not.
 BarEdit CopyBarCommand(TClipBord& clip, Osnova& doc, bool fromKeyboard);

@@ -15,6 +15,7 @@ TBar::TBar(uint8_t denominator, uint8_t numerator)
 void TBar::Reset(uint8_t numerator, uint8_t denominator) {
   Length = LengthFromTiming(numerator, denominator);
   Denominator = denominator;
+  Grid = BarGrid::Sixteenths;
   Comment.clear();
   for (auto& row : Rows) row.Clear();
   FootNotes = 0;
@@ -24,6 +25,7 @@ void TBar::Reset(uint8_t numerator, uint8_t denominator) {
 void TBar::CopyContentFrom(const TBar& other) {
   Length = other.Length;
   Denominator = other.Denominator;
+  Grid = other.Grid;
   Rows = other.Rows;
   Comment = other.Comment;
   FootNotes = other.FootNotes;

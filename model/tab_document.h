@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/bar_array.h"
+#include "model/time_feel.h"
 
 constexpr int kRowCount = 9;          // row 0 is the counting line, rows 1..8 instruments
 constexpr int kMaxPositions = 64;     // sixteenth positions a bar can hold
@@ -62,8 +63,9 @@ struct TNoteRow {
 
 class TBar {
  public:
-  uint8_t Length = 16;
+  uint8_t Length = 16;  // cells of Grid
   uint8_t Denominator = 4;
+  BarGrid Grid = BarGrid::Sixteenths;
   // Layout cache, written by the tab view whenever the bar is drawn. Not part of the song: a bar
   // shared with undo snapshots is drawn without being copied, and a restored snapshot is laid
   // out again before anything reads these. A bar's place in the song is its index in Bars.
@@ -81,10 +83,11 @@ class TBar {
 
   // True when the bar uses anything the plain bar blocks of the tab file cannot hold.
   bool HasExpression() const;
+  bool HasExtension() const { return Grid != BarGrid::Sixteenths || HasExpression(); }
 
   TBar(uint8_t denominator, uint8_t numerator);
   void Reset(uint8_t numerator, uint8_t denominator);
-  // Takes Length, Denominator, Rows and Comment; never the layout fields.
+  // Takes Length, Denominator, Grid, Rows and Comment; never the layout fields.
   void CopyContentFrom(const TBar& other);
   // Notes at or beyond Length (a timing change keeps them): the file and undo hold none.
   bool HasHiddenNotes() const;
@@ -114,6 +117,7 @@ class Osnova {
   uint8_t Numerator = 4;
   uint16_t BarCount = 0;
   uint16_t Tempo = 120;
+  SongSwing Swing;  // saved in the tab file's extension block
   uint16_t CurrentBar = 0;
   uint16_t FirstVisibleBar = 0;
   uint16_t LastVisibleBar = 0;

@@ -5,16 +5,22 @@ namespace {
 constexpr int kNumeratorItems = 16;                   // "1" .. "16"
 constexpr const char* kDenominatorItems[] = {"4", "8", "16"};
 
+// Sixteenth bars show their length over the denominator as they always have (rounded down).
+int BarNumerator(const TBar& bar) {
+  return bar.Grid == BarGrid::Sixteenths ? NumeratorFromLength(bar.Length, bar.Denominator)
+                                         : GridNumerator(bar.Length, bar.Denominator, bar.Grid);
+}
+
 }  // namespace
 
 int NumeratorBoxIndex(const TBar& bar) {
-  const int numerator = NumeratorFromLength(bar.Length, bar.Denominator);
+  const int numerator = BarNumerator(bar);
   if (numerator > kNumeratorItems) return kNumeratorItems;  // the item past the list
   return numerator >= 1 ? numerator - 1 : -1;
 }
 
 int NumeratorBeyondList(const TBar& bar) {
-  const int numerator = NumeratorFromLength(bar.Length, bar.Denominator);
+  const int numerator = BarNumerator(bar);
   return numerator > kNumeratorItems ? numerator : 0;
 }
 
@@ -24,7 +30,7 @@ int DenominatorBoxIndex(const TBar& bar) {
 }
 
 std::string NumeratorBoxText(const TBar& bar) {
-  const int numerator = NumeratorFromLength(bar.Length, bar.Denominator);
+  const int numerator = BarNumerator(bar);
   return numerator < 1 ? std::string() : std::to_string(numerator);
 }
 

@@ -50,9 +50,12 @@ inline std::unique_ptr<Osnova> Make() {
 // Everything a bar holds besides its layout and comment, for comparing two songs.
 inline std::string Describe(const Osnova& doc) {
   std::string out;
+  if (doc.Swing.On()) out += "swing " + SwingText(doc.Swing) + "\n";
   for (std::size_t b = 0; b < doc.Bars.size(); ++b) {
     const TBar& bar = *doc.Bars[b];
-    out += "bar " + std::to_string(b) + " " + std::to_string(bar.Length) + "/" + std::to_string(bar.Denominator) + "\n";
+    out += "bar " + std::to_string(b) + " " + std::to_string(bar.Length) + "/" + std::to_string(bar.Denominator);
+    if (bar.Grid != BarGrid::Sixteenths) out += std::string(" in ") + GridName(bar.Grid);
+    out += "\n";
     for (int row = RowCymbals; row <= RowBass; ++row)
       for (int p = 0; p < bar.Length; ++p) {
         if (!bar.Rows[static_cast<std::size_t>(row)].Has(p)) continue;
@@ -77,6 +80,7 @@ inline std::unique_ptr<Osnova> Plain(const Osnova& doc) {
     bar.CopyContentFrom(*doc.Bars[b]);
     bar.FootNotes = 0;
     bar.Sticking.fill(0);
+    bar.Grid = BarGrid::Sixteenths;
     for (auto& row : bar.Rows)
       for (auto& cell : row.Cells) {
         cell.Ghost = 0;

@@ -10,6 +10,7 @@
 #include "files/tab_file.h"
 #include "files/text_tab_import.h"
 #include "tests/expressive_song.h"
+#include "tests/time_feel_song.h"
 
 namespace fs = std::filesystem;
 
@@ -89,6 +90,36 @@ TEST(TabFileExtension, DamagedBlockIsReportedAndIgnoredUnknownRecordsSkipped) {
   ASSERT_TRUE(doc);
   EXPECT_EQ(warning, "");
   EXPECT_EQ(expressive_song::Describe(*doc), expressive_song::Describe(*song));
+}
+
+// Grids and swing travel in the block: back whole, the plain bytes first; a grid value no build
+// knows is damage; straight sixteenths with no swing give no block.
+TEST(TabFileExtension, GridsAndSwingRoundTrip) {
+  const auto song = time_feel_song::Make();
+  const std::string bytes = WriteTabBytes(*song);
+  std::string warning;
+  const auto loaded = ReadTabBytes(bytes, &warning);
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(warning, "");
+  EXPECT_EQ(expressive_song::Describe(*loaded), expressive_song::Describe(*song));
+  EXPECT_EQ(WriteTabBytes(*loaded), bytes);
+  auto plain = expressive_song::Plain(*song);
+  const std::string plainBytes = WriteTabBytes(*plain);
+  EXPECT_EQ(bytes.substr(0, plainBytes.size()), plainBytes);
+
+  const std::size_t grid = bytes.find(std::string("\x04\x0f\0\0\0\x01\0\x01", 8), plainBytes.size());
+  ASSERT_NE(grid, std::string::npos) << "a grid record for bars 1 to 5";
+  std::string records = bytes.substr(plainBytes.size() + 14);
+  records[grid + 7 - plainBytes.size() - 14] = 9;
+  std::string block = bytes.substr(plainBytes.size(), 10);
+  for (int i = 0; i < 4; ++i) block += static_cast<char>(Crc32(records) >> (8 * i));
+  const auto damaged = ReadTabBytes(plainBytes + block + records, &warning);
+  ASSERT_TRUE(damaged);
+  EXPECT_EQ(warning, kDamagedExtensionMessage);
+  EXPECT_EQ(expressive_song::Describe(*damaged), expressive_song::Describe(*plain));
+
+  plain->Swing = {};
+  EXPECT_EQ(WriteTabBytes(*plain).find("GVXT"), std::string::npos);
 }
 
 // Files without the block (the fuzzer's seeds, written by earlier builds) save byte for byte as
