@@ -120,6 +120,11 @@ TEST_F(MainWindowTest, KeysEnterNotesOnTripletAnd32ndCellsAndPaceStepsTheSameMus
   Press(Qt::Key_Right);
   EXPECT_EQ(w.Cursor()->Column, start + 12);
   EXPECT_EQ(Snares(*w.Document(), 1), uint64_t{1} << 10);
+  // On a beat of a 32nd bar the number stays when the note goes: the beats are always counted.
+  Press(Qt::Key_Home);
+  Press(Qt::Key_S);
+  Press(Qt::Key_S);
+  EXPECT_EQ(Snares(*w.Document(), 1), uint64_t{1} << 10);
   EXPECT_EQ(w.View()->Image(), ExpectedPicture());
 
   // Past the bar's end the step carries on in the next bar's grid: from the last 32nd a sixteenth
@@ -197,7 +202,7 @@ TEST_F(MainWindowTest, SwingBoxesAreOneUndoableEditEach) {
 }
 
 // The view: a sixteenth bar is drawn to the pixel as before beside bars of other grids, and the
-// counts are the grid's ("t" over a sixteenth triplet, none over an odd 32nd).
+// counts are the grid's ("t" over a sixteenth triplet, none over an odd 32nd, every beat numbered).
 TEST(TabViewGrids, SixteenthBarsKeepTheirPixelsAndFinerGridsCountTheirOwnWay) {
   auto withNotes = [](Osnova& doc, int bar) {
     TBar& b = doc.EditBar(bar);
@@ -237,4 +242,8 @@ TEST(TabViewGrids, SixteenthBarsKeepTheirPixelsAndFinerGridsCountTheirOwnWay) {
   EXPECT_TRUE(counted(thirtySeconds.StartCol + 2, 1));   // "e"
   EXPECT_FALSE(counted(thirtySeconds.StartCol + 1, 1));  // a 32nd between: not counted aloud
   EXPECT_FALSE(counted(thirtySeconds.StartCol + 3, 1));
+  // Beats are numbered in bars of other grids without a note; sixteenth bars count notes only.
+  EXPECT_TRUE(counted(thirtySeconds.StartCol + 8, 1));
+  EXPECT_TRUE(counted(triplets.StartCol + 18, 0));
+  EXPECT_FALSE(counted(4, 0));
 }
