@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 
 namespace {
 
@@ -76,9 +77,10 @@ CursorMove NextBar(Osnova& doc, TCursor& cursor, TabViewSink& view) {
     ClampInto(cursor, doc.Current(), doc.Current().EndCol);
     return m;
   }
+  const BarGrid from = doc.Current().Grid;
   m.Repainted = AdvanceBar(doc, view) || m.Repainted;
   m.BarChanged = true;
-  ClampInto(cursor, doc.Current(), doc.Current().StartCol + offset);
+  ClampInto(cursor, doc.Current(), doc.Current().StartCol + CellsIn(from, doc.Current().Grid, offset));
   return m;
 }
 
@@ -90,9 +92,13 @@ CursorMove PreviousBar(Osnova& doc, TCursor& cursor, TabViewSink& view) {
     ClampInto(cursor, doc.Current(), doc.Current().StartCol);
     return m;
   }
+  const BarGrid from = doc.Current().Grid;
   m.Repainted = RetreatBar(doc, view) || m.Repainted;
   m.BarChanged = true;
-  ClampInto(cursor, doc.Current(), doc.Current().EndCol - fromEnd);
+  // The same time before the bar's end: the cell that starts at or just before it.
+  const int64_t before = (fromEnd + 1) * CellUnits(from);
+  const int64_t to = CellUnits(doc.Current().Grid);
+  ClampInto(cursor, doc.Current(), doc.Current().EndCol + 1 - static_cast<int>((before + to - 1) / to));
   return m;
 }
 
@@ -119,37 +125,89 @@ CursorMove MoveBars(Osnova& doc, TCursor& cursor, TabViewSink& view, int count) 
   return m;
 }
 
-CursorMove StepRight(Osnova& doc, TCursor& cursor, TabViewSink& view) {
+int PaceCells(BarGrid grid, int pace, int position, bool forward) {
+  const int perQuarter = CellsPerQuarter(grid);
+  if (grid == BarGrid::Mixed && pace == 1) {
+    // Cells of a beat that are a sixteenth or a sixteenth triplet; the next beat's start closes it.
+    static constexpr int kStops[] = {0, 3, 4, 6, 8, 9, 12};
+    const int inBeat = position % perQuarter;
+    if (forward) {
+      for (int stop : kStops)
+        if (stop > inBeat) return stop - inBeat;
+    }
+    for (int k = static_cast<int>(std::size(kStops)) - 1; k >= 0; --k)
+      if (kStops[k] < inBeat) return inBeat - kStops[k];
+    return perQuarter - kStops[std::size(kStops) - 2];  // from a beat back to its last stop
+  }
+  if (pace * perQuarter % 4 == 0) return pace * perQuarter / 4;
+  // A triplet is two thirds of the straight note: pace * 2/3 sixteenths.
+  return std::max(1, pace * perQuarter / 6);
+}
+
+int CellsIn(BarGrid from, BarGrid to, int cells) {
+  return static_cast<int>(cells * CellUnits(from) / CellUnits(to));
+}
+
+CursorMove StepCells(Osnova& doc, TCursor& cursor, TabViewSink& view, int cells) {
   CursorMove m;
   m.Repainted = Settle(doc, cursor, view);
-  const int pace = cursor.Pace;
+  if (cells == 0) return m;
   const TBar& bar = doc.Current();
-  if (cursor.Column + pace <= bar.EndCol) {
-    cursor.Column = static_cast<uint8_t>(cursor.Column + pace);
+  const BarGrid from = bar.Grid;
+  if (cells > 0) {
+    if (cursor.Column + cells <= bar.EndCol) {
+      cursor.Column = static_cast<uint8_t>(cursor.Column + cells);
+      return m;
+    }
+    if (doc.CurrentBar == LastBar(doc)) return m;
+    // The time the step reaches past the bar's end, in cells of the next bar.
+    const int64_t over = (cells - (bar.EndCol - cursor.Column) - 1) * CellUnits(from);
+    m.Repainted = AdvanceBar(doc, view) || m.Repainted;
+    m.BarChanged = true;
+    const int carry = static_cast<int>(over / CellUnits(doc.Current().Grid));
+    ClampInto(cursor, doc.Current(), doc.Current().StartCol + carry);
     return m;
   }
-  if (doc.CurrentBar == LastBar(doc)) return m;
-  const int carry = pace - (bar.EndCol - cursor.Column) - 1;
-  m.Repainted = AdvanceBar(doc, view) || m.Repainted;
+  const int back = -cells;
+  if (cursor.Column - back >= bar.StartCol) {
+    cursor.Column = static_cast<uint8_t>(cursor.Column - back);
+    return m;
+  }
+  if (doc.CurrentBar == 0) return m;
+  // The time the step reaches back before the bar's start; the cell at or just before it.
+  const int64_t over = (back - (cursor.Column - bar.StartCol)) * CellUnits(from);
+  m.Repainted = RetreatBar(doc, view) || m.Repainted;
   m.BarChanged = true;
-  ClampInto(cursor, doc.Current(), doc.Current().StartCol + carry);
+  const int64_t to = CellUnits(doc.Current().Grid);
+  const int carry = static_cast<int>((over + to - 1) / to);
+  ClampInto(cursor, doc.Current(), doc.Current().EndCol + 1 - carry);
+  return m;
+}
+
+namespace {
+
+// The pace's step from where the cursor is; Settle first, so the bar and column are the current ones.
+int PaceStep(Osnova& doc, TCursor& cursor, TabViewSink& view, bool forward, bool& repainted) {
+  repainted = Settle(doc, cursor, view);
+  const TBar& bar = doc.Current();
+  return PaceCells(bar.Grid, cursor.Pace, cursor.Column - bar.StartCol, forward);
+}
+
+}  // namespace
+
+CursorMove StepRight(Osnova& doc, TCursor& cursor, TabViewSink& view) {
+  bool repainted = false;
+  const int cells = PaceStep(doc, cursor, view, true, repainted);
+  CursorMove m = StepCells(doc, cursor, view, cells);
+  m.Repainted = m.Repainted || repainted;
   return m;
 }
 
 CursorMove StepLeft(Osnova& doc, TCursor& cursor, TabViewSink& view) {
-  CursorMove m;
-  m.Repainted = Settle(doc, cursor, view);
-  const int pace = cursor.Pace;
-  const TBar& bar = doc.Current();
-  if (cursor.Column - pace >= bar.StartCol) {
-    cursor.Column = static_cast<uint8_t>(cursor.Column - pace);
-    return m;
-  }
-  if (doc.CurrentBar == 0) return m;
-  const int carry = pace - (cursor.Column - bar.StartCol) - 1;
-  m.Repainted = RetreatBar(doc, view) || m.Repainted;
-  m.BarChanged = true;
-  ClampInto(cursor, doc.Current(), doc.Current().EndCol - carry);
+  bool repainted = false;
+  const int cells = PaceStep(doc, cursor, view, false, repainted);
+  CursorMove m = StepCells(doc, cursor, view, -cells);
+  m.Repainted = m.Repainted || repainted;
   return m;
 }
 

@@ -29,10 +29,24 @@ CursorMove MoveBar(Osnova& doc, TCursor& cursor, TabViewSink& view, bool forward
 // view is repainted once at the end when any step scrolled it (the scroll bar's jumps).
 CursorMove MoveBars(Osnova& doc, TCursor& cursor, TabViewSink& view, int count);
 
-// By cursor.Pace sixteenths; a step past the bar's end carries on into the next bar. Nothing moves at
-// the ends of the song.
+// By cursor.Pace, in the current bar's own grid (PaceCells); a step past the bar's end carries on
+// into the next bar by the musical time left over, in that bar's grid. Nothing moves at the ends
+// of the song.
 CursorMove StepRight(Osnova& doc, TCursor& cursor, TabViewSink& view);
 CursorMove StepLeft(Osnova& doc, TCursor& cursor, TabViewSink& view);
+// By `cells` cells of the current bar (> 0 right, < 0 left), carrying on as StepRight does
+// (playback moves the cursor one cell at a time).
+CursorMove StepCells(Osnova& doc, TCursor& cursor, TabViewSink& view, int cells);
+
+// The cells one step of `pace` sixteenths moves from cell `position` of a bar in `grid`, towards
+// later cells when `forward`. Where the grid has that note value, the same musical step (1/8 is
+// two cells of 32nds, three of sixteenth triplets). Where it has not, the triplet a drummer counts
+// instead: 1/16 is one sixteenth triplet, and in eighth triplets 1/16 and 1/8 are one eighth
+// triplet. In the mixed grid 1/16 goes to the next sixteenth or sixteenth triplet, whichever comes
+// first.
+int PaceCells(BarGrid grid, int pace, int position, bool forward);
+// Cell `cells` of `from` as a cell of `to`: the one at or just before the same time.
+int CellsIn(BarGrid from, BarGrid to, int cells);
 
 // Home and End: the first or the last position of the current bar.
 CursorMove BarStart(Osnova& doc, TCursor& cursor, TabViewSink& view);

@@ -41,6 +41,7 @@ double LayOutHeader(const Osnova& doc, const ExportBoxes& boxes, double width,
       {"Drummer:", doc.Drummer, false},
       {"Timing:", boxes.Numerator + "/" + boxes.Denominator, true},
       {"Tempo:", boxes.Tempo, true},
+      {"Swing:", SwingText(doc.Swing), false},  // a straight song says nothing of it
       {"Tabbed by:", doc.TabAuthor, false},
   };
   for (const Field& f : fields) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "model/note_entry.h"
+
 void LayOutBar(const Osnova& doc, int index, int slot, int line) {
   const TBar& bar = doc.Bar(index);
   bar.StartCol = slot == 0 || index == 0 ? 0 : static_cast<uint8_t>(doc.Bar(index - 1).EndCol + 1);
@@ -76,6 +78,8 @@ uint64_t CountedPositions(const Osnova& doc, const TBar& bar) {
   uint64_t mask = 0;
   for (int r = RowCymbals; r <= RowBass; ++r)
     if (doc.Kit[r]) mask |= bar.Rows[r].Notes;
+  for (int p = 0; p < bar.Length; ++p)
+    if (CountShownWithoutNote(bar, p)) mask |= uint64_t{1} << p;
   if (bar.Length < kMaxPositions) mask &= (uint64_t{1} << bar.Length) - 1;
   return mask;
 }

@@ -8,8 +8,8 @@
 #include "model/tab_cursor.h"
 #include "model/tab_document.h"
 
-// Positions of the bar that hold a note on a shown instrument row; only those get a count, on
-// screen and on paper.
+// Positions of the bar that get a count, on screen and on paper: those that hold a note on a shown
+// instrument row, and in bars of other grids than sixteenths every beat (CountShownWithoutNote).
 uint64_t CountedPositions(const Osnova& doc, const TBar& bar);
 
 namespace view {

@@ -58,6 +58,15 @@ void EditSession::SetTempo(uint16_t tempo) {
   doc_->Modified = true;
 }
 
+void EditSession::SetSwing(const SongSwing& swing) {
+  if (!doc_) return;
+  Push("swing change");
+  if (doc_->Swing == swing) return;
+  const std::lock_guard<std::mutex> guard(lock_);  // playback reads the swing with the bars
+  doc_->Swing = swing;
+  doc_->Modified = true;
+}
+
 void EditSession::SetComment(const std::string& comment) {
   if (!doc_ || doc_->Current().Comment == comment) return;
   const std::lock_guard<std::mutex> guard(lock_);  // un-sharing the bar moves what playback reads

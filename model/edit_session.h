@@ -77,6 +77,9 @@ class EditSession {
 
   // The song tempo as an edit of its own ("tempo change"); a snapshot even when it stays.
   void SetTempo(uint16_t tempo);
+  // The song's swing as an edit of its own ("swing change"); a snapshot even when it stays, and
+  // Modified only when it changed.
+  void SetSwing(const SongSwing& swing);
   // The current bar's comment while it is typed; the snapshot was taken as typing began.
   void SetComment(const std::string& comment);
 

@@ -15,6 +15,10 @@ bool ColumnHasShownNote(const Osnova& doc, const TBar& bar, int position) {
   return false;
 }
 
+bool CountShownWithoutNote(const TBar& bar, int position) {
+  return bar.Grid != BarGrid::Sixteenths && position % CellsPerQuarter(bar.Grid) == 0;
+}
+
 std::string PositionError(const Osnova& doc, int bar, int position) {
   if (bar < 0 || bar >= static_cast<int>(doc.Bars.size())) return "There is no bar " + std::to_string(bar) + ".";
   if (position < 0 || position >= doc.Bar(bar).Length)
@@ -53,14 +57,14 @@ NoteEntry SetNoteAt(Osnova& doc, int bar, int position, int row, int variant, in
     if (cell.Variant == v && cell.Accent == a) {
       notes.Remove(position);
       e.Change = NoteChange::Removed;
-      e.EraseCount = !ColumnHasShownNote(doc, b, position);
+      e.EraseCount = !ColumnHasShownNote(doc, b, position) && !CountShownWithoutNote(b, position);
       doc.Modified = true;
       return e;
     }
     e.Change = NoteChange::Replaced;
   } else {
     e.Change = NoteChange::Set;
-    e.DrawCount = !ColumnHasShownNote(doc, b, position);
+    e.DrawCount = !ColumnHasShownNote(doc, b, position) && !CountShownWithoutNote(b, position);
   }
   notes.Set(position, v, a);
   e.DrawLetter = true;

@@ -41,6 +41,9 @@ std::string PositionError(const Osnova& doc, int bar, int position);
 
 // The count label above a position is shown when a shown row holds a note there.
 bool ColumnHasShownNote(const Osnova& doc, const TBar& bar, int position);
+// Bars of the finer and triplet grids also show every beat's number, notes or not, so that a bar
+// wider or narrower than a sixteenth one still reads by its beats. Sixteenth bars count only notes.
+bool CountShownWithoutNote(const TBar& bar, int position);
 
 // Note entry at `position` of bar `bar` for (row, variant, accent): the same note again removes it,
 // another variant or accent replaces it, otherwise the note is set. Refuses a bar or position

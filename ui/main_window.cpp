@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QSignalBlocker>
 #include <QScrollBar>
+#include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
 #include <algorithm>
@@ -79,7 +80,7 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
   // The first size is the smallest; the tab view takes what the window grows by.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
-  setMinimumSize(800, 512 + menuBar()->sizeHint().height());
+  setMinimumSize(800, 512 + menuBar()->sizeHint().height() + FeelBar->sizeHint().height());
   resize(minimumSize());
   RestoreWindowSize(this);
   RestoreZoom(i1);
@@ -132,7 +133,7 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
   });
   connect(i1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { PopupMenu1->popup(i1->mapToGlobal(pos)); });
-  for (QWidget* w : std::initializer_list<QWidget*>{ETempo, ESped, Ecom, cbSong, Etakt2, Panel7, i1})
+  for (QWidget* w : std::initializer_list<QWidget*>{ETempo, ESped, Ecom, cbSong, Etakt2, Panel7, i1, SwingBox})
     w->installEventFilter(this);
   cbSong->lineEdit()->installEventFilter(this);  // its double click
   connect(cbSong, &QComboBox::activated, this, &TFmain::cbSongSelect);
@@ -165,6 +166,9 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
     connect(a, &QAction::triggered, this, &TFmain::PasteBarClick);
   connect(ETakt1, &QComboBox::activated, this, [this](int) { ChangeTiming(); });
   connect(Etakt2, &QComboBox::activated, this, [this](int) { ChangeTiming(); });
+  connect(GridBox, &QComboBox::activated, this, [this](int) { ChangeGrid(); });
+  connect(SwingBox, &QSpinBox::valueChanged, this, [this](int) { SwingChange(); });
+  connect(SwingUnitBox, &QComboBox::activated, this, [this](int) { SwingChange(); });
 
   // Lock and Unlock act on these, in this order. The Edit menu itself stays enabled for "Paste
   // tab as new song"; its bar items are locked one by one (Undo, Redo and Paste follow their own
@@ -174,7 +178,7 @@ TFmain::TFmain(DialogService& dialogs, QWidget* parent) : QMainWindow(parent), d
                 {nullptr, ECut},       {i1, nullptr},
                 {ScrollBar1, nullptr}, {nullptr, Playback->menuAction()}, {Panel7, nullptr},
                 {nullptr, Export1->menuAction()}, {Panel2, nullptr}, {Panel6, nullptr},
-                {Panel8, nullptr},  {nullptr, Songinfo1}, {nullptr, MidiDemo1}};
+                {Panel8, nullptr},  {nullptr, Songinfo1}, {nullptr, MidiDemo1}, {Panel9, nullptr}};
   ConnectPrintCommands();
 
   FormCreate();

@@ -37,6 +37,7 @@ class QLineEdit;
 class QMenu;
 class QScrollBar;
 class QSpinBox;
+class QToolBar;
 class QToolButton;
 class QFrame;
 class QUrl;
@@ -131,6 +132,9 @@ class TFmain : public QMainWindow, private SessionObserver {
   void RemoveBarClick();
   void ClearBarClick();
   void ChangeTiming();  // from the timing boxes' selection
+  // Writes the current bar in the grid the Grid box shows; notes without a cell there are removed,
+  // and the window says how many.
+  void ChangeGrid();
   void CopyBarClick(bool fromKeyboard);
   void CutBarClick();
   void PasteBarClick();
@@ -196,6 +200,8 @@ class TFmain : public QMainWindow, private SessionObserver {
   void BuildFileButtons(QWidget* client);
   void BuildEditButtons(QWidget* client);
   void BuildTimingPanel(QWidget* client);
+  // The bar's grid and the song's swing, on a strip of their own above the timing and tempo boxes.
+  void BuildFeelPanel();
   void BuildBarNumberPanel(QWidget* client);
   void BuildBarButtons(QWidget* client);
   void BuildCommentPanel(QWidget* client);
@@ -290,6 +296,8 @@ class TFmain : public QMainWindow, private SessionObserver {
   void cbSongEnter();
   void cbSongExit();
   void ShowTimingOf(const TBar& bar);
+  void SwingChange();  // a value chosen in the swing boxes
+  void ShowSwingOf(const Osnova& doc);
   void SetCommentBox(const std::string& comment);
   void SetScrollBar(int max, int position);
   void ToggleCursorBox();
@@ -350,6 +358,11 @@ class TFmain : public QMainWindow, private SessionObserver {
   QComboBox* ComboBox2 = nullptr;  // MIDI devices, never shown
   QSpinBox* EAbar = nullptr;
   TempoBox *ETempo = nullptr, *ESped = nullptr;
+  QToolBar* FeelBar = nullptr;
+  QFrame* Panel9 = nullptr;  // on FeelBar: the grid above the timing, the swing above the tempo
+  QComboBox* GridBox = nullptr;  // items by BarGrid, in its order
+  QSpinBox* SwingBox = nullptr;  // percent, 0..50
+  QComboBox* SwingUnitBox = nullptr;  // "8ths", "16ths": SwingUnit's order
   QToolButton *SpeedButton11 = nullptr, *SpeedButton10 = nullptr, *SpeedButton9 = nullptr;
   CommentBox* Ecom = nullptr;
   QToolButton* SpeedButton12 = nullptr;

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QToolButton>
+#include <algorithm>
 
 #include "model/bar_commands.h"
 #include "model/song_parts.h"
@@ -71,6 +72,32 @@ void TFmain::ChangeTiming() {
   RepaintAfterTimingChange(*Document(), *Cursor(), *i1);
   RefreshBarControls();
   NoControl();
+}
+
+void TFmain::ChangeGrid() {
+  FinishTyping();
+  if (!DocumentShown() || !Cursor()) return;
+  const auto grid = static_cast<BarGrid>(GridBox->currentIndex());
+  const BarGrid from = Document()->Current().Grid;
+  const int offset = Cursor()->Column - Document()->Current().StartCol;
+  const BarEdit edit = session_.Edit("grid change", [&](auto push) { return ChangeGridCommand(*Document(), grid, push); });
+  if (Refused(edit)) {
+    ShowTimingOf(Document()->Current());
+    NoControl();
+    return;
+  }
+  // The bar is wider or narrower now; the cursor stays at the same time in it, or just before.
+  ToggleCursorBox();
+  RepaintKeepingCursor(*Document(), *Cursor(), *i1);
+  const TBar& bar = Document()->Current();
+  Cursor()->Column = static_cast<uint8_t>(bar.StartCol + std::clamp(CellsIn(from, bar.Grid, offset), 0, bar.Length - 1));
+  Cursor()->Line = bar.ViewLine;
+  RefreshBarControls();
+  NoControl();
+  ShowModifiedMarker();
+  // Notes that had no cell in the new grid are gone: said after the bar shows what is left.
+  if (!edit.Message.empty())
+    dialogs_.Message(this, DialogService::Icon::Warning, "Warning", QString::fromStdString(edit.Message));
 }
 
 void TFmain::CopyBarClick(bool fromKeyboard) {

@@ -56,7 +56,8 @@ bool TFmain::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyPress: {
       auto* key = static_cast<QKeyEvent*>(event);
       if (watched == cbSong) cbSong->setProperty("Tag", 1);  // a name is being typed
-      if (IsEnter(key) && (watched == ETempo || watched == ESped || watched == Ecom || watched == cbSong)) {
+      if (IsEnter(key) && (watched == ETempo || watched == ESped || watched == Ecom || watched == cbSong ||
+                           watched == SwingBox)) {
         NoControl();  // leaving the box runs its exit handler
         return true;
       }
@@ -197,6 +198,26 @@ void TFmain::ShowTimingOf(const TBar& bar) {
   }
   ETakt1->setCurrentIndex(NumeratorBoxIndex(bar));
   Etakt2->setCurrentIndex(DenominatorBoxIndex(bar));
+  const QSignalBlocker blockGrid(GridBox);
+  GridBox->setCurrentIndex(static_cast<int>(bar.Grid));
+}
+
+void TFmain::ShowSwingOf(const Osnova& doc) {
+  const QSignalBlocker blockPercent(SwingBox);
+  const QSignalBlocker blockUnit(SwingUnitBox);
+  SwingBox->setValue(doc.Swing.Percent);
+  SwingUnitBox->setCurrentIndex(static_cast<int>(doc.Swing.Unit));
+}
+
+void TFmain::SwingChange() {
+  if (!DocumentShown()) return;
+  SongSwing swing;
+  swing.Percent = static_cast<uint8_t>(SwingBox->value());
+  swing.Unit = SwingUnitBox->currentIndex() == 1 ? SwingUnit::Sixteenths : SwingUnit::Eighths;
+  // The unit list can be chosen again without a change: that is no edit.
+  if (swing != Document()->Swing) session_.SetSwing(swing);
+  NoControl();
+  ShowModifiedMarker();
 }
 
 void TFmain::RefreshBarControls() {

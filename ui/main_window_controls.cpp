@@ -7,11 +7,13 @@
 #include <QGroupBox>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStyle>
+#include <QToolBar>
 #include <QToolButton>
 #include <utility>
 
@@ -94,6 +96,7 @@ void TFmain::BuildControls(QWidget* client) {
   BuildTabView(client);
   BuildInstrumentPanel(client);
   BuildExpressionPanel();
+  BuildFeelPanel();
 
   // The device list is kept in a box that is never shown; Options > Midi shows the choice.
   ComboBox2 = new QComboBox(client);
@@ -140,6 +143,46 @@ void TFmain::BuildTimingPanel(QWidget* client) {
   ETakt1->setMaxVisibleItems(16);
   MakeLabel(Panel5, "/", 88, 6, 6, 13);
   Etakt2 = MakeList(Panel5, "Etakt2", {"4", "8", "16"}, 96, 2, 50);
+}
+
+// The grid of the current bar and the song's swing. The rows of controls in the client area are
+// full at the window's first size, so these have a strip of their own above them, placed over the
+// boxes they belong with: the grid over the timing, the swing over the song's tempo.
+void TFmain::BuildFeelPanel() {
+  FeelBar = new QToolBar(this);
+  FeelBar->setObjectName("FeelBar");
+  FeelBar->setMovable(false);
+  FeelBar->setFloatable(false);
+  FeelBar->setContextMenuPolicy(Qt::PreventContextMenu);  // it cannot be hidden
+  FeelBar->toggleViewAction()->setVisible(false);
+  FeelBar->setContentsMargins(0, 0, 0, 0);
+  FeelBar->layout()->setContentsMargins(0, 0, 0, 0);
+  FeelBar->layout()->setSpacing(0);
+  Panel9 = new QFrame;
+  Panel9->setObjectName("Panel9");
+  Panel9->setFrameShape(QFrame::NoFrame);
+  // As wide as the window gives it, never so narrow that the toolbar folds the boxes away.
+  Panel9->setFixedHeight(25);
+  Panel9->setMinimumWidth(716);
+  Panel9->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  MakeLabel(Panel9, "Grid", 278, 6, 28, 13);
+  QStringList grids;
+  for (int g = 0; g < kGridCount; ++g) grids << QString::fromLatin1(GridName(static_cast<BarGrid>(g)));
+  GridBox = MakeList(Panel9, "GridBox", grids, 317, 2, 105);
+  GridBox->setToolTip("The grid of the current bar's cells");
+  MakeLabel(Panel9, "Swing", 560, 6, 36, 13);
+  SwingBox = new QSpinBox(Panel9);
+  SwingBox->setObjectName("SwingBox");
+  SwingBox->setGeometry(600, 2, 52, 21);
+  SwingBox->setRange(0, kMaxSwingPercent);
+  SwingBox->setSuffix("%");
+  // One edit per value the user settles on: typed digits count when the box is left.
+  SwingBox->setKeyboardTracking(false);
+  SwingBox->setToolTip("Swing: 0 straight, 33 the triplet feel, 50 dotted");
+  SwingUnitBox = MakeList(Panel9, "SwingUnitBox", {"8ths", "16ths"}, 654, 2, 60);
+  SwingUnitBox->setToolTip("The notes that swing");
+  FeelBar->addWidget(Panel9);
+  addToolBar(Qt::TopToolBarArea, FeelBar);
 }
 
 // Bar number, pace, song tempo.

@@ -135,6 +135,7 @@ void TFmain::ShowDocument(uint16_t firstVisible) {
   SetScrollBar(Document()->BarCount, Document()->CurrentBar + 1);
   ShowTimingOf(Document()->Current());
   ETempo->ShowValue(Document()->Tempo);
+  ShowSwingOf(*Document());
   SetCommentBox(Document()->Current().Comment);
   cbSong->clear();
   FillSongPartItems();

@@ -46,7 +46,7 @@ int KeypadBarCommand(const QKeyEvent& key) {
 
 bool TFmain::KeysGoToWindow() const {
   const QWidget* focus = QApplication::focusWidget();
-  if (Within(ETempo, focus) || Within(ESped, focus)) return false;
+  if (Within(ETempo, focus) || Within(ESped, focus) || Within(SwingBox, focus)) return false;
   return TextEditBar == -1;
 }
 
@@ -157,7 +157,8 @@ void TFmain::SetNote(int row, int variant, int accent) {
   // The letter and count cells lie inside the cursor box's outline, so the box stays as it is.
   if (entry.EraseOldLetter) i1->EraseNoteLetter(*Document(), column, line, row);
   if (entry.EraseCount) i1->EraseCountLabel(*Document(), column, line);
-  if (entry.DrawCount) i1->DrawCountLabel(*Document(), column, line, entry.Position);
+  if (entry.DrawCount)
+    i1->DrawCountLabel(*Document(), column, line, entry.Position, Document()->Current().Grid);
   if (entry.DrawLetter) i1->DrawNoteLetter(*Document(), column, line, row, entry.Letter);
   if (entry.Sound) {
     if (!noteOff_) noteOff_ = std::make_unique<QtNoteOffScheduler>();

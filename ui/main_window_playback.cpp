@@ -196,13 +196,10 @@ void TFmain::ApplyPlaybackStep(const PlaybackStep& step) {
       Cursor()->Line = current.ViewLine;
       ToggleCursorBox();
     } else if (at.Bar == Document()->CurrentBar + 1 && at.Position == 0 && Cursor()->Column == current.EndCol) {
-      // Into the next bar: the step of the cursor with pace 1, which scrolls and refreshes the boxes.
-      const uint8_t pace = Cursor()->Pace;
-      Cursor()->Pace = 1;
+      // Into the next bar: the cursor's step of one cell, which scrolls and refreshes the boxes.
       ToggleCursorBox();
-      StepRight(*Document(), *Cursor(), *i1);
+      StepCells(*Document(), *Cursor(), *i1, 1);
       RefreshBarControls();
-      Cursor()->Pace = pace;
     } else {
       // The document changed under playback: wherever the engine went, the view follows.
       ToggleCursorBox();

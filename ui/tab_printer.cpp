@@ -189,7 +189,7 @@ void PagePainter::PaintSystem(QPainter& painter, const Osnova& doc, const print:
     const uint64_t counted = CountedPositions(doc, bar);
     for (int p = 0; p < bar.Length; ++p)
       if ((counted >> p) & 1u)
-        Counts.Add(painter, view::LetterX(start + p), top + view::CountY(H, 0), CountLabel(p));
+        Counts.Add(painter, view::LetterX(start + p), top + view::CountY(H, 0), GridCountLabel(bar.Grid, p));
   }
   Labels.Flush(painter);
   Letters.Flush(painter);

@@ -409,11 +409,11 @@ void TabView::EraseCountLabel(const Osnova& doc, int column, int line) {
   UpdateArea(changed);
 }
 
-void TabView::DrawCountLabel(const Osnova& doc, int column, int line, int position) {
+void TabView::DrawCountLabel(const Osnova& doc, int column, int line, int position, BarGrid grid) {
   const int H = LineHeightOf(doc);
   {
     QPainter painter(&image_);
-    PaintCount(painter, column, H, line, position);
+    PaintCount(painter, column, H, line, GridCountLabel(grid, position));
   }
   const int x = view::LetterX(column);
   UpdateArea(Box(x, H * line + kCountStripTop, x + kMaxCountChars * countAdvance_,
@@ -490,7 +490,7 @@ void TabView::PaintBar(QPainter& painter, Osnova& doc, const TBar& bar, int slot
   // One count per position: drawing the same text again would change no pixel.
   const uint64_t counted = CountedPositions(doc, bar);
   for (int p = 0; p < bar.Length; ++p)
-    if ((counted >> p) & 1u) PaintCount(painter, bar.StartCol + p, H, line, p);
+    if ((counted >> p) & 1u) PaintCount(painter, bar.StartCol + p, H, line, GridCountLabel(bar.Grid, p));
 }
 
 void TabView::PaintText(QPainter& painter, const QFont& font, int x, int y, const QString& text,
@@ -509,9 +509,9 @@ void TabView::PaintText(QPainter& painter, const QFont& font, int x, int y, cons
   painter.resetTransform();
 }
 
-void TabView::PaintCount(QPainter& painter, int column, int H, int line, int position) {
-  PaintText(painter, countFont_, view::LetterX(column), view::CountY(H, line),
-            QString::fromStdString(CountLabel(position)));
+void TabView::PaintCount(QPainter& painter, int column, int H, int line, const std::string& label) {
+  if (label.empty()) return;  // a cell not counted aloud (every other 32nd)
+  PaintText(painter, countFont_, view::LetterX(column), view::CountY(H, line), QString::fromStdString(label));
 }
 
 QRect TabView::RefreshCounts(QPainter& painter, const Osnova& doc, int line, int x0, int x1,
@@ -532,9 +532,10 @@ QRect TabView::RefreshCounts(QPainter& painter, const Osnova& doc, int line, int
       const int column = bar.StartCol + p;
       if (column == skipColumn) continue;
       const int left = view::LetterX(column);
-      const int right = left + static_cast<int>(CountLabel(p).size()) * countAdvance_;
+      const std::string label = GridCountLabel(bar.Grid, p);
+      const int right = left + static_cast<int>(label.size()) * countAdvance_;
       if (right < x0 || left > x1) continue;
-      PaintCount(painter, column, H, line, p);
+      PaintCount(painter, column, H, line, label);
       changed |= Box(left, top, right, bottom);
     }
   }

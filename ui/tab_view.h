@@ -15,6 +15,7 @@
 #include <QRect>
 #include <QWidget>
 #include <cstdint>
+#include <string>
 
 #include "model/tab_document.h"
 #include "layout/view_layout.h"
@@ -65,7 +66,9 @@ class TabView : public QWidget, public TabViewSink {
   // Erases the count above a column; counts of neighbouring columns that a two-digit count
   // shares pixels with are drawn again from the document.
   void EraseCountLabel(const Osnova& doc, int column, int line);
-  void DrawCountLabel(const Osnova& doc, int column, int line, int position);
+  // The count of cell `position` of a bar in `grid`.
+  void DrawCountLabel(const Osnova& doc, int column, int line, int position,
+                      BarGrid grid = BarGrid::Sixteenths);
   void DrawNoteLetter(const Osnova& doc, int column, int line, int row, char letter);
 
   // The bitmap in the screen's pixels (view pixels at 100 % on a 1x screen).
@@ -116,7 +119,7 @@ class TabView : public QWidget, public TabViewSink {
   void PaintExpressiveNote(QPainter& painter, int row, const TNoteCell& cell, int x, int y);
   void PaintFootAndSticking(QPainter& painter, const Osnova& doc, const TBar& bar, int H, int line);
   static int ExtrasBottom(int H, int line, int n);
-  void PaintCount(QPainter& painter, int column, int H, int line, int position);
+  void PaintCount(QPainter& painter, int column, int H, int line, const std::string& label);
   // Whites the counting strip of `line` from x0 to x1 and draws again every count of the
   // visible bars whose text reaches into that range.
   // `skipColumn` is a column whose count is being erased and must not come back.

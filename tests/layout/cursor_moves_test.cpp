@@ -374,3 +374,56 @@ TEST(JumpMoves, BarAndSongEndsAndLinesOfBars) {
   }
   EXPECT_EQ(doc->CurrentBar, 0);
 }
+
+// Pace is a note value: the same musical step in every grid that has it, the triplet of it where
+// the grid has not, and a step past a bar's end carries on by the time left over.
+TEST(StepMoves, PaceStepsTheSameTimeInEachBarsGridAndCarriesTimeAcrossGrids) {
+  struct Case {
+    BarGrid Grid;
+    int Pace, Position;
+    bool Forward;
+    int Cells;
+  };
+  const Case cases[] = {
+      {BarGrid::Sixteenths, 4, 0, true, 4},         {BarGrid::ThirtySeconds, 1, 0, true, 2},
+      {BarGrid::ThirtySeconds, 2, 5, false, 4},     {BarGrid::SixteenthTriplets, 1, 0, true, 1},
+      {BarGrid::SixteenthTriplets, 2, 0, true, 3},  {BarGrid::SixteenthTriplets, 4, 0, true, 6},
+      {BarGrid::EighthTriplets, 1, 0, true, 1},     {BarGrid::EighthTriplets, 2, 0, true, 1},
+      {BarGrid::EighthTriplets, 8, 0, true, 6},     {BarGrid::Mixed, 1, 0, true, 3},
+      {BarGrid::Mixed, 1, 3, true, 1},              {BarGrid::Mixed, 1, 9, true, 3},
+      {BarGrid::Mixed, 1, 12, false, 3},            {BarGrid::Mixed, 1, 8, false, 2},
+      {BarGrid::Mixed, 2, 5, true, 6},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(PaceCells(c.Grid, c.Pace, c.Position, c.Forward), c.Cells)
+        << GridName(c.Grid) << " pace " << c.Pace << " from " << c.Position;
+
+  // 16ths, 32nds, sixteenth triplets: 16 + 32 columns on line 0, the triplets on line 1.
+  auto doc = FourFour(3);
+  for (auto [bar, grid, length] : {std::tuple{1, BarGrid::ThirtySeconds, 32},
+                                   std::tuple{2, BarGrid::SixteenthTriplets, 24}}) {
+    doc->EditBar(bar).Grid = grid;
+    doc->EditBar(bar).Length = static_cast<uint8_t>(length);
+  }
+  LayOutView(*doc, 0);
+  LayoutSink view;
+  TCursor c = At(*doc, 0, 14);  // two sixteenths before the end, pace 1/4
+  StepRight(*doc, c, view);
+  EXPECT_EQ(doc->CurrentBar, 1);
+  EXPECT_EQ(c.Column, 16 + 4);  // two sixteenths in: four 32nds
+  c = At(*doc, 1, 16 + 30, 2);  // two 32nds before the end, pace 1/8: a sixteenth over
+  StepRight(*doc, c, view);
+  EXPECT_EQ(doc->CurrentBar, 2);
+  EXPECT_EQ(c.Column, 1);  // the sixteenth triplet at or just before a sixteenth
+  StepLeft(*doc, c, view);  // an eighth back from the first sixteenth triplet: 1/12 before the bar
+  EXPECT_EQ(doc->CurrentBar, 1);
+  EXPECT_EQ(c.Column, 16 + 29);  // the 32nd at or just before that time
+
+  // Bar moves keep the time: from the 32nd on beat 2 to beat 2 of the triplets.
+  c = At(*doc, 1, 16 + 8);
+  NextBar(*doc, c, view);
+  EXPECT_EQ(c.Column, 6);
+  c = At(*doc, 2, 23);  // the last sixteenth triplet, 1/24 before the end
+  PreviousBar(*doc, c, view);
+  EXPECT_EQ(c.Column, 16 + 30);  // the 32nd at or just before that time
+}

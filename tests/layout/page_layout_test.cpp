@@ -227,3 +227,22 @@ TEST(PageLayout, WrapBreaksBetweenWordsAndInsideWordsLongerThanALine) {
             (std::vector<std::string>{"abcd", "efgh", "ij x"}));
   EXPECT_TRUE(print::WrapText("   ", 5).empty());
 }
+
+// A swung song says so with the song information; bars of finer grids take a column per cell, so
+// two 4/4 bars of 32nds fill a system as two of sixteenths fill half of one.
+TEST(PageLayout, SwingStandsWithTheSongInformationAndGridBarsTakeAColumnPerCell) {
+  Osnova doc = Song(6, {32, 32, 16});
+  for (int b : {0, 1, 3, 4}) doc.EditBar(b).Grid = BarGrid::ThirtySeconds;
+  doc.Swing = SongSwing{33, SwingUnit::Eighths};
+  const print::PageLayout layout = print::LayOutPages(doc, kBoxes, print::kA4);
+  const auto& first = layout.Pages[0];
+  EXPECT_EQ(TextsOf(first, print::TextStyle::FieldLabel),
+            (std::vector<std::string>{"Timing:", "Tempo:", "Swing:"}));
+  EXPECT_EQ(TextsOf(first, print::TextStyle::FieldValue),
+            (std::vector<std::string>{"4/4", "120", "33% 8ths"}));
+  ASSERT_EQ(first.Systems.size(), 3u);
+  EXPECT_EQ(first.Systems[0].LastBar, 1);
+  EXPECT_EQ(first.Systems[1].FirstBar, 2);
+  EXPECT_EQ(print::StartColumns(doc, first.Systems[1]), (std::vector<int>{0, 16}));
+  ExpectWholeBarsInOrder(doc, layout);
+}

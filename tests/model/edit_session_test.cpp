@@ -132,3 +132,25 @@ TEST(EditSession, ReplacingWaitsForTheLockPlaybackHolds) {
   replacing.join();
   EXPECT_EQ(session.Document()->BarCount, 7);
 }
+
+TEST(EditSession, SwingIsOneUndoableEditThatMarksTheSongOnlyWhenItChanges) {
+  EditSession session;
+  Recorder seen(session);
+  session.Replace(Song(2), SongSource::New);
+  const SongSwing triplet{33, SwingUnit::Eighths};
+  session.SetSwing(triplet);
+  EXPECT_EQ(session.Document()->Swing, triplet);
+  EXPECT_TRUE(session.Document()->Modified);
+  EXPECT_EQ(session.History().UndoName(), "swing change");
+
+  ASSERT_EQ(session.Restore(true), EditSession::Step::Done);
+  EXPECT_FALSE(session.Document()->Swing.On());
+  EXPECT_FALSE(session.Document()->Modified);
+  ASSERT_EQ(session.Restore(false), EditSession::Step::Done);
+  EXPECT_EQ(session.Document()->Swing, triplet);
+
+  session.Document()->Modified = false;
+  session.SetSwing(triplet);  // the same swing again: a step, but nothing to save
+  EXPECT_FALSE(session.Document()->Modified);
+  EXPECT_EQ(seen.Edits, 2);
+}

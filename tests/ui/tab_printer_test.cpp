@@ -125,6 +125,29 @@ TEST(TabPrinter, ExpressiveNotesArePrintedAsTheViewShowsThem) {
   EXPECT_GT(greyPixels(expressive.pdf), greyPixels(plainPdf.pdf) + 20) << "ghost notes are grey";
 }
 
+// Grid bars are counted on paper as in the view, and a swung song says so with its information.
+TEST(TabPrinter, SwingLineAndTheCountsOfEachGrid) {
+  Osnova doc(4, 2, 4);
+  TBar& triplets = doc.EditBar(0);
+  triplets.Grid = BarGrid::SixteenthTriplets;
+  triplets.Length = 24;
+  for (int p = 6; p < 12; ++p) triplets.Rows[RowSnare].Set(p, 0, 0);
+  TBar& eighths = doc.EditBar(1);
+  eighths.Grid = BarGrid::EighthTriplets;
+  eighths.Length = 12;
+  for (int p = 9; p < 12; ++p) eighths.Rows[RowBass].Set(p, 0, 0);
+  doc.Swing = SongSwing{33, SwingUnit::Eighths};
+  PdfFile file(PdfBytes(doc, {"4", "4", "100"}, print::kA4));
+  ASSERT_EQ(file.pdf.pageCount(), 1);
+  const QString text = PageText(file.pdf, 0);
+  for (const QString& expected : {u"Swing:33%8ths"_qs, u"2tl+tl"_qs, u"4+a"_qs})
+    EXPECT_TRUE(text.contains(expected)) << expected.toStdString() << " not in:\n" << text.toStdString();
+
+  doc.Swing = SongSwing{};
+  PdfFile straight(PdfBytes(doc, {"4", "4", "100"}, print::kA4));
+  EXPECT_FALSE(PageText(straight.pdf, 0).contains(u"Swing"_qs));
+}
+
 TEST(TabPrinter, LetterPaperMakesLetterPages) {
   const QByteArray bytes = PdfBytes(ThreePageSong(), {"4", "4", "120"}, print::kLetter);
   PdfFile file(bytes);
