@@ -1,8 +1,9 @@
 // Audio export: the song rendered offline with the built-in synthesizer and its soundfont into a
 // WAV (16-bit PCM), FLAC or Ogg Vorbis file, 44.1 kHz stereo, chosen by the file's extension.
 //
-// Every position sounds at its exact frame for the tempo (a sixteenth is 15000 / tempo ms), notes
-// of rows the kit hides are silent, every drum sound rings to its natural end. The file runs to
+// Every note sounds at the exact frame of its time at the tempo (a sixteenth is 15000 / tempo ms;
+// its bar's grid and the song's swing place it, model/time_feel.h), notes of rows the kit hides
+// are silent, every drum sound rings to its natural end. The file runs to
 // the end of the last bar holding a note (its musical length, so exported loops line up), then on
 // until the sound has died away: 60 dB below the level of the last notes, at most 4 s more. DC is
 // removed, the loudest sample is brought to -1 dBFS (unless asked not to), and the song's title,

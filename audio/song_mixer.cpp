@@ -7,12 +7,17 @@
 #include "midi/drum_map.h"
 #include "midi/midi_output.h"
 #include "midi/note_strokes.h"
+#include "model/time_feel.h"
 
 int64_t StrokeFrame(int64_t position, int offset, int tempo, int sampleRate) {
   // (2 x position + offset) 32nds of 7.5 s x rate / tempo each, to the nearest frame.
   const int64_t t = std::max(tempo, 1);
   const int64_t thirtySeconds = std::max<int64_t>(0, 2 * position + offset);
   return (thirtySeconds * 15 * sampleRate + t) / (2 * t);
+}
+
+int64_t UnitsFrame(int64_t units, int tempo) {
+  return UnitsToFrames(std::max<int64_t>(units, 0), int64_t{std::max(tempo, 1)} * 100);
 }
 
 int64_t PositionFrame(int64_t position, int tempo, int sampleRate) {
@@ -30,22 +35,28 @@ void FindClickKeys(DrumSoundBank& bank, uint8_t& accentKey, uint8_t& beatKey) {
 SongNotes::SongNotes(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, SongClick click)
     : doc_(doc), tempo_(tempo), kit_(kit), click_(click) {}
 
+int64_t SongNotes::NextColumnUnits() const {
+  if (bar_ >= doc_.Bars.size()) return barStart_;
+  const TBar& bar = *doc_.Bars[bar_];
+  return barStart_ + PositionUnits(bar, std::min<int>(position_, std::min<int>(bar.Length, kMaxPositions)), doc_.Swing);
+}
+
 bool SongNotes::QueueColumn() {
   while (bar_ < doc_.Bars.size()) {
     const TBar& bar = *doc_.Bars[bar_];
     const int length = std::min<int>(bar.Length, kMaxPositions);
     if (position_ >= length) {
-      barStart_ += length;
+      barStart_ += PositionUnits(bar, length, doc_.Swing);
       position_ = 0;
       ++bar_;
       continue;
     }
-    const int64_t at = barStart_ + position_;
+    const int64_t at = barStart_ + PositionUnits(bar, position_, doc_.Swing);
     StrokeList strokes;
     AddColumnStrokes(bar, position_, kit_, strokes);
     for (const Stroke& stroke : strokes) {
       AudioNote note;
-      note.Frame = StrokeFrame(at, stroke.Offset, tempo_);
+      note.Frame = UnitsFrame(at + stroke.Offset * kStrokeOffsetUnits, tempo_);
       note.Key = stroke.Key;
       note.Velocity = stroke.Velocity;
       note.Choke = stroke.Choke;
@@ -53,11 +64,10 @@ bool SongNotes::QueueColumn() {
     }
     // After the column's notes, its click, as live playback plays it.
     if (click_.Mode != ClickMode::Off && click_.Volume > 0) {
-      const int spacing = ClickSpacing(click_.Mode, bar.Denominator);
-      if (position_ % spacing == 0) {
+      if (ClicksOn(click_.Mode, bar, position_)) {
         const ClickKind kind = position_ == 0 ? ClickKind::Accent : ClickKind::Beat;
         AudioNote note;
-        note.Frame = PositionFrame(at, tempo_);
+        note.Frame = UnitsFrame(at, tempo_);
         note.Key = kind == ClickKind::Accent ? click_.AccentKey : click_.BeatKey;
         note.Velocity = ClickVelocity(kind, 100);
         note.Gain = static_cast<float>(std::clamp(click_.Volume, 0, 100)) / 100.0f;
@@ -74,7 +84,7 @@ bool SongNotes::Next(AudioNote& note) {
   while (true) {
     if (!queue_.empty()) {
       // Every column not yet queued starts at or after this frame.
-      const int64_t horizon = StrokeFrame(barStart_ + position_, kEarliestStrokeOffset, tempo_);
+      const int64_t horizon = UnitsFrame(NextColumnUnits() + kEarliestStrokeOffset * kStrokeOffsetUnits, tempo_);
       if (columnsDone_ || queue_.top().Note.Frame < horizon) {
         note = queue_.top().Note;
         queue_.pop();
@@ -91,7 +101,7 @@ int64_t SongNotes::LastNoteFrame() const { return LastNoteAndEnd().first; }
 int64_t SongNotes::MusicalEndFrame() const { return LastNoteAndEnd().second; }
 
 std::pair<int64_t, int64_t> SongNotes::LastNoteAndEnd() const {
-  int64_t start = 0, last = -1, end = -1;
+  int64_t start = 0, last = -1, end = -1;  // start in units
   for (const auto& bar : doc_.Bars) {
     const int length = std::min<int>(bar->Length, kMaxPositions);
     const uint64_t inBar = length == 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
@@ -108,16 +118,18 @@ std::pair<int64_t, int64_t> SongNotes::LastNoteAndEnd() const {
       int offset = 0;
       for (const Stroke& stroke : strokes)
         if (!stroke.Choke) offset = std::max(offset, stroke.Offset);
-      last = StrokeFrame(start + p, offset, tempo_);
-      end = PositionFrame(start + length, tempo_);
+      last = UnitsFrame(start + PositionUnits(*bar, p, doc_.Swing) + offset * kStrokeOffsetUnits, tempo_);
+      end = UnitsFrame(start + PositionUnits(*bar, length, doc_.Swing), tempo_);
     }
     if (click_.Mode != ClickMode::Off && click_.Volume > 0 && length > 0) {
-      // The click plays every bar: the song lasts to its last bar's last click.
-      const int spacing = ClickSpacing(click_.Mode, bar->Denominator);
-      last = std::max(last, PositionFrame(start + (length - 1) / spacing * spacing, tempo_));
-      end = std::max(end, PositionFrame(start + length, tempo_));
+      // The click plays every bar: the song lasts to its last bar's last click (the first cell
+      // always has one).
+      int q = length - 1;
+      while (q > 0 && !ClicksOn(click_.Mode, *bar, q)) --q;
+      last = std::max(last, UnitsFrame(start + PositionUnits(*bar, q, doc_.Swing), tempo_));
+      end = std::max(end, UnitsFrame(start + PositionUnits(*bar, length, doc_.Swing), tempo_));
     }
-    start += length;
+    start += PositionUnits(*bar, length, doc_.Swing);
   }
   return {last, end};
 }

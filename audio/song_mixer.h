@@ -1,5 +1,6 @@
 // A song's sound, mixed block by block from the drum sounds of the built-in synthesizer: each note
-// of a shown row starts on the exact frame of its position and rings to its natural end.
+// of a shown row starts on the exact frame of its time (its bar's grid and the song's swing,
+// model/time_feel.h) and rings to its natural end.
 #pragma once
 
 #include <array>
@@ -16,7 +17,7 @@
 #include "midi/timed_output.h"
 #include "model/tab_document.h"
 
-// A metronome click mixed into a song: where (ClickSpacing of the bar's denominator), which keys
+// A metronome click mixed into a song: where (ClicksOn: the cells the click's spacing starts), which keys
 // (the first beat of a bar accented) and how loud.
 struct SongClick {
   ClickMode Mode = ClickMode::Off;
@@ -33,10 +34,15 @@ int64_t PositionFrame(int64_t position, int tempo, int sampleRate = DrumSoundBan
 // The frame of a stroke `offset` 32nds from sixteenth position `position`, rounded the same way
 // (offset 0 is PositionFrame); never before the song's start.
 int64_t StrokeFrame(int64_t position, int offset, int tempo, int sampleRate = DrumSoundBank::kSampleRate);
+// The frame of musical time `units` (model/time_feel.h) from the song's start at `tempo`, rounded
+// the same way (1200 units are a sixteenth: UnitsFrame(1200 x p) is PositionFrame(p)); never before
+// the song's start.
+int64_t UnitsFrame(int64_t units, int tempo);
 
 
 // The song's notes in time order, read bar by bar: rows hidden in `kit` and row 0 give none; each
-// note's strokes (midi/note_strokes.h) at its velocity (45 ghost, 94, 127 accented).
+// note's strokes (midi/note_strokes.h) at its velocity (45 ghost, 94, 127 accented), at the time its
+// bar's grid and the song's swing give it.
 class SongNotes {
  public:
   SongNotes(const Osnova& doc, int tempo, const std::array<uint8_t, kRowCount>& kit, SongClick click = {});
@@ -50,6 +56,8 @@ class SongNotes {
   std::pair<int64_t, int64_t> LastNoteAndEnd() const;
   // Queues the strokes and click of the next column; false at the song's end.
   bool QueueColumn();
+  // The time of the next column to queue (the song's end after the last).
+  int64_t NextColumnUnits() const;
 
   struct Queued {
     AudioNote Note;
@@ -62,7 +70,7 @@ class SongNotes {
   SongClick click_;
   std::size_t bar_ = 0;
   int position_ = 0;
-  int64_t barStart_ = 0;  // sixteenths before the current bar
+  int64_t barStart_ = 0;  // units before the current bar
   // Grace strokes start before their column: columns are queued ahead until nothing later can come
   // before the earliest queued stroke.
   std::priority_queue<Queued, std::vector<Queued>, std::greater<>> queue_;

@@ -62,6 +62,9 @@ class TMIDI_Container {
   uint8_t Time_Sig_Denominator() const { return time_sig_denominator_; }
   void Set_Beats_Per_Minute(uint16_t bpm) { beats_per_minute_ = bpm; }
   uint16_t Beats_Per_Minute() const { return beats_per_minute_; }
+  // The resolution the event times are in (1..32767).
+  void Set_Ticks_Per_Quarter(uint16_t ticks) { ticks_per_quarter_ = ticks; }
+  uint16_t Ticks_Per_Quarter() const { return ticks_per_quarter_; }
 
   // Channels 1..16 that hold at least one event; events of other channel numbers stay in the
   // list but belong to no track.
@@ -72,7 +75,7 @@ class TMIDI_Container {
   int32_t Last_Time() const { return last_time_; }
   int32_t Last_Index() const { return last_index_; }
 
-  // Frees every event and clears the channel flags; the time signature and tempo stay.
+  // Frees every event and clears the channel flags; the time signature, tempo and resolution stay.
   void Clear_Events();
 
   // Calls visit(const TMIDI_Event&) for every event in list order.
@@ -184,6 +187,7 @@ class TMIDI_Container {
   uint8_t time_sig_denominator_ = 4;
   std::vector<Time_Signature_Change> time_sig_changes_;
   uint16_t beats_per_minute_ = 120;
+  uint16_t ticks_per_quarter_ = 8;
   int32_t last_time_ = 0;
   int32_t last_index_ = 0;
   std::array<bool, 16> channel_flags_{};

@@ -59,7 +59,7 @@ void TMIDI_Out_File::Write_Header(const TMIDI_Container& container) {
   Write_Long(6);
   Write_Word(1);
   Write_Word(static_cast<uint16_t>(container.Channels_Used() + 1));
-  Write_Word(kTicksPerQuarter);
+  Write_Word(container.Ticks_Per_Quarter());
 
   Delta = 0;
   Start_Track();
@@ -131,6 +131,11 @@ bool TMIDI_Out_File::Write_File(const TMIDI_Container& container, std::string& e
   if (denominator == 0 || (denominator & (denominator - 1)) != 0) {
     error = "The time signature's denominator " + std::to_string(denominator) +
             " is not a power of two.";
+    return false;
+  }
+  const uint16_t ticks = container.Ticks_Per_Quarter();
+  if (ticks == 0 || ticks > 0x7FFF) {
+    error = "A MIDI file cannot count " + std::to_string(ticks) + " ticks to the quarter note.";
     return false;
   }
   // The export averages a little over four bytes an event; growing the buffer is what costs.

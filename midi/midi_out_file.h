@@ -1,5 +1,6 @@
-// Writes a TMIDI_Container as a Standard MIDI File: format 1, 8 ticks per quarter note, a tempo
-// track first and then one track per used channel in ascending order. The file is assembled in
+// Writes a TMIDI_Container as a Standard MIDI File: format 1, the container's ticks per quarter note
+// (8 for a tab of sixteenths), a tempo track first and then one track per used channel in ascending
+// order. The file is assembled in
 // memory and only then written, through a temporary file and a rename.
 #pragma once
 
@@ -10,7 +11,7 @@
 
 class TMIDI_Out_File {
  public:
-  static constexpr uint16_t kTicksPerQuarter = 8;
+  static constexpr uint16_t kTicksPerQuarter = 8;  // a tab of sixteenths without swing
 
   // Builds the whole file. Fails, with a message and nothing usable in Bytes(), when an event
   // time cannot be written (negative, or a delta of 2^28 ticks or more) or the time signature's

@@ -2,9 +2,10 @@
 // second stroke of a buzz roll, the cut of a choked cymbal. The audio export, live playback and the
 // MIDI export all take their strokes from here, so the three agree.
 //
-// Offsets are in 32nd notes from the note's position: one tick of the MIDI export (8 ticks a
-// quarter), and the finest step that export can hold, so a grace stroke sits where the file can put
-// it. A drag's two grace strokes are 32nds, the roll fills its sixteenth with two 32nd strokes.
+// Offsets are in 32nd notes of real time from the note's time, whatever the bar's grid (a flam in
+// a triplet bar is as close to its note as anywhere): one tick of the plain MIDI export (8 ticks a
+// quarter), so a grace stroke sits where that file can put it. A drag's two grace strokes are 32nds,
+// the roll fills a sixteenth with two 32nd strokes.
 #pragma once
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <cstdint>
 
 #include "model/tab_document.h"
+#include "model/time_feel.h"
 
 struct Stroke {
   int Offset = 0;  // 32nds from the note's position
@@ -43,6 +45,8 @@ class StrokeList {
 
 // The earliest offset any stroke can have (a drag's first grace stroke).
 constexpr int kEarliestStrokeOffset = -2;
+// One offset in musical time (model/time_feel.h): a 32nd.
+inline constexpr int64_t kStrokeOffsetUnits = kUnitsPerQuarter / 8;
 
 // The key a note sounds: DrumNoteOf, or the ride bell for a bell note.
 uint8_t CellKey(int row, const TNoteCell& cell);

@@ -7,6 +7,7 @@
 
 #include "common/short_slices.h"
 #include "midi/note_strokes.h"
+#include "model/time_feel.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ bool TMetronom::Play(uint8_t mode, PlayPosition from, int tempo, bool loop, cons
   kind_ = StepKind::Start;
   pass_ = 0;
   countInLeft_ = countInTotal_ = 0;
-  step_ = 0;
+  units_ = lastUnits_ = 0;
   scheduledAny_ = finishedScheduled_ = false;
   posts_.clear();
   stop_ = false;
@@ -82,7 +83,7 @@ void TMetronom::SetTempo(int tempo) {
     std::lock_guard<std::mutex> guard(lock_);
     tempo_ = std::clamp(tempo, 1, kMaxTempo);
     centi_ = practice_.Trainer.On ? TrainerCentiBpm(practice_.Trainer, tempo_, pass_) : tempo_ * 100;
-    if (scheduledAny_) Reanchor(step_, lastFrame_ + SixteenthsToFrames(1, centi_));
+    if (scheduledAny_) Reanchor(units_, lastFrame_ + UnitsToFrames(units_ - lastUnits_, centi_));
   }
   wake_.notify_all();
 }
@@ -157,8 +158,12 @@ TMetronom::Next TMetronom::Following(const Osnova& doc, PlayPosition at) const {
 
 void TMetronom::StartCountIn(const Osnova& doc, PlayPosition at, int bars) {
   const TBar& bar = doc.Bar(at.Bar);
-  countInLength_ = std::max<int>(bar.Length, 1);
-  countInBeat_ = BeatSixteenths(bar.Denominator);
+  countInLength_ = std::clamp<int>(bar.Length, 1, kMaxPositions);
+  countInBeats_ = 0;
+  for (int p = 0; p <= countInLength_; ++p)
+    countInUnits_[static_cast<std::size_t>(p)] = PositionUnits(bar, p, doc.Swing);
+  for (int p = 0; p < countInLength_; ++p)
+    if (ClicksOn(ClickMode::Quarter, bar, p)) countInBeats_ |= uint64_t{1} << p;
   countInBars_ = bars;
   // Starting inside a bar: whole bars, then the beats of this bar up to the start.
   const int partial = std::min<int>(at.Position, countInLength_ - 1);
@@ -167,22 +172,21 @@ void TMetronom::StartCountIn(const Osnova& doc, PlayPosition at, int bars) {
 
 int64_t TMetronom::HandOverAhead(const TimedOutput& out) const {
   if (!out.PlacesGraceStrokes()) return out.Lookahead();
-  // Offsets are in 32nds: a sixteenth at twice the tempo.
-  return out.Lookahead() + SixteenthsToFrames(-kEarliestStrokeOffset, 2 * int64_t{centi_});
+  return out.Lookahead() + UnitsToFrames(-kEarliestStrokeOffset * kStrokeOffsetUnits, centi_);
 }
 
 void TMetronom::ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& out) {
   FrameClock& clock = out.Clock();
   const int64_t now = clock.Now();
-  int64_t frame = FrameOfStep(step_);
+  int64_t frame = FrameOfUnits(units_);
   // Late. A short lateness keeps the grid, so what follows is heard on time (no drift): an output
   // that plays at once catches up; on a clock of frames played, where a column in the past could
   // only be cut short, the column stays silent, for up to a second of them, as a metronome would go
   // on. After a longer stall a new grid starts from now.
   const int64_t stall = out.Lookahead() > 0 ? kLongStallFrames : std::max(kStallFrames, SixteenthsToFrames(1, centi_));
   if (frame < now && now - frame > stall) {
-    Reanchor(step_, now + HandOverAhead(out));
-    frame = FrameOfStep(step_);
+    Reanchor(units_, now + HandOverAhead(out));
+    frame = FrameOfUnits(units_);
   }
   const bool missed = out.Lookahead() > 0 && frame < now;
   const PlayPosition wanted = position_;
@@ -192,7 +196,7 @@ void TMetronom::ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& ou
   StepKind kind = countIn ? StepKind::CountIn : kind_;
   TimedColumn column;
   column.Frame = frame;
-  column.GridSteps = step_ - anchorStep_;
+  column.GridUnits = units_ - anchorUnits_;
   column.CentiBpm = centi_;
   lock.unlock();
 
@@ -200,6 +204,7 @@ void TMetronom::ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& ou
   PlayPosition at = wanted;
   Next next;
   bool haveColumn = false;
+  int64_t length = kUnitsPerQuarter / 4;  // until the next step: the column's own length
   {
     std::lock_guard<std::mutex> document(documentLock_);
     const Osnova* doc = document_();
@@ -213,9 +218,9 @@ void TMetronom::ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& ou
       if (!countIn) {
         column.HasColumn = true;
         column.Column = ColumnAt(bar, at.Position, kit_ ? *kit_ : kFullKit);
-        const int spacing = ClickSpacing(practice.Click, bar.Denominator);
-        if (spacing > 0 && at.Position % spacing == 0)
+        if (ClicksOn(practice.Click, bar, at.Position))
           column.Click = at.Position == 0 ? ClickKind::Accent : ClickKind::Beat;
+        length = PositionUnits(bar, at.Position + 1, doc->Swing) - PositionUnits(bar, at.Position, doc->Swing);
         next = Following(*doc, at);
       }
     }
@@ -230,7 +235,9 @@ void TMetronom::ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& ou
     const int index = countInTotal_ - countInLeft_;
     const int full = countInBars_ * countInLength_;
     const int inBar = index < full ? index % countInLength_ : index - full;
-    if (inBar % countInBeat_ == 0) column.Click = inBar == 0 ? ClickKind::Accent : ClickKind::Beat;
+    if ((countInBeats_ >> inBar) & 1u) column.Click = inBar == 0 ? ClickKind::Accent : ClickKind::Beat;
+    const auto cell = static_cast<std::size_t>(inBar);
+    length = countInUnits_[cell + 1] - countInUnits_[cell];
     column.ClickVolume = std::max(practice.ClickVolume, 10);
     countInLeft = --countInLeft_;
   }
@@ -243,7 +250,8 @@ void TMetronom::ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& ou
   posts_.push_back(PlaybackStep{serial, at, kind, finished, frame, centi_, pass_, countInLeft});
   scheduledAny_ = true;
   lastFrame_ = frame;
-  ++step_;
+  lastUnits_ = units_;
+  units_ += std::max<int64_t>(length, 1);
   if (finished) {
     finishedScheduled_ = true;
     return;
@@ -258,9 +266,9 @@ void TMetronom::ScheduleStep(std::unique_lock<std::mutex>& lock, TimedOutput& ou
     ++pass_;
     if (practice_.Trainer.On) {
       // The last column of the pass keeps its length; the next pass runs at its own tempo.
-      const int64_t wrapFrame = FrameOfStep(step_);
+      const int64_t wrapFrame = FrameOfUnits(units_);
       centi_ = TrainerCentiBpm(practice_.Trainer, tempo_, pass_);
-      Reanchor(step_, wrapFrame);
+      Reanchor(units_, wrapFrame);
       if (practice_.Trainer.CountInEachPass) {
         lock.unlock();
         std::lock_guard<std::mutex> document(documentLock_);
@@ -306,7 +314,7 @@ void TMetronom::Run(TimedOutput* output) {
       if (step.Finished) break;
       continue;
     }
-    const int64_t due = FrameOfStep(step_) - HandOverAhead(out);
+    const int64_t due = FrameOfUnits(units_) - HandOverAhead(out);
     if (!finishedScheduled_ && now >= due) {
       ScheduleStep(lock, out);
       continue;

@@ -1,6 +1,7 @@
 // The playback engine `TMetronom`: sounds the tab column by column on its own thread, on a grid of
-// audio frames: column k of a run sounds at anchor + k x 44100 x 15 / tempo frames, an exact
-// fraction rounded once per column, never added up step by step. Each column is handed to a timed
+// audio frames: a column sounds at anchor + UnitsToFrames(its musical time since the anchor), the
+// time taken from its bar's grid and the song's swing (model/time_feel.h), an exact fraction rounded
+// once per column, never added up step by step. Each column is handed to a timed
 // output a little before its frame (the built-in synthesizer mixes it in at that very frame, an ALSA
 // queue delivers it then) and the window hears of it when it is heard.
 //
@@ -10,6 +11,7 @@
 // Qt-free: the output with its clock and the posting are injected.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -82,7 +84,7 @@ class TMetronom {
   // ahead of its time is taken back. A column being handed over is finished first.
   // Never call it from the step poster.
   void Stop();
-  // The tempo from now on: the next column sounds one sixteenth of the new tempo after the one before
+  // The tempo from now on: the next column sounds the last column's length at the new tempo after
   // it, and the grid goes on from there.
   void SetTempo(int tempo);
   // The click from the next step on.
@@ -108,9 +110,9 @@ class TMetronom {
   // How far ahead of its frame a step goes to `out`: its lookahead, and for an output that places
   // grace strokes, the earliest grace stroke's lead at the tempo now.
   int64_t HandOverAhead(const TimedOutput& out) const;
-  int64_t FrameOfStep(int64_t step) const { return anchorFrame_ + SixteenthsToFrames(step - anchorStep_, centi_); }
-  void Reanchor(int64_t step, int64_t frame) {
-    anchorStep_ = step;
+  int64_t FrameOfUnits(int64_t units) const { return anchorFrame_ + UnitsToFrames(units - anchorUnits_, centi_); }
+  void Reanchor(int64_t units, int64_t frame) {
+    anchorUnits_ = units;
     anchorFrame_ = frame;
   }
   // Schedules step_ (lock_ held on entry and exit; released while reading the document).
@@ -139,11 +141,16 @@ class TMetronom {
   PlayPosition position_;  // the column to sound next
   StepKind kind_ = StepKind::Start;
   int pass_ = 0;
-  // The count-in still to come: a bar of `countInLength_` sixteenths, `countInBars_` times, then
-  // the first `countInPartial_` sixteenths of it.
-  int countInLeft_ = 0, countInTotal_ = 0, countInLength_ = 16, countInBars_ = 0, countInBeat_ = 4;
-  int64_t step_ = 0;  // steps handed over since the start
-  int64_t anchorStep_ = 0, anchorFrame_ = 0;
+  // The count-in still to come: the cells of the start bar, `countInBars_` times, then its cells up
+  // to the start. It keeps the bar's grid and swing, so the music comes in on time; it clicks the
+  // cells in `countInBeats_`.
+  int countInLeft_ = 0, countInTotal_ = 0, countInLength_ = 16, countInBars_ = 0;
+  uint64_t countInBeats_ = 0;
+  std::array<int64_t, kMaxPositions + 1> countInUnits_{};  // each cell's time from the bar's start
+  // Musical time (units of model/time_feel.h) since the start: where the next step sounds, and
+  // where the step handed over last did.
+  int64_t units_ = 0, lastUnits_ = 0;
+  int64_t anchorUnits_ = 0, anchorFrame_ = 0;
   int64_t lastFrame_ = 0;  // frame of the step handed over last
   bool scheduledAny_ = false;
   bool finishedScheduled_ = false;

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <vector>
 
+#include "model/time_feel.h"
+
 int TrainerCentiBpm(const SpeedTrainer& trainer, int tempo, int pass) {
   const int passes = std::max(trainer.Passes, 1);
   const int rises = std::max(pass, 0) / passes;
@@ -25,6 +27,12 @@ int ClickSpacing(ClickMode mode, uint8_t denominator) {
     case ClickMode::Sixteenth: return 1;
   }
   return 0;
+}
+
+bool ClicksOn(ClickMode mode, const TBar& bar, int position) {
+  const int spacing = ClickSpacing(mode, bar.Denominator);
+  if (spacing <= 0 || position < 0) return false;
+  return position * CellUnits(bar.Grid) % (spacing * (kUnitsPerQuarter / 4)) == 0;
 }
 
 std::optional<BarRange> PartRangeOf(const Osnova& doc, uint16_t bar) {

@@ -42,6 +42,10 @@ inline int StartCentiBpm(const PracticeOptions& options, int tempo) {
 int ClickSpacing(ClickMode mode, uint8_t denominator);
 // The beat of a bar (one denominator note) in sixteenths, at least one.
 int BeatSixteenths(uint8_t denominator);
+// Whether cell `position` of `bar` gets a click in `mode`: the cells that begin a click's span of
+// straight time, in any grid (an eighth-triplet bar clicks eighths on its beats only: the eighth
+// between has no cell). Swing moves a click with its cell.
+bool ClicksOn(ClickMode mode, const TBar& bar, int position);
 
 // The bars of the song part that `bar` lies in: from its start to the bar before the next part
 // (or the last bar). Nothing when no part starts at or before `bar`.

@@ -92,13 +92,15 @@ uint64_t WrittenNotes(const TBar& bar, uint8_t row) {
 
 }  // namespace
 
-std::string TabMidiFileBytes(const BarArray& bars, uint16_t tempo) {
-  // Grace strokes and rolls put notes out of the position order this writer relies on: such a
-  // song goes through the event list, which orders anything.
+std::string TabMidiFileBytes(const BarArray& bars, uint16_t tempo, const SongSwing& swing) {
+  // Grace strokes and rolls put notes out of the position order this writer relies on, and other
+  // grids and swing need a finer resolution than its two ticks a sixteenth: such a song goes
+  // through the event list, which orders anything.
+  const bool plain = SixteenthsWithoutSwing(bars, swing);
   for (const auto& bar : bars)
-    if (bar->HasExpression()) {
+    if (!plain || bar->HasExpression()) {
       TMIDI_Container container;
-      Convert_Tab(container, bars, tempo);
+      Convert_Tab(container, bars, tempo, swing);
       TMIDI_Out_File file;
       std::string error;
       if (!file.Write_File(container, error)) throw std::bad_alloc();
@@ -238,10 +240,11 @@ std::string TabMidiFileBytes(const BarArray& bars, uint16_t tempo) {
   return out;
 }
 
-bool ExportTabMidiFile(const BarArray& bars, uint16_t tempo, const std::string& path, std::string& error) {
+bool ExportTabMidiFile(const BarArray& bars, uint16_t tempo, const std::string& path, std::string& error,
+                       const SongSwing& swing) {
   std::string bytes;
   try {
-    bytes = TabMidiFileBytes(bars, tempo);
+    bytes = TabMidiFileBytes(bars, tempo, swing);
   } catch (const std::bad_alloc&) {
     error = "Not enough memory for the MIDI file.";
     return false;

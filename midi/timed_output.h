@@ -11,6 +11,8 @@
 
 #include "midi/frame_clock.h"
 #include "midi/midi_output.h"
+#include "midi/note_strokes.h"
+#include "model/time_feel.h"
 
 enum class ClickKind : uint8_t { None, Beat, Accent };  // Accent: the first beat of a bar
 
@@ -19,14 +21,14 @@ struct TimedColumn {
   int64_t Frame = 0;
   bool HasColumn = false;
   DrumColumn Column;
-  // Where Frame lies on its grid: the sixteenths since the grid's origin, at this tempo. Grace and
-  // roll strokes go on the same grid, each rounded once from the origin as the audio export does.
-  int64_t GridSteps = 0;
+  // Where Frame lies on its grid: the musical time (units of model/time_feel.h) since the grid's
+  // origin, at this tempo. Grace and roll strokes go on the same grid, each rounded once from the
+  // origin as the audio export does.
+  int64_t GridUnits = 0;
   int64_t CentiBpm = 12000;
   // The frame of a stroke `offset` 32nds from the column (StrokeFrame(0) == Frame).
   int64_t StrokeFrame(int offset) const {
-    return Frame + SixteenthsToFrames(2 * GridSteps + offset, 2 * CentiBpm) -
-           SixteenthsToFrames(2 * GridSteps, 2 * CentiBpm);
+    return Frame + UnitsToFrames(GridUnits + offset * kStrokeOffsetUnits, CentiBpm) - UnitsToFrames(GridUnits, CentiBpm);
   }
   ClickKind Click = ClickKind::None;
   int ClickVolume = 100;  // percent

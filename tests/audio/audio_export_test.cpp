@@ -172,6 +172,49 @@ TEST_F(AudioExport, LateNotesDoNotDrift) {
   EXPECT_EQ(sound.Peak(kRate, expected - 2), 0.0f) << "sound between the two notes";
 }
 
+// A note alone, exported at the synthesizer's own level, gives the same samples wherever it sounds,
+// so each must be the lone first beat's shifted by exactly the frames of its time. At 100 bpm: the
+// sixth sixteenth triplet (5 x 4410 frames), the fourth 32nd of a bar after a bar of triplets
+// (105840 + 3 x 3307.5, rounded from the start), and with 33 % swing on eighths the second beat's
+// off-beat, 2400 + 792 units of 4800 into the beat (26460 + 17596).
+TEST_F(AudioExport, NotesOfEveryGridAndSwungOffBeatsStartOnTheirExactFrame) {
+  AudioExportSettings settings;
+  settings.Tempo = 100;
+  settings.Normalize = false;
+  auto reference = OneBar();
+  reference->EditBar(0).Rows[RowSnare].Set(0, 0, 0);
+  ASSERT_EQ(Export(*reference, "reference.wav", settings), AudioExportResult::Done) << error;
+  const Sound alone = ReadSound((dir / "reference.wav").string());
+
+  auto triplets = std::make_unique<Osnova>(4, 2, 4);
+  triplets->Kit.fill(1);
+  for (int b : {0, 1}) {
+    TBar& bar = triplets->EditBar(b);
+    bar.Grid = b == 0 ? BarGrid::SixteenthTriplets : BarGrid::ThirtySeconds;
+    bar.Length = GridLength(4, 4, bar.Grid);
+  }
+  auto thirtySeconds = std::make_unique<Osnova>(*triplets);
+  triplets->EditBar(0).Rows[RowSnare].Set(5, 0, 0);
+  thirtySeconds->EditBar(1).Rows[RowSnare].Set(3, 0, 0);
+  auto swung = OneBar();
+  swung->Swing = {33, SwingUnit::Eighths};
+  swung->EditBar(0).Rows[RowSnare].Set(6, 0, 0);
+
+  const std::pair<const Osnova*, int64_t> cases[] = {
+      {triplets.get(), 22050}, {thirtySeconds.get(), 115763}, {swung.get(), 44056}};
+  for (const auto& [doc, frame] : cases) {
+    ASSERT_EQ(Export(*doc, "note.wav", settings), AudioExportResult::Done) << error;
+    const Sound sound = ReadSound((dir / "note.wav").string());
+    EXPECT_EQ(sound.Peak(0, frame), 0.0f) << "nothing before frame " << frame;
+    const int64_t common = std::min(alone.Frames(), sound.Frames() - frame);
+    ASSERT_GT(common, kRate / 4);
+    int64_t differing = 0;
+    for (int64_t i = 0; i < 2 * common; ++i)
+      differing += alone.Samples[static_cast<std::size_t>(i)] != sound.Samples[static_cast<std::size_t>(2 * frame + i)];
+    EXPECT_EQ(differing, 0) << "the note at frame " << frame;
+  }
+}
+
 TEST_F(AudioExport, RowsTheKitHidesAreSilent) {
   auto doc = OneBar();
   doc->EditBar(0).Rows[RowBass].Set(0, 0, 0);

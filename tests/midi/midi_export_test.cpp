@@ -11,6 +11,7 @@
 
 #include "midi/midi_container.h"
 #include "midi/midi_out_file.h"
+#include "midi/tab_midi_file.h"
 #include "midi/tab_to_midi.h"
 #include "model/tab_document.h"
 
@@ -328,4 +329,62 @@ TEST(TabToMidi, IndependentReaderFindsEveryNoteAsWritten) {
       EXPECT_EQ(e.status, 0x99);
       EXPECT_TRUE(e.data[1] == 94 || e.data[1] == 0);
     }
+}
+
+// Bars of sixteenth triplets and of 32nds go out at 480 ticks a quarter, every time exact: a triplet
+// 80 ticks, a 32nd 60, a flam's grace stroke 60 before its note, notes still 2.5 quarters long; a
+// 4/4 bar of triplets is 4/4, a 3/4 one 3/4. Swing shifts the off-beats: 50 % on sixteenths (dotted)
+// at 480 ticks, 33 % on eighths (2400 + 792 units of 4800, 319.2 ticks at 480) at 2400.
+TEST(TabToMidi, GridBarsAndSwingAreWrittenAtExactTicks) {
+  Osnova song(4, 3, 4);
+  const BarGrid grids[] = {BarGrid::SixteenthTriplets, BarGrid::ThirtySeconds, BarGrid::SixteenthTriplets};
+  for (int b = 0; b < 3; ++b) {
+    TBar& bar = song.EditBar(b);
+    bar.Grid = grids[b];
+    bar.Length = GridLength(b == 2 ? 3 : 4, 4, bar.Grid);
+  }
+  TBar& triplets = song.EditBar(0);
+  triplets.Rows[RowBass].Set(0, 0, 0);
+  triplets.Rows[RowSnare].Set(1, 0, 0);
+  triplets.Rows[RowSnare].Set(5, 0, 0);
+  triplets.Rows[RowTom1].Set(7, 0, 0);
+  triplets.Rows[RowTom1].Cells[7].Style = static_cast<uint8_t>(NoteStyle::Flam);
+  for (int p : {0, 3, 31}) song.EditBar(1).Rows[RowHiHat].Set(p, 0, 0);
+  song.EditBar(2).Rows[RowBass].Set(17, 0, 0);
+
+  std::string why;
+  auto file = ParseMidi(TabMidiFileBytes(song.Bars, 100), why);
+  ASSERT_TRUE(file) << why;
+  EXPECT_EQ(file->division, 480);
+  std::vector<std::pair<uint32_t, std::vector<uint8_t>>> signatures;
+  for (const ReadEvent& e : file->track[0])
+    if (e.type == 0x58) signatures.push_back({e.time, e.data});
+  EXPECT_EQ(signatures, (std::vector<std::pair<uint32_t, std::vector<uint8_t>>>{{0, {4, 2, 24, 8}}, {3840, {3, 2, 24, 8}}}));
+  std::vector<Sounded> want = {{0, 1200, 36},       {80, 1280, 38},     {400, 1600, 38},    {500, 560, 48},
+                               {560, 1760, 48},     {1920, 3120, 42},   {2100, 3300, 42},   {3780, 4980, 42},
+                               {5200, 6400, 36}};
+  std::sort(want.begin(), want.end());
+  EXPECT_EQ(PairNotes(file->track[1], why), want);
+  EXPECT_EQ(why, "");
+
+  auto onsets = [&](const SongSwing& swing, uint16_t& division) {
+    Osnova groove(4, 1, 4);
+    for (int p = 0; p < 16; ++p) groove.EditBar(0).Rows[RowHiHat].Set(p, 0, 0);
+    auto read = ParseMidi(TabMidiFileBytes(groove.Bars, 100, swing), why);
+    std::vector<uint32_t> out;
+    if (!read) return out;
+    division = read->division;
+    for (const Sounded& n : PairNotes(read->track[1], why)) out.push_back(n.on);
+    return out;
+  };
+  uint16_t division = 0;
+  const auto dotted = onsets({50, SwingUnit::Sixteenths}, division);
+  EXPECT_EQ(division, 480);
+  ASSERT_EQ(dotted.size(), 16u);
+  for (uint32_t p = 0; p < 16; ++p) EXPECT_EQ(dotted[p], 120 * (p - p % 2) + (p % 2 ? 180 : 0)) << p;
+  const auto shuffle = onsets({33, SwingUnit::Eighths}, division);
+  EXPECT_EQ(division, 2400);
+  ASSERT_EQ(shuffle.size(), 16u);
+  const uint32_t inBeat[] = {0, 798, 1596, 1998};  // the sixteenths between in proportion
+  for (uint32_t p = 0; p < 16; ++p) EXPECT_EQ(shuffle[p], 2400 * (p / 4) + inBeat[p % 4]) << p;
 }

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "midi/note_strokes.h"
+#include "model/expressive_notes.h"
+#include "model/time_feel.h"
 #include "tests/midi/fake_play_clock.h"
 
 using namespace std::chrono_literals;
@@ -394,6 +396,66 @@ TEST_F(PlaybackTest, TheSpeedTrainerRaisesTheTempoEveryFewPassesUpToItsTarget) {
   EXPECT_EQ(std::count_if(everything.begin(), everything.end(),
                           [&](int64_t f) { return f >= wrap && f < columns[16]; }),
             4);
+}
+
+// At 100 bpm a sixteenth triplet lasts 4410 frames and a 32nd 3307.5: every column lands on its bar's
+// grid, rounded once from the start; a flam's grace stroke is a 32nd of real time early in any grid;
+// the quarter click falls on the beats of both bars.
+TEST_F(PlaybackTest, BarsOfTripletsAndThirtySecondsSoundAtTheirTrueFrames) {
+  {
+    std::lock_guard<std::mutex> guard(documentLock);
+    doc = Osnova(4, 2, 4);
+    TBar& triplets = doc.EditBar(0);
+    triplets.Grid = BarGrid::SixteenthTriplets;
+    triplets.Length = GridLength(4, 4, triplets.Grid);
+    triplets.Rows[RowSnare].Set(1, 0, 0);
+    triplets.Rows[RowSnare].Cells[1].Style = static_cast<uint8_t>(NoteStyle::Flam);
+    TBar& fine = doc.EditBar(1);
+    fine.Grid = BarGrid::ThirtySeconds;
+    fine.Length = GridLength(4, 4, fine.Grid);
+  }
+  PracticeOptions practice;
+  practice.Click = ClickMode::Quarter;
+  clock.Grant(100);
+  ASSERT_TRUE(engine.Play(PlaySong, {0, 0}, 100, false, practice));
+  ASSERT_TRUE(WaitFinished());
+  const auto columns = output.Steps();
+  ASSERT_EQ(columns.size(), 24u + 32u);
+  std::string clicks;
+  for (std::size_t k = 0; k < columns.size(); ++k) {
+    const auto j = static_cast<int64_t>(k) - 24;
+    const int64_t want = j < 0 ? 4410 * static_cast<int64_t>(k) : 24 * 4410 + (6615 * j + 1) / 2;
+    EXPECT_EQ(columns[k].Frame - columns[0].Frame, want) << "column " << k;
+    clicks += "-ba"[static_cast<int>(columns[k].Click)];
+  }
+  EXPECT_EQ(clicks, "a-----b-----b-----b-----a-------b-------b-------b-------");
+  EXPECT_EQ(columns[1].StrokeFrame(-1) - columns[0].Frame, 1103) << "4410 - 3307.5, rounded from the start";
+}
+
+// Swing 33 % on eighths puts each off-beat 2400 + 792 of the beat's 4800 units late: 17596 frames
+// after its beat at 100 bpm, 8864 before the next (about 2:1), the sixteenths between in proportion.
+// A count-in keeps the swing: starting on an off-beat, the music comes in a bar and that much later.
+TEST_F(PlaybackTest, SwungOffBeatsAndACountInIntoThemLandAtTheSwingRatio) {
+  {
+    std::lock_guard<std::mutex> guard(documentLock);
+    doc = Osnova(4, 1, 4);
+    doc.Swing = {33, SwingUnit::Eighths};
+  }
+  PracticeOptions practice;
+  practice.CountInBars = 1;
+  clock.Grant(100);
+  ASSERT_TRUE(engine.Play(PlayBar, {0, 2}, 100, false, practice));
+  ASSERT_TRUE(WaitFinished());
+  const auto all = output.Steps();
+  std::vector<int64_t> beats, music;
+  for (const TimedColumn& c : all) (c.HasColumn ? music : beats).push_back(c.Frame - all.front().Frame);
+  EXPECT_EQ(beats, (std::vector<int64_t>{0, 26460, 52920, 79380, 105840})) << "the beats, and the bar begun again";
+  ASSERT_EQ(music.size(), 14u);
+  const int64_t bar = 4 * 26460;
+  // The first sixteenth of a pair lasts 1596 units, the second 1596, the third and fourth 804 each.
+  const std::vector<int64_t> inBeat = {0, 8798, 17596, 22028};
+  for (int p = 2; p < 16; ++p)
+    EXPECT_EQ(music[static_cast<std::size_t>(p - 2)], bar + 26460 * (p / 4) + inBeat[static_cast<std::size_t>(p % 4)]) << p;
 }
 
 TEST_F(PlaybackTest, APlayWhilePlayingIsIgnored) {
