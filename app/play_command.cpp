@@ -48,6 +48,10 @@ int Refuse(const std::string& message) {
   return 2;
 }
 
+// The beat the bar's denominator counts, in straight time whatever the grid.
+int64_t BeatUnits(const TBar& bar) { return kUnitsPerQuarter * 4 / std::max<int>(bar.Denominator, 1); }
+bool OnBeat(const TBar& bar, int cell) { return cell * CellUnits(bar.Grid) % BeatUnits(bar) == 0; }
+
 // Shows where playback is: one line rewritten on a terminal, a line per beat otherwise.
 class Display {
  public:
@@ -59,15 +63,22 @@ class Display {
     std::snprintf(tempoText, sizeof tempoText, "%.2f bpm (%d %%)", step.CentiBpm / 100.0, percent);
     if (step.Kind == StepKind::CountIn) {
       const TBar& bar = doc_.Bar(std::min<uint16_t>(step.At.Bar, static_cast<uint16_t>(doc_.BarCount - 1)));
-      const int beat = BeatSixteenths(bar.Denominator);
-      if (step.CountInLeft % beat != beat - 1 && step.CountInLeft != 0) return;  // only on the beat
-      text = "count-in " + std::to_string(step.CountInLeft / beat + 1) + "  " + tempoText;
+      // The count-in runs through the cells of the bar the music starts in, ending just before the
+      // start: the step with n steps left is cell start - 1 - n, wrapped.
+      const int length = std::max<int>(bar.Length, 1);
+      const int start = std::min<int>(step.At.Position, length - 1);
+      auto cellOf = [&](int left) { return ((start - 1 - left) % length + length) % length; };
+      if (!OnBeat(bar, cellOf(step.CountInLeft))) return;
+      int beatsLeft = 0;
+      for (int left = step.CountInLeft; left >= 0; --left) beatsLeft += OnBeat(bar, cellOf(left)) ? 1 : 0;
+      text = "count-in " + std::to_string(beatsLeft) + "  " + tempoText;
     } else {
       const TBar& bar = doc_.Bar(step.At.Bar);
-      const int beat = BeatSixteenths(bar.Denominator);
-      if (step.At.Position % beat != 0) return;
+      if (!OnBeat(bar, step.At.Position)) return;
+      const int64_t beat = BeatUnits(bar);
       text = "bar " + std::to_string(step.At.Bar + 1) + "/" + std::to_string(doc_.BarCount) + "  beat " +
-             std::to_string(step.At.Position / beat + 1) + "/" + std::to_string((bar.Length + beat - 1) / beat) + "  " + tempoText;
+             std::to_string(step.At.Position * CellUnits(bar.Grid) / beat + 1) + "/" +
+             std::to_string((BarUnits(bar) + beat - 1) / beat) + "  " + tempoText;
       if (step.Pass > 0) text += "  pass " + std::to_string(step.Pass + 1);
     }
     std::lock_guard<std::mutex> guard(lock_);

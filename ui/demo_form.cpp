@@ -47,7 +47,7 @@ FileDialogSpec TDemo_Form::SaveDialogSpec() {
 void TDemo_Form::ExportTab(const Osnova& doc, uint16_t tempo) {
   list_->Clear_List();
   offeredName_ = OfferingSongName(SaveDialogSpec(), doc).InitialFile;
-  Convert_Tab(container_, doc.Bars, tempo);
+  Convert_Tab(container_, doc.Bars, tempo, doc.Swing);
   list_->show();
   list_->raise();
   list_->Fill_List();

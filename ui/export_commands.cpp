@@ -89,6 +89,6 @@ void MIDIFile1Click(QWidget* parent, DialogService& dialogs, const Osnova& doc, 
   auto chosen = dialogs.SaveFile(parent, OfferingSongName(SaveMidiSpec(), doc));
   if (!chosen) return;
   WriteFileOrReport(parent, dialogs, *chosen, [&](const std::string& path, std::string& error) {
-    return ExportTabMidiFile(doc.Bars, tempo, path, error);
+    return ExportTabMidiFile(doc.Bars, tempo, path, error, doc.Swing);
   });
 }
