@@ -321,6 +321,7 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel,
     const double units = static_cast<double>(note.Tick) * kUnitsPerQuarter / file.Division;
     auto next = std::upper_bound(startUnits.begin(), startUnits.end(), units + lead);
     const auto bar = static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, next - startUnits.begin() - 1));
+    if (units - startUnits[bar] >= barUnits[bar] + lead) continue;  // beyond the last bar kept
     timed.push_back({i, bar, units - startUnits[bar]});
   }
   const SongSwing swing = DetectSwing(timed, barUnits, tolerance);
