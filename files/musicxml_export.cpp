@@ -5,6 +5,7 @@
 #include <bit>
 #include <charconv>
 #include <new>
+#include <numeric>
 #include <string_view>
 #include <vector>
 
@@ -422,7 +423,21 @@ void AppendBar(std::string& out, const Osnova& doc, int index, const Meter* prev
     AppendInt(out, doc.Tempo);
     out += "</per-minute>\n          </metronome>\n        </direction-type>\n        <sound tempo=\"";
     AppendInt(out, doc.Tempo);
-    out += "\"/>\n      </direction>\n";
+    if (!doc.Swing.On()) {
+      out += "\"/>\n      </direction>\n";
+    } else {
+      // The swing as the ratio of a pair's two notes, so a notation program plays it.
+      const int first = 100 + doc.Swing.Percent, second = 100 - doc.Swing.Percent;
+      const int common = std::gcd(first, second);
+      out += "\">\n          <swing>\n            <first>";
+      AppendInt(out, first / common);
+      out += "</first>\n            <second>";
+      AppendInt(out, second / common);
+      out += "</second>\n            <swing-type>";
+      out += doc.Swing.Unit == SwingUnit::Eighths ? "eighth" : "16th";
+      out += "</swing-type>\n          </swing>\n        </sound>\n      </direction>\n";
+      AppendDirection(out, "words", "Swing " + SwingText(doc.Swing));
+    }
   }
   if (!bar.Comment.empty()) AppendDirection(out, "words", bar.Comment);
 

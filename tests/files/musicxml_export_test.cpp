@@ -296,7 +296,13 @@ TEST(MusicXmlExport, GridBarsAtTheirTrueDurations) {
   EXPECT_EQ(Count(triplets, "<actual-notes>3</actual-notes>\n          <normal-notes>2</normal-notes>"), 13);
   EXPECT_TRUE(Has(Measure(score, 2), "<type>32nd</type>"));
   EXPECT_TRUE(Has(Measure(score, 2), "<beam number=\"3\">"));
+  // The swing plays as the ratio of a pair's notes: 133 to 67 at 33 %.
+  EXPECT_TRUE(Has(Measure(score, 1), "<swing>\n            <first>133</first>\n            <second>67</second>\n"
+                                     "            <swing-type>eighth</swing-type>\n          </swing>"));
+  EXPECT_TRUE(Has(Measure(score, 1), "<words>Swing 33% 8ths</words>"));
   // A song of sixteenths keeps its sixteenth divisions.
   for (int b = 0; b < doc->BarCount; ++b) doc->EditBar(b).Grid = BarGrid::Sixteenths;
+  doc->Swing = {};
   EXPECT_TRUE(Has(MusicXmlBytes(*doc), "<divisions>4</divisions>"));
+  EXPECT_FALSE(Has(MusicXmlBytes(*doc), "<swing>"));
 }
