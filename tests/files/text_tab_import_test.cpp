@@ -392,16 +392,17 @@ TEST(TextTabImport, ReadsGridsOtherThanSixteenths) {
     const char* Text;
     BarGrid Grid;
     int Length;
+    int Beats;  // quarters
     const char* Ride;
   };
   const GridCase grids[] = {
-      {"   1 + a 2 + a 3 + a 4 + a\nRD|x-xx-xx-xx-x|\nBD|o-----o-----|\n", BarGrid::EighthTriplets, 12,
+      {"   1 + a 2 + a 3 + a 4 + a\nRD|x-xx-xx-xx-x|\nBD|o-----o-----|\n", BarGrid::EighthTriplets, 12, 4,
        "x-xx-xx-xx-x"},
-      {"   1 t l + t l 2 t l + t l\nRD|x-x-x-x-x-xx|\n", BarGrid::SixteenthTriplets, 12, "x-x-x-x-x-xx"},
-      {"   1 + a   2 + a\nRD|x-x-x-x-x-xx|\n", BarGrid::SixteenthTriplets, 12, "x-x-x-x-x-xx"},
-      {"   1 e & a 2 e & a 3 e & a 4 e & a\nRD|x-x-x-x-x-x-x-x-x-x-x-x-x-x-xxxx|\n", BarGrid::ThirtySeconds, 32,
+      {"   1 t l + t l 2 t l + t l\nRD|x-x-x-x-x-xx|\n", BarGrid::SixteenthTriplets, 12, 2, "x-x-x-x-x-xx"},
+      {"   1 + a   2 + a\nRD|x-x-x-x-x-xx|\n", BarGrid::SixteenthTriplets, 12, 2, "x-x-x-x-x-xx"},
+      {"   1 e & a 2 e & a 3 e & a 4 e & a\nRD|x-x-x-x-x-x-x-x-x-x-x-x-x-x-xxxx|\n", BarGrid::ThirtySeconds, 32, 4,
        "x-x-x-x-x-x-x-x-x-x-x-x-x-x-xxxx"},
-      {"   1  e t + l a  2  e t + l a\nRD|x--x-x-x-x--x----------x|\n", BarGrid::Mixed, 24,
+      {"   1  e t + l a  2  e t + l a\nRD|x--x-x-x-x--x----------x|\n", BarGrid::Mixed, 24, 2,
        "x--x-x-x-x--x----------x"},
   };
   for (const GridCase& c : grids) {
@@ -411,6 +412,7 @@ TEST(TextTabImport, ReadsGridsOtherThanSixteenths) {
     EXPECT_EQ(doc.Bar(0).Grid, c.Grid) << c.Text;
     EXPECT_EQ(doc.Bar(0).Length, c.Length) << c.Text;
     EXPECT_EQ(doc.Bar(0).Denominator, 4) << c.Text;
+    EXPECT_EQ(doc.Numerator, c.Beats) << c.Text;
     EXPECT_EQ(RowText(doc, 0, RowRide), c.Ride) << c.Text;
     EXPECT_TRUE(result.Warnings.empty()) << c.Text << Joined(result.Warnings);
   }
