@@ -80,32 +80,37 @@ struct TimedNote {
   double Offset;
 };
 
+// The cell nearest to `offset` among the cells of `times` (their start times, the bar's end last).
+std::size_t NearestCell(const std::vector<double>& times, double offset) {
+  auto after = std::lower_bound(times.begin(), times.end(), offset);
+  if (after == times.begin()) return 0;
+  if (after == times.end()) return times.size() - 1;
+  const auto at = static_cast<std::size_t>(after - times.begin());
+  return offset - times[at - 1] <= times[at] - offset ? at - 1 : at;
+}
+
 // Swing shows as the second note of each pair (of eighths, else of sixteenths) landing late by
 // the same amount all through the song. Offsets are measured in pairs from each bar's start, as
-// playback swings them. The song swings when at least four notes fall in the second half of a
-// pair, more than half of the bars holding such notes hold them only at one delay (each within the
-// tolerance of the song's median), and that delay is later than the tolerance and no straight
-// sixteenth: a 50 % eighth swing is a dotted rhythm, written as plain sixteenths.
+// playback swings them. The delay is the median of the notes in the second half of a pair (up to
+// a dotted rhythm's), and must be later than the tolerance and no straight sixteenth: a 50 %
+// eighth swing is a dotted rhythm, written as plain sixteenths. The song swings when at least four
+// notes give the delay and more than half of the bars with notes off the pairs' first notes are
+// steady: every note within the tolerance of a 32nd swung by that delay, one of them a pair's
+// swung second note.
 SongSwing DetectSwing(const std::vector<TimedNote>& notes, const std::vector<double>& barUnits,
                       double tolerance) {
+  std::vector<std::vector<const TimedNote*>> inBar(barUnits.size());
+  for (const TimedNote& n : notes) inBar[n.Bar].push_back(&n);
   for (const SwingUnit unit : {SwingUnit::Eighths, SwingUnit::Sixteenths}) {
     const double pair = unit == SwingUnit::Eighths ? kUnitsPerQuarter : kUnitsPerQuarter / 2;
     const double half = pair / 2;
+    auto phaseOf = [&](const TimedNote& n) { return n.Offset - std::floor(n.Offset / pair) * pair; };
     std::vector<double> offbeats;
-    std::vector<int> kind(barUnits.size(), 0);  // 1: second notes only, 2: other notes there too
-    std::vector<std::pair<std::size_t, double>> seconds;
     for (const TimedNote& n : notes) {
       const double start = std::floor(n.Offset / pair) * pair;
       if (start + pair > barUnits[n.Bar] + tolerance) continue;  // a pair the bar cuts short
-      const double phase = n.Offset - start;
-      if (phase <= tolerance || phase >= pair - tolerance) continue;  // on the pair's first note
-      if (phase > half - tolerance && phase <= half + pair / 4 + tolerance) {
-        offbeats.push_back(phase);
-        seconds.emplace_back(n.Bar, phase);
-        kind[n.Bar] = std::max(kind[n.Bar], 1);
-      } else {
-        kind[n.Bar] = 2;
-      }
+      const double phase = phaseOf(n);
+      if (phase > half - tolerance && phase <= half + pair / 4 + tolerance) offbeats.push_back(phase);
     }
     if (offbeats.size() < 4) continue;
     std::nth_element(offbeats.begin(), offbeats.begin() + static_cast<std::ptrdiff_t>(offbeats.size() / 2),
@@ -114,26 +119,32 @@ SongSwing DetectSwing(const std::vector<TimedNote>& notes, const std::vector<dou
     const double delay = median - half;
     if (delay <= tolerance || (unit == SwingUnit::Eighths && std::abs(median - 0.75 * pair) <= tolerance))
       continue;
-    for (const auto& [bar, phase] : seconds)
-      if (std::abs(phase - median) > tolerance) kind[bar] = 2;
-    const auto steady = std::count(kind.begin(), kind.end(), 1);
-    const auto holding = steady + std::count(kind.begin(), kind.end(), 2);
-    if (steady * 2 <= holding) continue;
     SongSwing swing;
     swing.Unit = unit;
     swing.Percent = static_cast<uint8_t>(std::clamp<long>(std::lround(delay * 200 / pair), 1, kMaxSwingPercent));
-    return swing;
+
+    int steady = 0, unsteady = 0;
+    const auto step = static_cast<double>(CellUnits(BarGrid::ThirtySeconds));
+    for (std::size_t b = 0; b < inBar.size(); ++b) {
+      if (inBar[b].empty()) continue;
+      TBar shape(4, 4);
+      shape.Grid = BarGrid::ThirtySeconds;
+      shape.Length = static_cast<uint8_t>(std::lround(barUnits[b] / step));  // up to 128 cells
+      std::vector<double> times;
+      for (int p = 0; p <= shape.Length; ++p) times.push_back(static_cast<double>(PositionUnits(shape, p, swing)));
+      bool off = false, fits = true, second = false;
+      for (const TimedNote* n : inBar[b]) {
+        const double phase = phaseOf(*n);
+        off = off || (phase > tolerance && phase < pair - tolerance);
+        const std::size_t cell = NearestCell(times, n->Offset);
+        if (std::abs(times[cell] - n->Offset) > tolerance) fits = false;
+        second = second || std::fmod(static_cast<double>(cell) * step, pair) == half;
+      }
+      if (off) ++(fits && second ? steady : unsteady);
+    }
+    if (steady > unsteady) return swing;
   }
   return {};
-}
-
-// The cell nearest to `offset` among the cells of `times` (their start times, the bar's end last).
-std::size_t NearestCell(const std::vector<double>& times, double offset) {
-  auto after = std::lower_bound(times.begin(), times.end(), offset);
-  if (after == times.begin()) return 0;
-  if (after == times.end()) return times.size() - 1;
-  const auto at = static_cast<std::size_t>(after - times.begin());
-  return offset - times[at - 1] <= times[at] - offset ? at - 1 : at;
 }
 
 }  // namespace
@@ -346,25 +357,28 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel,
   };
   for (std::size_t b = 0; b < layout.size(); ++b) {
     if (inBar[b].empty()) continue;
-    auto fits = [&](const std::vector<double>& times, bool* evenOnly) {
+    std::array<bool, 4> used{};  // which of a beat's sixteenths the bar's notes take
+    auto fits = [&](const std::vector<double>& times, bool sixteenths) {
       if (times.empty()) return false;
       for (const TimedNote* n : inBar[b]) {
         const std::size_t cell = NearestCell(times, n->Offset);
         if (std::abs(times[cell] - n->Offset) > tolerance) return false;
-        if (evenOnly && cell % 2) *evenOnly = false;
+        if (sixteenths) used[cell % 4] = true;
       }
       return true;
     };
-    // The plain grid first, so straight bars read as they always have; under an eighth swing a
-    // bar that needs the cells between the swung eighths reads as triplets where triplets fit.
-    // A bar no grid fits stays in sixteenths.
-    bool evenOnly = true;
-    const bool plain = fits(timesOf(b, BarGrid::Sixteenths), &evenOnly);
-    if (plain && (evenOnly || !swing.On() || swing.Unit == SwingUnit::Sixteenths)) continue;
+    // The plain grid first, so straight bars read as they always have. Under an eighth swing,
+    // "1 e +" without the "a" is the triplet figure: such a bar reads as eighth triplets where
+    // they fit. A bar no grid fits stays in sixteenths.
+    if (fits(timesOf(b, BarGrid::Sixteenths), true)) {
+      if (swing.On() && swing.Unit == SwingUnit::Eighths && used[1] && !used[3] &&
+          fits(timesOf(b, BarGrid::EighthTriplets), false))
+        grids[b] = BarGrid::EighthTriplets;
+      continue;
+    }
     for (const BarGrid grid : {BarGrid::EighthTriplets, BarGrid::SixteenthTriplets, BarGrid::ThirtySeconds,
                                BarGrid::Mixed}) {
-      if (plain && grid == BarGrid::ThirtySeconds) break;
-      if (fits(timesOf(b, grid), nullptr)) {
+      if (fits(timesOf(b, grid), false)) {
         grids[b] = grid;
         break;
       }

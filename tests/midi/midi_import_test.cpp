@@ -255,33 +255,37 @@ std::string Cells(const TBar& bar, int row) {
 }
 
 // A shuffle (every off-beat eighth at two thirds of its beat) is the song's swing, its bars plain
-// sixteenths; a fill of eighth triplets in it stays triplets.
+// sixteenths, swung sixteenths among them too; a fill of eighth triplets in it stays triplets.
 TEST(MidiImport, AShuffleSwingsAndItsTripletFillStaysTriplets) {
   std::vector<Hit> hits;
-  for (int bar = 0; bar < 4; ++bar)
+  for (int bar = 0; bar < 5; ++bar)
     for (int beat = 0; beat < 4; ++beat) {
       const int t = (bar * 4 + beat) * 480;
       hits.push_back({t, 42});
       hits.push_back({t + 320, 42});
+      if (bar >= 2) {  // the sixteenths between, swung alike: at 160 and 400 ticks of the beat
+        hits.push_back({t + 160, 42});
+        hits.push_back({t + 400, 42});
+      }
       hits.push_back({t, beat % 2 ? 38 : 36});
     }
-  for (int k = 0; k < 12; ++k) hits.push_back({4 * 1920 + k * 160, 38});
-  hits.push_back({5 * 1920, 49});
+  for (int k = 0; k < 12; ++k) hits.push_back({5 * 1920 + k * 160, 38});
+  hits.push_back({6 * 1920, 49});
   ImportResult result = ImportMidiFile(PlayedFile(hits));
   ASSERT_TRUE(result.Document) << result.Error;
   const Osnova& doc = *result.Document;
   EXPECT_EQ(doc.Swing.Unit, SwingUnit::Eighths);
   EXPECT_NEAR(doc.Swing.Percent, 33, 1);
-  ASSERT_EQ(doc.BarCount, 6);
-  for (int b = 0; b < 4; ++b) {
+  ASSERT_EQ(doc.BarCount, 7);
+  for (int b = 0; b < 5; ++b) {
     EXPECT_EQ(doc.Bar(b).Grid, BarGrid::Sixteenths) << b;
-    EXPECT_EQ(Cells(doc.Bar(b), RowHiHat), "x-x-x-x-x-x-x-x-") << b;
+    EXPECT_EQ(Cells(doc.Bar(b), RowHiHat), b < 2 ? "x-x-x-x-x-x-x-x-" : "xxxxxxxxxxxxxxxx") << b;
     EXPECT_EQ(Cells(doc.Bar(b), RowSnare), "----x-------x---") << b;
   }
-  EXPECT_EQ(doc.Bar(4).Grid, BarGrid::EighthTriplets);
-  EXPECT_EQ(doc.Bar(4).Denominator, 4);
-  EXPECT_EQ(Cells(doc.Bar(4), RowSnare), std::string(12, 'x'));
-  EXPECT_EQ(Cells(doc.Bar(5), RowCymbals), "x---------------");
+  EXPECT_EQ(doc.Bar(5).Grid, BarGrid::EighthTriplets);
+  EXPECT_EQ(doc.Bar(5).Denominator, 4);
+  EXPECT_EQ(Cells(doc.Bar(5), RowSnare), std::string(12, 'x'));
+  EXPECT_EQ(Cells(doc.Bar(6), RowCymbals), "x---------------");
   EXPECT_TRUE(result.Warnings.empty());
 }
 
