@@ -5,6 +5,7 @@
 #include <bit>
 #include <charconv>
 #include <new>
+#include <numeric>
 #include <string_view>
 #include <vector>
 
@@ -37,8 +38,10 @@ constexpr std::array<NotationDrum, 14> kDrums = {{
     {36, "Bass Drum", RowBass, 'F', 4, nullptr, true, false},
 }};
 
-// A sixteenth is the grid's step; divisions count quarters in sixteenths.
-constexpr int kDivisions = 4;
+// Divisions of a quarter: sixteenths while every bar is in sixteenths (the score as it always
+// was), else 24, which holds 32nds and triplets of eighths, sixteenths and 32nds alike.
+constexpr int kSixteenthDivisions = 4;
+constexpr int kGridDivisions = 24;
 constexpr const char* kPartId = "P1";
 
 // A4 in tenths of a staff space at 7.0556 mm per 40 tenths, the usual default scaling.
@@ -228,26 +231,73 @@ struct VoiceHits {
 
 constexpr std::string_view kBeamNames[] = {"", "begin", "continue", "end", "forward hook", "backward hook"};
 
-void AppendValue(std::string& out, int sixteenths) {
-  const NoteValue value = NoteValueOf(sixteenths);
-  out += "        <type>";
-  out += value.Type;
-  out += "</type>\n";
-  for (int d = 0; d < value.Dots; ++d) out += "        <dot/>\n";
+// How one note or rest of a voice is written.
+struct Look {
+  int Duration = 0;  // in divisions
+  NoteValue Value{"quarter", 0};
+  bool WholeBar = false;
+  std::array<Beam, 3> Beams{Beam::None, Beam::None, Beam::None};
+  int Actual = 1, Normal = 1;  // a tuplet's ratio
+  bool TupletStart = false, TupletStop = false;
+};
+
+Look LookOf(const RhythmItem& item, int divisions) {
+  Look look;
+  look.Duration = item.Sixteenths * divisions / 4;
+  look.WholeBar = item.WholeBar;
+  if (!item.WholeBar) look.Value = NoteValueOf(item.Sixteenths);
+  look.Beams = {item.Beams[0], item.Beams[1], Beam::None};
+  return look;
 }
 
-void AppendRest(std::string& out, const RhythmItem& item, int voice) {
-  out += item.WholeBar ? "      <note>\n        <rest measure=\"yes\"/>\n" : "      <note>\n        <rest/>\n";
+Look LookOf(const GridRhythmItem& item, BarGrid grid, int divisions) {
+  Look look;
+  look.Duration = static_cast<int>(item.Cells * CellUnits(grid) * divisions / kUnitsPerQuarter);
+  look.WholeBar = item.WholeBar;
+  if (!item.WholeBar) look.Value = NoteValueOf32nds(item.Written);
+  look.Beams = item.Beams;
+  look.Actual = item.Actual;
+  look.Normal = item.Normal;
+  look.TupletStart = item.TupletStart;
+  look.TupletStop = item.TupletStop;
+  return look;
+}
+
+void AppendValue(std::string& out, const Look& look) {
+  out += "        <type>";
+  out += look.Value.Type;
+  out += "</type>\n";
+  for (int d = 0; d < look.Value.Dots; ++d) out += "        <dot/>\n";
+  if (look.Actual == look.Normal) return;
+  out += "        <time-modification>\n          <actual-notes>";
+  AppendInt(out, look.Actual);
+  out += "</actual-notes>\n          <normal-notes>";
+  AppendInt(out, look.Normal);
+  out += "</normal-notes>\n        </time-modification>\n";
+}
+
+void AppendTuplet(std::string& out, const Look& look) {
+  if (look.TupletStart) out += "          <tuplet type=\"start\" bracket=\"yes\"/>\n";
+  if (look.TupletStop) out += "          <tuplet type=\"stop\"/>\n";
+}
+
+void AppendRest(std::string& out, const Look& look, int voice) {
+  out += look.WholeBar ? "      <note>\n        <rest measure=\"yes\"/>\n" : "      <note>\n        <rest/>\n";
   out += "        <duration>";
-  AppendInt(out, item.Sixteenths * kDivisions / 4);
+  AppendInt(out, look.Duration);
   out += "</duration>\n        <voice>";
   AppendInt(out, voice);
   out += "</voice>\n";
-  if (!item.WholeBar) AppendValue(out, item.Sixteenths);
+  if (!look.WholeBar) AppendValue(out, look);
+  if (look.TupletStart || look.TupletStop) {
+    out += "        <notations>\n";
+    AppendTuplet(out, look);
+    out += "        </notations>\n";
+  }
   out += "      </note>\n";
 }
 
-void AppendNote(std::string& out, const Hit& hit, const RhythmItem& item, int voice, bool chord) {
+void AppendNote(std::string& out, const Hit& hit, const Look& look, int voice, bool chord) {
   const NotationDrum& drum = *hit.Drum;
   out += "      <note>\n";
   if (chord) out += "        <chord/>\n";
@@ -256,22 +306,22 @@ void AppendNote(std::string& out, const Hit& hit, const RhythmItem& item, int vo
   out += "</display-step>\n          <display-octave>";
   AppendInt(out, drum.Octave);
   out += "</display-octave>\n        </unpitched>\n        <duration>";
-  AppendInt(out, item.Sixteenths * kDivisions / 4);
+  AppendInt(out, look.Duration);
   out += "</duration>\n        <instrument id=\"";
   AppendInstrumentId(out, drum);
   out += "\"/>\n        <voice>";
   AppendInt(out, voice);
   out += "</voice>\n";
-  AppendValue(out, item.Sixteenths);
+  AppendValue(out, look);
   out += voice == 1 ? "        <stem>up</stem>\n" : "        <stem>down</stem>\n";
   if (drum.Notehead) {
     out += "        <notehead>";
     out += drum.Notehead;
     out += "</notehead>\n";
   }
-  // A chord's beams belong to its first note.
-  for (int level = 0; level < 2 && !chord; ++level) {
-    const Beam beam = item.Beams[static_cast<std::size_t>(level)];
+  // A chord's beams and tuplet bracket belong to its first note.
+  for (int level = 0; level < 3 && !chord; ++level) {
+    const Beam beam = look.Beams[static_cast<std::size_t>(level)];
     if (beam == Beam::None) continue;
     out += "        <beam number=\"";
     AppendInt(out, level + 1);
@@ -279,8 +329,10 @@ void AppendNote(std::string& out, const Hit& hit, const RhythmItem& item, int vo
     out += kBeamNames[static_cast<std::size_t>(beam)];
     out += "</beam>\n";
   }
-  if (hit.Accent || drum.OpenMark) {
+  const bool tuplet = !chord && (look.TupletStart || look.TupletStop);
+  if (hit.Accent || drum.OpenMark || tuplet) {
     out += "        <notations>\n";
+    if (tuplet) AppendTuplet(out, look);
     if (hit.Accent) out += "          <articulations>\n            <accent/>\n          </articulations>\n";
     if (drum.OpenMark) out += "          <technical>\n            <open placement=\"above\"/>\n          </technical>\n";
     out += "        </notations>\n";
@@ -288,15 +340,24 @@ void AppendNote(std::string& out, const Hit& hit, const RhythmItem& item, int vo
   out += "      </note>\n";
 }
 
-void AppendVoice(std::string& out, const VoiceHits& hits, const Meter& meter, int voice) {
-  for (const RhythmItem& item : VoiceRhythm(hits.Onsets, meter)) {
-    if (item.Rest) {
-      AppendRest(out, item, voice);
-      continue;
-    }
-    const auto p = static_cast<std::size_t>(item.Start);
-    for (int i = 0; i < hits.Count[p]; ++i) AppendNote(out, hits.At[p][static_cast<std::size_t>(i)], item, voice, i > 0);
+void AppendLook(std::string& out, const VoiceHits& hits, int start, bool rest, const Look& look, int voice) {
+  if (rest) {
+    AppendRest(out, look, voice);
+    return;
   }
+  const auto p = static_cast<std::size_t>(start);
+  for (int i = 0; i < hits.Count[p]; ++i) AppendNote(out, hits.At[p][static_cast<std::size_t>(i)], look, voice, i > 0);
+}
+
+void AppendVoice(std::string& out, const VoiceHits& hits, const TBar& bar, int length, const Meter& meter,
+                 int voice, int divisions) {
+  if (bar.Grid == BarGrid::Sixteenths) {
+    for (const RhythmItem& item : VoiceRhythm(hits.Onsets, meter))
+      AppendLook(out, hits, item.Start, item.Rest, LookOf(item, divisions), voice);
+    return;
+  }
+  for (const GridRhythmItem& item : GridVoiceRhythm(hits.Onsets, bar.Grid, length, meter))
+    AppendLook(out, hits, item.Start, item.Rest, LookOf(item, bar.Grid, divisions), voice);
 }
 
 void AppendDirection(std::string& out, std::string_view type, std::string_view text) {
@@ -326,10 +387,13 @@ class PartsByBar {
 };
 
 void AppendBar(std::string& out, const Osnova& doc, int index, const Meter* previous, bool last,
-               PartsByBar& parts, Meter& meter) {
+               PartsByBar& parts, Meter& meter, int divisions) {
   const TBar& bar = doc.Bar(index);
   const int length = std::clamp<int>(bar.Length, 1, kMaxPositions);
-  meter = MeterOf(length, bar.Denominator);
+  // The written timing counts the bar's sixteenths, whatever its grid.
+  const int64_t units = length * CellUnits(bar.Grid);
+  const int64_t sixteenth = CellUnits(BarGrid::Sixteenths);
+  meter = MeterOf(static_cast<int>((units + sixteenth - 1) / sixteenth), bar.Denominator);
   out += "    <measure number=\"";
   AppendInt(out, index + 1);
   out += "\">\n";
@@ -337,7 +401,7 @@ void AppendBar(std::string& out, const Osnova& doc, int index, const Meter* prev
     out += "      <attributes>\n";
     if (!previous) {
       out += "        <divisions>";
-      AppendInt(out, kDivisions);
+      AppendInt(out, divisions);
       out += "</divisions>\n";
     }
     out += "        <time>\n          <beats>";
@@ -359,7 +423,21 @@ void AppendBar(std::string& out, const Osnova& doc, int index, const Meter* prev
     AppendInt(out, doc.Tempo);
     out += "</per-minute>\n          </metronome>\n        </direction-type>\n        <sound tempo=\"";
     AppendInt(out, doc.Tempo);
-    out += "\"/>\n      </direction>\n";
+    if (!doc.Swing.On()) {
+      out += "\"/>\n      </direction>\n";
+    } else {
+      // The swing as the ratio of a pair's two notes, so a notation program plays it.
+      const int first = 100 + doc.Swing.Percent, second = 100 - doc.Swing.Percent;
+      const int common = std::gcd(first, second);
+      out += "\">\n          <swing>\n            <first>";
+      AppendInt(out, first / common);
+      out += "</first>\n            <second>";
+      AppendInt(out, second / common);
+      out += "</second>\n            <swing-type>";
+      out += doc.Swing.Unit == SwingUnit::Eighths ? "eighth" : "16th";
+      out += "</swing-type>\n          </swing>\n        </sound>\n      </direction>\n";
+      AppendDirection(out, "words", "Swing " + SwingText(doc.Swing));
+    }
   }
   if (!bar.Comment.empty()) AppendDirection(out, "words", bar.Comment);
 
@@ -380,12 +458,12 @@ void AppendBar(std::string& out, const Osnova& doc, int index, const Meter* prev
       (drum->Feet ? feet : hands).Add(p, drum, cell.Accent != 0);
     }
   }
-  AppendVoice(out, hands, meter, 1);
+  AppendVoice(out, hands, bar, length, meter, 1, divisions);
   if (feet.Onsets) {
     out += "      <backup>\n        <duration>";
-    AppendInt(out, length * kDivisions / 4);
+    AppendInt(out, static_cast<int>(units * divisions / kUnitsPerQuarter));
     out += "</duration>\n      </backup>\n";
-    AppendVoice(out, feet, meter, 2);
+    AppendVoice(out, feet, bar, length, meter, 2, divisions);
   }
   if (last) out += "      <barline location=\"right\">\n        <bar-style>light-heavy</bar-style>\n      </barline>\n";
   out += "    </measure>\n";
@@ -415,9 +493,12 @@ std::string MusicXmlBytes(const Osnova& doc) {
   out.reserve(8192 + static_cast<std::size_t>(last + 1) * 4096);
   AppendHeader(out, doc);
   PartsByBar parts(doc.SongParts);
+  int divisions = kSixteenthDivisions;
+  for (int b = 0; b <= last; ++b)
+    if (doc.Bar(b).Grid != BarGrid::Sixteenths) divisions = kGridDivisions;
   Meter meter, previous;
   for (int b = 0; b <= last; ++b) {
-    AppendBar(out, doc, b, b == 0 ? nullptr : &previous, b == last, parts, meter);
+    AppendBar(out, doc, b, b == 0 ? nullptr : &previous, b == last, parts, meter, divisions);
     previous = meter;
   }
   out += "  </part>\n</score-partwise>\n";

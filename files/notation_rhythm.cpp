@@ -69,6 +69,108 @@ void BeamGroup(std::vector<RhythmItem>& items, std::size_t first, std::size_t la
   }
 }
 
+constexpr int64_t kThirtySecondUnits = kUnitsPerQuarter / 8;
+
+bool Writable32nds(int64_t value) {
+  for (int v : {1, 2, 3, 4, 6, 8, 12, 16, 24, 32})
+    if (value == v) return true;
+  return false;
+}
+
+int Flags(int written) { return written >= 8 ? 0 : written >= 4 ? 1 : written >= 2 ? 2 : 3; }
+
+// Beams of the notes of one beat, at every level their values have.
+void BeamGridGroup(std::vector<GridRhythmItem>& items, std::size_t first, std::size_t last) {
+  std::size_t i = first;
+  while (i < last) {
+    if (items[i].Rest || Flags(items[i].Written) == 0) {
+      ++i;
+      continue;
+    }
+    std::size_t end = i;
+    while (end < last && !items[end].Rest && Flags(items[end].Written) > 0) ++end;
+    if (end - i >= 2) {
+      for (std::size_t k = i; k < end; ++k) {
+        items[k].Beams[0] = k == i ? Beam::Begin : k + 1 == end ? Beam::End : Beam::Continue;
+        for (int level = 2; level <= Flags(items[k].Written); ++level) {
+          const bool left = k > i && Flags(items[k - 1].Written) >= level;
+          const bool right = k + 1 < end && Flags(items[k + 1].Written) >= level;
+          items[k].Beams[static_cast<std::size_t>(level - 1)] = left && right ? Beam::Continue
+                                                                : right       ? Beam::Begin
+                                                                : left        ? Beam::End
+                                                                : k == i      ? Beam::ForwardHook
+                                                                              : Beam::BackwardHook;
+        }
+      }
+    }
+    i = end;
+  }
+}
+
+// One beat of `size` cells from `start`: the coarsest step (a run of cells) that every note of
+// the beat starts on, written plain where the step is a plain value, else as a triplet.
+void AddGridBeat(std::vector<GridRhythmItem>& items, uint64_t onsets, BarGrid grid, int start, int size) {
+  const int64_t cell = CellUnits(grid);
+  const bool triplets = !GridSwings(grid);  // straight grids are never written as tuplets
+  int step = 1, actual = 1, normal = 1;
+  int64_t written = 0;
+  for (int s = size; s >= 1 && written == 0; --s) {
+    if (size % s) continue;
+    bool on = true;
+    for (int p = start; p < start + size && on; ++p)
+      if (p < 64 && ((onsets >> p) & 1u) && (p - start) % s) on = false;
+    if (!on) continue;
+    const int64_t units = s * cell;
+    if (units % kThirtySecondUnits == 0 && Writable32nds(units / kThirtySecondUnits)) {
+      step = s;
+      written = units / kThirtySecondUnits;
+    } else if (triplets && (size / s) % 3 == 0 && (units * 3) % (2 * kThirtySecondUnits) == 0 &&
+               Writable32nds(units * 3 / (2 * kThirtySecondUnits))) {
+      step = s;
+      written = units * 3 / (2 * kThirtySecondUnits);
+      actual = size / s;
+      normal = actual * 2 / 3;
+    }
+  }
+  if (written == 0) written = std::max<int64_t>(1, cell / kThirtySecondUnits);  // a bar no grid holds
+  const std::size_t first = items.size();
+  const int steps = size / step;
+  // The longest writable run of steps from `k` up to `limit`.
+  auto longest = [&](int k, int limit) {
+    int n = limit - k;
+    while (n > 1 && !Writable32nds(n * written)) --n;
+    return n;
+  };
+  for (int k = 0; k < steps;) {
+    int next = k + 1;
+    const auto noteAt = [&](int j) {
+      const int p = start + j * step;
+      return p < 64 && ((onsets >> p) & 1u);
+    };
+    while (next < steps && !noteAt(next)) ++next;
+    bool rest = !noteAt(k);
+    for (int at = k; at < next;) {
+      const int n = longest(at, next);
+      GridRhythmItem item;
+      item.Start = start + at * step;
+      item.Cells = n * step;
+      item.Written = static_cast<int>(n * written);
+      item.Rest = rest;
+      item.Actual = actual;
+      item.Normal = normal;
+      items.push_back(item);
+      rest = true;
+      at += n;
+    }
+    k = next;
+  }
+  if (actual != normal) {
+    items[first].TupletStart = true;
+    items.back().TupletStop = true;
+  }
+  BeamGridGroup(items, first, items.size());
+}
+
 }  // namespace
 
 Meter MeterOf(int lengthSixteenths, int denominator) {
@@ -156,5 +258,51 @@ NoteValue NoteValueOf(int sixteenths) {
     case 12: return {"half", 1};
     case 16: return {"whole", 0};
     default: return {"whole", 1};  // 24
+  }
+}
+
+std::vector<GridRhythmItem> GridVoiceRhythm(uint64_t onsets, BarGrid grid, int length, const Meter& meter) {
+  if (length < 64) onsets &= (uint64_t{1} << length) - 1;
+  std::vector<GridRhythmItem> items;
+  if (onsets == 0) {
+    GridRhythmItem rest;
+    rest.Cells = length;
+    rest.Rest = rest.WholeBar = true;
+    items.push_back(rest);
+    return items;
+  }
+  // Beats: the meter's groups for 32nds (two cells a sixteenth), quarters for the other grids,
+  // whatever is left at the end as one more.
+  std::vector<int> beats;
+  if (grid == BarGrid::ThirtySeconds || grid == BarGrid::Sixteenths) {
+    const int perSixteenth = grid == BarGrid::ThirtySeconds ? 2 : 1;
+    for (int size : BeatGroups(meter)) beats.push_back(size * perSixteenth);
+  } else {
+    for (int left = length; left > 0; left -= CellsPerQuarter(grid))
+      beats.push_back(std::min(left, CellsPerQuarter(grid)));
+  }
+  int start = 0;
+  for (int size : beats) {
+    size = std::min(size, length - start);
+    if (size <= 0) break;
+    AddGridBeat(items, onsets, grid, start, size);
+    start += size;
+  }
+  if (start < length) AddGridBeat(items, onsets, grid, start, length - start);
+  return items;
+}
+
+NoteValue NoteValueOf32nds(int thirtySeconds) {
+  switch (thirtySeconds) {
+    case 1: return {"32nd", 0};
+    case 2: return {"16th", 0};
+    case 3: return {"16th", 1};
+    case 4: return {"eighth", 0};
+    case 6: return {"eighth", 1};
+    case 8: return {"quarter", 0};
+    case 12: return {"quarter", 1};
+    case 16: return {"half", 0};
+    case 24: return {"half", 1};
+    default: return {"whole", 0};  // 32
   }
 }

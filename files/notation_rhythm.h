@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "model/time_feel.h"
+
 // A time signature as written. The tab stores a bar's length in sixteenths and a denominator.
 struct Meter {
   int Beats = 4;
@@ -43,3 +45,26 @@ struct NoteValue {
   int Dots;
 };
 NoteValue NoteValueOf(int sixteenths);
+
+// A bar of any other grid, written at its true durations: each beat (a quarter; the bar's groups
+// for 32nds) in the coarsest subdivision that holds its notes: plain values where they do, else
+// triplets of eighths, sixteenths or 32nds (3 in the time of 2).
+struct GridRhythmItem {
+  int Start = 0;     // cell of the bar's grid
+  int Cells = 0;     // cells it lasts
+  int Written = 0;   // written value in 32nds: 1, 2, 3, 4, 6, 8, 12, 16, 24 or 32; 0 for a whole-bar rest
+  bool Rest = false;
+  bool WholeBar = false;
+  int Actual = 1;    // a tuplet's notes in the time of Normal; 1:1 when plain
+  int Normal = 1;
+  bool TupletStart = false;
+  bool TupletStop = false;
+  std::array<Beam, 3> Beams{Beam::None, Beam::None, Beam::None};  // eighth, sixteenth and 32nd beam
+};
+
+// The voice whose notes start at the set bits of `onsets` in a bar of `length` cells of `grid`
+// written in `meter`: notes and rests in order, covering the bar exactly.
+std::vector<GridRhythmItem> GridVoiceRhythm(uint64_t onsets, BarGrid grid, int length, const Meter& meter);
+
+// MusicXML's note type and dot count for a written value in 32nds.
+NoteValue NoteValueOf32nds(int thirtySeconds);

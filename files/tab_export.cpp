@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/atomic_file.h"
+#include "files/count_line.h"
 #include "files/program_info.h"
 #include "model/expressive_notes.h"
 
@@ -80,15 +81,6 @@ void AppendFitted(std::string& out, std::string_view text, int length) {
   out.append(static_cast<std::size_t>(length) - shown, ' ');
 }
 
-const std::array<std::string, kMaxPositions>& CountLabels() {
-  static const auto labels = [] {
-    std::array<std::string, kMaxPositions> all;
-    for (int p = 0; p < kMaxPositions; ++p) all[static_cast<std::size_t>(p)] = CountLabel(p);
-    return all;
-  }();
-  return labels;
-}
-
 void AppendSongInformation(std::string& out, const Osnova& doc, const ExportBoxes& boxes,
                            Style style) {
   auto info = [&](std::string_view prefix, std::string_view text) {
@@ -106,6 +98,7 @@ void AppendSongInformation(std::string& out, const Osnova& doc, const ExportBoxe
   AppendUserText(out, boxes.Denominator, style);
   out += kEol;
   info("Tempo :    ", boxes.Tempo);
+  if (doc.Swing.On()) info("Swing : ", SwingText(doc.Swing));
 }
 
 class GroupWriter {
@@ -156,26 +149,14 @@ class GroupWriter {
 
     if (doc_.Kit[RowCount]) {
       AppendLabel(out, RowCount);
-      const auto& labels = CountLabels();
       for (int b = s; b <= e; ++b) {
         const TBar& bar = doc_.Bar(b);
         // ColumnHasNote for every position at once: any row 1..8, shown or not.
         uint64_t column = 0;
         for (int r = RowCymbals; r <= RowBass; ++r)
           column |= bar.Rows[static_cast<std::size_t>(r)].Notes;
-        // Labels take at most two characters, so a bar never needs more than 129 of them.
-        char buffer[2 * kMaxPositions + 1];
-        std::size_t used = 0;
-        for (int p = 0, len = BarLength(bar); p < len; ++p) {
-          if ((column >> p) & 1u) {
-            const std::string& label = labels[static_cast<std::size_t>(p)];
-            for (char c : label) buffer[used++] = c;
-          } else {
-            buffer[used++] = ' ';
-          }
-        }
-        buffer[used++] = '|';
-        out.append(buffer, used);
+        out += CountCells(bar.Grid, BarLength(bar), column);
+        out += '|';
       }
       out += kEol;
     }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "files/count_line.h"
 #include "files/tab_file.h"
 #include "common/cp1252.h"
 
@@ -172,7 +173,8 @@ struct CountToken {
 bool IsSyllable(std::string_view word) {
   static constexpr std::string_view kSyllables[] = {"e",  "a",  "+",    "&",   "and", "n",
                                                     "i",  "ta", "la",   "li",  "ti",  "trip",
-                                                    "let", "da", "te",  "ee",  "uh"};
+                                                    "let", "da", "te",  "ee",  "uh",
+                                                    "t",  "l"};
   std::string lower;
   for (char c : word) lower += Lower(c);
   return std::find(std::begin(kSyllables), std::end(kSyllables), lower) != std::end(kSyllables);
@@ -594,12 +596,33 @@ int TempoOf(std::string_view text) {
   return 0;
 }
 
-// How the cells of one written bar become positions: each cell one sixteenth, or two (eighth
-// notes under a "1 + 2 +" count, and triplet eighths kept as the eighths of a 12/8 bar).
+// How the cells of one written bar become positions: each cell a cell of the bar's grid, or two
+// sixteenths (eighth notes under a "1 + 2 +" count).
 struct Grid {
   int Factor = 1;
-  bool Triplets = false;
+  BarGrid Feel = BarGrid::Sixteenths;
+  // Cells of one bar of the song: a longer written bar is cut into whole beats of its grid.
+  int PieceCells() const {
+    if (Feel == BarGrid::Sixteenths) return kMaxPositions;
+    return kMaxPositions / CellsPerQuarter(Feel) * CellsPerQuarter(Feel);
+  }
 };
+
+// The grids a counting line may show, the plain one first: it wins where a count fits several.
+constexpr BarGrid kCountGrids[] = {BarGrid::Sixteenths, BarGrid::EighthTriplets,
+                                   BarGrid::SixteenthTriplets, BarGrid::ThirtySeconds,
+                                   BarGrid::Mixed};
+
+// The denominator a bar of `length` cells of `grid` is written in: the tab's own timing where
+// that gives the same cells, else quarters, eighths or sixteenths, whichever makes it whole; 0
+// when none does.
+uint8_t GridDenominator(int length, BarGrid grid, int timingNumerator, uint8_t timingDenominator) {
+  if (timingDenominator && GridLength(timingNumerator, timingDenominator, grid) == length)
+    return timingDenominator;
+  for (const uint8_t d : {uint8_t{4}, uint8_t{8}, uint8_t{16}})
+    if (GridNumerator(length, d, grid)) return d;
+  return 0;
+}
 
 struct CountGroup {
   int Beats = 0;         // the highest beat number
@@ -695,9 +718,15 @@ class Reader {
         timingDenominator_ ? LengthFromTiming(timingNumerator_, timingDenominator_) : 0;
     for (std::size_t b = 0; b < bars_.size(); ++b) {
       TBar& bar = bars_.Edit(b);
-      bar.Denominator = triplets_[b]                  ? 8
-                        : bar.Length == timingLength ? timingDenominator_
-                                                      : DenominatorForLength(bar.Length);
+      bar.Grid = grids_[b];
+      if (bar.Grid != BarGrid::Sixteenths) {
+        if (const uint8_t d = GridDenominator(bar.Length, bar.Grid, timingNumerator_, timingDenominator_)) {
+          bar.Denominator = d;
+          continue;
+        }
+        bar.Grid = BarGrid::Sixteenths;  // no whole timing in that grid: read as sixteenths
+      }
+      bar.Denominator = bar.Length == timingLength ? timingDenominator_ : DenominatorForLength(bar.Length);
     }
     auto doc = NewImportedDocument(std::move(bars_));
     settings_.StartSong(*doc);  // what the text names overrides it
@@ -705,6 +734,7 @@ class Reader {
     for (std::size_t k = 0; k < std::size(info_); ++k)
       if (info_[k]) *InfoField(*doc, k) = InfoText(*info_[k]);
     if (tempo_ > 0) doc->Tempo = static_cast<uint16_t>(tempo_);
+    doc->Swing = swing_;
     ShowRowsWithNotes(*doc);
     result.Document = std::move(doc);
     return result;
@@ -1003,6 +1033,14 @@ class Reader {
     const std::size_t colon = text.find(':');
     const std::string key =
         colon == std::string_view::npos || colon > 12 ? std::string() : Normalized(text.substr(0, colon));
+    if (key == "swing") {
+      SongSwing swing;
+      if (!swingRead_ && ParseSwing(std::string(Trim(text.substr(colon + 1))), swing)) {
+        swing_ = swing;
+        swingRead_ = true;
+      }
+      return;
+    }
     // A tempo stated anywhere but in a song title or another piece of song information.
     if (std::none_of(std::begin(kInfoLines), std::end(kInfoLines),
                      [&](const InfoLine& info) { return info.Key == key; })) {
@@ -1183,10 +1221,34 @@ class Reader {
            "the rows of this tab disagree on the length of a bar; the longest is used.");
 
     // The grid of each bar: a 17th cell that is a rest in every row pads a 16-cell bar; the
-    // counting line tells eighths and triplets from sixteenths.
+    // counting line tells eighths, triplets and 32nds from sixteenths.
     std::vector<Grid> grids(barCount);
     std::vector<int> skip(barCount, 0);
-    bool tripletWarned = false;
+    if (own && count) {
+      // The export's own counting line: the first grid whose labels stand where this one's do,
+      // over every cell with a note that has one.
+      std::vector<std::string_view> counted;
+      std::string_view text = count->Text;
+      for (std::size_t at = static_cast<std::size_t>(count->FirstCellColumn); at < text.size();) {
+        const std::size_t end = text.find('|', at);
+        if (end == std::string_view::npos) break;
+        counted.push_back(text.substr(at, end - at));
+        at = end + 1;
+      }
+      for (std::size_t b = 0; b < barCount && b < counted.size(); ++b) {
+        uint64_t noted = 0;
+        for (const TabLine* row : rows)
+          if (row->Row >= RowCymbals && row->Row <= RowBass && b < row->Bars.size())
+            for (std::size_t p = 0; p < row->Bars[b].size() && p < 64; ++p)
+              if (!IsRest(row->Bars[b][p])) noted |= uint64_t{1} << p;
+        for (const BarGrid grid : kCountGrids)
+          if ((grid == BarGrid::Sixteenths || GridDenominator(lengths[b], grid, 0, 0)) &&
+              CountCellsFit(counted[b], grid, lengths[b], noted)) {
+            grids[b].Feel = grid;
+            break;
+          }
+      }
+    }
     for (std::size_t b = 0; b < barCount && !own; ++b) {
       const CountGroup* group = groupOf(b);
       const int padded = group && group->Beats > 0 ? group->Beats * 4 + 1 : 17;
@@ -1204,15 +1266,14 @@ class Reader {
       const bool beats = group->PerBeat == 2 || (group->PerBeat == 1 && group->Beats <= 4);
       if (perBeat == 2 && beats && lengths[b] * 2 <= kMaxPositions) {
         grids[b].Factor = 2;
-      } else if (perBeat == 3 && group->PerBeat == 3 && lengths[b] * 2 <= kMaxPositions) {
-        // Triplet eighths as the eighths of a compound bar: 12 cells make a 12/8 bar.
-        grids[b].Factor = 2;
-        grids[b].Triplets = true;
-        if (!tripletWarned)
-          Warn(LineText(firstLine) + "a bar of triplets (" + std::to_string(lengths[b]) +
-               " cells under a triplet count) is kept as " + std::to_string(lengths[b]) +
-               "/8, each cell an eighth note, until triplets have a grid of their own.");
-        tripletWarned = true;
+      } else if (perBeat == 3 && group->PerBeat == 3) {
+        grids[b].Feel = BarGrid::EighthTriplets;  // "1 + a 2 + a"
+      } else if (perBeat == 6 && (group->PerBeat == 3 || group->PerBeat == 6)) {
+        grids[b].Feel = BarGrid::SixteenthTriplets;  // "1 t l + t l", or "1 + a" spaced out
+      } else if (perBeat == 8 && (group->PerBeat == 4 || group->PerBeat == 8)) {
+        grids[b].Feel = BarGrid::ThirtySeconds;  // "1 e & a" over eight cells a beat
+      } else if (perBeat == 12 && (group->PerBeat == 6 || group->PerBeat == 12)) {
+        grids[b].Feel = BarGrid::Mixed;  // "1 e t + l a" over twelve cells a beat
       }
     }
     for (const int length : lengths)
@@ -1224,15 +1285,14 @@ class Reader {
 
     // The bars as written, each cut into pieces of at most 64 positions.
     std::vector<std::vector<std::unique_ptr<TBar>>> written(barCount);
-    std::vector<bool> writtenTriplets(barCount, false);
     for (std::size_t b = 0; b < barCount; ++b) {
       const int positions = lengths[b] * grids[b].Factor;
-      for (int from = 0; from < positions; from += kMaxPositions) {
+      const int most = grids[b].PieceCells();
+      for (int from = 0; from < positions; from += most) {
         auto bar = std::make_unique<TBar>(4, 4);
-        bar->Length = static_cast<uint8_t>(std::min(kMaxPositions, positions - from));
+        bar->Length = static_cast<uint8_t>(std::min(most, positions - from));
         written[b].push_back(std::move(bar));
       }
-      writtenTriplets[b] = grids[b].Triplets;
     }
     // Fret numbers in any line of the system make it a guitar or bass tab, zeros included.
     const bool frets = std::any_of(system.begin(), system.end(), [](const TabLine& line) {
@@ -1253,25 +1313,26 @@ class Reader {
         for (std::size_t p = 0; p < cells.size(); ++p) {
           const char c = cells[p];
           if (IsRest(c)) continue;
+          const int most = grids[b].PieceCells();
           const int at = static_cast<int>(p) * grids[b].Factor;
-          TBar& piece = *written[b][static_cast<std::size_t>(at / kMaxPositions)];
+          TBar& piece = *written[b][static_cast<std::size_t>(at / most)];
           if (row->Row == kStickingLine) {
-            piece.Sticking[static_cast<std::size_t>(at % kMaxPositions)] = c;
+            piece.Sticking[static_cast<std::size_t>(at % most)] = c;
             continue;
           }
           if (row->Row == kFootLine) {
-            piece.FootNotes |= uint64_t{1} << (at % kMaxPositions);
+            piece.FootNotes |= uint64_t{1} << (at % most);
             ++notes_;
             continue;
           }
           if (auto reading = ReadCell(*row, c)) {
             TNoteRow& notes = piece.Rows[r];
-            if (notes.Has(at % kMaxPositions)) {
+            if (notes.Has(at % most)) {
               ++lost;
               continue;
             }
-            notes.Set(at % kMaxPositions, reading->Cell.Variant, reading->Cell.Accent);
-            TNoteCell& cell = notes.Cells[static_cast<std::size_t>(at % kMaxPositions)];
+            notes.Set(at % most, reading->Cell.Variant, reading->Cell.Accent);
+            TNoteCell& cell = notes.Cells[static_cast<std::size_t>(at % most)];
             const bool ghost = reading->Marked == Mark::Ghost || (p < 64 && ((ghosts >> p) & 1u));
             if (ghost) {
               cell.Ghost = 1;
@@ -1380,13 +1441,14 @@ class Reader {
           parts_.push_back(std::move(part));
         }
         placed[k] = bars_.size() + 1;
-        Append(std::move(written[k]), writtenTriplets[k]);
+        Append(std::move(written[k]), grids[k].Feel);
         written[k].clear();
         continue;
       }
       std::vector<std::unique_ptr<TBar>> copies;
       const int positions = lengths[k] * grids[k].Factor;
-      const std::size_t pieces = static_cast<std::size_t>((positions + kMaxPositions - 1) / kMaxPositions);
+      const int most = grids[k].PieceCells();
+      const std::size_t pieces = static_cast<std::size_t>((positions + most - 1) / most);
       for (std::size_t piece = 0; piece < pieces && placed[k] - 1 + piece < bars_.size(); ++piece) {
         const TBar& from = *bars_[placed[k] - 1 + piece];
         auto bar = std::make_unique<TBar>(4, 4);
@@ -1396,13 +1458,13 @@ class Reader {
         bar->Sticking = from.Sticking;
         copies.push_back(std::move(bar));
       }
-      Append(std::move(copies), writtenTriplets[k]);
+      Append(std::move(copies), grids[k].Feel);
       if (tooLongWarned_) return;
     }
   }
 
   // Appends the pieces of one written bar.
-  void Append(std::vector<std::unique_ptr<TBar>>&& pieces, bool triplets) {
+  void Append(std::vector<std::unique_ptr<TBar>>&& pieces, BarGrid grid) {
     for (auto& bar : pieces) {
       if (bars_.size() >= static_cast<std::size_t>(maxBars_)) {
         if (!tooLongWarned_)
@@ -1412,7 +1474,7 @@ class Reader {
         return;
       }
       bars_.push_back(std::move(bar));
-      triplets_.push_back(triplets);
+      grids_.push_back(grid);
     }
   }
 
@@ -1493,7 +1555,9 @@ class Reader {
   std::map<std::string, LabelInfo> legend_;
   std::vector<std::string> warnings_;
   BarArray bars_;
-  std::vector<bool> triplets_;  // per bar of bars_: a triplet bar, kept as n/8
+  std::vector<BarGrid> grids_;  // per bar of bars_
+  SongSwing swing_;
+  bool swingRead_ = false;
   std::vector<TSongPart> parts_;
   std::optional<std::string> info_[6];
   std::array<int, static_cast<std::size_t>(Mark::Count)> marks_{};

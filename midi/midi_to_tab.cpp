@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -70,6 +71,80 @@ Meter MeterOf(const MidiTimeSignature& sig) {
       length * denominator == sig.Numerator * 16)
     shown = static_cast<uint8_t>(denominator);
   return {length, shown};
+}
+
+// A note's time within the bar it is read into, in units (1/4800 quarter) from the bar's start.
+struct TimedNote {
+  std::size_t Note;  // index in the file's notes
+  std::size_t Bar;
+  double Offset;
+};
+
+// The cell nearest to `offset` among the cells of `times` (their start times, the bar's end last).
+std::size_t NearestCell(const std::vector<double>& times, double offset) {
+  auto after = std::lower_bound(times.begin(), times.end(), offset);
+  if (after == times.begin()) return 0;
+  if (after == times.end()) return times.size() - 1;
+  const auto at = static_cast<std::size_t>(after - times.begin());
+  return offset - times[at - 1] <= times[at] - offset ? at - 1 : at;
+}
+
+// Swing shows as the second note of each pair (of eighths, else of sixteenths) landing late by
+// the same amount all through the song. Offsets are measured in pairs from each bar's start, as
+// playback swings them. The delay is the median of the notes in the second half of a pair (up to
+// a dotted rhythm's), and must be later than the tolerance and no straight sixteenth: a 50 %
+// eighth swing is a dotted rhythm, written as plain sixteenths. The song swings when at least four
+// notes give the delay and more than half of the bars with notes off the pairs' first notes are
+// steady: every note within the tolerance of a 32nd swung by that delay, one of them a pair's
+// swung second note.
+SongSwing DetectSwing(const std::vector<TimedNote>& notes, const std::vector<double>& barUnits,
+                      double tolerance) {
+  std::vector<std::vector<const TimedNote*>> inBar(barUnits.size());
+  for (const TimedNote& n : notes) inBar[n.Bar].push_back(&n);
+  for (const SwingUnit unit : {SwingUnit::Eighths, SwingUnit::Sixteenths}) {
+    const double pair = unit == SwingUnit::Eighths ? kUnitsPerQuarter : kUnitsPerQuarter / 2;
+    const double half = pair / 2;
+    auto phaseOf = [&](const TimedNote& n) { return n.Offset - std::floor(n.Offset / pair) * pair; };
+    std::vector<double> offbeats;
+    for (const TimedNote& n : notes) {
+      const double start = std::floor(n.Offset / pair) * pair;
+      if (start + pair > barUnits[n.Bar] + tolerance) continue;  // a pair the bar cuts short
+      const double phase = phaseOf(n);
+      if (phase > half - tolerance && phase <= half + pair / 4 + tolerance) offbeats.push_back(phase);
+    }
+    if (offbeats.size() < 4) continue;
+    std::nth_element(offbeats.begin(), offbeats.begin() + static_cast<std::ptrdiff_t>(offbeats.size() / 2),
+                     offbeats.end());
+    const double median = offbeats[offbeats.size() / 2];
+    const double delay = median - half;
+    if (delay <= tolerance || (unit == SwingUnit::Eighths && std::abs(median - 0.75 * pair) <= tolerance))
+      continue;
+    SongSwing swing;
+    swing.Unit = unit;
+    swing.Percent = static_cast<uint8_t>(std::clamp<long>(std::lround(delay * 200 / pair), 1, kMaxSwingPercent));
+
+    int steady = 0, unsteady = 0;
+    const auto step = static_cast<double>(CellUnits(BarGrid::ThirtySeconds));
+    for (std::size_t b = 0; b < inBar.size(); ++b) {
+      if (inBar[b].empty()) continue;
+      TBar shape(4, 4);
+      shape.Grid = BarGrid::ThirtySeconds;
+      shape.Length = static_cast<uint8_t>(std::lround(barUnits[b] / step));  // up to 128 cells
+      std::vector<double> times;
+      for (int p = 0; p <= shape.Length; ++p) times.push_back(static_cast<double>(PositionUnits(shape, p, swing)));
+      bool off = false, fits = true, second = false;
+      for (const TimedNote* n : inBar[b]) {
+        const double phase = phaseOf(*n);
+        off = off || (phase > tolerance && phase < pair - tolerance);
+        const std::size_t cell = NearestCell(times, n->Offset);
+        if (std::abs(times[cell] - n->Offset) > tolerance) fits = false;
+        second = second || std::fmod(static_cast<double>(cell) * step, pair) == half;
+      }
+      if (off) ++(fits && second ? steady : unsteady);
+    }
+    if (steady > unsteady) return swing;
+  }
+  return {};
 }
 
 }  // namespace
@@ -195,17 +270,9 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel,
   if (split)
     result.Warnings.push_back(
         "Bars longer than 64 sixteenths are split into bars of 64 sixteenths.");
-  BarArray bars;
-  bars.reserve(layout.size());
-  for (const Layout& shape : layout) {
-    auto bar = std::make_unique<TBar>(4, 4);
-    bar->Length = shape.Length;
-    bar->Denominator = shape.Denominator;
-    bars.push_back(std::move(bar));
-  }
-
   // Strokes of one key within a 32nd of each other are one note: a quieter stroke before a louder
   // one is its grace stroke (one makes a flam, two a drag), a quieter one after it a buzz roll's.
+  // They are taken out before the bars' grids are chosen, so a grace stroke asks for no 32nd.
   // `style[i]` is what note i becomes; graces and roll strokes are marked consumed.
   const uint64_t thirtySecond = std::max<uint64_t>(1, file.Division / 8);
   std::vector<NoteStyle> style(file.Notes.size(), NoteStyle::None);
@@ -213,6 +280,9 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel,
   {
     std::unordered_map<uint8_t, std::size_t> last;  // key -> the latest note kept
     std::vector<int> graces(file.Notes.size(), 0);
+    // A stroke as loud as the one a 32nd before it: a note of its own (a fill of 32nds), unless a
+    // louder stroke follows, which makes the two its drag.
+    std::vector<std::ptrdiff_t> asLoudBefore(file.Notes.size(), -1);
     for (std::size_t i = 0; i < file.Notes.size(); ++i) {
       const MidiNoteOn& note = file.Notes[i];
       if (note.Channel != channel) continue;
@@ -221,9 +291,15 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel,
         const std::size_t j = found->second;
         const MidiNoteOn& before = file.Notes[j];
         if (note.Tick > before.Tick && note.Tick - before.Tick <= thirtySecond) {
-          if (note.Velocity >= before.Velocity && style[j] != NoteStyle::Roll) {
+          if (note.Velocity == before.Velocity) {
+            if (style[j] == NoteStyle::None) asLoudBefore[i] = static_cast<std::ptrdiff_t>(j);
+          } else if (note.Velocity > before.Velocity && style[j] != NoteStyle::Roll) {
             consumed[j] = true;
             graces[i] = graces[j] + 1;
+            if (asLoudBefore[j] >= 0) {
+              consumed[static_cast<std::size_t>(asLoudBefore[j])] = true;
+              ++graces[i];
+            }
             style[i] = graces[i] == 1 ? NoteStyle::Flam : NoteStyle::Drag;
           } else {
             consumed[i] = true;
@@ -236,17 +312,129 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel,
     }
   }
 
+  // Each bar's grid: the notes' times (units from the bar's start) against the cells of each grid.
+  // A note is read into the bar it lies in, or the next when it is within half the finest cell of
+  // that bar's start.
+  const double micros = std::max<double>(file.FirstTempo.value_or(500000), 1000);
+  const double tolerance = kGridToleranceMs * 1000 * kUnitsPerQuarter / micros;
+  std::vector<double> startUnits, barUnits;
+  for (std::size_t b = 0; b < layout.size(); ++b) {
+    startUnits.push_back(static_cast<double>(starts[b]) * CellUnits(BarGrid::Sixteenths));
+    barUnits.push_back(static_cast<double>(layout[b].Length) * CellUnits(BarGrid::Sixteenths));
+  }
+  const double lead = CellUnits(BarGrid::Mixed) / 2.0;
+  std::vector<TimedNote> timed;
+  for (std::size_t i = 0; i < file.Notes.size(); ++i) {
+    const MidiNoteOn& note = file.Notes[i];
+    int row = 0;
+    uint8_t variant = 0;
+    if (consumed[i] || note.Channel != channel || !DrumRowOfKey(note.Key, row, variant)) continue;
+    const double units = static_cast<double>(note.Tick) * kUnitsPerQuarter / file.Division;
+    auto next = std::upper_bound(startUnits.begin(), startUnits.end(), units + lead);
+    const auto bar = static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, next - startUnits.begin() - 1));
+    if (units - startUnits[bar] >= barUnits[bar] + lead) continue;  // beyond the last bar kept
+    timed.push_back({i, bar, units - startUnits[bar]});
+  }
+  const SongSwing swing = DetectSwing(timed, barUnits, tolerance);
+
+  std::vector<std::vector<const TimedNote*>> inBar(layout.size());
+  for (const TimedNote& n : timed) inBar[n.Bar].push_back(&n);
+  std::vector<BarGrid> grids(layout.size(), BarGrid::Sixteenths);
+  std::vector<std::vector<double>> cellTimes(layout.size());
+  // The start of each cell of bar b in `grid`, the bar's end last; empty when the bar's timing
+  // makes no whole number of cells of that grid, or more than a bar holds.
+  auto timesOf = [&](std::size_t b, BarGrid grid) {
+    std::vector<double> times;
+    const int64_t units = static_cast<int64_t>(layout[b].Length) * CellUnits(BarGrid::Sixteenths);
+    if (units % CellUnits(grid) != 0 || units / CellUnits(grid) > kMaxPositions) return times;
+    TBar shape(4, 4);
+    shape.Grid = grid;
+    shape.Length = static_cast<uint8_t>(units / CellUnits(grid));
+    if (grid != BarGrid::Sixteenths && GridNumerator(shape.Length, layout[b].Denominator, grid) == 0)
+      return times;
+    for (int p = 0; p <= shape.Length; ++p) times.push_back(static_cast<double>(PositionUnits(shape, p, swing)));
+    return times;
+  };
+  for (std::size_t b = 0; b < layout.size(); ++b) {
+    if (inBar[b].empty()) continue;
+    std::array<bool, 4> used{};  // which of a beat's sixteenths the bar's notes take
+    auto fits = [&](const std::vector<double>& times, bool sixteenths) {
+      if (times.empty()) return false;
+      for (const TimedNote* n : inBar[b]) {
+        const std::size_t cell = NearestCell(times, n->Offset);
+        if (std::abs(times[cell] - n->Offset) > tolerance) return false;
+        if (sixteenths) used[cell % 4] = true;
+      }
+      return true;
+    };
+    // The plain grid first, so straight bars read as they always have. Under an eighth swing,
+    // "1 e +" without the "a" is the triplet figure: such a bar reads as eighth triplets where
+    // they fit. A bar no grid fits stays in sixteenths.
+    if (fits(timesOf(b, BarGrid::Sixteenths), true)) {
+      if (swing.On() && swing.Unit == SwingUnit::Eighths && used[1] && !used[3] &&
+          fits(timesOf(b, BarGrid::EighthTriplets), false))
+        grids[b] = BarGrid::EighthTriplets;
+      continue;
+    }
+    for (const BarGrid grid : {BarGrid::EighthTriplets, BarGrid::SixteenthTriplets, BarGrid::ThirtySeconds,
+                               BarGrid::Mixed}) {
+      if (fits(timesOf(b, grid), false)) {
+        grids[b] = grid;
+        break;
+      }
+    }
+  }
+
+  // Where each note goes: a sixteenth bar of a straight song takes its notes as it always has, to
+  // the nearest sixteenth; other bars to the nearest cell, the bar's end being the next bar's
+  // start.
+  struct Target {
+    std::size_t Bar;
+    int Cell;
+  };
+  std::vector<std::optional<Target>> targets(file.Notes.size());
+  std::size_t lastBar = 0;
+  for (const TimedNote& n : timed) {
+    std::size_t index = n.Bar;
+    int cell = 0;
+    if (grids[n.Bar] == BarGrid::Sixteenths && !swing.On()) {
+      uint64_t p = 0;
+      if (!land(file.Notes[n.Note], index, p)) continue;
+      cell = static_cast<int>(p);
+    } else {
+      if (cellTimes[n.Bar].empty()) cellTimes[n.Bar] = timesOf(n.Bar, grids[n.Bar]);
+      cell = static_cast<int>(NearestCell(cellTimes[n.Bar], n.Offset));
+      if (cell + 1 == static_cast<int>(cellTimes[n.Bar].size())) {
+        if (++index == layout.size()) continue;  // beyond the last bar kept
+        cell = 0;
+      }
+    }
+    targets[n.Note] = Target{index, cell};
+    lastBar = std::max(lastBar, index);
+  }
+  // A note rounded to the next sixteenth may have laid out a bar that a finer grid does not need.
+  layout.resize(lastBar + 1);
+
+  BarArray bars;
+  bars.reserve(layout.size());
+  for (std::size_t b = 0; b < layout.size(); ++b) {
+    auto bar = std::make_unique<TBar>(4, 4);
+    bar->Grid = grids[b];
+    bar->Length = static_cast<uint8_t>(layout[b].Length * CellUnits(BarGrid::Sixteenths) / CellUnits(grids[b]));
+    bar->Denominator = layout[b].Denominator;
+    bars.push_back(std::move(bar));
+  }
+
   std::unordered_map<uint64_t, uint8_t> loudness;  // cell -> velocity of the note kept there
   int merged = 0;
   for (std::size_t i = 0; i < file.Notes.size(); ++i) {
+    if (!targets[i]) continue;
     const MidiNoteOn& note = file.Notes[i];
-    if (consumed[i]) continue;
     int row = 0;
     uint8_t variant = 0;
-    if (note.Channel != channel || !DrumRowOfKey(note.Key, row, variant)) continue;
-    std::size_t index = 0;
-    uint64_t p = 0;
-    if (!land(note, index, p)) continue;  // beyond the last bar kept
+    DrumRowOfKey(note.Key, row, variant);
+    const std::size_t index = targets[i]->Bar;
+    const auto p = static_cast<uint64_t>(targets[i]->Cell);
     TBar& target = bars.Edit(index);
     if (note.Key == kPedalHiHatKey) {
       // The hi-hat foot has its own line, beside whatever the hands play on the hi-hat.
@@ -255,8 +443,8 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel,
     }
     TNoteRow& notes = target.Rows[static_cast<std::size_t>(row)];
     const auto accent = static_cast<uint8_t>(note.Velocity >= kAccentVelocity);
-    // Two notes of one row on one sixteenth (a flam, a fast roll, an edge and a bow hit at once):
-    // the louder stays, the first of two as loud.
+    // Two notes of one row on one cell (a flam, a fast roll, an edge and a bow hit at once): the
+    // louder stays, the first of two as loud.
     const uint64_t cell = (static_cast<uint64_t>(index) * kRowCount + static_cast<uint64_t>(row)) *
                               kMaxPositions + p;
     auto [loudest, fresh] = loudness.try_emplace(cell, note.Velocity);
@@ -281,6 +469,7 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel,
         "louder of each is kept.");
 
   auto doc = NewImportedDocument(std::move(bars));
+  doc->Swing = swing;
   if (file.FirstTempo) {
     const double bpm =
         *file.FirstTempo == 0 ? kMaxTempo : std::round(60000000.0 / *file.FirstTempo);

@@ -1,6 +1,9 @@
 // Turns the drum notes of a Standard MIDI File into a new tab: notes of one channel (10, the
-// General MIDI drum channel, unless another is asked for), quantised to the nearest sixteenth,
-// bars from the time signatures, keys to rows by the inverse of the drum-note map.
+// General MIDI drum channel, unless another is asked for), bars from the time signatures, keys to
+// rows by the inverse of the drum-note map. Each bar is read in sixteenths, or in triplets, 32nds
+// or both sixteenths and triplets where only that grid places every note within kGridToleranceMs
+// of its time; a steady shuffle becomes the song's swing. Bars no grid fits are quantised to the
+// nearest sixteenth.
 #pragma once
 
 #include <string_view>
@@ -12,6 +15,7 @@
 inline constexpr int kDefaultDrumChannel = 10;
 inline constexpr uint8_t kAccentVelocity = 110;  // this loud or louder reads as an accent
 inline constexpr uint8_t kGhostImportVelocity = 60;  // this soft or softer reads as a ghost note
+inline constexpr double kGridToleranceMs = 10;  // how far from its cell a note may be played
 
 // The row and variant a General MIDI drum key stands for; false for a key no row has.
 bool DrumRowOfKey(uint8_t key, int& row, uint8_t& variant);

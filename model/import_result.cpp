@@ -8,8 +8,10 @@ std::unique_ptr<Osnova> NewImportedDocument(BarArray bars) {
   doc->BarCount = static_cast<uint16_t>(doc->Bars.size());
   const TBar& first = doc->Bar(0);
   // The document's numerator is what the timing boxes offer, 1..16.
-  doc->Numerator = static_cast<uint8_t>(
-      std::clamp<int>(NumeratorFromLength(first.Length, first.Denominator), 1, 16));
+  const int numerator = first.Grid == BarGrid::Sixteenths
+                            ? NumeratorFromLength(first.Length, first.Denominator)
+                            : GridNumerator(first.Length, first.Denominator, first.Grid);
+  doc->Numerator = static_cast<uint8_t>(std::clamp<int>(numerator, 1, 16));
   doc->Modified = true;
   return doc;
 }

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "tests/time_feel_song.h"
+
 namespace {
 
 std::unique_ptr<Osnova> Song(int bars) {
@@ -264,3 +266,43 @@ TEST(MusicXmlExport, CompressedContainerHoldsTheScore) {
 }
 
 }  // namespace
+
+// Bars of other grids are written at their true durations: divisions that hold every grid, each
+// voice of each bar filling it exactly, triplets with their time modification and bracket.
+TEST(MusicXmlExport, GridBarsAtTheirTrueDurations) {
+  auto doc = time_feel_song::Make();
+  doc->Kit.fill(1);
+  const std::string score = MusicXmlBytes(*doc);
+  EXPECT_TRUE(Has(score, "<divisions>24</divisions>"));
+  for (int b = 0; b < doc->BarCount; ++b) {
+    const std::string bar = Measure(score, b + 1);
+    const int want = static_cast<int>(BarUnits(doc->Bar(b)) * 24 / kUnitsPerQuarter);
+    const auto backup = std::min(bar.find("<backup>"), bar.size());
+    if (b < 5) {  // the last bar has no feet
+      EXPECT_TRUE(Has(bar.substr(backup), "<duration>" + std::to_string(want) + "</duration>")) << b;
+    }
+    for (const std::string& voice : {bar.substr(0, backup), bar.substr(backup)}) {
+      if (voice.empty()) continue;
+      int total = 0;
+      for (const std::string& n : Notes(voice))
+        if (!Has(n, "<chord/>")) total += std::stoi(n.substr(n.find("<duration>") + 10));
+      EXPECT_EQ(total, want) << b;
+    }
+  }
+  // The eighth-triplet bar: four brackets of three eighths in the time of two (the hi-hat's twelve,
+  // the snare with the last of them); the bass drum's beats are plain quarters.
+  const std::string triplets = Measure(score, 3);
+  EXPECT_EQ(Count(triplets, "<tuplet type=\"start\" bracket=\"yes\"/>"), 4);
+  EXPECT_EQ(Count(triplets, "<actual-notes>3</actual-notes>\n          <normal-notes>2</normal-notes>"), 13);
+  EXPECT_TRUE(Has(Measure(score, 2), "<type>32nd</type>"));
+  EXPECT_TRUE(Has(Measure(score, 2), "<beam number=\"3\">"));
+  // The swing plays as the ratio of a pair's notes: 133 to 67 at 33 %.
+  EXPECT_TRUE(Has(Measure(score, 1), "<swing>\n            <first>133</first>\n            <second>67</second>\n"
+                                     "            <swing-type>eighth</swing-type>\n          </swing>"));
+  EXPECT_TRUE(Has(Measure(score, 1), "<words>Swing 33% 8ths</words>"));
+  // A song of sixteenths keeps its sixteenth divisions.
+  for (int b = 0; b < doc->BarCount; ++b) doc->EditBar(b).Grid = BarGrid::Sixteenths;
+  doc->Swing = {};
+  EXPECT_TRUE(Has(MusicXmlBytes(*doc), "<divisions>4</divisions>"));
+  EXPECT_FALSE(Has(MusicXmlBytes(*doc), "<swing>"));
+}

@@ -118,4 +118,68 @@ TEST(NotationRhythm, AnyBarIsCoveredExactlyWithWritableValues) {
   }
 }
 
+// Bars of every other grid are covered exactly, each note and rest written with a value whose
+// time (a triplet's two thirds of it) is the time it lasts, tuplets closed within their beat.
+TEST(NotationRhythm, GridBarsAreWrittenAtTheirTrueDurations) {
+  std::mt19937_64 rng(31);
+  const std::set<int> writable = {1, 2, 3, 4, 6, 8, 12, 16, 24, 32};
+  for (BarGrid grid : {BarGrid::ThirtySeconds, BarGrid::EighthTriplets, BarGrid::SixteenthTriplets, BarGrid::Mixed}) {
+    for (int numerator = 1; numerator <= 16; ++numerator) {
+      for (int denominator : {4, 8, 16}) {
+        const int length = GridLength(numerator, denominator, grid);
+        if (length == 0) continue;
+        const Meter meter = MeterOf(static_cast<int>(length * CellUnits(grid) / 1200), denominator);
+        for (int trial = 0; trial < 20; ++trial) {
+          const uint64_t onsets = trial == 0 ? 0 : rng() & rng();
+          const uint64_t inBar = length == 64 ? onsets : onsets & ((uint64_t{1} << length) - 1);
+          uint64_t seen = 0;
+          int at = 0;
+          bool inTuplet = false;
+          for (const GridRhythmItem& item : GridVoiceRhythm(onsets, grid, length, meter)) {
+            ASSERT_EQ(item.Start, at) << GridName(grid) << " " << numerator << "/" << denominator;
+            if (item.WholeBar) {
+              EXPECT_EQ(inBar, 0u);
+              EXPECT_EQ(item.Cells, length);
+            } else {
+              EXPECT_TRUE(writable.count(item.Written)) << item.Written;
+              EXPECT_EQ(item.Cells * CellUnits(grid) * item.Actual, int64_t{item.Written} * 600 * item.Normal)
+                  << GridName(grid) << " at " << at;
+              EXPECT_EQ(item.Actual != item.Normal, inTuplet || item.TupletStart) << GridName(grid) << " at " << at;
+              EXPECT_EQ(item.TupletStart, item.Actual != item.Normal && !inTuplet);
+              inTuplet = (inTuplet || item.TupletStart) && !item.TupletStop;
+            }
+            if (!item.Rest) {
+              EXPECT_TRUE((inBar >> item.Start) & 1u);
+              seen |= uint64_t{1} << item.Start;
+            } else {
+              for (int p = item.Start; p < item.Start + item.Cells; ++p) EXPECT_FALSE((inBar >> p) & 1u);
+            }
+            at += item.Cells;
+          }
+          EXPECT_FALSE(inTuplet);
+          EXPECT_EQ(at, length);
+          EXPECT_EQ(seen, inBar);
+        }
+      }
+    }
+  }
+  // A beat of eighth triplets, and the same time in the mixed grid, is a triplet of eighths; a
+  // beat of the mixed grid that needs sixteenths and triplets together is a triplet of 32nds.
+  const auto written = [](BarGrid grid, uint64_t onsets) {
+    std::string out;
+    for (const GridRhythmItem& item : GridVoiceRhythm(onsets, grid, CellsPerQuarter(grid), Meter{1, 4})) {
+      out += item.Rest ? 'r' : 'n';
+      out += std::to_string(item.Written);
+      out += ':';
+      out += std::to_string(item.Actual);
+      out += ' ';
+    }
+    return out;
+  };
+  EXPECT_EQ(written(BarGrid::EighthTriplets, Onsets({0, 2})), "n8:3 n4:3 ");
+  EXPECT_EQ(written(BarGrid::Mixed, Onsets({0, 4, 8})), "n4:3 n4:3 n4:3 ");
+  EXPECT_EQ(written(BarGrid::Mixed, Onsets({0, 6})), "n4:1 n4:1 ");
+  EXPECT_EQ(written(BarGrid::Mixed, Onsets({0, 3, 4})), "n3:12 n1:12 n8:12 ");
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/atomic_file.h"
+#include "tests/time_feel_song.h"
 
 namespace {
 
@@ -439,4 +440,33 @@ TEST(TabExportTest, ExportsWriteAtomically) {
   EXPECT_FALSE(ExportText(*doc, (dir / "missing" / "x.tab").string(), kBoxes, error));
   EXPECT_EQ(error, "No such file or directory");
   std::filesystem::remove_all(dir);
+}
+
+// Bars of other grids count one character per cell, so their counts stand over their notes, and a
+// swinging song names its swing beside the tempo.
+TEST(TabExportTest, GridBarsCountOneCharacterPerCellAndSwingIsNamed) {
+  auto doc = time_feel_song::Make();
+  doc->Kit.fill(1);
+  const std::string text = TextExportBytes(*doc, kBoxes);
+  const auto lines = Lines(text);
+  ASSERT_GT(lines.size(), 11u);
+  EXPECT_EQ(lines[10], "Tempo :    120");
+  EXPECT_EQ(lines[11], "Swing : 33% 8ths");
+  EXPECT_NE(text.find("  Count: |1e a2e a3e a4e a|1       2       3       4       |1+a2+a3+a4+a|\r\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(HtmlExportBytes(*doc, kBoxes).find("\r\nSwing : 33% 8ths\r\n"), std::string::npos);
+
+  // Two-digit beats of a 16/4 bar of eighth triplets cover the cell after them.
+  auto wide = MakeDoc(1);
+  TBar& bar = wide->EditBar(0);
+  bar.Grid = BarGrid::EighthTriplets;
+  bar.Length = GridLength(16, 4, bar.Grid);
+  for (int p = 0; p < bar.Length; ++p) bar.Rows[RowRide].Set(p, 0, 0);
+  const auto groups = Groups(TextExportBytes(*wide, kBoxes));
+  ASSERT_EQ(groups.size(), 1u);
+  const std::string& count = *FindLine(groups[0], "  Count:");
+  EXPECT_EQ(count.size(), FindLine(groups[0], "   Ride:")->size());
+  EXPECT_NE(count.find("|1+a2+a3+a4+a5+a6+a7+a8+a9+a10a11a12a13a14a15a16a|"), std::string::npos) << count;
+  EXPECT_EQ(TextExportBytes(*wide, kBoxes).find("Swing"), std::string::npos);
 }

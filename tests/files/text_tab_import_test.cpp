@@ -6,7 +6,9 @@
 #include <string>
 
 #include "files/tab_export.h"
+#include "tests/expressive_song.h"
 #include "tests/random_song.h"
+#include "tests/time_feel_song.h"
 
 namespace {
 
@@ -384,16 +386,36 @@ TEST(TextTabImport, ReadsGridsOtherThanSixteenths) {
   EXPECT_EQ(Import("   1 2 3 4\nHH|xxxxxxxx|\n").Document->Bar(0).Length, 16);
   EXPECT_EQ(Import("   1 2 3 4 5 6\nHH|x-x-x-x-x-x-|\n").Document->Bar(0).Length, 12);
 
-  auto triplets = Import("   1 + a 2 + a 3 + a 4 + a\nRD|x-xx-xx-xx-x|\nBD|o-----o-----|\n");
-  const Osnova& t = *triplets.Document;
-  ASSERT_EQ(t.BarCount, 1);
-  EXPECT_EQ(t.Bar(0).Length, 24);  // 12/8
-  EXPECT_EQ(t.Bar(0).Denominator, 8);
-  EXPECT_EQ(RowText(t, 0, RowRide), "x---x-x---x-x---x-x---x-");
-  ASSERT_EQ(triplets.Warnings.size(), 1u) << Joined(triplets.Warnings);
-  EXPECT_EQ(triplets.Warnings[0],
-            "Line 1: a bar of triplets (12 cells under a triplet count) is kept as 12/8, each cell "
-            "an eighth note, until triplets have a grid of their own.");
+  // The cells a beat holds under the count say the grid: 3 eighth triplets, 6 sixteenth
+  // triplets, 8 32nds, 12 both sixteenths and triplets.
+  struct GridCase {
+    const char* Text;
+    BarGrid Grid;
+    int Length;
+    int Beats;  // quarters
+    const char* Ride;
+  };
+  const GridCase grids[] = {
+      {"   1 + a 2 + a 3 + a 4 + a\nRD|x-xx-xx-xx-x|\nBD|o-----o-----|\n", BarGrid::EighthTriplets, 12, 4,
+       "x-xx-xx-xx-x"},
+      {"   1 t l + t l 2 t l + t l\nRD|x-x-x-x-x-xx|\n", BarGrid::SixteenthTriplets, 12, 2, "x-x-x-x-x-xx"},
+      {"   1 + a   2 + a\nRD|x-x-x-x-x-xx|\n", BarGrid::SixteenthTriplets, 12, 2, "x-x-x-x-x-xx"},
+      {"   1 e & a 2 e & a 3 e & a 4 e & a\nRD|x-x-x-x-x-x-x-x-x-x-x-x-x-x-xxxx|\n", BarGrid::ThirtySeconds, 32, 4,
+       "x-x-x-x-x-x-x-x-x-x-x-x-x-x-xxxx"},
+      {"   1  e t + l a  2  e t + l a\nRD|x--x-x-x-x--x----------x|\n", BarGrid::Mixed, 24, 2,
+       "x--x-x-x-x--x----------x"},
+  };
+  for (const GridCase& c : grids) {
+    auto result = Import(c.Text);
+    const Osnova& doc = *result.Document;
+    ASSERT_EQ(doc.BarCount, 1) << c.Text;
+    EXPECT_EQ(doc.Bar(0).Grid, c.Grid) << c.Text;
+    EXPECT_EQ(doc.Bar(0).Length, c.Length) << c.Text;
+    EXPECT_EQ(doc.Bar(0).Denominator, 4) << c.Text;
+    EXPECT_EQ(doc.Numerator, c.Beats) << c.Text;
+    EXPECT_EQ(RowText(doc, 0, RowRide), c.Ride) << c.Text;
+    EXPECT_TRUE(result.Warnings.empty()) << c.Text << Joined(result.Warnings);
+  }
 
   auto padded = Import("HH|-x-x-x-x-x-x-x-x-|-x-x-x-x-x-x-x-x-|\nSD|-----o-------o---|-----o-------o--o|\n");
   const Osnova& p = *padded.Document;
@@ -482,6 +504,23 @@ TEST(TextTabImport, OwnExportRoundTrip) {
         EXPECT_EQ(got.Rows[static_cast<std::size_t>(r)], want.Rows[static_cast<std::size_t>(r)])
             << seed << " bar " << b << " row " << r;
     }
+  }
+}
+
+// A swung song with a bar in every grid reads back from its own text export exactly: the count
+// line over each bar says its grid, even where a two-digit beat covers a cell of its own.
+TEST(TextTabImport, OwnExportKeepsGridsAndSwing) {
+  auto doc = time_feel_song::Make();
+  TBar& wide = doc->EditBar(2);  // 16/4 in eighth triplets: beats 10 to 16
+  wide.Length = GridLength(16, 4, BarGrid::EighthTriplets);
+  for (int p = 0; p < wide.Length; ++p) wide.Rows[RowRide].Set(p, 0, 0);
+  for (const SongSwing swing : {SongSwing{33, SwingUnit::Eighths}, SongSwing{20, SwingUnit::Sixteenths}, SongSwing{}}) {
+    doc->Swing = swing;
+    const std::string text = TextExportBytes(*doc, ExportBoxes{"4", "4", "120"});
+    ImportResult result = ImportTextTab(text);
+    ASSERT_TRUE(result.Document) << result.Error;
+    EXPECT_TRUE(result.Warnings.empty()) << Joined(result.Warnings);
+    EXPECT_EQ(expressive_song::Describe(*result.Document), expressive_song::Describe(*doc)) << text;
   }
 }
 

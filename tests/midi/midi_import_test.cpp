@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <random>
 #include <set>
 #include <string>
@@ -220,6 +222,104 @@ TEST(MidiImport, RefusesDamagedFiles) {
             "Cannot read the MIDI file: a track ends early.");
   // Chunks of unknown kinds are skipped.
   EXPECT_TRUE(ImportMidiFile(Header(0, 1, 8) + "XFIH" + Big(2, 4) + "ab" + Track(note)).Document);
+}
+
+// A played file: 480 ticks a quarter at tempo 100 (a tick is 1.25 ms), every note moved by a
+// human's few milliseconds (up to 3 ticks either way), drum notes on channel 10.
+struct Hit {
+  int Tick, Key;
+};
+std::string PlayedFile(std::vector<Hit> hits) {
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<int> jitter(-3, 3);
+  for (Hit& hit : hits) hit.Tick = std::max(0, hit.Tick + jitter(rng));
+  std::stable_sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) { return a.Tick < b.Tick; });
+  auto varLen = [](uint32_t v) {
+    std::string out(1, static_cast<char>(v & 0x7F));
+    while (v >>= 7) out.insert(out.begin(), static_cast<char>(0x80 | (v & 0x7F)));
+    return out;
+  };
+  std::string events = Bytes({0x00, 0xFF, 0x51, 0x03, 0x09, 0x27, 0xC0});  // 600000 us: 100 bpm
+  int at = 0;
+  for (const Hit& hit : hits) {
+    events += varLen(static_cast<uint32_t>(hit.Tick - at)) + Bytes({0x99, hit.Key, 90});
+    at = hit.Tick;
+  }
+  return Header(0, 1, 480) + Track(events);
+}
+
+std::string Cells(const TBar& bar, int row) {
+  std::string text;
+  for (int p = 0; p < bar.Length; ++p) text += bar.Rows[static_cast<std::size_t>(row)].Has(p) ? 'x' : '-';
+  return text;
+}
+
+// A shuffle (every off-beat eighth at two thirds of its beat) is the song's swing, its bars plain
+// sixteenths, swung sixteenths among them too; a fill of eighth triplets in it stays triplets.
+TEST(MidiImport, AShuffleSwingsAndItsTripletFillStaysTriplets) {
+  std::vector<Hit> hits;
+  for (int bar = 0; bar < 5; ++bar)
+    for (int beat = 0; beat < 4; ++beat) {
+      const int t = (bar * 4 + beat) * 480;
+      hits.push_back({t, 42});
+      hits.push_back({t + 320, 42});
+      if (bar >= 2) {  // the sixteenths between, swung alike: at 160 and 400 ticks of the beat
+        hits.push_back({t + 160, 42});
+        hits.push_back({t + 400, 42});
+      }
+      hits.push_back({t, beat % 2 ? 38 : 36});
+    }
+  for (int k = 0; k < 12; ++k) hits.push_back({5 * 1920 + k * 160, 38});
+  hits.push_back({6 * 1920, 49});
+  ImportResult result = ImportMidiFile(PlayedFile(hits));
+  ASSERT_TRUE(result.Document) << result.Error;
+  const Osnova& doc = *result.Document;
+  EXPECT_EQ(doc.Swing.Unit, SwingUnit::Eighths);
+  EXPECT_NEAR(doc.Swing.Percent, 33, 1);
+  ASSERT_EQ(doc.BarCount, 7);
+  for (int b = 0; b < 5; ++b) {
+    EXPECT_EQ(doc.Bar(b).Grid, BarGrid::Sixteenths) << b;
+    EXPECT_EQ(Cells(doc.Bar(b), RowHiHat), b < 2 ? "x-x-x-x-x-x-x-x-" : "xxxxxxxxxxxxxxxx") << b;
+    EXPECT_EQ(Cells(doc.Bar(b), RowSnare), "----x-------x---") << b;
+  }
+  EXPECT_EQ(doc.Bar(5).Grid, BarGrid::EighthTriplets);
+  EXPECT_EQ(doc.Bar(5).Denominator, 4);
+  EXPECT_EQ(Cells(doc.Bar(5), RowSnare), std::string(12, 'x'));
+  EXPECT_EQ(Cells(doc.Bar(6), RowCymbals), "x---------------");
+  EXPECT_TRUE(result.Warnings.empty());
+}
+
+// A straight groove stays in sixteenths and unswung; a bar with a fill of 32nds (strokes as loud as
+// each other, so no flams) and a bar of sixteenth triplets take those grids.
+TEST(MidiImport, FillsOf32ndsAndTripletsTakeTheirGrids) {
+  std::vector<Hit> hits;
+  for (int e = 0; e < 8; ++e) hits.push_back({e * 240, 42});
+  hits.push_back({0, 36});
+  hits.push_back({840, 36});
+  hits.push_back({480, 38});
+  hits.push_back({1440, 38});
+  hits.push_back({1920, 36});
+  for (int k = 0; k < 16; ++k) hits.push_back({1920 + 960 + k * 60, 38});
+  for (int k = 0; k < 24; ++k) hits.push_back({2 * 1920 + k * 80, 38});
+  hits.push_back({3 * 1920, 36});
+  ImportResult result = ImportMidiFile(PlayedFile(hits));
+  ASSERT_TRUE(result.Document) << result.Error;
+  const Osnova& doc = *result.Document;
+  EXPECT_FALSE(doc.Swing.On());
+  ASSERT_EQ(doc.BarCount, 4);
+  const BarGrid grids[] = {BarGrid::Sixteenths, BarGrid::ThirtySeconds, BarGrid::SixteenthTriplets,
+                           BarGrid::Sixteenths};
+  for (int b = 0; b < 4; ++b) {
+    EXPECT_EQ(doc.Bar(b).Grid, grids[b]) << b;
+    EXPECT_EQ(doc.Bar(b).Denominator, 4) << b;
+  }
+  EXPECT_EQ(Cells(doc.Bar(0), RowHiHat), "x-x-x-x-x-x-x-x-");
+  EXPECT_EQ(Cells(doc.Bar(0), RowBass), "x------x--------");
+  EXPECT_EQ(Cells(doc.Bar(1), RowSnare), std::string(16, '-') + std::string(16, 'x'));
+  EXPECT_EQ(Cells(doc.Bar(1), RowBass), "x" + std::string(31, '-'));
+  EXPECT_EQ(Cells(doc.Bar(2), RowSnare), std::string(24, 'x'));
+  EXPECT_EQ(Cells(doc.Bar(3), RowBass), "x---------------");
+  EXPECT_TRUE(result.Warnings.empty());
 }
 
 }  // namespace
