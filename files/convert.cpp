@@ -33,7 +33,7 @@ bool WriteHtml(Osnova& doc, const std::string& path, std::string& error) {
 // What the "MIDI Demo" window's "Save MIDI file" writes after one export of the document, written
 // without the window's event list, which a long song would not fit in memory.
 bool WriteMidi(Osnova& doc, const std::string& path, std::string& error) {
-  return ExportTabMidiFile(doc.Bars, doc.Tempo, path, error);
+  return ExportTabMidiFile(doc.Bars, doc.Tempo, path, error, doc.Swing);
 }
 
 bool WriteMusicXml(Osnova& doc, const std::string& path, std::string& error) {
