@@ -92,6 +92,14 @@ TEST_F(ConvertFormats, MidiIsOneExportOfTheSongAtItsTempo) {
   // A second conversion gives the same file: nothing carries over between exports.
   ASSERT_EQ(ConvertTabFile(In(), out, message), 0) << message;
   EXPECT_EQ(Read(out), Read(reference));
+
+  // A swung song's file has its off-beats late.
+  loaded->Swing = {33, SwingUnit::Eighths};
+  ASSERT_TRUE(SaveToTabFile(*loaded, In(), error)) << error;
+  ASSERT_EQ(ConvertTabFile(In(), out, message), 0) << message;
+  Convert_Tab(container, loaded->Bars, 97, loaded->Swing);
+  ASSERT_TRUE(WriteMidiFile(container, reference, error)) << error;
+  EXPECT_EQ(Read(out), Read(reference));
 }
 
 TEST_F(ConvertFormats, RefusedInputWritesNoOutputInAnyFormat) {
