@@ -53,9 +53,9 @@ int64_t BeatUnits(const TBar& bar) { return kUnitsPerQuarter * 4 / std::max<int>
 bool OnBeat(const TBar& bar, int cell) { return cell * CellUnits(bar.Grid) % BeatUnits(bar) == 0; }
 
 // Shows where playback is: one line rewritten on a terminal, a line per beat otherwise.
-class Display {
+class ProgressDisplay {
  public:
-  explicit Display(const Osnova& doc) : doc_(doc), terminal_(::isatty(STDOUT_FILENO) == 1) {}
+  explicit ProgressDisplay(const Osnova& doc) : doc_(doc), terminal_(::isatty(STDOUT_FILENO) == 1) {}
   void Show(const PlaybackStep& step, int tempo) {
     std::string text;
     const int percent = (step.CentiBpm + tempo / 2) / tempo;
@@ -186,7 +186,7 @@ int PlayFromCommandLine(int argc, char** argv) {
   std::mutex documentLock, doneLock;
   std::condition_variable doneChanged;
   bool finished = false;
-  Display display(*doc);
+  ProgressDisplay display(*doc);
   TMetronom engine([&]() -> TimedOutput& { return *output; }, documentLock, [&] { return doc.get(); },
                    [&](const PlaybackStep& step) {
                      display.Show(step, tempo);

@@ -29,7 +29,6 @@ enum class Style { Text, Html };
 constexpr std::string_view kFootLabel = "      HF";      // the hi-hat foot, as drummers label it
 constexpr std::string_view kStickingLabel = "      St";  // R, L or B (both) per position
 
-uint64_t InBar(int length) { return length >= 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1; }
 
 // A note with a dynamic or articulation: the articulation's letter (upper case when accented) in
 // place of the note's, a ghost note as g on the snare and in parentheses elsewhere.
@@ -191,7 +190,7 @@ class GroupWriter {
     }
     // The hi-hat foot and the sticking on lines of their own under the bass drum, only where the
     // group has them.
-    if (doc_.Kit[RowHiHat] && AnyBar(s, e, [](const TBar& bar) { return (bar.FootNotes & InBar(BarLength(bar))) != 0; })) {
+    if (doc_.Kit[RowHiHat] && AnyBar(s, e, [](const TBar& bar) { return (bar.FootNotes & PositionsBelow(BarLength(bar))) != 0; })) {
       AppendLabelText(out, kFootLabel);
       for (int b = s; b <= e; ++b) {
         const TBar& bar = doc_.Bar(b);

@@ -25,11 +25,6 @@ constexpr int kMaxNumerator = 16;
 // Length, Denominator, comment length, eight row blocks of marker, row and count, bar end.
 constexpr std::size_t kMinBarBlockSize = 2 + 4 + 8 * 4 + 4;
 
-uint64_t PositionMask(int length) {
-  if (length <= 0) return 0;
-  return length >= 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
-}
-
 std::string_view Cut(const std::string& text, std::size_t limit) {
   return std::string_view(text).substr(0, limit);
 }
@@ -318,7 +313,7 @@ void WriteTabBytesInto(const Osnova& doc, std::string& out) {
     w.U8(bar.Length);
     w.U8(bar.Denominator);
     w.Text(comment);
-    const uint64_t mask = PositionMask(bar.Length);
+    const uint64_t mask = PositionsBelow(bar.Length);
     for (int row = RowCymbals; row <= RowBass; ++row) {
       const TNoteRow& notes = bar.Rows[row];
       uint64_t set = notes.Notes & mask;

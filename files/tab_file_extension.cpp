@@ -30,7 +30,6 @@ uint64_t U(std::string_view b, std::size_t at, int n) {
   return v;
 }
 
-uint64_t InBar(int length) { return length >= 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1; }
 
 void AppendRecord(std::string& records, ExtensionRecord kind, const std::string& payload) {
   if (payload.empty()) return;
@@ -78,7 +77,7 @@ void AppendTabExtension(const Osnova& doc, std::size_t barCount, std::string& ou
     }
     for (int r = RowCymbals; r <= RowBass; ++r) {
       const TNoteRow& row = bar.Rows[static_cast<std::size_t>(r)];
-      for (uint64_t set = row.Notes & InBar(length); set; set &= set - 1) {
+      for (uint64_t set = row.Notes & PositionsBelow(length); set; set &= set - 1) {
         const int p = std::countr_zero(set);
         const TNoteCell& cell = row.Cells[static_cast<std::size_t>(p)];
         if (cell.Plain()) continue;
@@ -88,7 +87,7 @@ void AppendTabExtension(const Osnova& doc, std::size_t barCount, std::string& ou
         PutU8(notes, static_cast<uint8_t>(cell.Ghost | cell.Style << 1));
       }
     }
-    if (const uint64_t f = bar.FootNotes & InBar(length)) {
+    if (const uint64_t f = bar.FootNotes & PositionsBelow(length)) {
       PutU16(foot, index);
       PutU64(foot, f);
     }
@@ -203,7 +202,7 @@ bool ApplyTabExtension(uint16_t version, uint32_t crc, std::string_view records,
     cell.Style = style < kNoteStyleCount ? style : 0;
   }
   for (const auto& [bar, set] : foot)
-    if (bar < bars) doc.EditBar(bar).FootNotes = set & InBar(doc.Bar(bar).Length);
+    if (bar < bars) doc.EditBar(bar).FootNotes = set & PositionsBelow(doc.Bar(bar).Length);
   for (const StickingEntry& s : sticking)
     if (s.Bar < bars && s.Position < doc.Bar(s.Bar).Length && (s.Letter == 'R' || s.Letter == 'L' || s.Letter == 'B'))
       doc.EditBar(s.Bar).Sticking[s.Position] = s.Letter;

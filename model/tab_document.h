@@ -41,6 +41,11 @@ struct TNoteCell {
   bool Plain() const { return Ghost == 0 && Style == 0; }
 };
 
+// The bits of positions 0..length-1 of a row (length 0..64).
+inline uint64_t PositionsBelow(int length) {
+  return length >= 64 ? ~uint64_t{0} : length <= 0 ? 0 : (uint64_t{1} << length) - 1;
+}
+
 struct TNoteRow {
   uint64_t Notes = 0;  // bit p set = position p holds a note
   std::array<TNoteCell, kMaxPositions> Cells{};

@@ -9,7 +9,7 @@
 
 namespace {
 
-const ExportBoxes kBoxes{"4", "4", "120"};
+const ExportBoxes kPageBoxes{"4", "4", "120"};
 
 // A song of `count` bars with the given lengths in turn, a note in every bar so all print.
 Osnova Song(int count, std::initializer_list<int> lengths) {
@@ -61,7 +61,7 @@ TEST(PageLayout, BarsAreNeverSplitAcrossPagesOnEitherPaper) {
   RecomputeLineOfRow(doc);
   for (const print::Paper& paper : {print::kA4, print::kLetter}) {
     SCOPED_TRACE(paper.Name);
-    const print::PageLayout layout = print::LayOutPages(doc, kBoxes, paper);
+    const print::PageLayout layout = print::LayOutPages(doc, kPageBoxes, paper);
     EXPECT_GT(layout.Pages.size(), 10u);
     ExpectWholeBarsInOrder(doc, layout);
   }
@@ -69,7 +69,7 @@ TEST(PageLayout, BarsAreNeverSplitAcrossPagesOnEitherPaper) {
 
 TEST(PageLayout, SystemsWrapWhereTheViewWrapsItsLines) {
   Osnova doc = Song(60, {16, 16, 16, 20, 12, 64, 3, 33, 30});
-  const print::PageLayout layout = print::LayOutPages(doc, kBoxes, print::kA4);
+  const print::PageLayout layout = print::LayOutPages(doc, kPageBoxes, print::kA4);
   for (const auto& page : layout.Pages) {
     for (const auto& system : page.Systems) {
       LayOutView(doc, static_cast<uint16_t>(system.FirstBar));
@@ -122,8 +122,8 @@ TEST(PageLayout, HeaderOnTheFirstPageOnlyAndAPageNumberOnEvery) {
 
 TEST(PageLayout, PageCountFollowsThePaperAndTheShownRows) {
   Osnova doc = Song(400, {16});
-  const print::PageLayout a4 = print::LayOutPages(doc, kBoxes, print::kA4);
-  const print::PageLayout letter = print::LayOutPages(doc, kBoxes, print::kLetter);
+  const print::PageLayout a4 = print::LayOutPages(doc, kPageBoxes, print::kA4);
+  const print::PageLayout letter = print::LayOutPages(doc, kPageBoxes, print::kLetter);
   // Letter is wider for its height: scaled to its width, it holds fewer lines than A4.
   EXPECT_GT(letter.Pages.size(), a4.Pages.size());
   // Systems of all eight rows are 180 apart and their bar lines end 166 below their top: a page
@@ -135,7 +135,7 @@ TEST(PageLayout, PageCountFollowsThePaperAndTheShownRows) {
   // Fewer shown rows make shorter systems and fewer pages.
   for (int r = RowCymbals; r <= RowFloor; ++r) doc.Kit[r] = 0;
   RecomputeLineOfRow(doc);
-  const print::PageLayout small = print::LayOutPages(doc, kBoxes, print::kA4);
+  const print::PageLayout small = print::LayOutPages(doc, kPageBoxes, print::kA4);
   EXPECT_EQ(small.LineHeight, 120);
   EXPECT_LT(small.Pages.size(), a4.Pages.size());
   ExpectWholeBarsInOrder(doc, small);
@@ -143,23 +143,23 @@ TEST(PageLayout, PageCountFollowsThePaperAndTheShownRows) {
 
 TEST(PageLayout, TrailingEmptyBarsAreLeftOutAsInTheTextExport) {
   Osnova doc(4, 12, 4);
-  print::PageLayout layout = print::LayOutPages(doc, kBoxes, print::kA4);
+  print::PageLayout layout = print::LayOutPages(doc, kPageBoxes, print::kA4);
   ASSERT_EQ(layout.Pages.size(), 1u);
   EXPECT_EQ(layout.LastBar, 0);
   ASSERT_EQ(layout.Pages[0].Systems.size(), 1u);
   EXPECT_EQ(layout.Pages[0].Systems[0].LastBar, 0);
 
   doc.EditBar(5).Rows[RowBass].Set(0, 0, 0);
-  EXPECT_EQ(print::LayOutPages(doc, kBoxes, print::kA4).LastBar, 5);
+  EXPECT_EQ(print::LayOutPages(doc, kPageBoxes, print::kA4).LastBar, 5);
   doc.EditBar(11).Comment = "end";
-  EXPECT_EQ(print::LayOutPages(doc, kBoxes, print::kA4).LastBar, 11);
+  EXPECT_EQ(print::LayOutPages(doc, kPageBoxes, print::kA4).LastBar, 11);
 }
 
 TEST(PageLayout, PartNamesStandAboveTheBarsWherePartsStart) {
   Osnova doc = Song(12, {16});
   // The first part in list order names a bar; a part beyond the printed bars is not shown.
   doc.SongParts = {{5, "Chorus"}, {0, "Intro"}, {5, "Other"}, {40, "Gone"}};
-  const print::PageLayout layout = print::LayOutPages(doc, kBoxes, print::kA4);
+  const print::PageLayout layout = print::LayOutPages(doc, kPageBoxes, print::kA4);
   const auto& systems = layout.Pages[0].Systems;
   ASSERT_EQ(systems.size(), 3u);
   ASSERT_EQ(systems[0].Parts.size(), 1u);
@@ -185,7 +185,7 @@ TEST(PageLayout, PartNamesAndCommentsNeverOverprintAndLoseNoText) {
     doc.EditBar(b).Comment = b == 3 ? longComment : "comment of bar " + std::to_string(b) + " is long";
   }
   doc.EditBar(7).Comment = std::string(120, 'x');  // one word longer than a line
-  const print::PageLayout layout = print::LayOutPages(doc, kBoxes, print::kA4);
+  const print::PageLayout layout = print::LayOutPages(doc, kPageBoxes, print::kA4);
   ExpectWholeBarsInOrder(doc, layout);
 
   std::string commentsRead;
@@ -234,7 +234,7 @@ TEST(PageLayout, SwingStandsWithTheSongInformationAndGridBarsTakeAColumnPerCell)
   Osnova doc = Song(6, {32, 32, 16});
   for (int b : {0, 1, 3, 4}) doc.EditBar(b).Grid = BarGrid::ThirtySeconds;
   doc.Swing = SongSwing{33, SwingUnit::Eighths};
-  const print::PageLayout layout = print::LayOutPages(doc, kBoxes, print::kA4);
+  const print::PageLayout layout = print::LayOutPages(doc, kPageBoxes, print::kA4);
   const auto& first = layout.Pages[0];
   EXPECT_EQ(TextsOf(first, print::TextStyle::FieldLabel),
             (std::vector<std::string>{"Timing:", "Tempo:", "Swing:"}));

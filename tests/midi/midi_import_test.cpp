@@ -29,7 +29,7 @@ std::string Track(const std::string& events) {
   const std::string body = events + std::string("\x00\xFF\x2F\x00", 4);
   return "MTrk" + Big(static_cast<uint32_t>(body.size()), 4) + body;
 }
-std::string Bytes(std::initializer_list<int> bytes) {
+std::string ByteString(std::initializer_list<int> bytes) {
   std::string out;
   for (int b : bytes) out += static_cast<char>(b);
   return out;
@@ -85,17 +85,17 @@ TEST(MidiImport, OwnExportRoundTrip) {
 // notes off the grid.
 TEST(MidiImport, ReadsFormatZeroWithRunningStatusAndQuantises) {
   const std::string events =
-      Bytes({0x00, 0xF0, 0x03, 0x7E, 0x09, 0xF7}) +             // sysex, skipped
-      Bytes({0x00, 0xFF, 0x01, 0x04, 'g', 'r', 'o', 'v'}) +     // text, skipped
-      Bytes({0x00, 0x99, 36, 120}) +                            // bass, accented, tick 0
-      Bytes({0x00, 42, 109}) +                                  // hi-hat, running status
-      Bytes({0x17, 42, 0}) +                                    // note-off by velocity 0
-      Bytes({0x00, 38, 64}) +                                   // snare at tick 23: sixteenth 1
-      Bytes({0x0B, 0x89, 38, 0}) +                              // note-off, tick 34
-      Bytes({0x0E, 0x99, 46, 110}) +                            // open hi-hat at 48: sixteenth 2
-      Bytes({0x24, 37, 100}) +                                  // rim at 84: 3.5 rounds to 4
-      Bytes({0x81, 0x48, 0xC9, 0x05}) +                         // program change at 284
-      Bytes({0x00, 0x99, 49, 90});                              // crash at 284: 11.83 -> 12
+      ByteString({0x00, 0xF0, 0x03, 0x7E, 0x09, 0xF7}) +             // sysex, skipped
+      ByteString({0x00, 0xFF, 0x01, 0x04, 'g', 'r', 'o', 'v'}) +     // text, skipped
+      ByteString({0x00, 0x99, 36, 120}) +                            // bass, accented, tick 0
+      ByteString({0x00, 42, 109}) +                                  // hi-hat, running status
+      ByteString({0x17, 42, 0}) +                                    // note-off by velocity 0
+      ByteString({0x00, 38, 64}) +                                   // snare at tick 23: sixteenth 1
+      ByteString({0x0B, 0x89, 38, 0}) +                              // note-off, tick 34
+      ByteString({0x0E, 0x99, 46, 110}) +                            // open hi-hat at 48: sixteenth 2
+      ByteString({0x24, 37, 100}) +                                  // rim at 84: 3.5 rounds to 4
+      ByteString({0x81, 0x48, 0xC9, 0x05}) +                         // program change at 284
+      ByteString({0x00, 0x99, 49, 90});                              // crash at 284: 11.83 -> 12
   ImportResult result = ImportMidiFile(Header(0, 1, 96) + Track(events));
   ASSERT_TRUE(result.Document) << result.Error;
   EXPECT_TRUE(result.Warnings.empty());
@@ -110,20 +110,20 @@ TEST(MidiImport, ReadsFormatZeroWithRunningStatusAndQuantises) {
 // their nearest row or into one warning.
 TEST(MidiImport, ReadsFormatOneWithMetersTempoAndKeyMap) {
   const std::string conductor =
-      Bytes({0x00, 0xFF, 0x58, 0x04, 3, 2, 24, 8}) +            // 3/4 at 0
-      Bytes({0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}) +       // 1000000 us: 60 bpm
-      Bytes({0x08, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}) +       // later tempo, ignored
-      Bytes({0x10, 0xFF, 0x58, 0x04, 6, 3, 24, 8}) +            // 6/8 at tick 24, after one bar
-      Bytes({0x18, 0xFF, 0x58, 0x04, 17, 2, 24, 8});            // 17/4 after one 6/8 bar
+      ByteString({0x00, 0xFF, 0x58, 0x04, 3, 2, 24, 8}) +            // 3/4 at 0
+      ByteString({0x00, 0xFF, 0x51, 0x03, 0x0F, 0x42, 0x40}) +       // 1000000 us: 60 bpm
+      ByteString({0x08, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20}) +       // later tempo, ignored
+      ByteString({0x10, 0xFF, 0x58, 0x04, 6, 3, 24, 8}) +            // 6/8 at tick 24, after one bar
+      ByteString({0x18, 0xFF, 0x58, 0x04, 17, 2, 24, 8});            // 17/4 after one 6/8 bar
   // 8 ticks a quarter: 2 ticks a sixteenth.
   const std::string drums =
-      Bytes({0x00, 0x99, 35, 100}) + Bytes({0x00, 57, 100}) + Bytes({0x02, 44, 100}) +
-      Bytes({0x02, 51, 100}) + Bytes({0x02, 41, 100}) + Bytes({0x02, 50, 100}) +
-      Bytes({0x02, 45, 100}) + Bytes({0x02, 40, 100}) + Bytes({0x02, 53, 100}) +
-      Bytes({0x02, 39, 100}) + Bytes({0x00, 39, 100}) + Bytes({0x00, 56, 100}) +
-      Bytes({0x0A, 36, 100}) +                // sixteenth 13: the 6/8 bar
-      Bytes({0x81, 0x18, 36, 100}) +          // sixteenth 89: the second bar of 17/4
-      Bytes({0x00, 0x94, 36, 100});           // channel 5: not a drum note
+      ByteString({0x00, 0x99, 35, 100}) + ByteString({0x00, 57, 100}) + ByteString({0x02, 44, 100}) +
+      ByteString({0x02, 51, 100}) + ByteString({0x02, 41, 100}) + ByteString({0x02, 50, 100}) +
+      ByteString({0x02, 45, 100}) + ByteString({0x02, 40, 100}) + ByteString({0x02, 53, 100}) +
+      ByteString({0x02, 39, 100}) + ByteString({0x00, 39, 100}) + ByteString({0x00, 56, 100}) +
+      ByteString({0x0A, 36, 100}) +                // sixteenth 13: the 6/8 bar
+      ByteString({0x81, 0x18, 36, 100}) +          // sixteenth 89: the second bar of 17/4
+      ByteString({0x00, 0x94, 36, 100});           // channel 5: not a drum note
   ImportResult result = ImportMidiFile(Header(1, 2, 8) + Track(conductor) + Track(drums));
   ASSERT_TRUE(result.Document) << result.Error;
   const Osnova& doc = *result.Document;
@@ -153,12 +153,12 @@ TEST(MidiImport, ReadsFormatOneWithMetersTempoAndKeyMap) {
 TEST(MidiImport, ReadsElectronicKitKeysAndKeepsTheLouderOfTwoNotes) {
   // 8 ticks a quarter: 2 ticks a sixteenth.
   const std::string drums =
-      Bytes({0x00, 0x99, 22, 100}) +               // hi-hat edge, closed: sixteenth 0
-      Bytes({0x02, 26, 100}) +                     // hi-hat edge, open: 1
-      Bytes({0x02, 58, 100}) +                     // tom 3 rim: 2
-      Bytes({0x02, 38, 40}) + Bytes({0x00, 38, 120}) +  // a flam: the louder, accented, stays
-      Bytes({0x02, 42, 90}) + Bytes({0x00, 46, 60}) +   // closed then a softer open: closed
-      Bytes({0x02, 36, 80}) + Bytes({0x00, 36, 80});    // as loud: the first
+      ByteString({0x00, 0x99, 22, 100}) +               // hi-hat edge, closed: sixteenth 0
+      ByteString({0x02, 26, 100}) +                     // hi-hat edge, open: 1
+      ByteString({0x02, 58, 100}) +                     // tom 3 rim: 2
+      ByteString({0x02, 38, 40}) + ByteString({0x00, 38, 120}) +  // a flam: the louder, accented, stays
+      ByteString({0x02, 42, 90}) + ByteString({0x00, 46, 60}) +   // closed then a softer open: closed
+      ByteString({0x02, 36, 80}) + ByteString({0x00, 36, 80});    // as loud: the first
   ImportResult result = ImportMidiFile(Header(0, 1, 8) + Track(drums));
   ASSERT_TRUE(result.Document) << result.Error;
   const std::set<Note> expected = {{0, RowHiHat, 0, 0}, {1, RowHiHat, 1, 0}, {2, RowFloor, 0, 0},
@@ -171,7 +171,7 @@ TEST(MidiImport, ReadsElectronicKitKeysAndKeepsTheLouderOfTwoNotes) {
 }
 
 TEST(MidiImport, PicksTheChannel) {
-  const std::string file = Header(0, 1, 8) + Track(Bytes({0x00, 0x90, 38, 100, 0x00, 0x93, 36, 100}));
+  const std::string file = Header(0, 1, 8) + Track(ByteString({0x00, 0x90, 38, 100, 0x00, 0x93, 36, 100}));
   std::vector<int> channels;
   ImportResult none = ImportMidiFile(file, 10, &channels);
   EXPECT_FALSE(none.Document);
@@ -182,7 +182,7 @@ TEST(MidiImport, PicksTheChannel) {
   EXPECT_EQ(NotesOf(*first.Document, false), (std::set<Note>{{0, RowSnare, 0, 0}}));
   EXPECT_EQ(ImportMidiFile(Header(1, 1, 8) + Track("")).Error, "No drum notes found on MIDI channel 10.");
   // Notes only on keys no row has are nothing to show either.
-  EXPECT_EQ(ImportMidiFile(Header(0, 1, 8) + Track(Bytes({0x00, 0x99, 111, 100, 0x00, 39, 100}))).Error,
+  EXPECT_EQ(ImportMidiFile(Header(0, 1, 8) + Track(ByteString({0x00, 0x99, 111, 100, 0x00, 39, 100}))).Error,
             "No drum notes found on MIDI channel 10: it has only 2 notes on drum keys without a row "
             "in the tab (keys 39 and 111).");
 }
@@ -193,7 +193,7 @@ TEST(MidiImport, RefusesDamagedFiles) {
   doc->EditBar(0).Rows[RowBass].Set(0, 0, 0);
   const std::string exported = OwnExport(*doc);
   const std::string format0 =
-      Header(0, 1, 96) + Track(Bytes({0x00, 0xF0, 0x02, 0x01, 0xF7, 0x00, 0x99, 36, 100, 0x83, 0x00, 38, 90}));
+      Header(0, 1, 96) + Track(ByteString({0x00, 0xF0, 0x02, 0x01, 0xF7, 0x00, 0x99, 36, 100, 0x83, 0x00, 38, 90}));
   for (const std::string& whole : {exported, format0}) {
     ASSERT_TRUE(ImportMidiFile(whole).Document);
     for (std::size_t cut = 0; cut < whole.size(); ++cut) {
@@ -203,7 +203,7 @@ TEST(MidiImport, RefusesDamagedFiles) {
     }
   }
   auto error = [](const std::string& bytes) { return ImportMidiFile(bytes).Error; };
-  const std::string note = Bytes({0x00, 0x99, 36, 100});
+  const std::string note = ByteString({0x00, 0x99, 36, 100});
   EXPECT_EQ(error("RIFF...."), "This is not a MIDI file.");
   EXPECT_EQ(error(Header(2, 1, 8) + Track(note)),
             "Cannot read the MIDI file: files of independent patterns (format 2) are not supported.");
@@ -211,11 +211,11 @@ TEST(MidiImport, RefusesDamagedFiles) {
             "Cannot read the MIDI file: files timed in SMPTE frames are not supported.");
   EXPECT_EQ(error(Header(0, 2, 8) + Track(note) + Track(note)),
             "Cannot read the MIDI file: a format 0 file must hold one track.");
-  EXPECT_EQ(error(Header(0, 1, 8) + Track(Bytes({0x00, 36, 100}))),
+  EXPECT_EQ(error(Header(0, 1, 8) + Track(ByteString({0x00, 36, 100}))),
             "Cannot read the MIDI file: a data byte stands where an event should begin.");
-  EXPECT_EQ(error(Header(0, 1, 8) + Track(Bytes({0x00, 0x99, 0x80, 100}))),
+  EXPECT_EQ(error(Header(0, 1, 8) + Track(ByteString({0x00, 0x99, 0x80, 100}))),
             "Cannot read the MIDI file: an event's data byte is out of range.");
-  EXPECT_EQ(error(Header(0, 1, 8) + Track(Bytes({0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x99, 36, 1}))),
+  EXPECT_EQ(error(Header(0, 1, 8) + Track(ByteString({0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x99, 36, 1}))),
             "Cannot read the MIDI file: a delta time is longer than four bytes.");
   // A track that stops without its end-of-track event is cut, even if its chunk says it ended.
   EXPECT_EQ(error(Header(0, 1, 8) + "MTrk" + Big(4, 4) + note),
@@ -239,10 +239,10 @@ std::string PlayedFile(std::vector<Hit> hits) {
     while (v >>= 7) out.insert(out.begin(), static_cast<char>(0x80 | (v & 0x7F)));
     return out;
   };
-  std::string events = Bytes({0x00, 0xFF, 0x51, 0x03, 0x09, 0x27, 0xC0});  // 600000 us: 100 bpm
+  std::string events = ByteString({0x00, 0xFF, 0x51, 0x03, 0x09, 0x27, 0xC0});  // 600000 us: 100 bpm
   int at = 0;
   for (const Hit& hit : hits) {
-    events += varLen(static_cast<uint32_t>(hit.Tick - at)) + Bytes({0x99, hit.Key, 90});
+    events += varLen(static_cast<uint32_t>(hit.Tick - at)) + ByteString({0x99, hit.Key, 90});
     at = hit.Tick;
   }
   return Header(0, 1, 480) + Track(events);

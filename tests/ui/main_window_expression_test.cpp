@@ -10,7 +10,6 @@
 
 namespace {
 
-int LineHeightOf(const Osnova& doc) { return view::LineHeight(ShownInstrumentRows(doc)); }
 
 struct Ink {
   int Black = 0, Grey = 0;

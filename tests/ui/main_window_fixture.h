@@ -27,6 +27,10 @@
 #include "ui/main_window.h"
 #include "ui/main_window_widgets.h"
 #include "ui/tab_view.h"
+#include "layout/view_layout.h"
+
+// The height of one line of the view for the rows `doc` shows.
+inline int LineHeightOf(const Osnova& doc) { return view::LineHeight(ShownInstrumentRows(doc)); }
 
 class WindowTestMidiLayer : public MidiDeviceLayer {
  public:

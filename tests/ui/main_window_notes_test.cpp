@@ -17,7 +17,6 @@ uint32_t NoteOn(int row, int variant, int velocity) {
                           static_cast<uint8_t>(velocity));
 }
 
-int LineHeightOf(const Osnova& doc) { return view::LineHeight(ShownInstrumentRows(doc)); }
 
 // Inked pixels of a note's letter cell, leaving out the staff line through it.
 int LetterInk(const QImage& img, const Osnova& doc, int column, int line, int row) {
