@@ -17,8 +17,6 @@
 namespace {
 
 constexpr uint8_t kNoteStatus = 0x90 + kDrumChannel - 1;  // note-on, and note-off as velocity 0
-// Positions past a bar's end that its note-offs still reach: 20 ticks at 2 a position.
-constexpr int kOffPositions = kExportNoteTicks / 2;
 
 struct NoteEvent {
   int64_t Time;
@@ -93,12 +91,10 @@ uint64_t WrittenNotes(const TBar& bar, uint8_t row) {
 }  // namespace
 
 std::string TabMidiFileBytes(const BarArray& bars, uint16_t tempo, const SongSwing& swing) {
-  // Grace strokes and rolls put notes out of the position order this writer relies on, and other
-  // grids and swing need a finer resolution than its two ticks a sixteenth: such a song goes
-  // through the event list, which orders anything.
-  const bool plain = SixteenthsWithoutSwing(bars, swing);
+  // Grace strokes and rolls put strokes before their note's time, into the bar before, where this
+  // writer has already written: such a song goes through the event list, which orders anything.
   for (const auto& bar : bars)
-    if (!plain || bar->HasExpression()) {
+    if (bar->HasExpression()) {
       TMIDI_Container container;
       Convert_Tab(container, bars, tempo, swing);
       TMIDI_Out_File file;
@@ -106,15 +102,22 @@ std::string TabMidiFileBytes(const BarArray& bars, uint16_t tempo, const SongSwi
       if (!file.Write_File(container, error)) throw std::bad_alloc();
       return file.Bytes();
     }
+  // Times as the event list has them: the same resolution and the same rounding.
+  const uint16_t ticksPerQuarter = MidiTicksPerQuarter(bars, swing);
+  auto ticksOf = [&](int64_t units) {
+    return (std::max<int64_t>(units, 0) * ticksPerQuarter + kUnitsPerQuarter / 2) / kUnitsPerQuarter;
+  };
+  const int64_t noteTicks = ticksOf(kUnitsPerQuarter * kExportNoteTicks / 8);
   // Sizing: every note is two events of a delta and three bytes. A delta takes one byte more for
   // each factor of 128, and the deltas add up to the song's length in ticks, so the extra bytes
   // are at most 3 x (ticks / 128 + 1).
-  uint64_t notes = 0, ticks = 0;
+  uint64_t notes = 0;
+  int64_t songUnits = 0;
   for (const auto& bar : bars) {
     for (uint8_t row = 1; row < kRowCount; ++row) notes += static_cast<uint64_t>(std::popcount(WrittenNotes(*bar, row)));
-    ticks += 2 * uint64_t{bar->Length};
+    songUnits += BarUnits(*bar);
   }
-  ticks += kExportNoteTicks;
+  const auto ticks = static_cast<uint64_t>(ticksOf(songUnits) + noteTicks);
   const std::string otherRows = RowHeadBytes(1, false);
   const std::string firstRow = RowHeadBytes(1, true);
   const uint64_t rowCount = bars.size() * (kRowCount - 1);
@@ -131,15 +134,15 @@ std::string TabMidiFileBytes(const BarArray& bars, uint16_t tempo, const SongSwi
   if (!bars.empty()) {
     firstSignature = BarTimeSignature(*bars[0]);
     std::pair<uint8_t, uint8_t> signature = firstSignature;
-    uint64_t at = 0, previous = 0;
+    int64_t at = 0, previous = 0;
     for (const auto& bar : bars) {
       const auto next = BarTimeSignature(*bar);
       if (next != signature) {
-        signatureBytes(changes, static_cast<uint32_t>(at - previous), next);
-        previous = at;
+        signatureBytes(changes, static_cast<uint32_t>(ticksOf(at) - previous), next);
+        previous = ticksOf(at);
       }
       signature = next;
-      at += 2 * uint64_t{bar->Length};
+      at += BarUnits(*bar);
     }
   }
   const std::size_t bound = 64 + changes.size() + firstRow.size() + rowCount * otherRows.size() + notes * 2 * 4 +
@@ -152,7 +155,7 @@ std::string TabMidiFileBytes(const BarArray& bars, uint16_t tempo, const SongSwi
   w.Long(6);
   w.Byte(0), w.Byte(1);                     // format 1
   w.Byte(0), w.Byte(bars.empty() ? 1 : 2);  // tracks
-  w.Byte(0), w.Byte(TMIDI_Out_File::kTicksPerQuarter);
+  w.Byte(static_cast<uint8_t>(ticksPerQuarter >> 8)), w.Byte(static_cast<uint8_t>(ticksPerQuarter));
   const uint32_t microseconds = TMIDI_Out_File::MicrosecondsPerQuarter(tempo);
   std::string tempoTrack;
   signatureBytes(tempoTrack, 0, firstSignature);
@@ -179,60 +182,42 @@ std::string TabMidiFileBytes(const BarArray& bars, uint16_t tempo, const SongSwi
   w.Bytes(firstRow);
 
   // The notes in time order; at equal times in the order the export adds them (bar, row, position,
-  // note-on before its note-off). Within a bar that order comes straight from walking the
-  // positions; note-offs that reach into later bars wait in `pending` and, being older, go first.
+  // note-on before its note-off). A bar's events are made in that order and sorted by time keeping
+  // it; no later bar has anything before the bar's end, so what lies before it is written, and the
+  // note-offs that reach into later bars wait in `pending`, going first at equal times as the older.
   static const KeyTable keys;
   std::vector<NoteEvent> pending, later, merged;
   int64_t previous = 0;
-  auto emit = [&](int64_t time, uint8_t key, uint8_t velocity) {
-    w.VarLen(static_cast<uint32_t>(time - previous));
-    w.Byte(kNoteStatus), w.Byte(key), w.Byte(velocity);
-    previous = time;
+  auto emit = [&](const NoteEvent& e) {
+    w.VarLen(static_cast<uint32_t>(e.Time - previous));
+    w.Byte(kNoteStatus), w.Byte(e.Key), w.Byte(e.Velocity);
+    previous = e.Time;
   };
-  int64_t barTime = 0;
+  auto byTime = [](const NoteEvent& a, const NoteEvent& b) { return a.Time < b.Time; };
+  int64_t barUnits = 0;
   for (const auto& barPtr : bars) {
     const TBar& bar = *barPtr;
-    const int length = std::min<int>(bar.Length, kMaxPositions);
-    // Every later bar starts at or after this bar's end: what lies before it is final.
-    const int64_t nextBar = barTime + 2 * int64_t{bar.Length};
-    uint64_t rowNotes[kRowCount] = {};
-    for (uint8_t row = 1; row < kRowCount; ++row) rowNotes[row] = WrittenNotes(bar, row);
-    std::size_t waiting = 0;  // pending events already written
+    barUnits += BarUnits(bar);
+    const int64_t nextBar = ticksOf(barUnits);
+    const int64_t barStart = barUnits - BarUnits(bar);
     later.clear();
-    for (int slot = 0; slot < length + kOffPositions; ++slot) {
-      const int64_t time = barTime + 2 * slot;
-      while (waiting < pending.size() && pending[waiting].Time <= time && pending[waiting].Time < nextBar) {
-        emit(pending[waiting].Time, pending[waiting].Key, pending[waiting].Velocity);
-        ++waiting;
+    for (uint8_t row = 1; row < kRowCount; ++row)
+      for (uint64_t set = WrittenNotes(bar, row); set; set &= set - 1) {
+        const int p = std::countr_zero(set);
+        const TNoteCell& cell = bar.Rows[row].Cells[static_cast<std::size_t>(p)];
+        const int64_t time = ticksOf(barStart + PositionUnits(bar, p, swing));
+        const uint8_t key = keys.Of(row, cell.Variant);
+        later.push_back({time, key, CellVelocity(cell)});
+        later.push_back({time + noteTicks, key, 0});
       }
-      const int offOf = slot - kOffPositions;
-      for (uint8_t row = 1; row < kRowCount; ++row) {
-        const uint64_t set = rowNotes[row];
-        if (offOf >= 0 && ((set >> offOf) & 1u)) {
-          const uint8_t key = keys.Of(row, bar.Rows[row].Cells[static_cast<std::size_t>(offOf)].Variant);
-          if (time < nextBar) emit(time, key, 0);
-          else later.push_back({time, key, 0});
-        }
-        if (slot < length && ((set >> slot) & 1u)) {
-          const uint8_t key = keys.Of(row, bar.Rows[row].Cells[static_cast<std::size_t>(slot)].Variant);
-          const uint8_t velocity = CellVelocity(bar.Rows[row].Cells[static_cast<std::size_t>(slot)]);
-          if (time < nextBar) emit(time, key, velocity);
-          else later.push_back({time, key, velocity});
-        }
-      }
-    }
-    // Older events still waiting, then this bar's, merged by time with the older first.
-    while (waiting < pending.size() && pending[waiting].Time < nextBar) {
-      emit(pending[waiting].Time, pending[waiting].Key, pending[waiting].Velocity);
-      ++waiting;
-    }
+    std::stable_sort(later.begin(), later.end(), byTime);
     merged.clear();
-    std::merge(pending.begin() + static_cast<std::ptrdiff_t>(waiting), pending.end(), later.begin(), later.end(),
-               std::back_inserter(merged), [](const NoteEvent& a, const NoteEvent& b) { return a.Time < b.Time; });
-    pending.swap(merged);
-    barTime = nextBar;
+    std::merge(pending.begin(), pending.end(), later.begin(), later.end(), std::back_inserter(merged), byTime);
+    std::size_t written = 0;
+    while (written < merged.size() && merged[written].Time < nextBar) emit(merged[written++]);
+    pending.assign(merged.begin() + static_cast<std::ptrdiff_t>(written), merged.end());
   }
-  for (const NoteEvent& e : pending) emit(e.Time, e.Key, e.Velocity);
+  for (const NoteEvent& e : pending) emit(e);
   w.Byte(0), w.Byte(0xFF), w.Byte(0x2F), w.Byte(0);
   const auto trackLength = static_cast<uint32_t>(w.At() - trackStart);
   Cursor(lengthAt).Long(trackLength);

@@ -14,7 +14,7 @@ namespace {
 
 std::string ViaEventList(const Osnova& doc, uint16_t tempo) {
   TMIDI_Container container;
-  Convert_Tab(container, doc.Bars, tempo);
+  Convert_Tab(container, doc.Bars, tempo, doc.Swing);
   TMIDI_Out_File file;
   std::string error;
   EXPECT_TRUE(file.Write_File(container, error)) << error;
@@ -28,13 +28,15 @@ std::string FirstDifference(const std::string& a, const std::string& b) {
          std::to_string(i);
 }
 
-std::unique_ptr<Osnova> RandomSong(unsigned seed, int bars) {
+// With `feel`, bars in every grid and, most of the time, a swing.
+std::unique_ptr<Osnova> RandomSong(unsigned seed, int bars, bool feel = false) {
   std::mt19937 random(seed);
   auto doc = std::make_unique<Osnova>(4, bars, 4);
   const uint8_t lengths[] = {1, 2, 3, 5, 8, 12, 16, 31, 64};
   for (int b = 0; b < bars; ++b) {
     TBar* bar = &doc->EditBar(b);
     bar->Length = lengths[random() % std::size(lengths)];
+    if (feel) bar->Grid = static_cast<BarGrid>(random() % kGridCount);
     // Some bars silent, some full, most in between.
     const unsigned density = random() % 4 == 0 ? 0 : random() % 4 == 0 ? 100 : 30;
     for (int row = RowCymbals; row <= RowBass; ++row)
@@ -42,6 +44,9 @@ std::unique_ptr<Osnova> RandomSong(unsigned seed, int bars) {
         if (random() % 100 < density)
           bar->Rows[row].Set(p, static_cast<uint8_t>(random() % 5 == 0 ? 100 : random() % 3), random() % 2);
   }
+  if (feel && random() % 4 != 0)
+    doc->Swing = {static_cast<uint8_t>(1 + random() % kMaxSwingPercent),
+                  random() % 2 ? SwingUnit::Eighths : SwingUnit::Sixteenths};
   return doc;
 }
 
@@ -53,6 +58,13 @@ TEST(TabMidiFile, SameBytesAsTheEventListExport) {
     const uint16_t tempo = static_cast<uint16_t>(seed * 31 % 1024);  // 0 and slow tempos included
     const std::string expected = ViaEventList(*doc, tempo);
     const std::string written = TabMidiFileBytes(doc->Bars, tempo);
+    ASSERT_EQ(written, expected) << "seed " << seed << ": " << FirstDifference(written, expected);
+  }
+  // Other grids and swing: finer resolutions, times off the sixteenths.
+  for (unsigned seed = 41; seed <= 80; ++seed) {
+    auto doc = RandomSong(seed, 1 + static_cast<int>(seed * 7 % 60), true);
+    const std::string expected = ViaEventList(*doc, 100);
+    const std::string written = TabMidiFileBytes(doc->Bars, 100, doc->Swing);
     ASSERT_EQ(written, expected) << "seed " << seed << ": " << FirstDifference(written, expected);
   }
   // One empty bar, and long silences between notes (deltas of several bytes).
