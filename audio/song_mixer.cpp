@@ -9,21 +9,8 @@
 #include "midi/note_strokes.h"
 #include "model/time_feel.h"
 
-int64_t StrokeFrame(int64_t position, int offset, int tempo, int sampleRate) {
-  // (2 x position + offset) 32nds of 7.5 s x rate / tempo each, to the nearest frame.
-  const int64_t t = std::max(tempo, 1);
-  const int64_t thirtySeconds = std::max<int64_t>(0, 2 * position + offset);
-  return (thirtySeconds * 15 * sampleRate + t) / (2 * t);
-}
-
 int64_t UnitsFrame(int64_t units, int tempo) {
   return UnitsToFrames(std::max<int64_t>(units, 0), int64_t{std::max(tempo, 1)} * 100);
-}
-
-int64_t PositionFrame(int64_t position, int tempo, int sampleRate) {
-  // position x 15 s x rate / tempo, to the nearest frame, in integers.
-  const int64_t t = std::max(tempo, 1);
-  return (position * 30 * sampleRate + t) / (2 * t);
 }
 
 void FindClickKeys(DrumSoundBank& bank, uint8_t& accentKey, uint8_t& beatKey) {
@@ -104,7 +91,7 @@ std::pair<int64_t, int64_t> SongNotes::LastNoteAndEnd() const {
   int64_t start = 0, last = -1, end = -1;  // start in units
   for (const auto& bar : doc_.Bars) {
     const int length = std::min<int>(bar->Length, kMaxPositions);
-    const uint64_t inBar = length == 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
+    const uint64_t inBar = PositionsBelow(length);
     uint64_t any = 0;
     for (int row = 1; row < kRowCount; ++row)
       if (kit_[static_cast<std::size_t>(row)]) any |= bar->Rows[static_cast<std::size_t>(row)].Notes;

@@ -27,16 +27,9 @@ struct SongClick {
 // The metronome's keys in the bank's soundfont: General MIDI 2 bell and click where it has them.
 void FindClickKeys(DrumSoundBank& bank, uint8_t& accentKey, uint8_t& beatKey);
 
-// The first frame of sixteenth position `position` (counted from the song's start) at `tempo`
-// quarter notes per minute: a sixteenth lasts 15000 / tempo ms, rounded to the nearest frame from
-// the song's start, so nothing drifts.
-int64_t PositionFrame(int64_t position, int tempo, int sampleRate = DrumSoundBank::kSampleRate);
-// The frame of a stroke `offset` 32nds from sixteenth position `position`, rounded the same way
-// (offset 0 is PositionFrame); never before the song's start.
-int64_t StrokeFrame(int64_t position, int offset, int tempo, int sampleRate = DrumSoundBank::kSampleRate);
-// The frame of musical time `units` (model/time_feel.h) from the song's start at `tempo`, rounded
-// the same way (1200 units are a sixteenth: UnitsFrame(1200 x p) is PositionFrame(p)); never before
-// the song's start.
+// The frame of musical time `units` (model/time_feel.h) from the song's start at `tempo` quarter
+// notes per minute, rounded to the nearest frame from the song's start, so nothing drifts; never
+// before the song's start.
 int64_t UnitsFrame(int64_t units, int tempo);
 
 

@@ -448,7 +448,7 @@ void AppendBar(std::string& out, const Osnova& doc, int index, const Meter* prev
   for (int row = 1; row < kRowCount; ++row) {
     if (!RowShown(doc, row)) continue;
     const TNoteRow& notes = bar.Rows[static_cast<std::size_t>(row)];
-    uint64_t set = length < 64 ? notes.Notes & ((uint64_t{1} << length) - 1) : notes.Notes;
+    uint64_t set = notes.Notes & PositionsBelow(length);
     while (set) {
       const int p = std::countr_zero(set);
       set &= set - 1;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "model/tab_document.h"
+
 namespace {
 
 bool Has(uint64_t onsets, int p) { return p >= 0 && p < 64 && ((onsets >> p) & 1u); }
@@ -208,7 +210,7 @@ std::vector<int> BeatGroups(const Meter& meter) {
 std::vector<RhythmItem> VoiceRhythm(uint64_t onsets, const Meter& meter) {
   const std::vector<int> groups = BeatGroups(meter);
   const int length = Span(groups);
-  if (length < 64) onsets &= (uint64_t{1} << length) - 1;
+  onsets &= PositionsBelow(length);
   std::vector<RhythmItem> items;
   if (onsets == 0) {
     items.push_back({0, length, true, true, {}});
@@ -262,7 +264,7 @@ NoteValue NoteValueOf(int sixteenths) {
 }
 
 std::vector<GridRhythmItem> GridVoiceRhythm(uint64_t onsets, BarGrid grid, int length, const Meter& meter) {
-  if (length < 64) onsets &= (uint64_t{1} << length) - 1;
+  onsets &= PositionsBelow(length);
   std::vector<GridRhythmItem> items;
   if (onsets == 0) {
     GridRhythmItem rest;

@@ -83,9 +83,7 @@ class KeyTable {
 };
 
 uint64_t WrittenNotes(const TBar& bar, uint8_t row) {
-  const int length = std::min<int>(bar.Length, kMaxPositions);
-  const uint64_t mask = length >= 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
-  return bar.Rows[row].Notes & mask;
+  return bar.Rows[row].Notes & PositionsBelow(bar.Length);
 }
 
 }  // namespace
@@ -104,9 +102,7 @@ std::string TabMidiFileBytes(const BarArray& bars, uint16_t tempo, const SongSwi
     }
   // Times as the event list has them: the same resolution and the same rounding.
   const uint16_t ticksPerQuarter = MidiTicksPerQuarter(bars, swing);
-  auto ticksOf = [&](int64_t units) {
-    return (std::max<int64_t>(units, 0) * ticksPerQuarter + kUnitsPerQuarter / 2) / kUnitsPerQuarter;
-  };
+  auto ticksOf = [&](int64_t units) { return MidiTicks(units, ticksPerQuarter); };
   const int64_t noteTicks = ticksOf(kUnitsPerQuarter * kExportNoteTicks / 8);
   // Sizing: every note is two events of a delta and three bytes. A delta takes one byte more for
   // each factor of 128, and the deltas add up to the song's length in ticks, so the extra bytes

@@ -11,12 +11,13 @@
 #include "midi/midi_out_file.h"
 #include "midi/note_strokes.h"
 
+int64_t MidiTicks(int64_t units, uint16_t ticksPerQuarter) {
+  return (std::max<int64_t>(units, 0) * ticksPerQuarter + kUnitsPerQuarter / 2) / kUnitsPerQuarter;
+}
+
 namespace {
 
-// Musical time to ticks, to the nearest tick from the song's start (exact at a resolution that holds it).
-int32_t Ticks(int64_t units, uint16_t ticksPerQuarter) {
-  return static_cast<int32_t>((std::max<int64_t>(units, 0) * ticksPerQuarter + kUnitsPerQuarter / 2) / kUnitsPerQuarter);
-}
+int32_t Ticks(int64_t units, uint16_t ticksPerQuarter) { return static_cast<int32_t>(MidiTicks(units, ticksPerQuarter)); }
 
 }  // namespace
 

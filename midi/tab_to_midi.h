@@ -29,6 +29,9 @@ bool SixteenthsWithoutSwing(const BarArray& bars, const SongSwing& swing);
 // The resolution `bars` are written at with `swing` (see above). A song too long for the exact one
 // (its last tick past the 2^28 a MIDI delta can span) gets the finest that fits, times rounded.
 uint16_t MidiTicksPerQuarter(const BarArray& bars, const SongSwing& swing);
+// Musical time to ticks, to the nearest tick from the song's start (exact at a resolution that
+// holds it); never before the start.
+int64_t MidiTicks(int64_t units, uint16_t ticksPerQuarter);
 
 // Empties the container, sets its resolution, the first bar's time signature, one more wherever a
 // bar's differs from the bar before, and `tempo`, then converts rows 1..8 of every bar in order (the

@@ -95,15 +95,6 @@ char NoteLetter(int row, uint8_t variant, uint8_t accent) {
   return accent ? static_cast<char>(letter - 'a' + 'A') : letter;
 }
 
-std::string CountLabel(int position) {
-  switch (position % 4) {
-    case 0: return std::to_string(position / 4 + 1);
-    case 1: return "e";
-    case 2: return "+";
-    default: return "a";
-  }
-}
-
 uint8_t LengthFromTiming(int numerator, int denominator) {
   switch (denominator) {
     case 4: return static_cast<uint8_t>(numerator * 4);
@@ -138,9 +129,7 @@ bool ColumnHasNote(const TBar& bar, int position) {
 }
 
 int NoteCount(const TNoteRow& row, int length) {
-  if (length <= 0) return 0;
-  uint64_t mask = length >= 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
-  return std::popcount(row.Notes & mask);
+  return std::popcount(row.Notes & PositionsBelow(length));
 }
 
 int ShownInstrumentRows(const Osnova& doc) {

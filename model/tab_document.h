@@ -152,7 +152,6 @@ using KitRows = std::array<uint8_t, kRowCount>;
 inline constexpr KitRows kFullKit = {1, 1, 1, 1, 1, 1, 1, 1, 1};
 
 char NoteLetter(int row, uint8_t variant, uint8_t accent);
-std::string CountLabel(int position);
 uint8_t LengthFromTiming(int numerator, int denominator);
 uint8_t NumeratorFromLength(int length, int denominator);
 uint8_t DenominatorIndex(int denominator);

@@ -18,6 +18,7 @@
 #include "audio/audio_convert.h"
 #include "audio/drum_sound_bank.h"
 #include "audio/song_mixer.h"
+#include "tests/audio/song_frames.h"
 #include "common/atomic_file.h"
 #include "files/convert.h"
 #include "files/tab_file.h"

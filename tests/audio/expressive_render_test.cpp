@@ -4,6 +4,7 @@
 
 #include "audio/drum_sound_bank.h"
 #include "audio/song_mixer.h"
+#include "tests/audio/song_frames.h"
 #include "midi/output/fluid_synth_device.h"
 #include "tests/expressive_song.h"
 

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "audio/song_mixer.h"
+#include "tests/audio/song_frames.h"
 #include "midi/playback.h"
 
 namespace {

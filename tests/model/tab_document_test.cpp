@@ -15,9 +15,9 @@ TEST(NoteLetters, FollowRowVariantAndAccent) {
 
 TEST(CountLabels, CountBeatsAndSubdivisions) {
   const char* expected[] = {"1", "e", "+", "a", "2", "e", "+", "a"};
-  for (int p = 0; p < 8; ++p) EXPECT_EQ(CountLabel(p), expected[p]) << p;
-  EXPECT_EQ(CountLabel(60), "16");
-  EXPECT_EQ(CountLabel(63), "a");
+  for (int p = 0; p < 8; ++p) EXPECT_EQ(GridCountLabel(BarGrid::Sixteenths, p), expected[p]) << p;
+  EXPECT_EQ(GridCountLabel(BarGrid::Sixteenths, 60), "16");
+  EXPECT_EQ(GridCountLabel(BarGrid::Sixteenths, 63), "a");
 }
 
 TEST(Timing, LengthAndNumeratorRoundTrip) {
