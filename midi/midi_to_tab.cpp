@@ -89,6 +89,16 @@ std::size_t NearestCell(const std::vector<double>& times, double offset) {
   return offset - times[at - 1] <= times[at] - offset ? at - 1 : at;
 }
 
+// The start of each of `cells` cells of a bar in `grid` played with `swing`, the bar's end last.
+std::vector<double> CellTimes(BarGrid grid, int cells, const SongSwing& swing) {
+  TBar shape(4, 4);
+  shape.Grid = grid;
+  shape.Length = static_cast<uint8_t>(cells);
+  std::vector<double> times;
+  for (int p = 0; p <= cells; ++p) times.push_back(static_cast<double>(PositionUnits(shape, p, swing)));
+  return times;
+}
+
 // Swing shows as the second note of each pair (of eighths, else of sixteenths) landing late by
 // the same amount all through the song. Offsets are measured in pairs from each bar's start, as
 // playback swings them. The delay is the median of the notes in the second half of a pair (up to
@@ -127,11 +137,8 @@ SongSwing DetectSwing(const std::vector<TimedNote>& notes, const std::vector<dou
     const auto step = static_cast<double>(CellUnits(BarGrid::ThirtySeconds));
     for (std::size_t b = 0; b < inBar.size(); ++b) {
       if (inBar[b].empty()) continue;
-      TBar shape(4, 4);
-      shape.Grid = BarGrid::ThirtySeconds;
-      shape.Length = static_cast<uint8_t>(std::lround(barUnits[b] / step));  // up to 128 cells
-      std::vector<double> times;
-      for (int p = 0; p <= shape.Length; ++p) times.push_back(static_cast<double>(PositionUnits(shape, p, swing)));
+      const std::vector<double> times =
+          CellTimes(BarGrid::ThirtySeconds, static_cast<int>(std::lround(barUnits[b] / step)), swing);  // up to 128 cells
       bool off = false, fits = true, second = false;
       for (const TimedNote* n : inBar[b]) {
         const double phase = phaseOf(*n);
@@ -347,13 +354,9 @@ ImportResult MidiToTab(const MidiFileContents& file, int channel,
     std::vector<double> times;
     const int64_t units = static_cast<int64_t>(layout[b].Length) * CellUnits(BarGrid::Sixteenths);
     if (units % CellUnits(grid) != 0 || units / CellUnits(grid) > kMaxPositions) return times;
-    TBar shape(4, 4);
-    shape.Grid = grid;
-    shape.Length = static_cast<uint8_t>(units / CellUnits(grid));
-    if (grid != BarGrid::Sixteenths && GridNumerator(shape.Length, layout[b].Denominator, grid) == 0)
-      return times;
-    for (int p = 0; p <= shape.Length; ++p) times.push_back(static_cast<double>(PositionUnits(shape, p, swing)));
-    return times;
+    const auto cells = static_cast<int>(units / CellUnits(grid));
+    if (grid != BarGrid::Sixteenths && GridNumerator(cells, layout[b].Denominator, grid) == 0) return times;
+    return CellTimes(grid, cells, swing);
   };
   for (std::size_t b = 0; b < layout.size(); ++b) {
     if (inBar[b].empty()) continue;
